@@ -1,0 +1,58 @@
+# The README's two commands: `make run` builds and runs the game, `make test`
+# builds and passes every test (also once under ASan + UBSan).
+
+BUILD   ?= build/release
+ASAN    ?= build/asan
+FUZZ    ?= build/fuzz
+JOBS    ?= $(shell nproc)
+ARGS    ?=
+FUZZ_SECONDS ?= 60
+
+CMAKE_FLAGS = -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+
+.PHONY: all deps build run test test-release test-asan bench fuzz clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+$(ASAN)/build.ninja: | deps
+	cmake -S . -B $(ASAN) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DGFALL_SANITIZE=ON -DGFALL_BENCH=OFF
+
+$(FUZZ)/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGFALL_FUZZ=ON
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/gfall $(ARGS)
+
+test-release: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
+
+test-asan: deps $(ASAN)/build.ninja
+	cmake --build $(ASAN) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(ASAN) -j $(JOBS) --output-on-failure
+
+test: test-release test-asan
+
+bench: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && echo "== $$b" && "$$b"; done; true
+
+fuzz: deps $(FUZZ)/build.ninja
+	cmake --build $(FUZZ) -j $(JOBS)
+	@mkdir -p fuzz-corpus
+	@for f in $(FUZZ)/fuzz/*/fuzz_*; do [ -x "$$f" ] || continue; n=$$(basename $$f); \
+	  mkdir -p fuzz-corpus/$$n; echo "== $$n ($(FUZZ_SECONDS) s)"; \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 fuzz-corpus/$$n || exit 1; done
+
+clean:
+	rm -rf build

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tools and the tests need.
+# Does nothing when all of them are already present; uses sudo when not root.
+set -euo pipefail
+
+packages=(
+  # toolchain and test frameworks
+  cmake ninja-build g++ clang pkg-config make
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # the game
+  libsdl2-dev libjpeg62-turbo-dev libmpg123-dev libpng-dev
+  # table builder
+  libmp3lame-dev libfreetype-dev fonts-dejavu-core nlohmann-json3-dev
+  # dialogs
+  libimgui-dev
+  # tests in a real X window, fuzzing runtime
+  xvfb libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
