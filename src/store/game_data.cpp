@@ -127,10 +127,7 @@ GameDataCheckResult CheckGameData(std::span<const uint8_t> bytes) {
 
 bool ParseGameData(std::span<const uint8_t> bytes, GameData& d, const IdentitySource& id) {
   ApplyDefaults(d, id);
-  if (!CheckGameData(bytes).ok()) {
-    ApplyDefaults(d, id);
-    return false;
-  }
+  if (!CheckGameData(bytes).ok()) return false;
   GameData loaded;
   ReadGameDataFields(bytes, loaded);
   if (loaded.settings.player_id == 0) loaded.settings.player_id = MakePlayerId(id);
