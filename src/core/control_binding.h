@@ -21,7 +21,7 @@ inline constexpr int32_t kDeviceJoypad2 = 3;
 enum Action : int {
   kActionLeftFlipper = 0,
   kActionRightFlipper = 1,
-  kActionNudgeLeft = 2,   // nudge from the left
+  kActionNudgeLeft = 2,  // nudge from the left
   kActionNudgeUp = 3,
   kActionNudgeRight = 4,  // nudge from the right
   kActionStart = 5,

@@ -31,9 +31,9 @@ void WriteSettings(core::ByteWriter& w, const SettingsBlock& s) {
 }
 
 void ReadSettings(core::ByteReader& r, SettingsBlock& s) {
-  for (int32_t* v : {&s.resolution, &s.colour_depth, &s.music_on, &s.sounds_on,
-                     &s.sound_volume, &s.music_volume, &s.show_nudge, &s.players_minus_one,
-                     &s.reserved, &s.player_id}) {
+  for (int32_t* v :
+       {&s.resolution, &s.colour_depth, &s.music_on, &s.sounds_on, &s.sound_volume, &s.music_volume,
+        &s.show_nudge, &s.players_minus_one, &s.reserved, &s.player_id}) {
     *v = r.I32();
   }
   for (int32_t& v : s.spare) v = r.I32();

@@ -54,12 +54,12 @@ struct SettingsBlock {
   int32_t colour_depth = 2;              // 0 8-bit palette, 1 15, 2 16, 3 24, 4 32 bits
   int32_t music_on = 1;
   int32_t sounds_on = 1;
-  int32_t sound_volume = 1;        // volume step: 0 loudest, 9 silent (files may hold 10)
-  int32_t music_volume = 1;        // as sound_volume
-  int32_t show_nudge = 1;          // shake the table picture when nudged
-  int32_t players_minus_one = 0;   // 0-3
+  int32_t sound_volume = 1;       // volume step: 0 loudest, 9 silent (files may hold 10)
+  int32_t music_volume = 1;       // as sound_volume
+  int32_t show_nudge = 1;         // shake the table picture when nudged
+  int32_t players_minus_one = 0;  // 0-3
   int32_t reserved = 0;
-  int32_t player_id = 0;           // identifies the player to the score server
+  int32_t player_id = 0;            // identifies the player to the score server
   std::array<int32_t, 16> spare{};  // zero; kept as read
   friend bool operator==(const SettingsBlock&, const SettingsBlock&) = default;
 };
@@ -79,8 +79,8 @@ struct GameData {
 
 // Where a new player identity number comes from: the time and the game's random source.
 struct IdentitySource {
-  uint32_t unix_seconds = 0;           // the current time, seconds since 1970
-  core::Random15* random = nullptr;    // the game's random source; null counts as r = 0
+  uint32_t unix_seconds = 0;         // the current time, seconds since 1970
+  core::Random15* random = nullptr;  // the game's random source; null counts as r = 0
 };
 
 // unix_seconds XOR (r << 24), r a random number 0-255.
@@ -92,15 +92,15 @@ void ApplyDefaults(GameData& d, const IdentitySource& id);
 // The checks a stored file must pass, in the order the loader applies them.
 enum class GameDataCheck {
   kOk,
-  kTooShort,       // fewer than 1676 bytes
-  kMagic,          // first 16 bytes are not the magic
-  kTrailer,        // last 16 bytes are not the trailer
-  kResolution,     // above 2
-  kColourDepth,    // above 4
-  kSoundVolume,    // outside 0-10
-  kMusicVolume,    // outside 0-10
-  kPlayers,        // players minus one above 3
-  kHighScoreRow,   // a row whose score is negative or whose check values fail
+  kTooShort,      // fewer than 1676 bytes
+  kMagic,         // first 16 bytes are not the magic
+  kTrailer,       // last 16 bytes are not the trailer
+  kResolution,    // above 2
+  kColourDepth,   // above 4
+  kSoundVolume,   // outside 0-10
+  kMusicVolume,   // outside 0-10
+  kPlayers,       // players minus one above 3
+  kHighScoreRow,  // a row whose score is negative or whose check values fail
 };
 
 struct GameDataCheckResult {

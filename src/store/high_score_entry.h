@@ -27,9 +27,9 @@ class HighScoreUi {
 };
 
 struct HighScoreEntryResult {
-  int place = -1;          // the row the score took, or -1
-  bool saved = false;      // the game data file was written
-  bool sent = false;       // the report was sent
+  int place = -1;      // the row the score took, or -1
+  bool saved = false;  // the game data file was written
+  bool sent = false;   // the report was sent
 };
 
 // Offers player `player`'s (0-3) final score to the table: when it places, the

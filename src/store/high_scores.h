@@ -16,7 +16,7 @@ namespace store {
 inline constexpr int kHighScoreRows = 10;
 inline constexpr size_t kHighScoreEntrySize = 104;
 inline constexpr size_t kHighScoreTableSize = kHighScoreRows * kHighScoreEntrySize;  // 1040
-inline constexpr size_t kNameFieldSize = 40;  // a stored name, zero-terminated when shorter
+inline constexpr size_t kNameFieldSize = 40;   // a stored name, zero-terminated when shorter
 inline constexpr size_t kEnteredNameMax = 10;  // characters the entry form accepts
 
 // The two fixed masks of the shadow copies of a score.
@@ -29,9 +29,9 @@ inline constexpr uint8_t kCheckKey2 = 0xC3;
 //   0 name (40)   40 score   44 text, empty (4)   48 zero   52 zero   56 zero (32)
 //   88 score ^ kShadowMask1   92 score ^ kShadowMask2   96 check value 1   100 check value 2
 struct HighScoreEntry {
-  std::string name;                  // at most 40 bytes
-  int32_t score = 0;                 // 0 marks an empty row
-  std::array<uint8_t, 44> spare{};   // bytes 44-87, zero in rows the game writes
+  std::string name;                 // at most 40 bytes
+  int32_t score = 0;                // 0 marks an empty row
+  std::array<uint8_t, 44> spare{};  // bytes 44-87, zero in rows the game writes
   uint32_t shadow1 = 0;
   uint32_t shadow2 = 0;
   uint32_t check1 = 0;

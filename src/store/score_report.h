@@ -39,14 +39,14 @@ inline constexpr std::string_view kDefaultScoreServer = "https://scores.glimmerf
 
 struct ScoreReport {
   int32_t score = 0;
-  uint32_t user = 0;        // the player identity number of the settings
-  uint32_t score_crc = 0;   // CRC-32 of the four bytes of (score ^ kReportScoreMask)
+  uint32_t user = 0;       // the player identity number of the settings
+  uint32_t score_crc = 0;  // CRC-32 of the four bytes of (score ^ kReportScoreMask)
   int32_t version = kReportVersion;
-  std::string owner;        // may be empty; at most 51 bytes are sent
-  std::string player;       // at most 11 bytes are sent
-  uint32_t owner_crc = 0;   // CRC-32 of bytes 24-75
-  uint32_t fold = 0;        // fold checksum of bytes 0-91
-  uint32_t crc = 0;         // CRC-32 of bytes 0-95
+  std::string owner;       // may be empty; at most 51 bytes are sent
+  std::string player;      // at most 11 bytes are sent
+  uint32_t owner_crc = 0;  // CRC-32 of bytes 24-75
+  uint32_t fold = 0;       // fold checksum of bytes 0-91
+  uint32_t crc = 0;        // CRC-32 of bytes 0-95
   uint32_t key = 0;
 };
 
@@ -100,8 +100,8 @@ class UrlOpener {
 // Who submits, and where to.
 struct ReportSender {
   std::string server{kDefaultScoreServer};
-  uint32_t user = 0;      // the player identity number
-  std::string owner;      // may be empty
+  uint32_t user = 0;  // the player identity number
+  std::string owner;  // may be empty
 };
 
 // Builds the report of `score` under `player_name`, keyed from `clock_ms`, and

@@ -72,8 +72,7 @@ TEST(DurableSave, KilledSavesLeaveTheOldOrTheNewFile) {
     core::Random15 random;
     ASSERT_TRUE(LoadGameData(file, loaded, {1, &random}));
   }
-  std::printf("old %d, new %d, killed mid-save (temporary left) %d\n", saw_old, saw_new,
-              leftovers);
+  std::printf("old %d, new %d, killed mid-save (temporary left) %d\n", saw_old, saw_new, leftovers);
   EXPECT_GT(saw_old + saw_new, 0);
 }
 

@@ -117,9 +117,9 @@ TEST(GameData, SavedFileLoadsBackAndResavesByteIdentical) {
 
 TEST(GameData, PartsTheGameDoesNotUseAreKept) {
   auto b = FilledBytes();
-  core::StoreU32(b.data() + 16, 7);       // format number: ignored, kept
-  b[400] = 0xAB;                          // reserved area
-  b[604] = 'X';                           // table tag: always rewritten
+  core::StoreU32(b.data() + 16, 7);            // format number: ignored, kept
+  b[400] = 0xAB;                               // reserved area
+  b[604] = 'X';                                // table tag: always rewritten
   core::StoreU32(b.data() + 20 + 4 * 20, 99);  // a spare settings value
   Identity id;
   GameData d;

@@ -23,8 +23,7 @@ struct ScriptedUi : HighScoreUi {
   int asked = 0;
   std::vector<std::pair<int32_t, std::string>> sent;
 
-  void EnterHighScore(const HighScoreTable&, int row, int32_t score,
-                      std::string& name) override {
+  void EnterHighScore(const HighScoreTable&, int row, int32_t score, std::string& name) override {
     ++dialogs;
     shown_row = row;
     shown_score = score;
@@ -35,7 +34,9 @@ struct ScriptedUi : HighScoreUi {
     ++asked;
     return send;
   }
-  void SendScore(int32_t score, const std::string& name) override { sent.emplace_back(score, name); }
+  void SendScore(int32_t score, const std::string& name) override {
+    sent.emplace_back(score, name);
+  }
 };
 
 GameData WithScores() {

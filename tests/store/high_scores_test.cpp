@@ -118,9 +118,16 @@ TEST(HighScores, InsertMovesRowsDownAndDropsTheTenth) {
 
 TEST(HighScores, FormatScore) {
   const std::pair<int32_t, const char*> cases[] = {
-      {1234567, "1,234,567"}, {1000, "1,000"}, {999, "999"},     {123, "123"},
-      {1, "1"},               {100000, "100,000"}, {0, ""},      {-5, "0"},
-      {INT_MIN, "0"},         {INT_MAX, "2,147,483,647"},
+      {1234567, "1,234,567"},
+      {1000, "1,000"},
+      {999, "999"},
+      {123, "123"},
+      {1, "1"},
+      {100000, "100,000"},
+      {0, ""},
+      {-5, "0"},
+      {INT_MIN, "0"},
+      {INT_MAX, "2,147,483,647"},
   };
   for (const auto& [score, text] : cases) EXPECT_EQ(FormatScore(score), text) << score;
 }

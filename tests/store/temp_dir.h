@@ -14,7 +14,8 @@ namespace store_test {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::path(testing::TempDir()) / "gfall_store_XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::path(testing::TempDir()) / "gfall_store_XXXXXX").string();
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
@@ -39,7 +40,8 @@ inline std::vector<uint8_t> ReadAll(const std::filesystem::path& p) {
 
 inline void WriteAll(const std::filesystem::path& p, const std::vector<uint8_t>& bytes) {
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace store_test

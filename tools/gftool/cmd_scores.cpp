@@ -10,8 +10,8 @@
 namespace gftool {
 namespace {
 
-const char* const kActionNames[] = {"Left Flipper",     "Right Flipper", "Nudge from Left",
-                                    "Nudge Up",         "Nudge from Right", "Start"};
+const char* const kActionNames[] = {"Left Flipper", "Right Flipper",    "Nudge from Left",
+                                    "Nudge Up",     "Nudge from Right", "Start"};
 const char* const kResolutions[] = {"640x480", "800x600", "1024x768"};
 const char* const kDepths[] = {"8 bits, palette", "15 bits", "16 bits", "24 bits", "32 bits"};
 
@@ -82,10 +82,10 @@ int Run(Args args) {
     for (int slot = 0; slot < core::kBindingSlots; ++slot) {
       const auto& b = d.bindings.sets[set][slot];
       if (slot >= core::kActionCount && b == core::ControlBinding{}) continue;
-      std::printf("    %-17s %s\n",
-                  slot < core::kActionCount ? kActionNames[slot]
-                                            : ("slot " + std::to_string(slot)).c_str(),
-                  BindingText(b).c_str());
+      std::printf(
+          "    %-17s %s\n",
+          slot < core::kActionCount ? kActionNames[slot] : ("slot " + std::to_string(slot)).c_str(),
+          BindingText(b).c_str());
     }
   }
   std::printf("player names\n");
