@@ -84,6 +84,19 @@ int InsertScore(HighScoreTable& t, int32_t score, std::string_view name) {
   return place == 0 ? kInsertFirst : kInsertOther;
 }
 
+std::array<int, kHighScoreRows> DialogRowEntries(int entry_row) {
+  std::array<int, kHighScoreRows> rows{};
+  int p = 0;
+  for (int r = 0; r < kHighScoreRows; ++r) {
+    if (r == entry_row) {
+      rows[r] = -1;
+    } else {
+      rows[r] = p++;
+    }
+  }
+  return rows;
+}
+
 void ClearHighScores(HighScoreTable& t) { t.fill(HighScoreEntry{}); }
 
 std::string FormatScore(int32_t score) {

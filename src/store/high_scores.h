@@ -70,6 +70,12 @@ inline constexpr int kInsertOther = 4;
 // less never enter: they would make an empty or invalid row.
 int InsertScore(HighScoreTable& t, int32_t score, std::string_view name);
 
+// Which table entry each of the high-score dialog's ten rows shows while a
+// score is entered at `entry_row` (-1 when only viewing): the entry row shows
+// -1 (the edit field and the new score), the rows below it the entries that
+// will move down, so the tenth entry is not shown.
+std::array<int, kHighScoreRows> DialogRowEntries(int entry_row);
+
 // Empties all ten rows.
 void ClearHighScores(HighScoreTable& t);
 

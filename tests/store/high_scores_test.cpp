@@ -116,6 +116,14 @@ TEST(HighScores, InsertMovesRowsDownAndDropsTheTenth) {
   EXPECT_EQ(t, HighScoreTable{});
 }
 
+TEST(HighScores, DialogRowsBelowTheEntryRowShowTheEntriesThatMoveDown) {
+  using Rows = std::array<int, kHighScoreRows>;
+  EXPECT_EQ(DialogRowEntries(-1), (Rows{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  EXPECT_EQ(DialogRowEntries(2), (Rows{0, 1, -1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(DialogRowEntries(0), (Rows{-1, 0, 1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(DialogRowEntries(9), (Rows{0, 1, 2, 3, 4, 5, 6, 7, 8, -1}));
+}
+
 TEST(HighScores, FormatScore) {
   const std::pair<int32_t, const char*> cases[] = {
       {1234567, "1,234,567"},
