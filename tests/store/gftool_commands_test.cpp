@@ -23,9 +23,20 @@ struct ToolRun {
   std::string output;  // standard output and error
 };
 
+// The gftool of the same build tree: $GFALL_BUILD_DIR when set, else found
+// from this program's place (build/tests/store/test_store).
+std::string GftoolPath() {
+  if (const char* build = std::getenv("GFALL_BUILD_DIR"); build && *build) {
+    return std::string(build) + "/tools/gftool/gftool";
+  }
+  std::error_code ec;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return (self.parent_path().parent_path().parent_path() / "tools" / "gftool" / "gftool")
+      .string();
+}
+
 ToolRun Gftool(const std::string& args) {
-  const char* build = std::getenv("GFALL_BUILD_DIR");
-  const std::string tool = std::string(build ? build : ".") + "/tools/gftool/gftool";
+  const std::string tool = GftoolPath();
   ToolRun r;
   FILE* p = popen((tool + " " + args + " 2>&1").c_str(), "r");
   if (!p) return r;
