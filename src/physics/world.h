@@ -55,6 +55,11 @@ inline void PlayImpactSound(World& w, int slot, float x, float y, float strength
   if (w.sound) w.sound->PlayTableSoundWithSpeed(slot, x, y, strength, true, false);
 }
 
+// The physics side of a playfield load, before the tuning text is read:
+// resets the surface table and both balls and puts ball 0 on the plunger.
+// (A game start only resets the balls: BallReset, then the tuning text.)
+void PlayfieldReset(World& world, core::Random15& random);
+
 // Advances one ball by one step (time factor f; the frame loop passes 1.0).
 // Returns 0 when the ball did not move freely (not in play, held, holding, or
 // rolling along a wall), 2 after an ordinary step, 5 after a flipper strike,

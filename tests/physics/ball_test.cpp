@@ -89,6 +89,23 @@ TEST_F(Field, PlaceBallAtPlunger) {
   EXPECT_EQ(std::memcmp(&before, &world.balls, sizeof before), 0);
 }
 
+// A playfield load resets, then the tuning text wins over the reset values.
+TEST_F(Field, PlayfieldResetThenTuningText) {
+  world.surfaces.wall_friction[4] = 0.3f;
+  world.balls[0].speed_limit = 3;
+  world.balls[1].in_play = 1;
+  PlayfieldReset(world, random);
+  EXPECT_FLOAT_EQ(world.surfaces.wall_friction[4], -0.1f);
+  EXPECT_EQ(world.balls[0].speed_limit, 20.0f);
+  EXPECT_EQ(world.balls[0].waiting_at_plunger, 1);
+  EXPECT_EQ(world.balls[0].x, kPlungerX);
+  EXPECT_EQ(world.balls[1].in_play, 0);
+  EXPECT_TRUE(LoadTuningText(world.tuning_targets(), "BALLMAXSPEED 15\nMUWALL4 0.2\n"));
+  EXPECT_EQ(world.balls[0].speed_limit, 15.0f);
+  EXPECT_EQ(world.balls[1].speed_limit, 15.0f);
+  EXPECT_FLOAT_EQ(WallFriction(world.surfaces, 4), 0.2f);
+}
+
 TEST_F(Field, HoldCounterKeepsTheBallStillThreeSteps) {
   BallRecord& b = Ball(400, 700, 1, 0);
   b.hold_counter = 3;
@@ -247,6 +264,25 @@ TEST_F(Field, BallStaysOutOfPaintedWalls) {
   EXPECT_LT(Speed(b), 0.05f);
   EXPECT_GT(b.y, 990.0f);
   EXPECT_EQ(b.last_open_floor_code, 0);
+}
+
+// A ball at rest on a flat ledge whose edge lies 10 pixels to its right
+// edges toward the drop 0.2 pixels per step, then falls.
+TEST_F(Field, RestingBallDriftsOffALedge) {
+  world.map.Fill(0, 701, 410, 720, kCodeWall);
+  BallRecord& b = Ball(400.5f, 700.5f, 0, 0);
+  for (int i = 0; i < 10; ++i) BallStep(world, 0);
+  EXPECT_NEAR(b.x, 402.5f, 1e-3);  // ten float additions of 0.2
+  EXPECT_EQ(b.y, 700.5f);
+  EXPECT_EQ(b.vx, 0.0f);
+  for (int i = 0; i < 200; ++i) BallStep(world, 0);
+  EXPECT_GT(b.y, 720.0f);
+  // With no drop within reach the ball stays where it is.
+  world.map.Fill(0, 701, 800, 720, kCodeWall);
+  Ball(200.5f, 700.5f, 0, 0);
+  for (int i = 0; i < 10; ++i) BallStep(world, 0);
+  EXPECT_EQ(b.x, 200.5f);
+  EXPECT_EQ(b.y, 700.5f);
 }
 
 // Below the map is open: a ball falls out at the bottom (where the rules drain it).
