@@ -39,7 +39,7 @@ struct FrameState {
   double frame_time = 0.0;  // at most 33
   uint32_t frame_time_whole = 0;
   double next_step_time = 0.0;
-  double step_debt = 0.0;  // at most 33
+  double step_debt = 0.0;         // at most 33
   int32_t pause_hold_frames = 0;  // set to 10 when the pause menu closes
   int32_t present_succeeded = 1;
   bool palette_done = false;

@@ -29,35 +29,35 @@ struct ReflectionBlock {
   int32_t radius = 0;     // pixels; 0 = no reflection
   int32_t centre_x = 0;   // pixel of the ball frame
   int32_t centre_y = 0;
-  float roll_x = 0.0f;    // texture offset
+  float roll_x = 0.0f;  // texture offset
   float roll_y = 0.0f;
-  float angle = 0.0f;     // radians
+  float angle = 0.0f;  // radians
 };
 
 struct BallRecord {
-  float x = 0.0f, y = 0.0f;            // position, pixels
-  float height = 0.0f;                 // always 0 on this table; passed to table sounds
+  float x = 0.0f, y = 0.0f;              // position, pixels
+  float height = 0.0f;                   // always 0 on this table; passed to table sounds
   float prev_x = -1.0f, prev_y = -1.0f;  // position at the start of the last step
-  float vx = 0.0f, vy = 0.0f;          // velocity, pixels per step
+  float vx = 0.0f, vy = 0.0f;            // velocity, pixels per step
   float reserved0 = 0.0f;
-  float speed_limit = 20.0f;           // BALLMAXSPEED
-  int32_t radius = 20;                 // two balls touch closer than twice this
-  float plane_friction = 0.006f;       // PLANEMU, speed lost per step
-  float plane_gravity = 0.03f;         // PLANEG, pixels per step²
+  float speed_limit = 20.0f;                   // BALLMAXSPEED
+  int32_t radius = 20;                         // two balls touch closer than twice this
+  float plane_friction = 0.006f;               // PLANEMU, speed lost per step
+  float plane_gravity = 0.03f;                 // PLANEG, pixels per step²
   float pending_vx = 0.0f, pending_vy = 0.0f;  // left by the ball–ball pass for the next step
   float floor_tolerance = 0.17453292f;  // radians; a wall this close to flat carries the ball
   int32_t reserved_level = 0;
   int32_t surface_code = kStartSurfaceCode;          // surface at the ball after the last step
   int32_t last_open_floor_code = kStartSurfaceCode;  // last code seen that was open floor
-  int32_t in_play = 1;                 // on the table and stepped
-  int32_t hold_counter = 0;            // steps to wait before moving again
-  int32_t flipper_contact = -1;        // flipper the ball rests on or was struck by, or -1
+  int32_t in_play = 1;                               // on the table and stepped
+  int32_t hold_counter = 0;                          // steps to wait before moving again
+  int32_t flipper_contact = -1;  // flipper the ball rests on or was struck by, or -1
   int32_t flipper_contact_steps = 0;
-  int32_t flipper_contact_frame = 0;   // flipper frame when the contact began
+  int32_t flipper_contact_frame = 0;  // flipper frame when the contact began
   float flipper_contact_x = 0.0f, flipper_contact_y = 0.0f;
-  int32_t rolling = 0;                 // rolling along a wall
-  float contact_normal = 0.0f;         // radians, normal of the wall rolled along
-  std::array<float, 3> rotation{};     // accumulated rolling angles, radians
+  int32_t rolling = 0;                   // rolling along a wall
+  float contact_normal = 0.0f;           // radians, normal of the wall rolled along
+  std::array<float, 3> rotation{};       // accumulated rolling angles, radians
   std::array<float, 3> rotation_rate{};  // per step: forward roll, sideways roll, spin
   std::array<float, 2> flipper_angle{kNoFlipperAngle, kNoFlipperAngle};
   int32_t waiting_at_plunger = 0;

@@ -12,7 +12,7 @@ constexpr int kSubSteps = 20;
 constexpr float kSubStep = 0.05f;
 constexpr float kClashSoundShare = 0.05f;  // of the speed limit
 constexpr float kMinTotalSpeed = 0.1f;
-constexpr float kKeepShare = 0.9f;         // of the velocity relative to the pair's mean
+constexpr float kKeepShare = 0.9f;  // of the velocity relative to the pair's mean
 constexpr float kWallDamping = 0.6f;
 constexpr int kClashSound = 4;
 
@@ -177,8 +177,7 @@ int BallBallPass(World& w) {
                                  {m.x + m.pending_vx, m.y + m.pending_vy},
                                  {m.x + m.pending_vx, m.y}};
     for (const auto& t : targets) {
-      if (PathOpen(w, m, t[0], t[1]) &&
-          !(Dist2(t[0], t[1], other.x, other.y) < touch * touch)) {
+      if (PathOpen(w, m, t[0], t[1]) && !(Dist2(t[0], t[1], other.x, other.y) < touch * touch)) {
         m.x = t[0];
         m.y = t[1];
         break;

@@ -23,10 +23,10 @@ struct StepContext {
   float old_x = 0.0f, old_y = 0.0f;        // position at the start of the step
   float start_vx = 0.0f, start_vy = 0.0f;  // velocity at the start (after the pending change),
                                            // before this step's gravity and friction
-  float mu = 0.0f;         // friction that has slowed the ball this step
-  bool touching = false;   // the new pixel or one of its neighbours is not open
-  bool slow_zone = false;  // a fully raised flipper's slow zone holds the ball
-  float normal = 0.0f;     // wall normal in radians, set by WallContact when touching
+  float mu = 0.0f;                         // friction that has slowed the ball this step
+  bool touching = false;                   // the new pixel or one of its neighbours is not open
+  bool slow_zone = false;                  // a fully raised flipper's slow zone holds the ball
+  float normal = 0.0f;  // wall normal in radians, set by WallContact when touching
   bool normal_found = false;
 };
 

@@ -8,7 +8,8 @@
 namespace physics {
 
 SurfaceMap::SurfaceMap(int32_t w, int32_t h, uint8_t fill)
-    : width(std::max(w, 0)), height(std::max(h, 0)),
+    : width(std::max(w, 0)),
+      height(std::max(h, 0)),
       codes(static_cast<size_t>(width) * static_cast<size_t>(height), fill) {}
 
 void SurfaceMap::Fill(int x0, int y0, int x1, int y1, uint8_t code) {

@@ -12,12 +12,12 @@ struct World;
 
 // Special surface codes.
 inline constexpr int kCodeOpenFloor = 0;
-inline constexpr int kCodeWall = 10;     // also every point left of, right of or above the map
+inline constexpr int kCodeWall = 10;  // also every point left of, right of or above the map
 inline constexpr int kCodeFlipper = 11;
 inline constexpr int kCodeBumper = 12;
-inline constexpr int kCodeHole = 16;     // open except in the hole box while a ball is locked
+inline constexpr int kCodeHole = 16;  // open except in the hole box while a ball is locked
 inline constexpr int kCodeKicker = 22;
-inline constexpr int kCodeGate = 23;     // one-way gate, open per ball
+inline constexpr int kCodeGate = 23;  // one-way gate, open per ball
 inline constexpr int kCodeKickerStrong = 99;
 
 struct SurfaceMap {

@@ -12,16 +12,16 @@ inline constexpr int kSurfaceRows = 256;
 inline constexpr int kDefaultSurfaceRow = 255;
 
 struct SurfaceTable {
-  std::array<float, kSurfaceRows> wall_rebound{};          // bounce factor
+  std::array<float, kSurfaceRows> wall_rebound{};            // bounce factor
   std::array<float, kSurfaceRows> fast_impact_multiplier{};  // applied at or above the threshold
   std::array<float, kSurfaceRows> fast_impact_threshold{};   // speed, pixels per step
-  std::array<float, kSurfaceRows> absolute_rebound{};      // speed lost on a bounce
-  std::array<float, kSurfaceRows> wall_friction{};         // speed lost per step while touching
-  std::array<float, kSurfaceRows> slope_acceleration{};    // extra gravity, pixels per step²
-  std::array<float, kSurfaceRows> max_normal_speed{};      // below this a grazing ball may roll
-  std::array<float, kSurfaceRows> max_tangent{};           // radians
-  std::array<int32_t, kSurfaceRows> surface_delay{};       // most steps a hit holds the ball
-  std::array<int32_t, kSurfaceRows> random_multiplier{};   // scales the random normal deflection
+  std::array<float, kSurfaceRows> absolute_rebound{};        // speed lost on a bounce
+  std::array<float, kSurfaceRows> wall_friction{};           // speed lost per step while touching
+  std::array<float, kSurfaceRows> slope_acceleration{};      // extra gravity, pixels per step²
+  std::array<float, kSurfaceRows> max_normal_speed{};        // below this a grazing ball may roll
+  std::array<float, kSurfaceRows> max_tangent{};             // radians
+  std::array<int32_t, kSurfaceRows> surface_delay{};         // most steps a hit holds the ball
+  std::array<int32_t, kSurfaceRows> random_multiplier{};     // scales the random normal deflection
 
   // The state at program start: every column zero, then reset.
   SurfaceTable();

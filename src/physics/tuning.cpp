@@ -17,12 +17,12 @@ constexpr size_t kMaxLineLength = 250;
 // Keys that write somewhere other than a plain Tuning field.
 enum class Target : uint8_t {
   kField,
-  kBallMaxSpeed,     // both balls' speed limit and every row's fast-impact threshold
-  kPlaneMu,          // both balls' plane friction
-  kPlaneG,           // both balls' plane gravity
-  kDefaultMaxNormal,  // row 255's maximum normal speed
+  kBallMaxSpeed,       // both balls' speed limit and every row's fast-impact threshold
+  kPlaneMu,            // both balls' plane friction
+  kPlaneG,             // both balls' plane gravity
+  kDefaultMaxNormal,   // row 255's maximum normal speed
   kDefaultMaxTangent,  // row 255's maximum tangent angle
-  kNudgeDistance,    // a field, never stored below 200
+  kNudgeDistance,      // a field, never stored below 200
 };
 
 struct SingleKey {
@@ -165,15 +165,24 @@ constexpr std::array kSurfaceKeys = {
 template <typename Table>
 auto RealColumn(Table& t, Column c) -> decltype(t.wall_friction.data()) {
   switch (c) {
-    case Column::kWallFriction: return t.wall_friction.data();
-    case Column::kSlope: return t.slope_acceleration.data();
-    case Column::kMaxNormalSpeed: return t.max_normal_speed.data();
-    case Column::kMaxTangent: return t.max_tangent.data();
-    case Column::kWallRebound: return t.wall_rebound.data();
-    case Column::kFastThreshold: return t.fast_impact_threshold.data();
-    case Column::kFastMultiplier: return t.fast_impact_multiplier.data();
-    case Column::kAbsoluteRebound: return t.absolute_rebound.data();
-    default: return nullptr;
+    case Column::kWallFriction:
+      return t.wall_friction.data();
+    case Column::kSlope:
+      return t.slope_acceleration.data();
+    case Column::kMaxNormalSpeed:
+      return t.max_normal_speed.data();
+    case Column::kMaxTangent:
+      return t.max_tangent.data();
+    case Column::kWallRebound:
+      return t.wall_rebound.data();
+    case Column::kFastThreshold:
+      return t.fast_impact_threshold.data();
+    case Column::kFastMultiplier:
+      return t.fast_impact_multiplier.data();
+    case Column::kAbsoluteRebound:
+      return t.absolute_rebound.data();
+    default:
+      return nullptr;
   }
 }
 
@@ -193,9 +202,12 @@ int32_t Truncate(float v) {
 
 int32_t ToWhole(TuningType type, float v) {
   switch (type) {
-    case TuningType::kBool: return v > 0.5f ? 1 : 0;
-    case TuningType::kMs: return Truncate(v + 0.5f);
-    default: return Truncate(v);
+    case TuningType::kBool:
+      return v > 0.5f ? 1 : 0;
+    case TuningType::kMs:
+      return Truncate(v + 0.5f);
+    default:
+      return Truncate(v);
   }
 }
 
@@ -333,15 +345,15 @@ bool LoadTuningText(const TuningTargets& targets, std::span<const uint8_t> text)
     if (pos < n && text[pos] == 0) ++pos;  // a zero byte ends its line
     while (pos < n && (text[pos] == '\r' || text[pos] == '\n')) ++pos;
     if (length == 0) continue;
-    ApplyLine(targets,
-              std::string_view(reinterpret_cast<const char*>(text.data() + start), length), state);
+    ApplyLine(targets, std::string_view(reinterpret_cast<const char*>(text.data() + start), length),
+              state);
   }
   return true;
 }
 
 bool LoadTuningText(const TuningTargets& targets, std::string_view text) {
-  return LoadTuningText(
-      targets, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  return LoadTuningText(targets, std::span<const uint8_t>(
+                                     reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
 std::vector<TuningEntry> ListTuning(const Tuning& tuning, const SurfaceTable& surfaces,
@@ -360,11 +372,21 @@ std::vector<TuningEntry> ListTuning(const Tuning& tuning, const SurfaceTable& su
           continue;
         }
         break;
-      case Target::kBallMaxSpeed: v = balls[0].speed_limit; break;
-      case Target::kPlaneMu: v = balls[0].plane_friction; break;
-      case Target::kPlaneG: v = balls[0].plane_gravity; break;
-      case Target::kDefaultMaxNormal: v = surfaces.max_normal_speed[kDefaultSurfaceRow]; break;
-      case Target::kDefaultMaxTangent: v = surfaces.max_tangent[kDefaultSurfaceRow]; break;
+      case Target::kBallMaxSpeed:
+        v = balls[0].speed_limit;
+        break;
+      case Target::kPlaneMu:
+        v = balls[0].plane_friction;
+        break;
+      case Target::kPlaneG:
+        v = balls[0].plane_gravity;
+        break;
+      case Target::kDefaultMaxNormal:
+        v = surfaces.max_normal_speed[kDefaultSurfaceRow];
+        break;
+      case Target::kDefaultMaxTangent:
+        v = surfaces.max_tangent[kDefaultSurfaceRow];
+        break;
     }
     out.push_back({k.name, k.type, Shown(k.type, v)});
   }

@@ -27,8 +27,8 @@ struct Tuning {
   int32_t tree_lamp_shifted = 0;
   int32_t santa_lamp_shifted = 0;
   // Ball and plane (speed limit, plane friction and gravity live in the ball records).
-  float add_g_down = 0.0f;          // extra gravity while the ball is not rising fast
-  float plane_add_mu = 0.001f;      // extra friction in a raised flipper's slow zone
+  float add_g_down = 0.0f;      // extra gravity while the ball is not rising fast
+  float plane_add_mu = 0.001f;  // extra friction in a raised flipper's slow zone
   float ball_speed_decay = 0.2f;
   float max_ball_normal_speed = 5.0f;
   float ball_catch_decay = 0.02f;
@@ -91,7 +91,7 @@ struct Tuning {
   int32_t ai_press_time = 500;        // ms
   int32_t ai_release_time = 500;      // ms
   int32_t ai_random_k = 20;
-  int32_t ai_min_axis_dist = 20;      // pixels
+  int32_t ai_min_axis_dist = 20;  // pixels
   // Sound scaling.
   float sound_pano_scale = 4.0f;
   float sound_volume_scale = 0.03f;

@@ -34,9 +34,9 @@ struct World {
   std::array<BallRecord, kBallCount> balls{};
   SurfaceMap map;
 
-  int32_t current_ball = 0;    // the ball being stepped (rules and sounds use its number)
-  int32_t mirrored_step = 0;   // set while the current ball is stepped reflected through y = 0
-  int32_t tilted = 0;          // set by the tilt meter; no flipper control, no kicks
+  int32_t current_ball = 0;     // the ball being stepped (rules and sounds use its number)
+  int32_t mirrored_step = 0;    // set while the current ball is stepped reflected through y = 0
+  int32_t tilted = 0;           // set by the tilt meter; no flipper control, no kicks
   int32_t hole_lock_timer = 0;  // kept by the rules: not 0 while a ball is locked in the hole
   std::array<ContactRecord, kBallCount> contact{};
   std::array<DropCache, kBallCount> drop_cache{};

@@ -199,9 +199,9 @@ TEST_F(FrameLoop, PlayingFrameRunsPassesInOrder) {
   clock->Set(1001);
   game->flags.computer_playing = 1;
   RunFrame(*game);
-  std::vector<std::string> expected = {"poll",  "computer", "nudge",  "check0",
-                                       "check1", "follow1", "rules",  "images",
-                                       "draw-interpolated", "present"};
+  std::vector<std::string> expected = {
+      "poll",   "computer",          "nudge",  "check0", "check1", "follow1", "rules",
+      "images", "draw-interpolated", "present"};
   EXPECT_EQ(passes->log, expected);
   EXPECT_EQ(passes->flipper_updates, (std::vector<int>{1, 11}));  // both held
   ASSERT_EQ(passes->rolls.size(), 1u);

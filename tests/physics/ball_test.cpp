@@ -145,8 +145,8 @@ TEST_F(Field, ExtraGravityOnlyWhileNotRisingFast) {
   struct Case {
     float vy, expected;
   } cases[] = {
-      {2.0f, 2.0f + 0.03f + 0.05f - 0.006f},    // falling: PLANEG + ADDGDOWN, less friction
-      {-2.0f, -2.0f + 0.03f + 0.006f},          // rising fast: PLANEG only
+      {2.0f, 2.0f + 0.03f + 0.05f - 0.006f},  // falling: PLANEG + ADDGDOWN, less friction
+      {-2.0f, -2.0f + 0.03f + 0.006f},        // rising fast: PLANEG only
       // Slow risers climb into more potential energy than the guard's
       // reference allows, so the guard damps them once.
       {-0.3f, (-0.3f + 0.03f + 0.006f) * 0.99f},  // at the threshold: still rising fast

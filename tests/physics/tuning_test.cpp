@@ -105,10 +105,11 @@ TEST_F(TuningTest, BallMaxSpeedOverwritesEveryThreshold) {
 }
 
 TEST_F(TuningTest, SurfaceKeyCodesMatchExactly) {
-  EXPECT_TRUE(Load("MUWALL0 0.1\nMUWALL255 0.2\nMUWALL256 0.3\nMUWALL07 0.4\nMUWALL00 0.5\n"
-                   "MUWALL-1 0.6\nMUWALL 0.7\nMAXNORMALSPEEDS9 1.5\nMAXNORMALSPEED9 2.5\n"
-                   "MAXTANGENT9 90\nGPLANE1 0.25\nKREFLECTION2 0.3\nSURFNONLINEARMINREFL2 1.5\n"
-                   "ABSREFLECTION2 0.05\nMUWALL+7 0.9\n"));
+  EXPECT_TRUE(
+      Load("MUWALL0 0.1\nMUWALL255 0.2\nMUWALL256 0.3\nMUWALL07 0.4\nMUWALL00 0.5\n"
+           "MUWALL-1 0.6\nMUWALL 0.7\nMAXNORMALSPEEDS9 1.5\nMAXNORMALSPEED9 2.5\n"
+           "MAXTANGENT9 90\nGPLANE1 0.25\nKREFLECTION2 0.3\nSURFNONLINEARMINREFL2 1.5\n"
+           "ABSREFLECTION2 0.05\nMUWALL+7 0.9\n"));
   const SurfaceTable& s = world.surfaces;
   EXPECT_FLOAT_EQ(s.wall_friction[0], 0.1f);
   EXPECT_FLOAT_EQ(s.wall_friction[255], 0.2f);
@@ -149,11 +150,11 @@ TEST_F(TuningTest, LineEndingsAndUnreadableLines) {
   EXPECT_FLOAT_EQ(t.ball_speed_decay, 0.3f);
   EXPECT_FLOAT_EQ(t.nudge_speed, 0.4f);
   EXPECT_FLOAT_EQ(t.nudge_multi, 5.0f);
-  EXPECT_FLOAT_EQ(t.sound_pano_scale, 4.0f);    // no number: skipped
+  EXPECT_FLOAT_EQ(t.sound_pano_scale, 4.0f);     // no number: skipped
   EXPECT_FLOAT_EQ(t.sound_volume_scale, 0.03f);  // not finite: skipped
   EXPECT_FLOAT_EQ(t.sound_speed_scale, 1.0f);
-  EXPECT_EQ(t.max_tilt_counter, INT32_MAX);      // saturates instead of overflowing
-  EXPECT_FLOAT_EQ(t.bumper_speed, 7.0f);         // no trailing newline, tabs as blanks
+  EXPECT_EQ(t.max_tilt_counter, INT32_MAX);  // saturates instead of overflowing
+  EXPECT_FLOAT_EQ(t.bumper_speed, 7.0f);     // no trailing newline, tabs as blanks
   EXPECT_TRUE(Load(""));
 }
 
@@ -197,7 +198,8 @@ TEST_F(TuningTest, EveryListedKeyLoadsAndLists) {
   std::vector<TuningEntry> after = ListTuning(world.tuning, world.surfaces, world.balls);
   ASSERT_EQ(after.size(), keys.size());
   for (size_t i = 0; i < keys.size(); ++i) {
-    double expected = keys[i].type == TuningType::kBool ? (keys[i].value > 0.5 ? 0 : 1) : 300 + 2 * i;
+    double expected =
+        keys[i].type == TuningType::kBool ? (keys[i].value > 0.5 ? 0 : 1) : 300 + 2 * i;
     EXPECT_NEAR(after[i].value, expected, 1e-3) << keys[i].key;
   }
 }
