@@ -143,6 +143,11 @@ int BallStep(World& w, int index, float f) {
   const float e0 = 0.5f * (ctx.start_vx * ctx.start_vx + ctx.start_vy * ctx.start_vy) +
                    g2 * (kEnergyHeight - ctx.old_y);
 
+  // The rules never see a gate's code, nor the scoreless kicker's unless it
+  // kicked.
+  if (b.surface_code == kCodeGate || (result != 6 && b.surface_code == kCodeKickerStrong)) {
+    b.surface_code = kCodeOpenFloor;
+  }
   rec = b;
   rec.prev_x = ctx.old_x;
   rec.prev_y = ctx.old_y;

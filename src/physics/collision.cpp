@@ -400,7 +400,6 @@ int CollisionResponse(World& w, int index, BallRecord& b, StepContext& ctx) {
   // the wall for good.
   if (!entered && ctx.start_vx * std::cos(n) - ctx.start_vy * std::sin(n) >= 0.0f) {
     RestingDrift(w, index, b, ctx, n);
-    if (b.surface_code == kCodeKickerStrong || b.surface_code == kCodeGate) b.surface_code = 0;
     return 2;
   }
 
@@ -493,10 +492,9 @@ int CollisionResponse(World& w, int index, BallRecord& b, StepContext& ctx) {
   // 10. A ball at rest on a floor edges toward a drop.
   RestingDrift(w, index, b, ctx, n);
 
-  // The rules see gates and the scoreless kicker only when it kicked.
-  if (!kicker_kick && (b.surface_code == kCodeKickerStrong || b.surface_code == kCodeGate)) {
-    b.surface_code = 0;
-  }
+  // The scoreless kicker is reported only when it kicked (the gates never are:
+  // see the ball step).
+  if (!kicker_kick && b.surface_code == kCodeKickerStrong) b.surface_code = 0;
 
   // 11. Impact sounds.
   if (code == kCodeHole && w.hole_lock_timer != 0) {
