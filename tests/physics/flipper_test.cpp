@@ -201,6 +201,7 @@ struct Strike : ::testing::Test {
     f.previous_frame = pressed ? frame - 2 : frame + 1;
     f.pressed = pressed;
     f.speed_counter = 14;
+    f.hold = 0;
     int y = 1377 + 60;
     while (SurfaceCodeAt(w, x, y) != kCodeFlipper) --y;  // onto the bar
     while (SurfaceCodeAt(w, x, y) == kCodeFlipper) --y;  // up to its top
@@ -210,10 +211,13 @@ struct Strike : ::testing::Test {
     b.vx = 0.0f;
     b.vy = vy;
     b.launched = 1;
+    EndFlipperContact(b);
+    top = y + 1;
     return b;
   }
   World w;
   core::Random15 random;
+  int top = 0;  // the bar's top pixel row under the ball
 };
 
 TEST_F(Strike, RisingFlipperStrikesAndHolds21) {
@@ -264,6 +268,57 @@ TEST_F(Strike, MirroredBallMeetsNoFlipper) {
   EXPECT_EQ(b.y, -(y0 + 3.0f));  // straight on, through where the flipper would be
   EXPECT_EQ(b.flipper_contact, -1);
   EXPECT_EQ(w.flippers[0].hold, 0);
+}
+
+TEST_F(Strike, ContactLastsWhileTheFlipperRisesUnderTheBall) {
+  BallRecord& b = DropOn(270, 10, true, 0.0f);
+  b.y = static_cast<float>(top) - 0.5f;  // resting on the bar
+  b.flipper_contact = 0;
+  b.flipper_contact_frame = 8;
+  b.flipper_contact_x = b.x;
+  b.flipper_contact_y = b.y;
+  StepContext ctx;
+  ctx.old_x = b.x;
+  ctx.old_y = b.y;
+  FlipperContactUpkeep(w, 0, b, ctx);
+  EXPECT_EQ(b.flipper_contact, 0);
+  EXPECT_EQ(b.flipper_contact_steps, 1);
+  struct Case {
+    const char* what;
+    void (*spoil)(World&, BallRecord&);
+  } cases[] = {
+      {"flipper no higher", [](World& w, BallRecord&) { w.flippers[0].frame = 8; }},
+      {"too long", [](World&, BallRecord& b) { b.flipper_contact_steps = 13; }},
+      {"too fast", [](World&, BallRecord& b) { b.vx = 20.0f; }},
+      {"moved away", [](World&, BallRecord& b) { b.flipper_contact_x -= 12.0f; }},
+      {"mirrored", [](World& w, BallRecord&) { w.mirrored_step = 1; }},
+  };
+  for (const Case& c : cases) {
+    BallRecord copy = b;
+    World w2 = w;
+    c.spoil(w2, copy);
+    FlipperContactUpkeep(w2, 0, copy, ctx);
+    EXPECT_EQ(copy.flipper_contact, -1) << c.what;
+    EXPECT_EQ(copy.flipper_contact_steps, 0) << c.what;
+    EXPECT_EQ(copy.flipper_angle[0], kNoFlipperAngle) << c.what;
+  }
+  // Lifted off the surface: nothing below the ball any more.
+  ctx.old_y -= 10.0f;
+  b.y -= 10.0f;
+  FlipperContactUpkeep(w, 0, b, ctx);
+  EXPECT_EQ(b.flipper_contact, -1);
+}
+
+TEST_F(Strike, LowRisingFlipperPushesASlowBallSideways) {
+  // Struck at frame 10 the ball leaves toward the tip's side (right for the
+  // left flipper); the push adds to that.
+  BallRecord& b = DropOn(270, 10, true, 3.0f);
+  ASSERT_EQ(BallStep(w, 0), 5);
+  const float with_push = b.vx;
+  w.tuning.max_fc_flipper_dx = 0.0f;
+  DropOn(270, 10, true, 3.0f);
+  ASSERT_EQ(BallStep(w, 0), 5);
+  EXPECT_GT(with_push, b.vx + 0.1f);
 }
 
 }  // namespace
