@@ -76,8 +76,13 @@ int BallStep(World& w, int index, float f) {
   BallRecord& rec = w.balls[index];
   if (!rec.in_play) return 0;
   if (rec.hold_counter > 0) {
-    --rec.hold_counter;
-    return 0;
+    // A soft surface holds the ball still, unless a flipper has swept over
+    // it meanwhile: then it is stepped at once and lifted out.
+    if (IsOpenAt(w, rec, PixelOf(rec.x), PixelOf(rec.y))) {
+      --rec.hold_counter;
+      return 0;
+    }
+    rec.hold_counter = 0;
   }
   if (rec.held) return 0;
 

@@ -19,9 +19,9 @@ constexpr int kWalkLength = 6;
 constexpr float kTangentT0 = 0.48f, kTangentT1 = 0.52f;
 constexpr float kFlatTangent = 0.00001f;
 // Two spots beside the one-way gates where the outline is unreliable.
-constexpr float kLeftGateNormal = 0.698f;    // 40 degrees
-constexpr float kRightGateNormal = 2.618f;   // 150 degrees
-constexpr int kBackSteps = 60;               // walking back out of a wall, 0.1 px each
+constexpr float kLeftGateNormal = 0.698f;   // 40 degrees
+constexpr float kRightGateNormal = 2.618f;  // 150 degrees
+constexpr int kBackSteps = 60;              // walking back out of a wall, 0.1 px each
 constexpr float kBackStep = 0.1f;
 constexpr int kPushReach = 200;
 constexpr int kEscapeSteps = 100;
@@ -97,9 +97,8 @@ bool TurnAlongWall(BallRecord& b, float normal) {
   if (off > kRollAwayLimit) return false;
   if (off < kPi / 2.0f) return true;
   const float t1 = WrapAngle(normal + kPi / 2.0f), t2 = WrapAngle(normal - kPi / 2.0f);
-  const float t = std::fabs(core::AngleDifference(m, t1)) <= std::fabs(core::AngleDifference(m, t2))
-                      ? t1
-                      : t2;
+  const float t =
+      std::fabs(core::AngleDifference(m, t1)) <= std::fabs(core::AngleDifference(m, t2)) ? t1 : t2;
   b.vx = speed * std::cos(t);
   b.vy = -speed * std::sin(t);
   return true;
@@ -148,8 +147,7 @@ bool WallNormal(World& w, int index, const BallRecord& b, int code, int x, int y
     RecordContact(w, index, x, y, normal);
     return true;
   }
-  if (x > 624 && x <= 645 && y >= 70 && y <= 85 && !b.gate_pass[1] && b.vx > 0.0f &&
-      b.vy > 0.0f) {
+  if (x > 624 && x <= 645 && y >= 70 && y <= 85 && !b.gate_pass[1] && b.vx > 0.0f && b.vy > 0.0f) {
     normal = kRightGateNormal;
     RecordContact(w, index, x, y, normal);
     return true;
@@ -444,8 +442,7 @@ int CollisionResponse(World& w, int index, BallRecord& b, StepContext& ctx) {
   bool started_rolling = false;
   if (bounce) {
     impact = std::min(Length(ctx.start_vx, ctx.start_vy), limit);
-    new_speed =
-        rebound(impact) - (ctx.mu + AbsoluteRebound(w.surfaces, code) + b.plane_friction);
+    new_speed = rebound(impact) - (ctx.mu + AbsoluteRebound(w.surfaces, code) + b.plane_friction);
   } else if (deflection >= m && deflection <= kTwoPi - m) {
     new_speed = rebound(speed) - (ctx.mu + b.plane_friction);
   } else {

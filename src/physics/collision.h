@@ -92,8 +92,7 @@ bool PushOut(const World& world, BallRecord& ball, const StepContext& ctx);
 // After a bounce: when the way one velocity step ahead is blocked, moves the
 // ball off the wall along the normal (or against it) in 0.1-pixel steps,
 // else pushes it out. Returns true when the push-out was used.
-bool EscapeAlongNormal(const World& world, BallRecord& ball, const StepContext& ctx,
-                       float normal);
+bool EscapeAlongNormal(const World& world, BallRecord& ball, const StepContext& ctx, float normal);
 
 // A ball on the flipper surface is moved straight down, then up, in
 // half-pixel steps (20 each way) to the first open point. False when none.
@@ -101,11 +100,11 @@ bool ClimbFlipperSurface(const World& world, BallRecord& ball, float x, float y)
 
 // What a flipper does to a ball that meets its surface.
 struct FlipperStrikeResult {
-  bool struck = false;     // the flipper was moving and a strike was computed
-  bool stands = false;     // the strike stands (not cancelled)
-  bool cancelled = false;  // the ball simply bounces
-  bool caught = false;     // a falling ball caught on a lowered flipper
-  bool knocked = false;    // a fast ball knocked a raised flipper back
+  bool struck = false;         // the flipper was moving and a strike was computed
+  bool stands = false;         // the strike stands (not cancelled)
+  bool cancelled = false;      // the ball simply bounces
+  bool caught = false;         // a falling ball caught on a lowered flipper
+  bool knocked = false;        // a fast ball knocked a raised flipper back
   float vx = 0.0f, vy = 0.0f;  // the flipper velocity, when the strike stands
 };
 
@@ -119,7 +118,7 @@ FlipperStrikeResult FlipperStrike(World& world, BallRecord& ball, int flipper, f
 // The kick of a bumper (code 12) or rebound kicker (codes 22 and 99) along the
 // wall normal, or false when the element does not fire. speed is the ball's
 // speed after this step's friction.
-bool ElementImpulse(const World& world, const BallRecord& ball, int code, float normal,
-                    float speed, float& kick_x, float& kick_y);
+bool ElementImpulse(const World& world, const BallRecord& ball, int code, float normal, float speed,
+                    float& kick_x, float& kick_y);
 
 }  // namespace physics

@@ -21,7 +21,7 @@ constexpr int kRightHum = 23, kRightPress = 24, kRightRelease = 25;
 constexpr float kLeftSoundX = 300.0f, kRightSoundX = 500.0f, kRightHumY = 600.0f;
 
 constexpr std::array<int32_t, kMaxKeyFrames> kKeyFrames = {0,  5,  10, 15, 20, 24, 27, 28,
-                                                          29, -1, -1, -1, -1, -1, -1, -1};
+                                                           29, -1, -1, -1, -1, -1, -1, -1};
 
 int HoldUnit(const Flipper& f) { return f.hold_multiplier > 0 ? f.hold_multiplier : 5; }
 
@@ -113,6 +113,8 @@ std::array<Flipper, kFlipperCount> BuiltInFlippers() {
   l.slow_y1 = 1335;
   l.mask_file = "RES\\MASK\\F_L.IMG";
   l.picture_file = "RES\\ANIM\\FL.J24";
+  l.image_mask_file = "RES\\IMMASK\\FL.IMS";
+  l.depth_file = "RES\\Z\\FL.ZS2";
   l.left_side = 1;
   l.control = 0;
   Flipper& r = f[1];
@@ -128,6 +130,8 @@ std::array<Flipper, kFlipperCount> BuiltInFlippers() {
   r.slow_y1 = 1335;
   r.mask_file = "RES\\MASK\\F_R.IMG";
   r.picture_file = "RES\\ANIM\\FR.J24";
+  r.image_mask_file = "RES\\IMMASK\\FR.IMS";
+  r.depth_file = "RES\\Z\\FR.ZS2";
   r.left_side = 0;
   r.control = 1;
   for (Flipper& x : f) {
@@ -155,9 +159,9 @@ bool SetFlipperMasks(Flipper& f, std::span<const FlipperMaskFrame> frames) {
     const FlipperMaskFrame& fr = frames[i];
     const int w = std::min(fr.width, f.box_w), h = std::min(fr.height, f.box_h);
     for (int y = 0; y < h; ++y) {
-      std::copy_n(fr.pixels.begin() + static_cast<ptrdiff_t>(y) * fr.width, w,
-                  masks.begin() + static_cast<ptrdiff_t>(i * plane) +
-                      static_cast<ptrdiff_t>(y) * f.box_w);
+      std::copy_n(
+          fr.pixels.begin() + static_cast<ptrdiff_t>(y) * fr.width, w,
+          masks.begin() + static_cast<ptrdiff_t>(i * plane) + static_cast<ptrdiff_t>(y) * f.box_w);
     }
   }
   f.masks = std::move(masks);
@@ -255,9 +259,7 @@ int FlipperAboveSign(const World& w, int n) {
   return f && f->upside_down ? -1 : 1;
 }
 
-bool FlippersAllDown(const World& w) {
-  return FlipperFrame(w, 0) <= 0 && FlipperFrame(w, 1) <= 0;
-}
+bool FlippersAllDown(const World& w) { return FlipperFrame(w, 0) <= 0 && FlipperFrame(w, 1) <= 0; }
 
 int FlipperAt(const World& w, int x, int y) {
   for (int n = 0; n < kFlipperCount; ++n) {

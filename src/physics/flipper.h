@@ -36,12 +36,14 @@ struct FlipperMaskFrame {
 };
 
 struct Flipper {
-  int32_t pivot_x = 0, pivot_y = 0;  // rotation centre, playfield pixels
-  int32_t box_x = 0, box_y = 0, box_w = 0, box_h = 0;  // area covered by the masks
+  int32_t pivot_x = 0, pivot_y = 0;                            // rotation centre, playfield pixels
+  int32_t box_x = 0, box_y = 0, box_w = 0, box_h = 0;          // area covered by the masks
   int32_t slow_x0 = 0, slow_y0 = 0, slow_x1 = 0, slow_y1 = 0;  // slow zone (exclusive)
-  int32_t mask_source = -1;  // 0 or 1: that flipper's masks and boxes; otherwise its own
-  const char* mask_file = "";
-  const char* picture_file = "";
+  int32_t mask_source = -1;          // 0 or 1: that flipper's masks and boxes; otherwise its own
+  const char* mask_file = "";        // collision masks, one per frame 0..29 ("SPRITE" set)
+  const char* picture_file = "";     // drawn images, one per key frame
+  const char* image_mask_file = "";  // the drawn images' mask
+  const char* depth_file = "";       // depth frames, one per drawn image
   std::array<int32_t, kMaxKeyFrames> key_frames{};  // ended by -1
   int32_t left_side = 0;
   int32_t upside_down = 0;

@@ -15,8 +15,8 @@ namespace {
 using core::kPi;
 using core::WrapAngle;
 
-constexpr int kHeldBelow = 3;     // the flipper must lie this many pixels below the ball
-constexpr int kCatchAbove = 5;    // open pixels above a ball that can be caught or knock back
+constexpr int kHeldBelow = 3;       // the flipper must lie this many pixels below the ball
+constexpr int kCatchAbove = 5;      // open pixels above a ball that can be caught or knock back
 constexpr int kSidePushBelow = 14;  // frames below which a rising flipper pushes sideways
 
 float Length(float x, float y) { return std::sqrt(x * x + y * y); }
@@ -164,8 +164,8 @@ FlipperStrikeResult FlipperStrike(World& w, BallRecord& b, int fl, float normal,
 
   SetFlipperHold(w, fl, t.max_flipper_counter);
   const float away = core::DirectionOf(nvx, nvy);
-  bool keep = left ? (n >= t.max_flipper_normal_angle && n <= kPi)
-                   : (n < kPi - t.max_flipper_normal_angle);
+  bool keep =
+      left ? (n >= t.max_flipper_normal_angle && n <= kPi) : (n < kPi - t.max_flipper_normal_angle);
   keep = keep && std::fabs(core::AngleDifference(away, s)) < t.max_delta_flip_a_new_ball_a &&
          std::fabs(core::AngleDifference(n, s)) < t.max_delta_norma_flip_a;
   if (keep) {

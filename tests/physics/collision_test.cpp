@@ -1,6 +1,8 @@
 // The collision response: bounce or roll, surface delay, kicks, gates, tilt,
 // push-out and impact sounds.
 
+#include "physics/collision.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,6 @@
 #include "core/angle.h"
 #include "core/random15.h"
 #include "core/table_sound.h"
-#include "physics/collision.h"
 #include "physics/painted_table.h"
 #include "physics/world.h"
 
@@ -181,9 +182,9 @@ TEST_F(Response, KickerKickGrowsTowardItsCentre) {
     float x, y;
     float kick;
   } cases[] = {
-      {kCodeKickerStrong, 400.5f, 400.5f, 6.0f},  {kCodeKickerStrong, 470.0f, 400.0f, 5.4f},
-      {kCodeKickerStrong, 460.0f, 400.0f, 5.4f},  {kCodeKickerStrong, 403.0f, 400.0f, 5.7f},
-      {kCodeKicker, 400.0f, 400.0f, 5.4f},        {kCodeKicker, 430.0f, 400.0f, 5.4f},
+      {kCodeKickerStrong, 400.5f, 400.5f, 6.0f}, {kCodeKickerStrong, 470.0f, 400.0f, 5.4f},
+      {kCodeKickerStrong, 460.0f, 400.0f, 5.4f}, {kCodeKickerStrong, 403.0f, 400.0f, 5.7f},
+      {kCodeKicker, 400.0f, 400.0f, 5.4f},       {kCodeKicker, 430.0f, 400.0f, 5.4f},
   };
   for (const Case& c : cases) {
     BallRecord& b = Ball(c.x, c.y, 0, 0);

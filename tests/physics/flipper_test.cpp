@@ -167,10 +167,15 @@ TEST(Flipper, Sounds) {
   Step(w, true, false);
   Step(w, true, false);  // held: no new sounds
   Step(w, false, true);
-  const std::vector<std::string> expected = {
-      "stop 22", "play 21 300,0 restart", "play 20 300,0 restart loop",  // left pressed
-      "stop 20", "stop 21", "play 22 300,0 restart",                   // left released
-      "stop 25", "play 24 500,0 restart", "play 23 500,600 restart loop"};  // right pressed
+  const std::vector<std::string> expected = {"stop 22",
+                                             "play 21 300,0 restart",
+                                             "play 20 300,0 restart loop",  // left pressed
+                                             "stop 20",
+                                             "stop 21",
+                                             "play 22 300,0 restart",  // left released
+                                             "stop 25",
+                                             "play 24 500,0 restart",
+                                             "play 23 500,600 restart loop"};  // right pressed
   EXPECT_EQ(log.calls, expected);
   EXPECT_EQ(w.flippers[1].previous_pressed, 1);
   EXPECT_EQ(w.flippers[1].previous_frame, 2);

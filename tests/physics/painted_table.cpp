@@ -94,8 +94,11 @@ void ClosedBox(World& world) {
   Segment(map, 0, 1180, 150, 1330, 12, 14);
   Segment(map, 740, 1180, 570, 1330, 12, 14);
   // Posts, bumpers and kickers.
-  for (auto [x, y] : {std::pair{150.0f, 300.0f}, {600.0f, 260.0f}, {120.0f, 760.0f},
-                      {650.0f, 820.0f}, {360.0f, 1000.0f}}) {
+  for (auto [x, y] : {std::pair{150.0f, 300.0f},
+                      {600.0f, 260.0f},
+                      {120.0f, 760.0f},
+                      {650.0f, 820.0f},
+                      {360.0f, 1000.0f}}) {
     Disc(map, x, y, 28.0f, 30);
   }
   Disc(map, 372, 420, 50, kCodeBumper);

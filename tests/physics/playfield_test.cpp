@@ -1,5 +1,7 @@
 // The physics side of the playfield load and the warm-up pass.
 
+#include "physics/playfield.h"
+
 #include <gtest/gtest.h>
 
 #include <string_view>
@@ -7,7 +9,6 @@
 
 #include "core/random15.h"
 #include "physics/painted_table.h"
-#include "physics/playfield.h"
 #include "physics/world.h"
 
 namespace physics {

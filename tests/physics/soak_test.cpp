@@ -51,11 +51,13 @@ TEST(Soak, TwoBallsInAClosedBox) {
   r.Seed(seed ? static_cast<uint32_t>(std::strtoul(seed, nullptr, 10)) : 20261210u);
   w.random = &r;
   painted::ClosedBox(w);
-  // Table-like tuning: rolling along walls, a random spread and a soft post.
+  // Table-like tuning: rolling along walls, a random spread, a soft post and
+  // soft flippers.
   w.surfaces.max_tangent[kDefaultSurfaceRow] = core::DegreesToRadians(15.0f);
   w.surfaces.max_normal_speed[kDefaultSurfaceRow] = 0.5f;
   w.surfaces.random_multiplier[30] = 16;
   w.surfaces.surface_delay[30] = 2;
+  w.surfaces.surface_delay[kCodeFlipper] = 3;
   w.surfaces.wall_rebound[12] = 0.9f;
   w.tuning.add_g_down = 0.01f;
   w.balls[0].x = w.balls[1].x = -1000.0f;

@@ -36,10 +36,10 @@ TEST_F(Normals, StraightWallsInTheFourDirections) {
     int x0, y0, x1, y1;  // the wall rectangle
     float expected;
   } cases[] = {
-      {0, 201, 400, 400, kPi / 2},       // floor below the ball
-      {0, 0, 200, 400, 0.0f},            // wall on the left
-      {201, 0, 400, 400, kPi},           // wall on the right
-      {0, 0, 400, 200, 3 * kPi / 2},     // ceiling above
+      {0, 201, 400, 400, kPi / 2},    // floor below the ball
+      {0, 0, 200, 400, 0.0f},         // wall on the left
+      {201, 0, 400, 400, kPi},        // wall on the right
+      {0, 0, 400, 200, 3 * kPi / 2},  // ceiling above
   };
   for (const Case& c : cases) {
     world.map = SurfaceMap(400, 400, 0);
