@@ -404,6 +404,18 @@ bool LoadImageSet(ImageSet& set, std::span<const uint8_t> file, ImageSetContext&
 
 void FreeImageSet(ImageSet& set) { set = ImageSet{}; }
 
+uint32_t WarmUpImageSets(const ImageSetTable& table) {
+  uint32_t sum = 0;
+  for (const ImageSet& set : table.sets) {
+    for (const SpriteFrame& f : set.frames) {
+      for (const std::vector<uint8_t>* plane : {&f.pixels, &f.shadow, &f.coverage}) {
+        for (uint8_t v : *plane) sum += v;
+      }
+    }
+  }
+  return sum;
+}
+
 std::span<const uint8_t> FramePixels(ImageSet& set, int32_t frame) {
   if (frame < 0 || static_cast<size_t>(frame) >= set.frames.size()) return {};
   SpriteFrame& f = set.frames[static_cast<size_t>(frame)];

@@ -112,6 +112,10 @@ int32_t PixelAt(ImageSet& set, int32_t frame, int32_t x, int32_t y);
 // centre to the first key byte on the centre row (+2), the larger of both sides.
 void MeasureBallRadii(ImageSet& set, int32_t centre_x, int32_t centre_y);
 
+// Reads every byte of the pixel data and of every plane of every frame of all
+// sets, so the memory is paged in before play. Returns a sum so the reads stay.
+uint32_t WarmUpImageSets(const ImageSetTable& table);
+
 // The 256 screen values of a palette (empty in PAL8).
 std::vector<uint32_t> BuildLookupTable(const DisplayFormat& format, const Palette& palette);
 

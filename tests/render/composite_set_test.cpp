@@ -130,3 +130,21 @@ TEST(CompositeSet, ReducedResolutionTrimKeepsTheBall) {
 
 }  // namespace
 }  // namespace render
+
+namespace render {
+namespace {
+
+TEST(ImageSetTable, WarmUpReadsEveryPlane) {
+  auto table = std::make_unique<ImageSetTable>();
+  EXPECT_EQ(WarmUpImageSets(*table), 0u);
+  SpriteFrame f;
+  f.pixels = {1, 2};
+  f.shadow = {3};
+  f.coverage = {1, 1};
+  table->sets[kImageSetCount - 1].frames.push_back(f);
+  table->sets[kBallSet].frames.push_back(f);
+  EXPECT_EQ(WarmUpImageSets(*table), 16u);
+}
+
+}  // namespace
+}  // namespace render
