@@ -50,6 +50,7 @@ bool LoadCompositeSet(ImageSet& set, std::span<const uint8_t> picture_file,
   }
 
   std::vector<SpriteFrame> frames(picture.frames.size());
+  int64_t total = 0;  // hostile hot spots could ask for huge planes
   for (size_t i = 0; i < frames.size(); ++i) {
     const SpriteFrame& p = picture.frames[i];
     const SpriteFrame* s = has_shadow ? &shadow.frames[i] : nullptr;
@@ -63,7 +64,8 @@ bool LoadCompositeSet(ImageSet& set, std::span<const uint8_t> picture_file,
       bottom = std::max<int64_t>(bottom, int64_t{s->hot_y} + s->height);
     }
     const int64_t w = right - hx, h = bottom - hy;
-    if (w * h > int64_t{1} << 24) return false;
+    total += w * h;
+    if (w * h > int64_t{1} << 24 || total > int64_t{1} << 26) return false;
     out.width = static_cast<int32_t>(w);
     out.height = static_cast<int32_t>(h);
     out.hot_x = static_cast<int32_t>(hx);

@@ -14,7 +14,7 @@ namespace {
 
 // A hostile file may code many large frames in few bytes; cap what one set may
 // unpack to.
-constexpr int64_t kMaxSetPixels = int64_t{1} << 28;
+constexpr int64_t kMaxSetPixels = int64_t{1} << 26;
 
 bool IsTrueColour(const DisplayFormat& f) { return f.format_id != PixelFormatId::PAL8; }
 
