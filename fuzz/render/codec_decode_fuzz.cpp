@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> coded, back(static_cast<size_t>(n));
     std::span<const uint8_t> plain(out.data(), static_cast<size_t>(n));
     if (render::CodecEncode(plain, coded) >= 0) {
-      if (render::CodecDecode(coded, back) != n || back != std::vector<uint8_t>(plain.begin(), plain.end())) {
+      if (render::CodecDecode(coded, back) != n ||
+          back != std::vector<uint8_t>(plain.begin(), plain.end())) {
         std::abort();
       }
     }

@@ -15,9 +15,8 @@ render::TableColours& Colours() {
   static std::unique_ptr<render::TableColours> colours = [] {
     auto c = std::make_unique<render::TableColours>();
     for (int i = 0; i < 256; ++i) {
-      c->palette[static_cast<size_t>(i)] = render::Rgb{static_cast<uint8_t>(i),
-                                                       static_cast<uint8_t>(i * 7),
-                                                       static_cast<uint8_t>(255 - i)};
+      c->palette[static_cast<size_t>(i)] = render::Rgb{
+          static_cast<uint8_t>(i), static_cast<uint8_t>(i * 7), static_cast<uint8_t>(255 - i)};
     }
     c->palette_loaded = true;
     render::BuildTableCube(*c);
@@ -46,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool ok;
   if (flags & 0x80) {
     // Composite: the next two bytes give the length of the picture file.
-    const size_t split = std::min<size_t>(rest.size(), static_cast<size_t>(rest[0]) << 8 | rest[1 % rest.size()]);
+    const size_t split =
+        std::min<size_t>(rest.size(), static_cast<size_t>(rest[0]) << 8 | rest[1 % rest.size()]);
     std::span<const uint8_t> files = rest.subspan(std::min<size_t>(2, rest.size()));
     const size_t cut = std::min(split, files.size());
     ok = render::LoadCompositeSet(set, files.first(cut), files.subspan(cut), ctx);

@@ -26,8 +26,8 @@ int DepthOfMode(const DeviceMode& m) {
     case 15:
       return 1;
     case 16: {
-      int bits = std::popcount(m.red_mask) + std::popcount(m.green_mask) +
-                 std::popcount(m.blue_mask);
+      int bits =
+          std::popcount(m.red_mask) + std::popcount(m.green_mask) + std::popcount(m.blue_mask);
       return bits == 15 ? 1 : 2;
     }
     case 24:
@@ -75,7 +75,8 @@ bool EnumerateModes(Display& display, DisplayDevice& device) {
   for (const DeviceMode& m : device.Modes()) {
     int r = ResolutionOfWidth(m.width);
     int d = DepthOfMode(m);
-    if (r >= 0 && d >= 0) display.modes.available[static_cast<size_t>(r)][static_cast<size_t>(d)] = true;
+    if (r >= 0 && d >= 0)
+      display.modes.available[static_cast<size_t>(r)][static_cast<size_t>(d)] = true;
   }
   return true;
 }

@@ -29,8 +29,8 @@ inline constexpr std::array<int32_t, kDepthCount> kDepthBits = {8, 15, 16, 24, 3
 struct ModeTable {
   std::array<std::array<bool, kDepthCount>, kResolutionCount> available{};
   bool Has(int resolution, int depth) const {
-    return resolution >= 0 && resolution < kResolutionCount && depth >= 0 &&
-           depth < kDepthCount && available[static_cast<size_t>(resolution)][static_cast<size_t>(depth)];
+    return resolution >= 0 && resolution < kResolutionCount && depth >= 0 && depth < kDepthCount &&
+           available[static_cast<size_t>(resolution)][static_cast<size_t>(depth)];
   }
   bool Any() const;
 };
@@ -86,8 +86,7 @@ bool EnumerateModes(Display& display, DisplayDevice& device);
 // Returns false (0, 0) when no mode is available at all.
 bool ChooseMode(const ModeTable& modes, int32_t& resolution, int32_t& depth);
 // Class 0 = 256 colours, 1 = high colour, 2 = true colour.
-std::optional<int32_t> DepthForQuality(const ModeTable& modes, int32_t resolution,
-                                       int32_t quality);
+std::optional<int32_t> DepthForQuality(const ModeTable& modes, int32_t resolution, int32_t quality);
 
 // Opens the display in the mode of display.format (width, height, format id set).
 bool OpenDisplay(Display& display, DisplayDevice& device);

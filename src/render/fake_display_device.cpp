@@ -24,8 +24,10 @@ bool FakeDisplayDevice::SetMode(int32_t width, int32_t height, int32_t bits) {
 }
 
 bool FakeDisplayDevice::CreateSurfaces(int32_t, bool) {
-  int32_t bytes = current.bit_count <= 8 ? 1 : current.bit_count <= 16 ? 2
-                  : current.bit_count <= 24 ? 3 : 4;
+  int32_t bytes = current.bit_count <= 8    ? 1
+                  : current.bit_count <= 16 ? 2
+                  : current.bit_count <= 24 ? 3
+                                            : 4;
   pitch_ = current.width * bytes + extra_pitch;
   back.assign(static_cast<size_t>(pitch_) * static_cast<size_t>(current.height), 0xAB);
   return true;

@@ -16,13 +16,13 @@ class FakeDisplayDevice : public DisplayDevice {
  public:
   // What the device offers and how it behaves.
   std::vector<DeviceMode> modes;
-  std::set<int32_t> refused_bits;   // SetMode fails at these bit depths
+  std::set<int32_t> refused_bits;  // SetMode fails at these bit depths
   bool fail_create = false;
   bool palette_based = true;
-  int32_t extra_pitch = 0;          // padding the locked surface reports per row
+  int32_t extra_pitch = 0;  // padding the locked surface reports per row
   // Masks reported for a 16-bit surface (5-6-5 unless changed).
   uint32_t red16 = 0xF800, green16 = 0x07E0, blue16 = 0x001F;
-  bool fifteen_as_565 = false;      // a 15-bit mode set reports a 5-6-5 surface
+  bool fifteen_as_565 = false;  // a 15-bit mode set reports a 5-6-5 surface
 
   // What happened.
   DeviceMode current;  // the mode set last

@@ -59,8 +59,7 @@ bool DecodeAllFrames(ImageSet& set) {
       if (f.stored_plain) continue;
       if (!DecodeFrame(f, first)) return false;
     } else if (f.stored_plain) {
-      std::copy(f.pixels.begin(), f.pixels.begin() + static_cast<std::ptrdiff_t>(n),
-                first.begin());
+      std::copy(f.pixels.begin(), f.pixels.begin() + static_cast<std::ptrdiff_t>(n), first.begin());
     } else if (i == 0) {
       if (!DecodeFrame(f, first)) return false;
     } else {
@@ -106,8 +105,7 @@ uint8_t CubeOf(const ColourCube& cube, const Rgb& c) {
 }
 
 // Index 0 becomes the transparent index of every frame.
-void MakeKeyZero(std::vector<SpriteFrame>& frames, const Palette& palette,
-                 const ColourCube& cube) {
+void MakeKeyZero(std::vector<SpriteFrame>& frames, const Palette& palette, const ColourCube& cube) {
   const uint8_t zero_colour = CubeOf(cube, palette[0]);
   for (SpriteFrame& f : frames) {
     if (f.key == 0) continue;

@@ -52,10 +52,10 @@ struct ImageSet {
   std::vector<uint8_t> decode_buffer2;  // difference-coded sets only
   std::vector<SpriteFrame> frames;
   int32_t cube_block_size = 0;
-  Palette palette{};               // the palette the indices refer to
-  std::vector<uint32_t> lookup;    // 256 screen values; empty in PAL8
-  std::vector<uint8_t> work;       // one frame, for shadows and reflections
-  std::vector<int32_t> radii;      // per-frame ball radius (MeasureBallRadii)
+  Palette palette{};             // the palette the indices refer to
+  std::vector<uint32_t> lookup;  // 256 screen values; empty in PAL8
+  std::vector<uint8_t> work;     // one frame, for shadows and reflections
+  std::vector<int32_t> radii;    // per-frame ball radius (MeasureBallRadii)
   bool loaded = false;
 };
 
@@ -84,7 +84,7 @@ inline constexpr int32_t kBallCentre = 63;  // centre of a hot-(0, 0) ball frame
 // What a load reads and may change besides the set.
 struct ImageSetContext {
   const DisplayFormat& format;
-  TableColours& colours;             // table palette, working and saved cube
+  TableColours& colours;              // table palette, working and saved cube
   Palette* shadow_palette = nullptr;  // receives the set's palette when given
 };
 

@@ -77,8 +77,8 @@ void SetFormatDefaults(DisplayFormat& f) {
   f.draw_target = f.read_target = f.background = f.scene = nullptr;
 }
 
-void ApplySurfaceFormat(DisplayFormat& f, int32_t bit_count, uint32_t red_mask,
-                        uint32_t green_mask, uint32_t blue_mask) {
+void ApplySurfaceFormat(DisplayFormat& f, int32_t bit_count, uint32_t red_mask, uint32_t green_mask,
+                        uint32_t blue_mask) {
   if (bit_count <= 8) {
     f.format_id = PixelFormatId::PAL8;
     f.bytes_per_pixel = 1;

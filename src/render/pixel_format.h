@@ -31,9 +31,9 @@ struct DisplayFormat {
   int32_t red_shift = 0, green_shift = 0, blue_shift = 0;
   int32_t red_bits = 0, green_bits = 0, blue_bits = 0;
   int32_t red_loss = 0, green_loss = 0, blue_loss = 0;  // 8 − bits
-  int32_t scaled = 0;          // 1 when width ≠ 1024
-  double scale = 1.0;          // width / 1024
-  double inverse_scale = 1.0;  // 1 / scale
+  int32_t scaled = 0;                                   // 1 when width ≠ 1024
+  double scale = 1.0;                                   // width / 1024
+  double inverse_scale = 1.0;                           // 1 / scale
   uint8_t* draw_target = nullptr;
   uint8_t* read_target = nullptr;
   uint8_t* background = nullptr;
@@ -52,8 +52,8 @@ void SetFormatDefaults(DisplayFormat& f);
 // Takes the channel layout a screen surface reports (bit count and masks): bytes
 // per pixel, shifts, bit counts and losses, and the format id (a 2-byte layout
 // with a 6-bit channel is RGB565, otherwise RGB555).
-void ApplySurfaceFormat(DisplayFormat& f, int32_t bit_count, uint32_t red_mask,
-                        uint32_t green_mask, uint32_t blue_mask);
+void ApplySurfaceFormat(DisplayFormat& f, int32_t bit_count, uint32_t red_mask, uint32_t green_mask,
+                        uint32_t blue_mask);
 
 // An 8-bit colour as a screen value. PAL8 needs the working colour cube.
 uint32_t PackColour(const DisplayFormat& f, const ColourCube& cube, uint8_t r, uint8_t g,

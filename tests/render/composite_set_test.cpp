@@ -27,7 +27,8 @@ std::vector<uint8_t> ShadowFile(int frames) {
   for (int i = 0; i < frames; ++i) {
     SpriteFileFrame f = Frame(128, 128, 0);
     for (int32_t y = 60; y < 100; ++y) {
-      for (int32_t x = 60; x < 100; ++x) At(f, x, y) = static_cast<uint8_t>(x < 70 ? 120 : x < 80 ? 121 : 122);
+      for (int32_t x = 60; x < 100; ++x)
+        At(f, x, y) = static_cast<uint8_t>(x < 70 ? 120 : x < 80 ? 121 : 122);
     }
     desc.frames.push_back(f);
   }
@@ -56,7 +57,9 @@ TEST(CompositeSet, JoinsPictureShadowAndCoverage) {
   ASSERT_EQ(f.shadow.size(), 128u * 128u);
   ASSERT_EQ(f.coverage.size(), 128u * 128u);
   EXPECT_EQ(c.set.work.size(), 128u * 128u);
-  auto at = [&](const std::vector<uint8_t>& plane, int x, int y) { return plane[static_cast<size_t>(y * 128 + x)]; };
+  auto at = [&](const std::vector<uint8_t>& plane, int x, int y) {
+    return plane[static_cast<size_t>(y * 128 + x)];
+  };
   EXPECT_EQ(at(f.pixels, 63, 63), 100);
   EXPECT_EQ(at(f.pixels, 90, 90), 0);
   EXPECT_EQ(at(f.shadow, 65, 90), 7);
@@ -120,7 +123,9 @@ TEST(CompositeSet, ReducedResolutionTrimKeepsTheBall) {
       }
     }
     EXPECT_GT(visible, 0.8 * M_PI * r * r) << "the ball survives the trim";
-    EXPECT_NE(ball.pixels[static_cast<size_t>(static_cast<int>(centre) * side + static_cast<int>(centre))], 0);
+    EXPECT_NE(ball.pixels[static_cast<size_t>(static_cast<int>(centre) * side +
+                                              static_cast<int>(centre))],
+              0);
     // No radius found: the frame is left as resampled.
     const SpriteFrame& full = c.set.frames[1];
     EXPECT_NE(full.pixels[static_cast<size_t>(2 * side + 2)], 0);

@@ -1,7 +1,8 @@
+#include "render/display.h"
+
 #include <gtest/gtest.h>
 
 #include "render/colour_cube.h"
-#include "render/display.h"
 #include "render/fake_display_device.h"
 #include "render/pixel_format.h"
 #include "sprite_fixtures.h"
@@ -28,18 +29,18 @@ TEST(ChooseMode, FallsBackStepByStep) {
   const Case cases[] = {
       {"requested pair available", Modes({{1, 2}, {2, 4}}), 1, 2, true, 1, 2},
       {"16 takes 15", Modes({{2, 1}, {0, 0}}), 2, 2, true, 2, 1},
-      {"lowered resolution does not retry the requested depth", Modes({{0, 0}, {0, 2}}), 1, 2,
-       true, 0, 0},
+      {"lowered resolution does not retry the requested depth", Modes({{0, 0}, {0, 2}}), 1, 2, true,
+       0, 0},
       {"15 takes 16", Modes({{1, 2}, {1, 0}}), 1, 1, true, 1, 2},
       {"32 takes 24", Modes({{2, 3}, {2, 0}}), 2, 4, true, 2, 3},
       {"24 takes 32", Modes({{2, 4}}), 2, 3, true, 2, 4},
       {"first of 8, 16, 15, 32, 24 at the resolution", Modes({{2, 1}, {2, 4}}), 2, 0, true, 2, 1},
       {"resolution 2 falls back to 1 only", Modes({{1, 4}, {0, 0}}), 2, 0, true, 1, 4},
       {"lowered resolution empty: first anywhere", Modes({{2, 1}, {0, 4}}), 1, 0, true, 0, 4},
-      {"resolution 0 empty: first anywhere, 8 bits first", Modes({{2, 0}, {1, 2}}), 0, 2, true,
-       2, 0},
-      {"first anywhere prefers depth order, then resolution", Modes({{2, 2}, {1, 2}, {2, 4}}), 0,
-       3, true, 1, 2},
+      {"resolution 0 empty: first anywhere, 8 bits first", Modes({{2, 0}, {1, 2}}), 0, 2, true, 2,
+       0},
+      {"first anywhere prefers depth order, then resolution", Modes({{2, 2}, {1, 2}, {2, 4}}), 0, 3,
+       true, 1, 2},
       {"inputs are clamped", Modes({{2, 4}}), 7, 9, true, 2, 4},
       {"nothing at all", Modes({}), 2, 4, false, 0, 0},
   };
@@ -63,14 +64,16 @@ TEST(DepthForQuality, PicksWithinTheClass) {
 
 TEST(EnumerateModes, SortsDeviceModes) {
   FakeDisplayDevice dev;
-  dev.modes = {{640, 480, 8}, {800, 600, 16, 0x7C00, 0x03E0, 0x001F},
-               {800, 600, 16, 0xF800, 0x07E0, 0x001F}, {1024, 768, 32}, {1280, 1024, 32},
+  dev.modes = {{640, 480, 8},
+               {800, 600, 16, 0x7C00, 0x03E0, 0x001F},
+               {800, 600, 16, 0xF800, 0x07E0, 0x001F},
+               {1024, 768, 32},
+               {1280, 1024, 32},
                {1024, 768, 12}};
   Display d;
   d.modes.available[2][3] = true;  // cleared first
   ASSERT_TRUE(EnumerateModes(d, dev));
-  EXPECT_EQ(d.modes.available,
-            Modes({{0, 0}, {1, 1}, {1, 2}, {2, 4}}).available);
+  EXPECT_EQ(d.modes.available, Modes({{0, 0}, {1, 1}, {1, 2}, {2, 4}}).available);
 }
 
 Display Requested(int32_t width, PixelFormatId id) {

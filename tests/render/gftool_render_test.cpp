@@ -1,7 +1,6 @@
 // The gftool commands for the codec and for "SPRITE" files, run as a user would.
 
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -49,7 +48,8 @@ class GftoolRender : public ::testing::Test {
   std::string PathOf(const char* name) { return (dir_ / name).string(); }
   void Put(const char* name, const std::vector<uint8_t>& bytes) {
     std::ofstream(dir_ / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
   }
   std::vector<uint8_t> Get(const char* name) {
     std::ifstream in(dir_ / name, std::ios::binary);

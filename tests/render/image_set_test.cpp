@@ -1,10 +1,11 @@
+#include "render/image_set.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
 #include "render/block_codec.h"
-#include "render/image_set.h"
 #include "render/sprite_file.h"
 #include "sprite_fixtures.h"
 
@@ -49,8 +50,8 @@ struct Loader {
 TEST(ImageSetFile, RoundTripsThroughTheLoader) {
   for (int32_t compression : {kStoredPlain, kCodedAlone, kCodedDifferences}) {
     for (PixelFormatId id : {PixelFormatId::PAL8, PixelFormatId::RGB565, PixelFormatId::RGB32}) {
-      SCOPED_TRACE(::testing::Message() << "compression " << compression << " format "
-                                        << static_cast<int>(id));
+      SCOPED_TRACE(::testing::Message()
+                   << "compression " << compression << " format " << static_cast<int>(id));
       SpriteFileDesc desc;
       desc.palette = TestPalette();
       desc.compression = compression;
@@ -190,7 +191,8 @@ TEST(ImageSetFile, ColourCubeBlockKinds) {
     Loader l(PixelFormatId::PAL8);
     ASSERT_TRUE(l.Load(Write(CubeProbe(std::vector<uint8_t>(32768, 88)))));
     const Rgb c = TestPalette()[5];
-    EXPECT_EQ(l.Pixels(0)[0], l.colours->table_cube.cells[static_cast<size_t>(CubeIndex(c.r, c.g, c.b))]);
+    EXPECT_EQ(l.Pixels(0)[0],
+              l.colours->table_cube.cells[static_cast<size_t>(CubeIndex(c.r, c.g, c.b))]);
   }
 }
 
@@ -204,7 +206,9 @@ TEST(ImageSetFile, CubeBlockOfTheWrongSizeFails) {
   ASSERT_GT(CodecEncode(std::vector<uint8_t>(65535, 40), short_block), 0);
   std::vector<uint8_t> patched(file.begin(), file.begin() + block_at);
   patched.insert(patched.end(), short_block.begin(), short_block.end());
-  patched.insert(patched.end(), file.begin() + static_cast<std::ptrdiff_t>(block_at + parsed.cube_block.size()), file.end());
+  patched.insert(patched.end(),
+                 file.begin() + static_cast<std::ptrdiff_t>(block_at + parsed.cube_block.size()),
+                 file.end());
   PatchI32(patched, 48, -static_cast<int32_t>(short_block.size()));
   Loader l;
   EXPECT_FALSE(l.Load(patched));
@@ -329,7 +333,8 @@ TEST(ImageSetResample, NearestAndBilinearAtReducedResolution) {
   desc.palette = TestPalette();
   SpriteFileFrame checker = Frame(128, 128, 0);
   for (int32_t y = 0; y < 128; ++y) {
-    for (int32_t x = 0; x < 128; ++x) At(checker, x, y) = static_cast<uint8_t>(10 + ((x / 8 + y / 8) % 2) * 100);
+    for (int32_t x = 0; x < 128; ++x)
+      At(checker, x, y) = static_cast<uint8_t>(10 + ((x / 8 + y / 8) % 2) * 100);
   }
   SpriteFileFrame flat = Frame(128, 128, 100);
   At(flat, 64, 64) = 0;  // one transparent pixel
@@ -349,7 +354,8 @@ TEST(ImageSetResample, NearestAndBilinearAtReducedResolution) {
       for (int32_t x = 0; x < 81; ++x) {
         uint8_t v = px[static_cast<size_t>(y * 81 + x)];
         int32_t sx = static_cast<int32_t>(x / 0.625), sy = static_cast<int32_t>(y / 0.625);
-        bool inside = x > 0 && y > 0 && x < 79 && y < 79 && sx > 0 && sy > 0 && sx < 127 && sy < 127;
+        bool inside =
+            x > 0 && y > 0 && x < 79 && y < 79 && sx > 0 && sy > 0 && sx < 127 && sy < 127;
         if (!inside) {
           EXPECT_EQ(v, 0) << x << "," << y;
         } else if (nearest) {
@@ -362,9 +368,11 @@ TEST(ImageSetResample, NearestAndBilinearAtReducedResolution) {
     // The flat frame: through the cube everywhere except next to the hole.
     auto flat_px = l.Pixels(1);
     const Rgb c = desc.palette[100];
-    const uint8_t through_cube = l.colours->table_cube.cells[static_cast<size_t>(CubeIndex(c.r, c.g, c.b))];
+    const uint8_t through_cube =
+        l.colours->table_cube.cells[static_cast<size_t>(CubeIndex(c.r, c.g, c.b))];
     EXPECT_EQ(flat_px[static_cast<size_t>(20 * 81 + 20)], nearest ? 100 : through_cube);
-    EXPECT_EQ(flat_px[static_cast<size_t>(40 * 81 + 40)], 0) << "the 2×2 source block holds the key";
+    EXPECT_EQ(flat_px[static_cast<size_t>(40 * 81 + 40)], 0)
+        << "the 2×2 source block holds the key";
     // A frame with its hot spot inside: the box is scaled around the instance point.
     const SpriteFrame& g = l.set.frames[2];
     EXPECT_EQ(g.hot_x, 6);   // left −10 → trunc(−6.25) = −6
@@ -382,8 +390,8 @@ TEST(ImageSetAccess, PixelAtAndFramePixelsOutsideTheSet) {
   Loader l;
   ASSERT_TRUE(l.Load(Write(desc)));
   EXPECT_EQ(PixelAt(l.set, 0, 39, 29), At(desc.frames[0], 39, 29));
-  for (auto [frame, x, y] : {std::tuple{0, -1, 0}, {0, 0, -1}, {0, 40, 0}, {0, 0, 30}, {1, 0, 0},
-                             {-1, 0, 0}}) {
+  for (auto [frame, x, y] :
+       {std::tuple{0, -1, 0}, {0, 0, -1}, {0, 40, 0}, {0, 0, 30}, {1, 0, 0}, {-1, 0, 0}}) {
     EXPECT_EQ(PixelAt(l.set, frame, x, y), -1) << frame << " " << x << " " << y;
   }
   EXPECT_TRUE(FramePixels(l.set, 1).empty());

@@ -30,8 +30,8 @@ inline bool TagAt(std::span<const uint8_t> file, size_t offset, const char* tag)
 
 }  // namespace gftool
 
-#define GFTOOL_INFO_FORMAT(name, matches, describe)                                       \
-  static ::gftool::InfoRegistrar GFTOOL_INFO_CONCAT(gftool_info_, __LINE__)({name, matches, \
-                                                                              describe})
+#define GFTOOL_INFO_FORMAT(name, matches, describe)               \
+  static ::gftool::InfoRegistrar GFTOOL_INFO_CONCAT(gftool_info_, \
+                                                    __LINE__)({name, matches, describe})
 #define GFTOOL_INFO_CONCAT2(a, b) a##b
 #define GFTOOL_INFO_CONCAT(a, b) GFTOOL_INFO_CONCAT2(a, b)

@@ -17,15 +17,15 @@ int DescribeSprite(std::span<const uint8_t> file, std::ostream& out) {
   std::string why;
   if (!render::ParseSpriteFile(file, s, &why)) return Fail("bad SPRITE file: " + why);
   static const char* kCompression[] = {"plain", "each frame coded", "coded as differences"};
-  out << "SPRITE version " << s.version << ", " << s.frame_count << " frames, "
-      << s.bits_per_pixel << " bits per pixel\n";
-  out << "palettes: " << s.palette_count << " ("
-      << (s.palette_precision == 0 ? "6-bit" : "8-bit") << " components)\n";
+  out << "SPRITE version " << s.version << ", " << s.frame_count << " frames, " << s.bits_per_pixel
+      << " bits per pixel\n";
+  out << "palettes: " << s.palette_count << " (" << (s.palette_precision == 0 ? "6-bit" : "8-bit")
+      << " components)\n";
   out << "compression: " << s.compression << " (" << kCompression[s.compression] << ")\n";
   out << "colour cube block: " << s.cube_block_size;
   if (s.cube_block_size > 0) out << " bytes coding a 32768-byte cube";
-  if (s.cube_block_size < 0) out << " (" << -static_cast<int64_t>(s.cube_block_size)
-                                 << " bytes coding a 65536-byte table)";
+  if (s.cube_block_size < 0)
+    out << " (" << -static_cast<int64_t>(s.cube_block_size) << " bytes coding a 65536-byte table)";
   if (s.cube_block_size == 0) out << " (none)";
   out << "\n";
   out << "frame  width height  hot x  hot y  key  stored\n";
