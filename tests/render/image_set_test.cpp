@@ -123,8 +123,8 @@ TEST(ImageSetFile, RealDeltaKeyPixelsAreNotLostInDifferenceFrames) {
   std::vector<uint8_t> file = Write(desc);
   ASSERT_TRUE(ParseSpriteFile(file, parsed));
   EXPECT_EQ(parsed.frames[1].stored_plain, 1);
-  // Read back with the table-resolution, no-reindex options the collision masks use,
-  // in a format where 254 is then moved into the table range by the cube.
+  // Loading moves 254 into the table range through the cube; it must not read back as
+  // frame 0's 30.
   Loader l;
   ASSERT_TRUE(l.Load(file));
   EXPECT_NE(PixelAt(l.set, 1, 3, 3), 30);
