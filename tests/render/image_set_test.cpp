@@ -57,15 +57,20 @@ TEST(ImageSetFile, RoundTripsThroughTheLoader) {
       desc.compression = compression;
       for (uint32_t k = 0; k < 5; ++k) desc.frames.push_back(PictureFrame(60, 40, k % 2, 3, -2));
       desc.frames[2].pixels[5] = 0;  // a transparent pixel where the previous frame had colour
+      SpriteFileFrame noise = Frame(60, 40, 0, 3, -2);  // does not code: stored plain
+      std::mt19937 rng(5);
+      for (auto& p : noise.pixels) p = static_cast<uint8_t>(10 + rng() % 236);
+      desc.frames.push_back(noise);
       Loader l(id);
       ASSERT_TRUE(l.Load(Write(desc)));
-      EXPECT_EQ(l.set.frame_count, 5);
+      EXPECT_EQ(l.set.frame_count, 6);
       EXPECT_EQ(l.set.compression, compression);
       if (compression != kStoredPlain) {
         EXPECT_EQ(l.set.frames[0].stored_plain, 0) << "picture-like frames code well";
         EXPECT_LT(l.set.frames[0].stored_size, l.set.frames[0].decoded_size);
+        EXPECT_EQ(l.set.frames[5].stored_plain, 1);
       }
-      for (int32_t k : {0, 1, 2, 3, 4, 2, 4, 0}) {
+      for (int32_t k : {0, 1, 2, 3, 4, 5, 2, 5, 4, 0}) {
         const SpriteFrame& f = l.set.frames[static_cast<size_t>(k)];
         EXPECT_EQ(f.width, 60);
         EXPECT_EQ(f.height, 40);
