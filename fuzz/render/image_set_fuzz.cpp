@@ -16,7 +16,7 @@ render::TableColours& Colours() {
     auto c = std::make_unique<render::TableColours>();
     for (int i = 0; i < 256; ++i) {
       c->palette[static_cast<size_t>(i)] = render::Rgb{
-          static_cast<uint8_t>(i), static_cast<uint8_t>(i * 7), static_cast<uint8_t>(255 - i)};
+          static_cast<uint8_t>(i), static_cast<uint8_t>(i * 3), static_cast<uint8_t>(255 - i)};
     }
     c->palette_loaded = true;
     render::BuildTableCube(*c);

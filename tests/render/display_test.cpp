@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "render/colour_cube.h"
 #include "render/fake_display_device.h"
 #include "render/pixel_format.h"
@@ -242,6 +244,40 @@ TEST(TablePalette, LoadsAllOrReportsFailure) {
   colours->cube.cells.fill(1);
   RestoreWorkingCube(*colours);
   EXPECT_EQ(colours->cube.cells, colours->table_cube.cells);
+}
+
+}  // namespace
+}  // namespace render
+
+namespace render {
+namespace {
+
+TEST(ColourCube, MatchesTheDirectSearchOnRandomPalettes) {
+  std::mt19937 rng(99);
+  auto cube = std::make_unique<ColourCube>();
+  for (int trial = 0; trial < 3; ++trial) {
+    Palette p{};
+    for (auto& e : p) {
+      // Few distinct levels, so ties are common.
+      e = Rgb{static_cast<uint8_t>(rng() % 5 * 60), static_cast<uint8_t>(rng() % 256),
+              static_cast<uint8_t>(rng() % 4 * 80)};
+    }
+    BuildColourCube(p, *cube);
+    for (int cell = 0; cell < 32768; cell += 7) {
+      const int r = cell >> 10, g = (cell >> 5) & 31, b = cell & 31;
+      int best = -1, best_d = 1 << 30;
+      for (int i = 10; i <= 245; ++i) {
+        const Rgb& e = p[static_cast<size_t>(i)];
+        int d = std::abs((e.r >> 2) - 2 * r) + std::abs((e.g >> 2) - 2 * g) +
+                std::abs((e.b >> 2) - 2 * b);
+        if (d < best_d) {
+          best_d = d;
+          best = i;
+        }
+      }
+      ASSERT_EQ(cube->cells[static_cast<size_t>(cell)], best) << "cell " << cell;
+    }
+  }
 }
 
 }  // namespace
