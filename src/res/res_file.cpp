@@ -185,14 +185,18 @@ int64_t ResFileTell(const ResFile& file) {
 std::optional<std::vector<uint8_t>> ResLoadWhole(ResourceLayer& layer, std::string_view name) {
   ResFile file;
   if (!ResFileOpen(layer, name, "rb", file)) return std::nullopt;
+  return ResLoadOpen(layer, file);
+}
+
+std::optional<std::vector<uint8_t>> ResLoadOpen(ResourceLayer& layer, ResFile& file) {
+  const std::optional<Packed> p = Usable(layer, file);
   const int64_t size = ResFileSize(layer, file);
   // An entry that claims more bytes than its pack holds cannot be read whole;
   // refuse it before allocating what the directory claims.
-  if (const std::optional<Packed> p = Usable(layer, file)) {
-    if (p->slot->data_base + p->entry->offset + size > p->slot->file_size) {
-      ResFileClose(file);
-      return std::nullopt;
-    }
+  if ((!file.stream && (!p || p->slot->data_base + p->entry->offset + size > p->slot->file_size)) ||
+      ResFileSeek(layer, file, 0, 0) != 0) {
+    ResFileClose(file);
+    return std::nullopt;
   }
   std::vector<uint8_t> buffer(static_cast<size_t>(size));
   const size_t got = ResFileRead(layer, buffer.data(), 1, buffer.size(), file);

@@ -68,5 +68,8 @@ int64_t ResFileTell(const ResFile& file);
 // The whole file, or nothing when it cannot be opened or read in full. A file of
 // size 0 gives an empty buffer.
 std::optional<std::vector<uint8_t>> ResLoadWhole(ResourceLayer& layer, std::string_view name);
+// As ResLoadWhole on a handle already open (e.g. one naming a pack entry by its
+// index), from its first byte; always closes the handle.
+std::optional<std::vector<uint8_t>> ResLoadOpen(ResourceLayer& layer, ResFile& file);
 
 }  // namespace res
