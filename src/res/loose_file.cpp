@@ -59,6 +59,8 @@ fs::path LoosePath(const fs::path& root, std::string_view name) {
 }
 
 FilePtr LooseFileOpen(const fs::path& root, std::string_view name, const char* mode) {
+  // A zero byte would cut the path short and open some other file.
+  if (name.empty() || name.find('\0') != std::string_view::npos) return nullptr;
   const fs::path exact = LoosePath(root, name);
   if (FilePtr f = OpenRegular(exact, mode)) return f;
 

@@ -158,7 +158,7 @@ std::optional<std::vector<uint8_t>> PackBuild(std::span<const PackItem> items,
     return std::nullopt;
   }
   constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
-  if (static_cast<int64_t>(items.size()) > (kMax - kPackHeaderSize) / kPackEntrySize) {
+  if (items.size() > static_cast<size_t>(kPackMaxEntries)) {
     SetError(error, "too many files for one pack");
     return std::nullopt;
   }

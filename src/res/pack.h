@@ -42,7 +42,7 @@ struct PackItem {
 // Builds a whole pack: header, scrambled directory with hashes, then the bytes of
 // every item in the given order with no gaps. Fails (empty result, reason in
 // `error`) for no items, an empty name, a name over 63 characters or holding a
-// zero byte, or more data than 32-bit offsets can address.
+// zero byte, more than 65536 items, or more data than 32-bit offsets can address.
 std::optional<std::vector<uint8_t>> PackBuild(std::span<const PackItem> items,
                                               std::string* error = nullptr);
 

@@ -1,5 +1,6 @@
 #include "res/res_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -29,7 +30,9 @@ struct Packed {
 std::optional<Packed> Usable(const ResourceLayer& layer, const ResFile& file) {
   const auto slot = static_cast<uint32_t>(file.slot);
   const auto entry = static_cast<uint32_t>(file.entry);
-  if (slot >= static_cast<uint32_t>(kPackSlotCount) || entry >= 65536u) return std::nullopt;
+  if (slot >= static_cast<uint32_t>(kPackSlotCount) || entry >= static_cast<uint32_t>(kPackMaxEntries)) {
+    return std::nullopt;
+  }
   const PackSlot& s = layer.slots[slot];
   if (!s.open() || entry >= s.entries.size()) return std::nullopt;
   return Packed{&s, &s.entries[entry]};
@@ -53,7 +56,9 @@ bool ResFileOpen(const ResourceLayer& layer, std::string_view name, const char* 
   for (int s = 0; s < kPackSlotCount; ++s) {
     const PackSlot& slot = layer.slots[s];
     if (!slot.open()) continue;
-    for (size_t e = 0; e < slot.entries.size(); ++e) {
+    // Entries past what a handle can address are never handed out.
+    const size_t count = std::min(slot.entries.size(), static_cast<size_t>(kPackMaxEntries));
+    for (size_t e = 0; e < count; ++e) {
       const PackEntry& entry = slot.entries[e];
       if (entry.hash == hash && SameIgnoringCase(entry.name, name)) {
         file.slot = s;

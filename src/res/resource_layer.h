@@ -24,6 +24,8 @@ inline constexpr int kPackHeaderSize = 280;
 inline constexpr int kPackEntrySize = 96;
 inline constexpr int kPackNameSize = 64;  // zero-terminated, so at most 63 characters
 inline constexpr int32_t kPackVersion = 256;
+// Handles address at most this many entries of one pack.
+inline constexpr int32_t kPackMaxEntries = 65536;
 
 // One directory record, unscrambled, with its hash recomputed from the name.
 struct PackEntry {

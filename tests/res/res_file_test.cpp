@@ -244,6 +244,31 @@ TEST_F(ResFileTest, LooseLookupOpensOnlyRegularFiles) {
   EXPECT_FALSE(res::ResFileOpen(layer_, "RES\\SUB\\FILE", "rb", f));
 }
 
+TEST_F(ResFileTest, NameWithAZeroByteNeverOpensAShorterPath) {
+  dir_.Write("LOOSE.BIN", Bytes("x"));
+  res::ResFile f;
+  EXPECT_TRUE(res::ResFileOpen(layer_, "LOOSE.BIN", "rb", f));
+  EXPECT_FALSE(res::ResFileOpen(layer_, std::string_view("LOOSE.BIN\0.J24", 14), "rb", f));
+}
+
+TEST_F(ResFileTest, EntriesBeyondWhatHandlesAddressAreNotFound) {
+  // A hand-made pack of 65537 entries: the last cannot be named by a handle.
+  constexpr int kCount = 65537;
+  std::vector<uint8_t> pack(280 + 96 * static_cast<size_t>(kCount), 0);
+  std::memcpy(pack.data(), "MFILE", 5);
+  core::StoreU32(&pack[16], 256);
+  core::StoreU32(&pack[20], kCount);
+  std::span<uint8_t> dir(pack.data() + 280, 96 * static_cast<size_t>(kCount));
+  std::memcpy(&dir[0], "FIRST", 5);
+  std::memcpy(&dir[96 * (kCount - 1)], "LAST", 4);
+  res::PackScrambleDirectory(dir);
+  OpenPack(pack);
+  layer_.loose_files = false;
+  res::ResFile f;
+  EXPECT_TRUE(res::ResFileOpen(layer_, "FIRST", "rb", f));
+  EXPECT_FALSE(res::ResFileOpen(layer_, "LAST", "rb", f));
+}
+
 TEST_F(ResFileTest, EntryBeyondThePackEndIsNotLoaded) {
   std::vector<uint8_t> pack = MakePack({{"BIG", "12345"}});
   std::span<uint8_t> dir(pack.data() + 280, 96);
