@@ -55,8 +55,7 @@ void CDataScramble(std::span<uint8_t> payload, uint32_t key) {
   }
 }
 
-std::optional<std::vector<uint8_t>> CDataDecode(std::span<const uint8_t> file,
-                                                CDataError* error) {
+std::optional<std::vector<uint8_t>> CDataDecode(std::span<const uint8_t> file, CDataError* error) {
   if (file.size() <= kCDataHeaderSize) {
     Set(error, CDataError::kTooShort);
     return std::nullopt;

@@ -151,8 +151,7 @@ bool PackOpenStream(ResourceLayer& layer, FilePtr stream, const std::string& pat
   return true;
 }
 
-std::optional<std::vector<uint8_t>> PackBuild(std::span<const PackItem> items,
-                                              std::string* error) {
+std::optional<std::vector<uint8_t>> PackBuild(std::span<const PackItem> items, std::string* error) {
   if (items.empty()) {
     SetError(error, "a pack needs at least one file");
     return std::nullopt;

@@ -30,7 +30,8 @@ struct Packed {
 std::optional<Packed> Usable(const ResourceLayer& layer, const ResFile& file) {
   const auto slot = static_cast<uint32_t>(file.slot);
   const auto entry = static_cast<uint32_t>(file.entry);
-  if (slot >= static_cast<uint32_t>(kPackSlotCount) || entry >= static_cast<uint32_t>(kPackMaxEntries)) {
+  if (slot >= static_cast<uint32_t>(kPackSlotCount) ||
+      entry >= static_cast<uint32_t>(kPackMaxEntries)) {
     return std::nullopt;
   }
   const PackSlot& s = layer.slots[slot];
@@ -39,8 +40,8 @@ std::optional<Packed> Usable(const ResourceLayer& layer, const ResFile& file) {
 }
 
 bool PlaceStream(const Packed& p, int64_t position) {
-  return fseeko(p.slot->stream.get(), p.slot->data_base + p.entry->offset + position,
-                SEEK_SET) == 0;
+  return fseeko(p.slot->stream.get(), p.slot->data_base + p.entry->offset + position, SEEK_SET) ==
+         0;
 }
 
 }  // namespace
@@ -79,8 +80,7 @@ void ResFileClose(ResFile& file) {
   file.position = -1;
 }
 
-size_t ResFileRead(ResourceLayer& layer, void* buffer, size_t size, size_t count,
-                   ResFile& file) {
+size_t ResFileRead(ResourceLayer& layer, void* buffer, size_t size, size_t count, ResFile& file) {
   if (file.stream) return std::fread(buffer, size, count, file.stream.get());
   const std::optional<Packed> p = Usable(layer, file);
   if (!p || file.position < 0 || size == 0 || count == 0) return 0;

@@ -23,10 +23,10 @@ namespace res {
 // A handle on a file read through the layer. A packed file is named by slot and
 // entry and owns nothing; a loose file owns its stream.
 struct ResFile {
-  FilePtr stream;         // loose file, or null
-  int32_t slot = -1;      // pack slot, or -1
-  int32_t entry = -1;     // entry within that pack, or -1
-  int32_t position = 0;   // byte offset within a packed file
+  FilePtr stream;        // loose file, or null
+  int32_t slot = -1;     // pack slot, or -1
+  int32_t entry = -1;    // entry within that pack, or -1
+  int32_t position = 0;  // byte offset within a packed file
 };
 
 inline constexpr int kResEof = EOF;
@@ -43,8 +43,7 @@ void ResFileClose(ResFile& file);
 // trailing partial item at the end of a packed file is never read.
 size_t ResFileRead(ResourceLayer& layer, void* buffer, size_t size, size_t count, ResFile& file);
 // As ResFileRead, every byte delivered XOR kResReadKey.
-size_t ResFileReadXor(ResourceLayer& layer, void* buffer, size_t size, size_t count,
-                      ResFile& file);
+size_t ResFileReadXor(ResourceLayer& layer, void* buffer, size_t size, size_t count, ResFile& file);
 // The next byte (0-255), or kResEof at the end or on any failure.
 int ResFileGetc(ResourceLayer& layer, ResFile& file);
 // origin 0 start, 1 current, 2 end. 0 on success; non-zero (position kept) when the

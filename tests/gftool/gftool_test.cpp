@@ -57,7 +57,7 @@ class GftoolTest : public ::testing::Test {
     cmd += " >'" + (dir_ / "stdout").string() + "' 2>'" + (dir_ / "stderr").string() + "'";
     const int raw = std::system(cmd.c_str());
     Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(dir_ / "stdout"),
-          ReadText(dir_ / "stderr")};
+             ReadText(dir_ / "stderr")};
     fs::remove(dir_ / "stdout");
     fs::remove(dir_ / "stderr");
     return r;

@@ -30,8 +30,7 @@ TEST(CData, EncodeWritesHeaderWithCrcOfStoredBytes) {
   EXPECT_EQ(std::memcmp(file.data(), "CDATA\0\0\0", 8), 0);
   EXPECT_EQ(core::LoadU32(&file[8]), 1u);
   EXPECT_EQ(core::LoadU32(&file[12]), 0xCAFEF00Du);
-  EXPECT_EQ(core::LoadU32(&file[16]),
-            core::Crc32(std::span<const uint8_t>(file).subspan(20)));
+  EXPECT_EQ(core::LoadU32(&file[16]), core::Crc32(std::span<const uint8_t>(file).subspan(20)));
   EXPECT_NE(std::vector<uint8_t>(file.begin() + 20, file.end()), plain);
 }
 

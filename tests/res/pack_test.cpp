@@ -1,9 +1,10 @@
+#include "res/pack.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "core/byte_io.h"
-#include "res/pack.h"
 #include "res_fixture.h"
 
 namespace {

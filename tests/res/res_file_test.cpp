@@ -33,7 +33,8 @@ class ResFileTest : public ::testing::Test {
   }
   std::string ReadAll(res::ResFile& f) {
     std::string s;
-    for (int c; (c = res::ResFileGetc(layer_, f)) != res::kResEof;) s.push_back(static_cast<char>(c));
+    for (int c; (c = res::ResFileGetc(layer_, f)) != res::kResEof;)
+      s.push_back(static_cast<char>(c));
     return s;
   }
   std::string Load(std::string_view name) {
@@ -123,9 +124,10 @@ TEST_F(ResFileTest, SeeksWithinTheEntryAndToItsEnd) {
     int64_t after;
   };
   const Case cases[] = {
-      {3, 10, 0, true, 10},  {3, 11, 0, false, 3}, {3, -1, 0, false, 3},  {3, 2, 1, true, 5},
-      {3, -3, 1, true, 0},   {3, -4, 1, false, 3}, {3, 8, 1, false, 3},   {3, 0, 2, true, 10},
-      {3, -10, 2, true, 0},  {3, 1, 2, false, 3},  {3, 0, 3, false, 3},   {3, -1, -1, false, 3},
+      {3, 10, 0, true, 10},        {3, 11, 0, false, 3},        {3, -1, 0, false, 3},
+      {3, 2, 1, true, 5},          {3, -3, 1, true, 0},         {3, -4, 1, false, 3},
+      {3, 8, 1, false, 3},         {3, 0, 2, true, 10},         {3, -10, 2, true, 0},
+      {3, 1, 2, false, 3},         {3, 0, 3, false, 3},         {3, -1, -1, false, 3},
       {3, INT64_MAX, 1, false, 3}, {3, INT64_MIN, 2, false, 3},
   };
   for (const Case& c : cases) {

@@ -41,7 +41,8 @@ class TempDir {
     fs::path p = path_ / rel;
     fs::create_directories(p.parent_path());
     std::ofstream out(p, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return p;
   }
 
@@ -50,7 +51,8 @@ class TempDir {
 };
 
 // A pack of (name, contents) pairs, built by the pack writer.
-inline std::vector<uint8_t> MakePack(const std::vector<std::pair<std::string, std::string>>& files) {
+inline std::vector<uint8_t> MakePack(
+    const std::vector<std::pair<std::string, std::string>>& files) {
   std::vector<std::vector<uint8_t>> data;
   std::vector<res::PackItem> items;
   data.reserve(files.size());
