@@ -7,20 +7,12 @@
 #include <string>
 #include <system_error>
 
+#include "res/pack.h"
+
 namespace res {
 namespace {
 
 namespace fs = std::filesystem;
-
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
 
 // Opens `path` when it is a regular file; a folder opened for reading would
 // only fail later, on the first read.
@@ -42,7 +34,7 @@ std::optional<fs::path> FindIgnoringCase(const fs::path& dir, std::string_view w
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (ec) return std::nullopt;
     std::string n = it->path().filename().string();
-    if (SameIgnoringCase(n, want) && (!best || n < *best)) best = std::move(n);
+    if (PackNamesEqual(n, want) && (!best || n < *best)) best = std::move(n);
   }
   if (!best) return std::nullopt;
   return dir / *best;

@@ -29,6 +29,15 @@ uint32_t PackNameHash(std::string_view name) {
   return h;
 }
 
+bool PackNamesEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  auto up = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (up(a[i]) != up(b[i])) return false;
+  }
+  return true;
+}
+
 void PackScrambleDirectory(std::span<uint8_t> directory) {
   for (size_t i = 0; i < directory.size(); ++i) {
     directory[i] ^= static_cast<uint8_t>((i ^ kDirectoryKey[i % 4]) & 0xFF);

@@ -18,6 +18,10 @@ namespace res {
 // The lookup hash of a pack name; letter case does not change it.
 uint32_t PackNameHash(std::string_view name);
 
+// True when two names are equal without regard to ASCII letter case, as lookups
+// compare them (a backslash and a slash stay different characters).
+bool PackNamesEqual(std::string_view a, std::string_view b);
+
 // Scrambles or unscrambles (the same operation) a directory, byte 0 being the
 // directory's first byte.
 void PackScrambleDirectory(std::span<uint8_t> directory);

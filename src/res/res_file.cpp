@@ -10,17 +10,7 @@
 namespace res {
 namespace {
 
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
-
-// The pack slot and entry a packed-file handle names, or null when the handle
+// The pack slot and entry a packed-file handle names, or nothing when the handle
 // is unusable (closed, out of range, or its pack is not open).
 struct Packed {
   const PackSlot* slot;
@@ -61,7 +51,7 @@ bool ResFileOpen(const ResourceLayer& layer, std::string_view name, const char* 
     const size_t count = std::min(slot.entries.size(), static_cast<size_t>(kPackMaxEntries));
     for (size_t e = 0; e < count; ++e) {
       const PackEntry& entry = slot.entries[e];
-      if (entry.hash == hash && SameIgnoringCase(entry.name, name)) {
+      if (entry.hash == hash && PackNamesEqual(entry.name, name)) {
         file.slot = s;
         file.entry = static_cast<int32_t>(e);
         return true;

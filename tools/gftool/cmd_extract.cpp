@@ -37,15 +37,6 @@ fs::path SafeRelativePath(std::string_view name) {
   }
 }
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto up = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
-    if (up(a[i]) != up(b[i])) return false;
-  }
-  return true;
-}
-
 int Extract(Args args) {
   if (args.size() != 2) return Usage("extract");
   res::ResourceLayer layer;
@@ -61,7 +52,8 @@ int Extract(Args args) {
   for (size_t i = 0; i < entries.size(); ++i) {
     const std::string& name = entries[i].name;
     bool shadowed = false;
-    for (size_t j = 0; j < i && !shadowed; ++j) shadowed = SameIgnoringCase(entries[j].name, name);
+    for (size_t j = 0; j < i && !shadowed; ++j)
+      shadowed = res::PackNamesEqual(entries[j].name, name);
     if (shadowed) {
       std::cerr << "gftool: skipping entry " << i << " (" << name
                 << "): an earlier entry has the same name\n";
