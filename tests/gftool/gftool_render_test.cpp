@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,21 +11,45 @@
 #include <string>
 
 #include "render/block_codec.h"
-#include "sprite_fixtures.h"
+#include "render/sprite_file.h"
 
 namespace render {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace render::testing;
+
+// A palette with distinct colours and a frame of one index.
+Palette TestPalette() {
+  Palette p{};
+  for (size_t i = 0; i < 256; ++i) {
+    p[i] = Rgb{static_cast<uint8_t>(i), static_cast<uint8_t>(i * 3), static_cast<uint8_t>(255 - i)};
+  }
+  return p;
+}
+
+SpriteFileFrame Frame(int32_t w, int32_t h, uint8_t fill, int32_t hx = 0, int32_t hy = 0) {
+  SpriteFileFrame f;
+  f.width = w;
+  f.height = h;
+  f.hot_x = hx;
+  f.hot_y = hy;
+  f.pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h), fill);
+  return f;
+}
+
+std::vector<uint8_t> Write(const SpriteFileDesc& desc) {
+  std::vector<uint8_t> out;
+  EXPECT_TRUE(WriteSpriteFile(desc, out));
+  return out;
+}
 
 class GftoolRender : public ::testing::Test {
  protected:
   void SetUp() override {
     const char* build = std::getenv("GFALL_BUILD_DIR");
-    if (!build) GTEST_SKIP() << "GFALL_BUILD_DIR not set";
+    ASSERT_NE(build, nullptr) << "GFALL_BUILD_DIR is not set";
     tool_ = fs::path(build) / "tools" / "gftool" / "gftool";
-    if (!fs::exists(tool_)) GTEST_SKIP() << "gftool not built";
+    ASSERT_TRUE(fs::exists(tool_)) << tool_;
     dir_ = fs::temp_directory_path() /
            ("gftool_render_" + std::to_string(::getpid()) + "_" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
