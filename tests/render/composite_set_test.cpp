@@ -153,3 +153,42 @@ TEST(ImageSetTable, WarmUpReadsEveryPlane) {
 
 }  // namespace
 }  // namespace render
+
+namespace render {
+namespace {
+
+using namespace render::testing;
+
+TEST(CompositeSet, PlanesSpanBothFramesFromTheSmallerHotSpot) {
+  SpriteFileDesc picture, shadow;
+  picture.palette = shadow.palette = TestPalette();
+  picture.frames = {Frame(10, 10, 100, 0, 0)};
+  shadow.frames = {Frame(10, 10, 121, -3, -2)};
+  DisplayFormat format = Format(PixelFormatId::RGB32);
+  auto colours = FreshColours();
+  ImageSetContext ctx{format, *colours, nullptr};
+  ImageSet set;
+  ASSERT_TRUE(LoadCompositeSet(set, Write(picture), Write(shadow), ctx));
+  const SpriteFrame& f = set.frames[0];
+  EXPECT_EQ(f.hot_x, -3);
+  EXPECT_EQ(f.hot_y, -2);
+  ASSERT_EQ(f.width, 13);
+  ASSERT_EQ(f.height, 12);
+  auto at = [&](const std::vector<uint8_t>& plane, int x, int y) {
+    return plane[static_cast<size_t>(y * 13 + x)];
+  };
+  // The picture lands at (hot − composite hot) = (3, 2), the shadow at (0, 0).
+  EXPECT_EQ(at(f.pixels, 2, 1), 0);
+  EXPECT_EQ(at(f.pixels, 3, 2), 100);
+  EXPECT_EQ(at(f.pixels, 12, 11), 100);
+  EXPECT_EQ(at(f.shadow, 0, 0), 121);
+  EXPECT_EQ(at(f.shadow, 9, 9), 121);
+  EXPECT_EQ(at(f.shadow, 10, 10), 0);
+  EXPECT_EQ(at(f.coverage, 0, 11), 0);
+  EXPECT_EQ(at(f.coverage, 12, 0), 0);
+  EXPECT_EQ(at(f.coverage, 0, 0), 1);
+  EXPECT_EQ(at(f.coverage, 12, 11), 1);
+}
+
+}  // namespace
+}  // namespace render
