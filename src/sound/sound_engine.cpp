@@ -86,6 +86,7 @@ bool SoundEngine::LoadSounds(const SoundFileOpener& open) {
   for (const SoundListRow& row : kSoundList) {
     std::string name(row.file);
     std::unique_ptr<SoundFile> file = open ? open(name) : nullptr;
+    if (!file) ClearSlot(row.slot);
     if (!file || !LoadSlot(row.slot, row.compressed, name, *file)) {
       all = false;
       continue;
