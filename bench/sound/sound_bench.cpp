@@ -64,7 +64,11 @@ void BM_DecodeSeconds(benchmark::State& state) {
   }
   state.SetLabel(music ? "stereo 48 kHz 128 kbit/s" : "mono 44.1 kHz 64 kbit/s");
 }
-BENCHMARK(BM_DecodeSeconds)->Args({1, 0})->Args({5, 0})->Args({5, 1})->Args({30, 1})
+BENCHMARK(BM_DecodeSeconds)
+    ->Args({1, 0})
+    ->Args({5, 0})
+    ->Args({5, 1})
+    ->Args({30, 1})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -39,10 +39,20 @@ int BitrateIndex(bool mpeg1, int layer, int kbps) {
 // 2 for 32/16/8); -1 for a rate the format does not have.
 int FrequencyIndex(long rate) {
   switch (rate) {
-    case 44100: case 22050: case 11025: return 0;
-    case 48000: case 24000: case 12000: return 1;
-    case 32000: case 16000: case 8000: return 2;
-    default: return -1;
+    case 44100:
+    case 22050:
+    case 11025:
+      return 0;
+    case 48000:
+    case 24000:
+    case 12000:
+      return 1;
+    case 32000:
+    case 16000:
+    case 8000:
+      return 2;
+    default:
+      return -1;
   }
 }
 
@@ -159,9 +169,8 @@ bool CompressedStream::Open(SoundFile& file) {
     info_ = {};
     return false;
   }
-  info_.duration_ms =
-      static_cast<double>(file.Size() / static_cast<uint64_t>(fi.framesize)) *
-      MsPerFrame(fi.layer, freq);
+  info_.duration_ms = static_cast<double>(file.Size() / static_cast<uint64_t>(fi.framesize)) *
+                      MsPerFrame(fi.layer, freq);
   impl_->rate = rate;
   impl_->channels = channels;
   return true;
@@ -179,8 +188,8 @@ std::span<const float> CompressedStream::DecodeFrame() {
       // A stream that changes its rate or channels part-way ends there.
       long rate = 0;
       int channels = 0, encoding = 0;
-      if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK ||
-          rate != impl_->rate || channels != impl_->channels) {
+      if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate != impl_->rate ||
+          channels != impl_->channels) {
         return {};
       }
       continue;

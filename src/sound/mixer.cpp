@@ -75,7 +75,11 @@ bool Mixer::IsPlaying(int slot) const {
 VoiceState Mixer::State(int slot) const {
   const Voice* v = Get(slot);
   if (!v) return {};
-  return {v->samples != nullptr, v->playing, v->looping, v->pan, v->volume,
+  return {v->samples != nullptr,
+          v->playing,
+          v->looping,
+          v->pan,
+          v->volume,
           static_cast<uint32_t>(v->position >> 32)};
 }
 

@@ -29,9 +29,9 @@ struct SoundSettings {
 
 // The three tuning values of the positional law; the app fills them from the tuning file.
 struct SoundTuning {
-  float pan_scale = 4.0f;       // SOUNDPANOSCALE: pan units per playfield pixel from the centre
-  float volume_scale = 0.03f;   // SOUNDVOLUMESCALE: volume units per pixel up the table
-  float speed_scale = 1.0f;     // SOUNDSPEEDSCALE: factor of the impact-speed term
+  float pan_scale = 4.0f;      // SOUNDPANOSCALE: pan units per playfield pixel from the centre
+  float volume_scale = 0.03f;  // SOUNDVOLUMESCALE: volume units per pixel up the table
+  float speed_scale = 1.0f;    // SOUNDSPEEDSCALE: factor of the impact-speed term
 };
 
 struct PanVolume {
@@ -45,12 +45,12 @@ PanVolume PositionalLaw(const SoundTuning& tuning, int width, int height, float 
                         const float* speed);
 
 struct SoundSlot {
-  int32_t stereo = 0;       // 1 for two channels
-  int32_t sample_rate = 0;  // sample frames per second
-  uint32_t size = 0;        // bytes of PCM in the buffer
+  int32_t stereo = 0;           // 1 for two channels
+  int32_t sample_rate = 0;      // sample frames per second
+  uint32_t size = 0;            // bytes of PCM in the buffer
   std::vector<int16_t> buffer;  // the slot's PCM; empty when the slot has no sound
-  DecodedSound decoded;     // stream facts of a compressed file (its samples are `buffer`)
-  std::string file_name;    // the name the slot was loaded from
+  DecodedSound decoded;         // stream facts of a compressed file (its samples are `buffer`)
+  std::string file_name;        // the name the slot was loaded from
 };
 
 class SoundEngine final : public core::TableSound {

@@ -19,6 +19,7 @@ struct SoundListRow {
   std::string_view file;
 };
 
+// clang-format off
 inline constexpr std::array<SoundListRow, 34> kSoundList = {{
     {201, true, "RES\\WAVE\\MUSIC\\MENU.WAC"},
     {0, true, "RES\\WAVE\\MECH\\SP023B.WAC"},
@@ -55,6 +56,6 @@ inline constexpr std::array<SoundListRow, 34> kSoundList = {{
     {60, true, "RES\\WAVE\\MUSIC\\PRIZE.WAC"},
     {200, true, "RES\\WAVE\\MUSIC\\JINGLE.WAC"},
 }};
-
+// clang-format on
 
 }  // namespace sound

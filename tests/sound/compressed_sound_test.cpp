@@ -77,7 +77,8 @@ TEST(CompressedSound, DecodesStereoChannelsApart) {
   EXPECT_NEAR(soundtest::ZeroCrossingFrequency(l, 48000), 440.0, 2.0);
   EXPECT_NEAR(soundtest::ZeroCrossingFrequency(r, 48000), 1500.0, 3.0);
   // Each channel carries its own tone, not the other's.
-  EXPECT_GT(soundtest::ToneAmplitude(l, 48000, 440), 100 * soundtest::ToneAmplitude(l, 48000, 1500));
+  EXPECT_GT(soundtest::ToneAmplitude(l, 48000, 440),
+            100 * soundtest::ToneAmplitude(l, 48000, 1500));
 }
 
 // Ten frames of 44.1 kHz mono: 261.224 ms, a buffer of 11 519 samples plus
@@ -117,7 +118,8 @@ TEST(CompressedSound, RefusesStreamLongerThanItsEstimate) {
 
 TEST(CompressedSound, RefusesFileWithoutFrameHeader) {
   // The header search of the decoder is lenient with longer junk; these hold no header at all.
-  const std::vector<std::vector<uint8_t>> cases = {{}, {0x59, 0x13}, std::vector<uint8_t>(3000, 0xA6)};
+  const std::vector<std::vector<uint8_t>> cases = {
+      {}, {0x59, 0x13}, std::vector<uint8_t>(3000, 0xA6)};
   for (const auto& c : cases) {
     DecodedSound d;
     d.channels = 9;

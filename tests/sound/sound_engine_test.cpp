@@ -50,10 +50,10 @@ TEST(PositionalLaw, VolumeAndPanAcrossTheTable) {
       {800, 1680, 400, 0, false, 0, 0, -53},      // top: −0.03 × 1780
       {800, 1514, 0, 1514, false, 0, -1600, -3},  // far left
       {801, 1514, 800, 0, false, 0, 1600, -48},   // W/2 is truncated
-      {0, 0, 400, 1614, false, 0, 0, 0},         // no playfield yet: 400 and 1614
+      {0, 0, 400, 1614, false, 0, 0, 0},          // no playfield yet: 400 and 1614
       {0, 0, 800, 0, false, 0, 1600, -48},
-      {800, 1514, 600, 0, true, -20, 800, -68},   // with an impact term
-      {800, 1514, 600, 0, true, 500, 800, 0},     // a positive result is clamped to 0
+      {800, 1514, 600, 0, true, -20, 800, -68},  // with an impact term
+      {800, 1514, 600, 0, true, 500, 800, 0},    // a positive result is clamped to 0
   };
   for (const Case& c : cases) {
     PanVolume pv = PositionalLaw(t, c.w, c.h, c.x, c.y, c.with_speed ? &c.speed : nullptr);
@@ -69,8 +69,10 @@ TEST_F(EngineTest, GameLevelNineOrSoundOffSilencesGameSoundsNotMusic) {
   for (int variant = 0; variant < 2; ++variant) {
     engine.StopAll();
     engine.settings = {};
-    if (variant == 0) engine.settings.game_level = 9;
-    else engine.settings.sound_on = 0;
+    if (variant == 0)
+      engine.settings.game_level = 9;
+    else
+      engine.settings.sound_on = 0;
     EXPECT_TRUE(engine.PlayAt(5, 400, 0, true, false));
     EXPECT_TRUE(engine.PlayAt(60, 400, 800, true, false));
     EXPECT_FALSE(engine.IsPlaying(5)) << variant;

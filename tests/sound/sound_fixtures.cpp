@@ -47,8 +47,8 @@ std::vector<size_t> FrameOffsets(std::span<const uint8_t> s) {
     int mpeg1 = (s[p + 1] >> 3) & 1;
     int bi = s[p + 2] >> 4, fi = (s[p + 2] >> 2) & 3, pad = (s[p + 2] >> 1) & 1;
     if (bi == 0 || bi == 15 || fi == 3) break;
-    size_t size = static_cast<size_t>((mpeg1 ? 144000 : 72000) * kL3[mpeg1][bi] /
-                                      kRates[mpeg1][fi] + pad);
+    size_t size =
+        static_cast<size_t>((mpeg1 ? 144000 : 72000) * kL3[mpeg1][bi] / kRates[mpeg1][fi] + pad);
     offsets.push_back(p);
     p += size;
   }

@@ -15,19 +15,25 @@ namespace {
 
 const char* ModeName(int mode) {
   switch (mode) {
-    case 0: return "stereo";
-    case 1: return "joint stereo";
-    case 2: return "dual channel";
-    case 3: return "single channel";
-    default: return "?";
+    case 0:
+      return "stereo";
+    case 1:
+      return "joint stereo";
+    case 2:
+      return "dual channel";
+    case 3:
+      return "single channel";
+    default:
+      return "?";
   }
 }
 
 bool EndsWithNoCase(const std::string& s, const char* suffix) {
   size_t n = std::strlen(suffix);
   if (s.size() < n) return false;
-  return std::equal(s.end() - static_cast<std::ptrdiff_t>(n), s.end(), suffix,
-                    [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
+  return std::equal(s.end() - static_cast<std::ptrdiff_t>(n), s.end(), suffix, [](char a, char b) {
+    return std::toupper(static_cast<unsigned char>(a)) == b;
+  });
 }
 
 int WaveInfo(const std::string& name, std::span<const uint8_t> bytes, std::ostream& out) {
@@ -45,8 +51,8 @@ int WaveInfo(const std::string& name, std::span<const uint8_t> bytes, std::ostre
       << "  block align:   " << fmt.block_align << "\n"
       << "  data:          " << data_bytes << " bytes\n";
   if (fmt.block_align > 0 && fmt.sample_rate > 0) {
-    out << "  duration:      "
-        << 1000.0 * (data_bytes / fmt.block_align) / fmt.sample_rate << " ms\n";
+    out << "  duration:      " << 1000.0 * (data_bytes / fmt.block_align) / fmt.sample_rate
+        << " ms\n";
   }
   sound::MemorySoundFile file(bytes);
   sound::WaveSound wave;
@@ -78,8 +84,8 @@ int CompressedInfo(const std::string& name, std::span<const uint8_t> bytes, std:
     out << "  decoded:       refused (longer than its buffer)\n";
     return Fail(name + ": the game would leave this sound silent");
   }
-  out << "  decoded:       " << decoded.samples.size() << " samples of "
-      << decoded.size / 2 << "\n";
+  out << "  decoded:       " << decoded.samples.size() << " samples of " << decoded.size / 2
+      << "\n";
   return 0;
 }
 
