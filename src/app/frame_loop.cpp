@@ -1,0 +1,168 @@
+#include "app/frame_loop.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace app {
+
+namespace {
+
+uint32_t Whole(double ms) { return ms <= 0.0 ? 0u : static_cast<uint32_t>(ms + 0.5); }
+
+// Reads the clock and updates frame time and step debt, both capped at 33 ms
+// by holding the previous frame time and the next step time back.
+void ReadTiming(Game& g) {
+  FrameState& f = g.frame;
+  f.now = g.clock->Now();
+  f.now_whole = Whole(f.now);
+  f.frame_time = f.now - f.previous_frame_time;
+  if (f.frame_time > kLagCapMs) {
+    f.previous_frame_time = f.now - kLagCapMs;
+    f.frame_time = kLagCapMs;
+  }
+  f.step_debt = f.now - f.next_step_time;
+  if (f.step_debt > kLagCapMs) {
+    f.next_step_time = f.now - kLagCapMs;
+    f.step_debt = kLagCapMs;
+  }
+  f.frame_time_whole = Whole(f.frame_time);
+}
+
+void UpdateFlippers(Game& g, bool left, bool right) {
+  g.passes->UpdateFlipper(g, 0, left, kFlipperHoldFactor);
+  g.passes->UpdateFlipper(g, 1, right, kFlipperHoldFactor);
+}
+
+void IdleFrame(Game& g) {
+  FramePasses& p = *g.passes;
+  FrameState& f = g.frame;
+  --f.pause_hold_frames;
+  ReadTiming(g);
+  if (g.flags.main_menu_shown) {
+    for (int i = 0; i < 5; ++i) UpdateFlippers(g, false, false);
+    p.RulesFrame(g);
+    p.RefreshFlipperImages(g);
+    p.Draw(g, false);
+    p.FlipperSounds(g);
+  }
+  p.Present(g);
+  g.clock->Sleep(1.0);
+  f.previous_frame_time = f.now;
+}
+
+void DrawInterpolated(Game& g, double w) {
+  FrameState& f = g.frame;
+  auto& balls = g.world.balls;
+  f.backup = balls;
+  for (int i = 0; i < physics::kBallCount; ++i) {
+    const physics::BallRecord& s = f.pre_step[i];
+    if (!s.in_play) continue;
+    balls[i].x = static_cast<float>(s.x + (balls[i].x - s.x) * w);
+    balls[i].y = static_cast<float>(s.y + (balls[i].y - s.y) * w);
+  }
+  g.passes->Draw(g, true);
+  balls = f.backup;
+}
+
+}  // namespace
+
+int FrameGate(Game& g) {
+  if (!g.frame.palette_done) {
+    g.frame.palette_done = true;
+    g.passes->PaletteStep(g);
+  }
+  if (g.flags.app_active && !g.flags.system_menu_open) {
+    RunFrame(g);
+    return 0;
+  }
+  return 1;
+}
+
+int StepOneBall(Game& g, int index) {
+  int result = physics::StepBall(g.world, index);
+  const physics::BallRecord& b = g.world.balls[index];
+  g.passes->RollReflection(g, index, b.rotation_rate[0], b.rotation_rate[1], b.rotation_rate[2]);
+  return result;
+}
+
+void RunFrame(Game& g) {
+  FramePasses& p = *g.passes;
+  FrameState& f = g.frame;
+  f.steps_run = 0;
+  f.weight = 0.0;
+  f.interpolated = false;
+
+  if (g.flags.loading_phase || g.flags.title_shown) {
+    p.Present(g);
+    g.clock->Sleep(1.0);
+    return;
+  }
+  if (g.flags.pause_menu_shown || f.pause_hold_frames > 0 || g.flags.main_menu_shown) {
+    IdleFrame(g);
+    return;
+  }
+
+  ReadTiming(g);
+  if (f.now - f.next_step_time < 0.0) {
+    // Early: wait in 1 ms sleeps until the next step is due.
+    for (int i = 0; i < kEarlyWaitLimit; ++i) {
+      g.clock->Sleep(1.0);
+      if (g.clock->Now() - f.next_step_time >= 0.0) break;
+    }
+    ReadTiming(g);
+  }
+
+  p.PollControls(g);
+  if (g.world.tilted || g.flags.main_menu_shown) g.flipper_controls = {0, 0};
+  if (g.flags.computer_playing) p.ComputerPlayer(g);
+  p.NudgeAndTilt(g);
+  for (int i = 0; i < physics::kBallCount; ++i) {
+    if (p.BallLifecycleCheck(g, i)) p.BallFollowUp(g, i);
+  }
+
+  int n = static_cast<int>(std::trunc((f.now - f.next_step_time) / kStepMs));
+  n = std::clamp(n, 0, kMaxExtraSteps);
+  double w = 1.0 - ((n + 1) * kStepMs + f.next_step_time - f.now) / kStepMs;
+  w = std::clamp(w, 0.0, 1.0);
+  if (!f.present_succeeded) {
+    n = 0;
+    w = 0.0;
+  }
+
+  // A hold time that has run below zero counts as run out.
+  const bool holding = g.play.ball_hold_time > 0 && !g.play.game_ended;
+  bool stepped = false;
+  if (!holding && !g.play.game_ended) {
+    for (int i = 0; i <= n; ++i) {
+      UpdateFlippers(g, g.flipper_controls[0] != 0, g.flipper_controls[1] != 0);
+      f.pre_step = g.world.balls;
+      for (int b = 0; b < physics::kBallCount; ++b) {
+        if (g.world.balls[b].launched) StepOneBall(g, b);
+      }
+      physics::BallBallPass(g.world);
+      p.HitPass(g);
+      p.FlipperSounds(g);
+    }
+    stepped = true;
+    f.steps_run = n + 1;
+  } else if (!holding) {
+    UpdateFlippers(g, g.flipper_controls[0] != 0, g.flipper_controls[1] != 0);
+    p.FlipperSounds(g);
+  }
+  p.RulesFrame(g);
+  p.RefreshFlipperImages(g);
+
+  if (stepped) {
+    f.weight = w;
+    f.interpolated = true;
+    DrawInterpolated(g, w);
+  } else {
+    p.Draw(g, false);
+  }
+
+  f.next_step_time += kStepMs * (n + 1);
+  f.previous_frame_time = f.now;
+  f.present_succeeded = p.Present(g) ? 1 : 0;
+}
+
+}  // namespace app

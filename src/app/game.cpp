@@ -1,0 +1,11 @@
+#include "app/game.h"
+
+namespace app {
+
+Game::Game(std::unique_ptr<Clock> c, std::unique_ptr<FramePasses> p)
+    : clock(std::move(c)), passes(std::move(p)) {
+  world.sound = &silent_sound;
+  world.random = &random;
+}
+
+}  // namespace app

@@ -1,0 +1,77 @@
+#pragma once
+// The game aggregate: everything one running table owns. Tests build one with
+// a FakeClock and their own passes; several can live in one process.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "app/clock.h"
+#include "app/frame_passes.h"
+#include "core/random15.h"
+#include "core/table_sound.h"
+#include "physics/world.h"
+
+namespace app {
+
+// Application flags (plain integers, 0 or 1).
+struct AppFlags {
+  int32_t app_active = 1;
+  int32_t system_menu_open = 0;
+  int32_t loading_phase = 0;
+  int32_t title_shown = 0;
+  int32_t main_menu_shown = 0;
+  int32_t pause_menu_shown = 0;
+  int32_t computer_playing = 0;
+};
+
+// The game-flow flags the frame loop reads; the rules own and update them.
+struct PlayFlags {
+  int32_t game_ended = 0;
+  int32_t ball_hold_time = 0;  // ms; while above zero neither balls nor flippers move
+};
+
+// The frame loop's clock values (ms) and state.
+struct FrameState {
+  double now = 0.0;
+  uint32_t now_whole = 0;
+  double previous_frame_time = 0.0;
+  double frame_time = 0.0;  // at most 33
+  uint32_t frame_time_whole = 0;
+  double next_step_time = 0.0;
+  double step_debt = 0.0;         // at most 33
+  int32_t pause_hold_frames = 0;  // set to 10 when the pause menu closes
+  int32_t present_succeeded = 1;
+  bool palette_done = false;
+
+  // Both ball records before the last step (for interpolation), and the true
+  // records while interpolated positions are drawn.
+  std::array<physics::BallRecord, physics::kBallCount> pre_step{};
+  std::array<physics::BallRecord, physics::kBallCount> backup{};
+
+  // What the last playing frame did.
+  int32_t steps_run = 0;
+  double weight = 0.0;
+  bool interpolated = false;
+};
+
+struct Game {
+  explicit Game(std::unique_ptr<Clock> clock,
+                std::unique_ptr<FramePasses> passes = std::make_unique<FramePasses>());
+  Game(const Game&) = delete;
+  Game& operator=(const Game&) = delete;
+
+  core::Random15 random;
+  core::SilentTableSound silent_sound;  // until the sound engine is attached
+  physics::World world;
+  std::unique_ptr<Clock> clock;
+  std::unique_ptr<FramePasses> passes;
+  AppFlags flags;
+  PlayFlags play;
+  FrameState frame;
+  // Flipper control states for this frame (0 left, 1 right), written by the
+  // control poll and the computer player.
+  std::array<int32_t, 2> flipper_controls{};
+};
+
+}  // namespace app

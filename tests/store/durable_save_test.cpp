@@ -1,0 +1,80 @@
+// A save killed at any moment must leave the old file or the new one.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "store/game_data.h"
+#include "store/temp_dir.h"
+
+namespace store {
+namespace {
+
+using store_test::ReadAll;
+using store_test::TempDir;
+
+GameData Version(int n) {
+  GameData d;
+  d.settings.player_id = n;
+  d.settings.players_minus_one = n % 4;
+  d.player_names[0] = "Version " + std::to_string(n);
+  for (int i = 0; i < 10; ++i) InsertScore(d.high_scores, 1000 * (n + i + 1), "Row");
+  return d;
+}
+
+TEST(DurableSave, KilledSavesLeaveTheOldOrTheNewFile) {
+  TempDir dir;
+  const auto file = GameDataPath(dir.path());
+  const auto old_bytes = SerialiseGameData(Version(1));
+  const auto new_bytes = SerialiseGameData(Version(2));
+  ASSERT_NE(old_bytes, new_bytes);
+
+  std::mt19937 rng(12345);
+  std::uniform_int_distribution<long> delay_ns(0, 3'000'000);
+  int saw_new = 0;
+  int saw_old = 0;
+  int leftovers = 0;
+  for (int round = 0; round < 150; ++round) {
+    ASSERT_TRUE(SaveGameData(file, Version(1)));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Keep saving until killed: the kill lands somewhere inside a save.
+      const GameData next = Version(2);
+      for (;;) SaveGameData(file, next);
+    }
+    timespec ts{0, delay_ns(rng)};
+    nanosleep(&ts, nullptr);
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+
+    const auto now = ReadAll(file);
+    if (now == new_bytes) {
+      ++saw_new;
+    } else {
+      ASSERT_EQ(now, old_bytes) << "round " << round << ": damaged file of " << now.size()
+                                << " bytes";
+      ++saw_old;
+    }
+    // A killed save may leave its temporary file; never the game data file itself.
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+      if (entry.path() != file) {
+        ++leftovers;
+        std::filesystem::remove(entry.path());
+      }
+    }
+    GameData loaded;
+    core::Random15 random;
+    ASSERT_TRUE(LoadGameData(file, loaded, {1, &random}));
+  }
+  std::printf("old %d, new %d, killed mid-save (temporary left) %d\n", saw_old, saw_new, leftovers);
+  EXPECT_GT(saw_old + saw_new, 0);
+}
+
+}  // namespace
+}  // namespace store
