@@ -10,10 +10,12 @@
 #include <span>
 #include <string>
 
+#include "res/res_file.h"
+
 namespace sound {
 
 // Every byte of a compressed sound file is stored combined with this key.
-inline constexpr uint8_t kSoundReadKey = 0xA6;
+inline constexpr uint8_t kSoundReadKey = res::kResReadKey;
 
 class SoundFile {
  public:
