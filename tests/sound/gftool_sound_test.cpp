@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "res/pack.h"
 #include "sound/sound_fixtures.h"
 #include "sound/wave_file.h"
 
@@ -89,6 +90,55 @@ TEST_F(GftoolSound, FailsOnWhatIsNotASound) {
   r = Gftool("sound-info " + Write("BAD.WAV", {'R', 'I', 'F', 'F', 0, 0}));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(Gftool("sound-info").status, 2);
+}
+
+std::vector<int16_t> ReadBack(const std::string& path, WaveFormat& format) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+  MemorySoundFile f(bytes);
+  WaveSound w;
+  EXPECT_TRUE(ReadWave(f, w)) << path;
+  format = w.format;
+  return w.samples;
+}
+
+TEST_F(GftoolSound, WritesASlotAsTheGameDecodesIt) {
+  auto ten = soundtest::Stored(soundtest::FirstFrames(soundtest::EncodeSine({}), 10));
+  std::vector<int16_t> hum(2205, 500);
+  auto wav = WriteWave(hum, 22050, 1);
+  std::vector<res::PackItem> items = {{"RES\\WAVE\\MECH\\COUNTER.WAC", ten},
+                                      {"RES\\WAVE\\MECH\\F_BUZZ.WAV", wav}};
+  auto pack = res::PackBuild(items);
+  ASSERT_TRUE(pack.has_value());
+  const std::string p = Write("GFALL.DAT", *pack);
+  const std::string out = (dir / "out.wav").string();
+
+  ToolRun r = Gftool("sound " + p + " 58 " + out);
+  ASSERT_EQ(r.status, 0) << r.output;
+  WaveFormat f;
+  EXPECT_EQ(ReadBack(out, f).size(), 11520u);
+  EXPECT_EQ(f.sample_rate, 44100u);
+  EXPECT_EQ(f.channels, 1);
+
+  r = Gftool("sound " + p + " 23 " + out);
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(ReadBack(out, f), hum);
+
+  // Through the mixer: 44.1 kHz stereo, twice as many sample frames as the 22 050 Hz hum.
+  r = Gftool("sound " + p + " 20 " + out + " --mix");
+  ASSERT_EQ(r.status, 0) << r.output;
+  auto mixed = ReadBack(out, f);
+  EXPECT_EQ(f.channels, 2);
+  EXPECT_EQ(f.sample_rate, 44100u);
+  ASSERT_GE(mixed.size(), 2u * 4410);
+  EXPECT_EQ(mixed[2000], 500);
+  EXPECT_EQ(mixed[2001], 500);
+
+  EXPECT_EQ(Gftool("sound " + p + " 2 " + out).status, 1);   // no sound in the list
+  EXPECT_EQ(Gftool("sound " + p + " 41 " + out).status, 1);  // not in the pack
+  EXPECT_EQ(Gftool("sound " + p + " 256 " + out).status, 1);
+  EXPECT_EQ(Gftool("sound " + p + " 58").status, 2);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "command.h"
 #include "info_sound.h"
+#include "res_util.h"
 
 namespace gftool {
 namespace {
@@ -11,7 +12,7 @@ namespace {
 int Run(Args args) {
   if (args.size() != 1) return Usage("sound-info");
   std::vector<uint8_t> bytes;
-  if (!ReadFile(args[0], bytes)) return 1;
+  if (!ReadInputFile(args[0], bytes)) return 1;
   return SoundInfo(args[0], bytes, std::cout);
 }
 
