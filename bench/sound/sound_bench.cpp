@@ -4,11 +4,18 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <numbers>
 
+#include "res/pack.h"
 #include "sound/compressed_sound.h"
 #include "sound/mixer.h"
+#include "sound/pack_sound_file.h"
+#include "sound/sound_engine.h"
 #include "sound/sound_fixtures.h"
+#include "sound/sound_list.h"
+#include "sound/wave_file.h"
 
 namespace {
 
@@ -70,5 +77,56 @@ BENCHMARK(BM_DecodeSeconds)
     ->Args({5, 1})
     ->Args({30, 1})
     ->Unit(benchmark::kMillisecond);
+
+// Loading the whole sound list as the game does at start-up: from the pack
+// named by $GFALL_PACK when set, else from a pack of stand-ins (one-second
+// mono effects, 20-second stereo music, a half-second hum).
+void BM_LoadSoundList(benchmark::State& state) {
+  res::ResourceLayer layer;
+  layer.loose_files = false;
+  std::vector<uint8_t> pack;
+  if (const char* path = std::getenv("GFALL_PACK"); path && *path) {
+    if (!res::PackOpen(layer, path)) {
+      state.SkipWithError("GFALL_PACK is not a pack");
+      return;
+    }
+    state.SetLabel(path);
+  } else {
+    soundtest::SineSpec effect;
+    soundtest::SineSpec music;
+    music.rate = 48000;
+    music.channels = 2;
+    music.kbps = 128;
+    music.frames = 48000 * 20;
+    auto effect_wac = soundtest::Stored(soundtest::EncodeSine(effect));
+    auto music_wac = soundtest::Stored(soundtest::EncodeSine(music));
+    auto hum = sound::WriteWave(std::vector<int16_t>(11025, 300), 22050, 1);
+    std::vector<res::PackItem> items;
+    for (const auto& row : sound::kSoundList) {
+      std::string name(row.file);
+      bool seen = false;
+      for (const auto& i : items) seen = seen || i.name == name;
+      if (seen) continue;
+      const bool is_music = row.slot >= sound::kFirstMusicSlot;
+      items.push_back({name, !row.compressed ? std::span<const uint8_t>(hum)
+                             : is_music      ? std::span<const uint8_t>(music_wac)
+                                             : std::span<const uint8_t>(effect_wac)});
+    }
+    pack = res::PackBuild(items).value_or(std::vector<uint8_t>{});
+    res::FilePtr stream(fmemopen(pack.data(), pack.size(), "rb"));
+    if (!stream || !res::PackOpenStream(layer, std::move(stream), "stand-ins")) {
+      state.SkipWithError("cannot build the stand-in pack");
+      return;
+    }
+    state.SetLabel("stand-ins");
+  }
+  for (auto _ : state) {
+    sound::NullAudioDevice device;
+    sound::SoundEngine engine;
+    engine.Open(&device);
+    if (!engine.LoadSounds(sound::PackSoundFiles(layer))) state.SkipWithError("a row failed");
+  }
+}
+BENCHMARK(BM_LoadSoundList)->Unit(benchmark::kMillisecond);
 
 }  // namespace
