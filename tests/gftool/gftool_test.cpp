@@ -129,6 +129,32 @@ TEST_F(GftoolTest, CDataEncodeDecodeRoundTrip) {
   EXPECT_EQ(r.out, "GRAVITY 0.25\nMUWALL3 0.5\n");
 }
 
+TEST_F(GftoolTest, TuningPrintsKeysThenChangedSurfaces) {
+  WriteText(dir_ / "t.txt", "planeg 0.05\nMUWALL3 0.5\nMAXTANGENT 20\n");
+  Result plain = Gftool({"tuning", P("t.txt")});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_NE(plain.out.find("\nPLANEG 0.05\n"), std::string::npos);
+  EXPECT_NE(plain.out.find("\nMAXTANGENT 20\n"), std::string::npos);  // degrees, as written
+  EXPECT_EQ(plain.out.rfind("BUMPERSONOFF 1\n", 0), 0u);  // the first key
+  // Surface entries follow every single key.
+  EXPECT_GT(plain.out.find("MUWALL3 0.5\n"), plain.out.find("BUMPERSONOFF"));
+
+  // The same text inside a container gives the same report.
+  ASSERT_EQ(Gftool({"cdata-encode", P("t.txt"), P("t.cda"), "--key", "77"}).status, 0);
+  Result boxed = Gftool({"tuning", P("t.cda")});
+  ASSERT_EQ(boxed.status, 0) << boxed.err;
+  EXPECT_EQ(boxed.out, plain.out);
+
+  // A container that fails its CRC is refused with one line.
+  std::string damaged = ReadText(dir_ / "t.cda");
+  damaged.back() ^= 1;
+  WriteText(dir_ / "bad.cda", damaged);
+  Result bad = Gftool({"tuning", P("bad.cda")});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1) << bad.err;
+  EXPECT_EQ(bad.out, "");
+}
+
 TEST_F(GftoolTest, BadInputGivesOneLineAndNoOutputFile) {
   WriteText(dir_ / "tree/A", "a");
   WriteText(dir_ / "tree/sub/B", "b");
