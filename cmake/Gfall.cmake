@@ -19,8 +19,11 @@ function(gfall_test name)
   add_executable(test_${name} ${srcs})
   target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(test_${name} PRIVATE ${ARGN} GTest::gtest_main GTest::gmock)
-  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 120
-    PROPERTIES LABELS ${name} ENVIRONMENT "GFALL_SOURCE_DIR=${PROJECT_SOURCE_DIR};GFALL_BUILD_DIR=${PROJECT_BINARY_DIR}")
+  # The test environment goes through a launcher: gtest_discover_tests splits a
+  # property value at every ';', so ENVIRONMENT could carry only one variable.
+  set_property(TARGET test_${name} PROPERTY CROSSCOMPILING_EMULATOR
+    ${CMAKE_COMMAND} -E env "GFALL_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "GFALL_BUILD_DIR=${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 120 PROPERTIES LABELS ${name})
 endfunction()
 
 # gfall_bench(NAME [libraries...]): a Google Benchmark program bench_NAME from bench/NAME*.cpp.
