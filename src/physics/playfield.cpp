@@ -8,8 +8,7 @@ namespace physics {
 bool LoadPlayfieldPhysics(World& w, core::Random15& random, PlayfieldPhysicsFiles files) {
   PlayfieldReset(w, random);
   if (files.tuning_text) LoadTuningText(w.tuning_targets(), *files.tuning_text);
-  if (!files.surface_map.loaded() || files.surface_map.width <= 0) return false;
-  w.map = std::move(files.surface_map);
+  if (!SetSurfaceMap(w, std::move(files.surface_map))) return false;
   bool ok = true;
   for (int i = 0; i < kFlipperCount; ++i) {
     Flipper& f = w.flippers[static_cast<size_t>(i)];
@@ -19,6 +18,12 @@ bool LoadPlayfieldPhysics(World& w, core::Random15& random, PlayfieldPhysicsFile
   }
   ShareFlipperMasks(w.flippers);
   return ok;
+}
+
+bool SetSurfaceMap(World& w, SurfaceMap map) {
+  if (!map.loaded() || map.width <= 0 || map.height <= 0) return false;
+  w.map = std::move(map);
+  return true;
 }
 
 uint64_t WarmUpSurfaceLookups(const World& w, core::Random15& random, int count) {

@@ -36,7 +36,11 @@ struct PlayfieldPhysicsFiles {
   std::array<std::vector<FlipperMaskFrame>, kFlipperCount> flipper_masks;
 };
 
-// Runs the physics side of a playfield load in order. Returns false when the
+// Takes the decoded surface map; false (and nothing changes) when it is empty.
+bool SetSurfaceMap(World& world, SurfaceMap map);
+
+// Runs the physics side of a playfield load in order over decoded files (the
+// game reads them through the file layer: app/playfield_load.h). Returns false when the
 // surface map is empty or a flipper with its own masks has none that load;
 // the caller then stops the program, as for any playfield file that failed.
 bool LoadPlayfieldPhysics(World& world, core::Random15& random, PlayfieldPhysicsFiles files);
