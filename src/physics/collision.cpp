@@ -440,9 +440,16 @@ int CollisionResponse(World& w, int index, BallRecord& b, StepContext& ctx) {
   float impact = speed;
   float new_speed;
   bool started_rolling = false;
+  bool slide = false;
   if (bounce) {
     impact = std::min(Length(ctx.start_vx, ctx.start_vy), limit);
     new_speed = rebound(impact) - (ctx.mu + AbsoluteRebound(w.surfaces, code) + b.plane_friction);
+  } else if (deflection >= m && deflection <= kTwoPi - m && !entered) {
+    // A slow ball that lies against the wall without having run into it
+    // slides along it: reflecting it at full speed, step after step, would
+    // keep it hopping in place (on a ramp it would never pick up speed).
+    slide = true;
+    new_speed = 0.0f;
   } else if (deflection >= m && deflection <= kTwoPi - m) {
     new_speed = rebound(speed) - (ctx.mu + b.plane_friction);
   } else {
@@ -453,9 +460,18 @@ int CollisionResponse(World& w, int index, BallRecord& b, StepContext& ctx) {
     b.contact_normal = n;
     started_rolling = true;
   }
-  new_speed = std::max(new_speed, 0.0f);
-  b.vx = new_speed * std::cos(dir);
-  b.vy = -new_speed * std::sin(dir);
+  if (slide) {
+    const float nx = std::cos(n), ny = -std::sin(n);
+    const float into = b.vx * nx + b.vy * ny;
+    if (into < 0.0f) {
+      b.vx -= into * nx;
+      b.vy -= into * ny;
+    }
+  } else {
+    new_speed = std::max(new_speed, 0.0f);
+    b.vx = new_speed * std::cos(dir);
+    b.vy = -new_speed * std::sin(dir);
+  }
 
   // 9. The flipper's velocity, the kicks, then off the wall.
   int result = 2;

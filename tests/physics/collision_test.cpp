@@ -311,5 +311,25 @@ TEST_F(Response, SlowBallBesideAWallFallsAlongIt) {
   EXPECT_GT(b.y, 600.0f);
 }
 
+TEST_F(Response, BallOnARampPicksUpSpeed) {
+  // A 30-degree ramp falling to the right.
+  for (int y = 0; y < 1514; ++y) {
+    for (int x = 0; x < 800; ++x) {
+      if (static_cast<float>(y) > 500.0f + static_cast<float>(x - 100) * 0.57735f) {
+        w.map.Set(x, y, 40);
+      }
+    }
+  }
+  for (float tangent : {0.0f, 15.0f}) {
+    w.surfaces.max_tangent[kDefaultSurfaceRow] = core::DegreesToRadians(tangent);
+    BallRecord& b = Ball(150.5f, 527.9f, 0.0f, 0.0f);
+    for (int i = 0; i < 150; ++i) BallStep(w, 0);
+    // Along the slope gravity gives 0.015 a step against 0.007 of friction.
+    EXPECT_GT(Speed(b), 0.5f) << tangent;
+    EXPECT_GT(b.vx, 0.0f);
+    EXPECT_NEAR(b.y - 500.0f, (b.x - 100.0f) * 0.57735f, 3.0f) << "stays on the ramp";
+  }
+}
+
 }  // namespace
 }  // namespace physics
