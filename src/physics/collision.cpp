@@ -16,6 +16,7 @@ using core::kTwoPi;
 using core::WrapAngle;
 
 constexpr int kWalkLength = 6;
+constexpr float kMaxWalk = 4096.0f;  // pixels
 constexpr float kTangentT0 = 0.48f, kTangentT1 = 0.52f;
 constexpr float kFlatTangent = 0.00001f;
 // Two spots beside the one-way gates where the outline is unreliable.
@@ -194,7 +195,9 @@ ContactSearch SearchAlongMove(const World& w, const BallRecord& b, float x0, flo
                               float y1) {
   ContactSearch s;
   const float dx = x1 - x0, dy = y1 - y0;
-  const int n = static_cast<int>(2.0f * Length(dx, dy)) + 2;
+  // Walks are bounded, however absurd the move (a tuning may allow any speed).
+  const float len = std::min(Length(dx, dy), kMaxWalk);
+  const int n = static_cast<int>(2.0f * (len >= 0.0f ? len : kMaxWalk)) + 2;
   float px = x0, py = y0;
   for (int k = 1; k <= n + 1; ++k) {
     const float t = static_cast<float>(k) / static_cast<float>(n);
@@ -412,8 +415,9 @@ int CollisionResponse(World& w, int index, BallRecord& b, StepContext& ctx) {
   // 4. Soft surfaces hold the ball a few steps.
   const int delay = SurfaceDelay(w.surfaces, code);
   if (vn > kDelayMinNormalSpeed && delay > 0) {
-    const int hold = static_cast<int>(vn * 10.0f / limit * static_cast<float>(delay));
-    b.hold_counter = std::clamp(hold, 1, delay);
+    const float steps = vn * 10.0f / limit * static_cast<float>(delay);
+    const int hold = steps < static_cast<float>(delay) ? static_cast<int>(steps) : delay;
+    b.hold_counter = std::max(hold, 1);
   }
 
   // 5. Flipper strike, bumper and kicker.

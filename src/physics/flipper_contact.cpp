@@ -31,7 +31,8 @@ bool HeldByFlipper(const World& w, BallRecord& b, const StepContext& ctx, int si
   if (IsFlipperPixel(w, x0, y0)) {
     // Inside the surface: along the move to where it opens.
     const float dx = b.x - ctx.old_x, dy = b.y - ctx.old_y;
-    const int r = static_cast<int>(Length(dx, dy)) + 3;
+    const float len = std::min(Length(dx, dy), 4096.0f);
+    const int r = static_cast<int>(len >= 0.0f ? len : 4096.0f) + 3;
     float px = ctx.old_x, py = ctx.old_y;
     for (int k = 1; k <= 3 * r; ++k) {
       const float t = static_cast<float>(k) / static_cast<float>(r);
