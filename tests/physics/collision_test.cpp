@@ -331,5 +331,37 @@ TEST_F(Response, BallOnARampPicksUpSpeed) {
   }
 }
 
+TEST_F(Response, EscapeStepsOffTheWallAlongTheNormal) {
+  w.map.Fill(0, 701, 800, 800, 40);
+  StepContext ctx;
+  ctx.old_x = 300.5f;
+  ctx.old_y = 690.5f;
+  // The way ahead is open: nothing to do.
+  BallRecord& b = Ball(300.5f, 700.5f, 1.0f, -1.0f);
+  EXPECT_FALSE(EscapeAlongNormal(w, b, ctx, kPi / 2));
+  EXPECT_EQ(b.y, 700.5f);
+  // Blocked ahead: off the wall in 0.1-pixel steps to the first open point.
+  Ball(300.5f, 701.2f, 0.0f, 1.0f);
+  EXPECT_FALSE(EscapeAlongNormal(w, b, ctx, kPi / 2));
+  EXPECT_NEAR(b.y, 700.9f, 1e-4);
+  EXPECT_EQ(b.x, 300.5f);
+}
+
+TEST_F(Response, BallInsideTheFlipperClimbsOut) {
+  painted::PaintFlipperMasks(w);
+  // A ball resting on the lowered left flipper; the flipper jumps up under it.
+  int y = 1300;
+  while (SurfaceCodeAt(w, 250, y) != kCodeFlipper) ++y;
+  BallRecord& b = Ball(250.5f, static_cast<float>(y) - 0.5f, 0.0f, 0.0f);
+  w.flippers[0].frame = 6;
+  w.flippers[0].pressed = 0;  // standing still at 6: no strike, only the climb
+  ASSERT_EQ(SurfaceCodeAt(w, 250, PixelOf(b.y)), kCodeFlipper);
+  BallStep(w, 0);
+  EXPECT_TRUE(IsOpenAt(w, b, PixelOf(b.x), PixelOf(b.y)));
+  EXPECT_NEAR(b.x, 250.5f, 0.21f);  // straight up (and perhaps one drift toward the tip)
+  EXPECT_LT(b.y, static_cast<float>(y) - 0.5f);
+  EXPECT_EQ(SurfaceCodeAt(w, 250, PixelOf(b.y) + 1), kCodeFlipper);  // on top of the bar
+}
+
 }  // namespace
 }  // namespace physics
