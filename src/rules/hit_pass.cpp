@@ -33,8 +33,8 @@ bool IsKind(const Rules& r, int row, int kind) {
 bool IsDropRow(int row) { return row >= kRowDropFirst && row <= kRowDropLast; }
 
 struct GateBox {
-  float x0, x1;        // x0 < x < x1
-  float y0, y1;        // y0 <= y, then y <= y1 or y < y1
+  float x0, x1;  // x0 < x < x1
+  float y0, y1;  // y0 <= y, then y <= y1 or y < y1
   bool y1_inclusive;
 };
 
@@ -150,18 +150,12 @@ struct LaneLine {
 
 // First matching line wins.
 constexpr LaneLine kLaneLines[] = {
-    {677, 692, 764, 858, Lane::kUpperE2, 0},
-    {25, 50, 1157, 1211, Lane::kTree, 0},
-    {85, 104, 1157, 1211, Lane::kTree, 1},
-    {618, 638, 1157, 1211, Lane::kTree, 2},
-    {673, 698, 1157, 1211, Lane::kTree, 3},
-    {157, 236, 230, 355, Lane::kSantaFlash, 0},
-    {245, 262, 230, 355, Lane::kSantaFlash, 1},
-    {327, 342, 230, 355, Lane::kSantaPlain, 2},
-    {405, 423, 230, 355, Lane::kSantaPlain, 3},
-    {488, 507, 230, 355, Lane::kSantaFlash, 4},
-    {750, 772, 1308, 1345, Lane::kLaneExit, 0},
-    {27, 40, 677, 735, Lane::kSide, 0},
+    {677, 692, 764, 858, Lane::kUpperE2, 0},    {25, 50, 1157, 1211, Lane::kTree, 0},
+    {85, 104, 1157, 1211, Lane::kTree, 1},      {618, 638, 1157, 1211, Lane::kTree, 2},
+    {673, 698, 1157, 1211, Lane::kTree, 3},     {157, 236, 230, 355, Lane::kSantaFlash, 0},
+    {245, 262, 230, 355, Lane::kSantaFlash, 1}, {327, 342, 230, 355, Lane::kSantaPlain, 2},
+    {405, 423, 230, 355, Lane::kSantaPlain, 3}, {488, 507, 230, 355, Lane::kSantaFlash, 4},
+    {750, 772, 1308, 1345, Lane::kLaneExit, 0}, {27, 40, 677, 735, Lane::kSide, 0},
     {75, 105, 227, 287, Lane::kGift, 0},
 };
 
@@ -320,8 +314,8 @@ void DropTarget(Rules& r, int row, bool direct) {
   o.value = 1;
   o.animating = 1;
   o.rising = 1;
-  o.step_timer = direct || !r.random ? o.step_period
-                                     : o.step_period + r.random->Below(3 * o.step_period);
+  o.step_timer =
+      direct || !r.random ? o.step_period : o.step_period + r.random->Below(3 * o.step_period);
   if (Tilted(r)) return;
   if (AllDropTargetsDown(r)) SetLampBlinking(r.table, kRowGift);
   AddScore(r, 500, 1);
@@ -390,7 +384,8 @@ void SpinnerRevolution(Rules& r) {
   if (r.world->tuning.need_rotate_bumpers && !r.table.flags.lights_out) {
     auto& objs = r.table.objects;
     const int32_t last = objs[kRowBumperLast].value;
-    for (int row = kRowBumperLast; row > kRowBumperFirst; --row) objs[row].value = objs[row - 1].value;
+    for (int row = kRowBumperLast; row > kRowBumperFirst; --row)
+      objs[row].value = objs[row - 1].value;
     objs[kRowBumperFirst].value = last;
     for (int row = kRowBumperFirst; row <= kRowBumperLast; ++row) {
       objs[row].frame = objs[row].value ? 3 : 0;

@@ -80,7 +80,7 @@ void GroupShow(Script& s, const std::vector<std::vector<int>>& on_order) {
     s.Group(on_order[i], true);
   }
   s.Wait(5);
-  const std::vector<std::vector<int>> off_order = {kTree,           Rows(26, 5), Rows(31, 5),
+  const std::vector<std::vector<int>> off_order = {kTree,       Rows(26, 5), Rows(31, 5),
                                                    Rows(36, 5), Rows(41, 5), kSanta};
   for (size_t i = 0; i < off_order.size(); ++i) {
     if (i > 0) s.Wait(2);

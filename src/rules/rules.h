@@ -64,7 +64,7 @@ struct Rules {
   // surface map, the sound and the random source.
   void Bind(physics::World& w);
 
-  physics::World* world = nullptr;  // not owned
+  physics::World* world = nullptr;   // not owned
   core::Random15* random = nullptr;  // not owned; the world's by default
   FlowHooks* flow = nullptr;         // not owned; may be null
   Table table;

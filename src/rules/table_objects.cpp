@@ -250,8 +250,7 @@ void DrawObject(Table& table, int row, bool force) {
     table.drop_bank_redraw = 1;
     return;
   }
-  if (o.kind == kKindPlunger &&
-      (!table.flags.plunger_armed || table.flags.computer_playing)) {
+  if (o.kind == kKindPlunger && (!table.flags.plunger_armed || table.flags.computer_playing)) {
     return;
   }
   int offset = 0;

@@ -100,9 +100,9 @@ struct TableObject {
   int32_t rising = 0;
   int32_t dirty = 0;
   int32_t frame = 0;
-  int32_t shown_frame = -1;     // -1 forces a redraw
-  uint32_t last_hit_time = 0;   // ms
-  int32_t step_timer = 0;       // ms to the next animation step; -1 stops stepping
+  int32_t shown_frame = -1;    // -1 forces a redraw
+  uint32_t last_hit_time = 0;  // ms
+  int32_t step_timer = 0;      // ms to the next animation step; -1 stops stepping
   int32_t show_owned = 0;
 };
 

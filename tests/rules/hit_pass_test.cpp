@@ -51,8 +51,11 @@ TEST(HitPass, WaitingAtPlungerClearsOnOpenFloorOutsideTheLane) {
     int code;
     int waiting_after;
   };
-  const Case cases[] = {{761, 1468, 0, 1}, {761, 1340, 0, 0}, {735, 1400, 0, 0},
-                        {700, 1000, 16, 1}, {761, 1360, 0, 1}};
+  const Case cases[] = {{761, 1468, 0, 1},
+                        {761, 1340, 0, 0},
+                        {735, 1400, 0, 0},
+                        {700, 1000, 16, 1},
+                        {761, 1360, 0, 1}};
   for (const Case& c : cases) {
     RulesHarness h;
     h.PlaceBall(0, c.x, c.y, 0, 0, c.code).waiting_at_plunger = 1;
@@ -196,20 +199,14 @@ struct DropCase {
 
 TEST(DropTargets, BandsDropTheirTargetAndNeighbours) {
   const std::vector<DropCase> cases = {
-      {830, 56, {}, {56}},
-      {815, 56, {}, {56, 57}},
-      {840, 56, {56}, {56, 57}},     // a down target widens its band by 20
-      {780, 57, {}, {57}},
-      {770, 57, {}, {57, 58}},
-      {800, 57, {}, {56, 57}},
-      {740, 58, {}, {58}},
-      {730, 58, {}, {58, 59}},
-      {755, 58, {}, {57, 58}},
-      {740, 58, {58}, {58, 59}},
-      {690, 59, {}, {59}},
-      {705, 59, {}, {58, 59}},
-      {705, 59, {59}, {59}},
-      {780, 59, {}, {57, 59}},       // the band decides, and the hit row drops too
+      {830, 56, {}, {56}},       {815, 56, {}, {56, 57}},
+      {840, 56, {56}, {56, 57}},  // a down target widens its band by 20
+      {780, 57, {}, {57}},       {770, 57, {}, {57, 58}},
+      {800, 57, {}, {56, 57}},   {740, 58, {}, {58}},
+      {730, 58, {}, {58, 59}},   {755, 58, {}, {57, 58}},
+      {740, 58, {58}, {58, 59}}, {690, 59, {}, {59}},
+      {705, 59, {}, {58, 59}},   {705, 59, {59}, {59}},
+      {780, 59, {}, {57, 59}},  // the band decides, and the hit row drops too
   };
   for (const DropCase& c : cases) {
     RulesHarness h;

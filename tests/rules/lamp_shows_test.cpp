@@ -78,7 +78,7 @@ TEST(LampShows, AwardAndSkillShowsEndAndGiveLampsBack) {
   for (int show : {kShowAward, kShowSkillShot}) {
     RulesHarness h;
     Table& t = h.rules.table;
-    SetLamp(t, 15, true);   // logically on
+    SetLamp(t, 15, true);    // logically on
     SetLampBlinking(t, 16);  // blinking
     h.Frames(5, kTick);
     StartLampShow(t, show);

@@ -13,12 +13,12 @@ using rules_test::RulesHarness;
 
 struct LaneCase {
   std::string name;
-  float x, y;            // ball centre inside the line's box
-  bool probed;           // false: the line runs without lane floor
-  int lamp;              // lamp switched on, or -1
-  int rollover;          // rollover row flashed, or -1
-  int32_t score;         // points paid
-  int sound;             // slot heard, or -1
+  float x, y;     // ball centre inside the line's box
+  bool probed;    // false: the line runs without lane floor
+  int lamp;       // lamp switched on, or -1
+  int rollover;   // rollover row flashed, or -1
+  int32_t score;  // points paid
+  int sound;      // slot heard, or -1
   int32_t last_rollover;
   std::function<void(RulesHarness&)> setup = nullptr;
   std::function<void(RulesHarness&)> check = nullptr;  // extra effects of the line
@@ -73,8 +73,9 @@ TEST(LaneCheck, EveryLineWithLaneFloorDoesWhatItSays) {
     if (c.setup) c.setup(h);
     h.rules.balls[0].last_rollover = 77;
     h.PlaceBall(0, c.x, c.y);
-    if (c.probed) h.Paint(static_cast<int>(c.x), static_cast<int>(c.y),
-                          static_cast<int>(c.x) + 1, static_cast<int>(c.y) + 1, 16);
+    if (c.probed)
+      h.Paint(static_cast<int>(c.x), static_cast<int>(c.y), static_cast<int>(c.x) + 1,
+              static_cast<int>(c.y) + 1, 16);
     h.HitPass();
     SCOPED_TRACE(c.name);
     if (c.lamp >= 0) {

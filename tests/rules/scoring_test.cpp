@@ -53,9 +53,9 @@ TEST(CountBonus, LevelTwentyCountsAsFortyAndDoubleAndMultiball) {
     int32_t expect;
   };
   const Case cases[] = {
-      {7, false, false, false, 7000},   {20, false, false, false, 40000},
-      {20, true, false, false, 80000},  {5, false, true, false, 10000},
-      {5, true, true, false, 20000},    {20, false, false, true, 0},
+      {7, false, false, false, 7000},  {20, false, false, false, 40000},
+      {20, true, false, false, 80000}, {5, false, true, false, 10000},
+      {5, true, true, false, 20000},   {20, false, false, true, 0},
   };
   for (const Case& c : cases) {
     RulesHarness h;

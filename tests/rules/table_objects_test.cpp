@@ -110,16 +110,16 @@ struct AnimCase {
 
 TEST(StepObjectAnimation, EveryKind) {
   const std::vector<AnimCase> cases = {
-      {0, 0, 1, 0, {1, 2, 3, 0}, 0},                          // kicker
-      {14, 0, 0, 1, {1, 2, 2}, 0},                            // lamp fading in
-      {14, 2, 0, 0, {1, 0, 0}, 0},                            // lamp fading out
-      {3, 0, 0, 1, {1, 2, 3}, 0},                             // bumper lighting
-      {3, 3, 0, 1, {4, 5, 3}, 0},                             // bumper flash
-      {3, 6, 0, 0, {7, 8, 9, 0}, 0},                          // bumper going out
-      {11, 0, 1, 0, {1, 2, 3, 4, 4, 3, 2, 1, 0}, 0},          // gate swings and drops back
-      {46, 0, 1, 0, {1, 2, 2, 1, 0}, 0},                      // rollover flash
-      {57, 0, 1, 1, {1, 2, 3, 4, 5, 5}, 0},                   // drop target falling
-      {57, 5, 0, 0, {6, 7, 8, 9, 10, 0}, 0},                  // drop target rising
+      {0, 0, 1, 0, {1, 2, 3, 0}, 0},                  // kicker
+      {14, 0, 0, 1, {1, 2, 2}, 0},                    // lamp fading in
+      {14, 2, 0, 0, {1, 0, 0}, 0},                    // lamp fading out
+      {3, 0, 0, 1, {1, 2, 3}, 0},                     // bumper lighting
+      {3, 3, 0, 1, {4, 5, 3}, 0},                     // bumper flash
+      {3, 6, 0, 0, {7, 8, 9, 0}, 0},                  // bumper going out
+      {11, 0, 1, 0, {1, 2, 3, 4, 4, 3, 2, 1, 0}, 0},  // gate swings and drops back
+      {46, 0, 1, 0, {1, 2, 2, 1, 0}, 0},              // rollover flash
+      {57, 0, 1, 1, {1, 2, 3, 4, 5, 5}, 0},           // drop target falling
+      {57, 5, 0, 0, {6, 7, 8, 9, 10, 0}, 0},          // drop target rising
   };
   for (const AnimCase& c : cases) {
     RulesHarness h;
