@@ -49,24 +49,26 @@ std::vector<int> Concat(std::initializer_list<std::vector<int>> parts) {
   return v;
 }
 
-const std::vector<int> kTree = Rows(kRowTreeFirst, 4);
-const std::vector<int> kSanta = Rows(kRowSantaFirst, 5);
-const std::vector<int> kBonus = Rows(kRowBonusFirst, kBonusLamps);
+std::vector<int> Tree() { return Rows(kRowTreeFirst, 4); }
+std::vector<int> Santa() { return Rows(kRowSantaFirst, 5); }
+std::vector<int> Bonus() { return Rows(kRowBonusFirst, kBonusLamps); }
+// Bonus lamps 5g to 5g + 4.
+std::vector<int> BonusGroup(int g) { return Rows(kRowBonusFirst + 5 * g, 5); }
 
 void AllOff(Script& s) {
-  s.Group(kTree, false);
-  s.Group(kSanta, false);
-  s.Group(kBonus, false);
+  s.Group(Tree(), false);
+  s.Group(Santa(), false);
+  s.Group(Bonus(), false);
 }
 
 // TREE and the bonus row on, a pause, SANTA on; then all of them off again in
 // the same order, per_tick lamps per tick.
 void SweepOnOff(Script& s, int per_tick) {
-  s.Sweep(Concat({kTree, kBonus}), true, per_tick);
+  s.Sweep(Concat({Tree(), Bonus()}), true, per_tick);
   s.Wait(3);
-  s.Sweep(kSanta, true, per_tick);
+  s.Sweep(Santa(), true, per_tick);
   s.Wait(1);
-  s.Sweep(Concat({kTree, kBonus, kSanta}), false, per_tick);
+  s.Sweep(Concat({Tree(), Bonus(), Santa()}), false, per_tick);
 }
 
 // Groups lit one after the other with two ticks between, held, then put out
@@ -80,8 +82,8 @@ void GroupShow(Script& s, const std::vector<std::vector<int>>& on_order) {
     s.Group(on_order[i], true);
   }
   s.Wait(5);
-  const std::vector<std::vector<int>> off_order = {kTree,       Rows(26, 5), Rows(31, 5),
-                                                   Rows(36, 5), Rows(41, 5), kSanta};
+  const std::vector<std::vector<int>> off_order = {Tree(),        BonusGroup(0), BonusGroup(1),
+                                                   BonusGroup(2), BonusGroup(3), Santa()};
   for (size_t i = 0; i < off_order.size(); ++i) {
     if (i > 0) s.Wait(2);
     s.Group(off_order[i], false);
@@ -110,11 +112,11 @@ std::array<LampShow, kShowSlots> BuildLampShows() {
   sweep.Store(shows[kShowSweep]);
 
   Script award;
-  GroupShow(award, {kTree, Rows(26, 5), Rows(31, 5), Rows(36, 5), Rows(41, 5), kSanta});
+  GroupShow(award, {Tree(), BonusGroup(0), BonusGroup(1), BonusGroup(2), BonusGroup(3), Santa()});
   award.Store(shows[kShowAward]);
 
   Script skill;
-  GroupShow(skill, {kSanta, Rows(41, 5), Rows(36, 5), Rows(31, 5), Rows(26, 5), kTree});
+  GroupShow(skill, {Santa(), BonusGroup(3), BonusGroup(2), BonusGroup(1), BonusGroup(0), Tree()});
   skill.Store(shows[kShowSkillShot]);
   return shows;
 }

@@ -297,9 +297,19 @@ TEST(Gates, PassageAndSwing) {
   EXPECT_EQ(h.world.balls[0].gate_pass[0], 1);
   EXPECT_EQ(h.Obj(11).animating, 1);
   EXPECT_EQ(h.sound.Count(59), 1);
+  // Swung up and on its way down, a gate still passing the ball is held open.
+  h.Frames(6, 31);  // up through 1..4, then one step down
+  EXPECT_EQ(h.Obj(11).rising, 0);
+  EXPECT_LT(h.Obj(11).frame, 4);
+  h.HitPass();
+  EXPECT_EQ(h.Obj(11).frame, 4);
+  EXPECT_EQ(h.sound.Count(59), 1);
   h.PlaceBall(0, 140, 100);  // clear of the band
   h.HitPass();
   EXPECT_EQ(h.world.balls[0].gate_pass[0], 0);
+  h.Frames(6, 31);
+  EXPECT_EQ(h.Obj(11).animating, 0);
+  EXPECT_EQ(h.sound.Count(59), 2);  // the click at rest
 
   GateSwing(h.rules, 2 | 4);
   EXPECT_EQ(h.Obj(12).frame, 1);
@@ -307,7 +317,7 @@ TEST(Gates, PassageAndSwing) {
   EXPECT_EQ(h.Obj(13).frame, 1);
   h.Frame(31);
   EXPECT_EQ(h.Obj(12).frame, 0);
-  EXPECT_EQ(h.sound.Count(59), 3);  // both click at rest
+  EXPECT_EQ(h.sound.Count(59), 4);  // both click at rest
 }
 
 TEST(Spinner, CheckSetsSpeedFromTheBall) {

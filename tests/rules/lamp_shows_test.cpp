@@ -128,6 +128,39 @@ TEST(LampShows, BonusLampsOwnedByAShowAreLeftToIt) {
   EXPECT_EQ(h.Obj(31).state, 0);
 }
 
+TEST(LampShows, ScriptsStartWithTheirWaitAndSweepAsDescribed) {
+  const auto shows = BuildLampShows();
+  const auto& attract = shows[kShowAttract].steps;
+  EXPECT_EQ(attract[0].op, kOpWait);
+  EXPECT_EQ(attract[0].arg, 30);
+  for (int i = 1; i <= 29; ++i) EXPECT_EQ(attract[i].op, kOpLampOff) << i;
+  // Then TREE on lamp by lamp with one tick between.
+  EXPECT_EQ(attract[30].op, kOpLampOn);
+  EXPECT_EQ(attract[30].arg, 14);
+  EXPECT_EQ(attract[31].op, kOpWait);
+  EXPECT_EQ(attract[31].arg, 1);
+  EXPECT_EQ(attract[32].arg, 15);
+  // Show 1 lights two lamps per tick.
+  const auto& sweep = shows[kShowSweep].steps;
+  EXPECT_EQ(sweep[0].arg, 10);
+  EXPECT_EQ(sweep[30].op, kOpLampOn);
+  EXPECT_EQ(sweep[31].op, kOpLampOn);
+  EXPECT_EQ(sweep[32].op, kOpWait);
+  int restarts = 0, ends_after_wait = 0;
+  for (const auto& show : shows) {
+    for (int i = 1; i < kShowSteps; ++i) {
+      if (show.steps[i].op == kOpRestart) ++restarts;
+      if (show.steps[i].op == kOpEnd && show.steps[i - 1].op == kOpWait &&
+          show.steps[i - 1].arg == 5) {
+        ++ends_after_wait;
+        break;
+      }
+    }
+  }
+  EXPECT_EQ(restarts, 1);
+  EXPECT_EQ(ends_after_wait, 2);  // shows 2 and 3
+}
+
 TEST(LampShows, OutOfRangeShowsAreIgnored) {
   RulesHarness h;
   StartLampShow(h.rules.table, 16);
