@@ -161,6 +161,21 @@ TEST(LampShows, ScriptsStartWithTheirWaitAndSweepAsDescribed) {
   EXPECT_EQ(ends_after_wait, 2);  // shows 2 and 3
 }
 
+TEST(LampShows, AShowStoppedInAWaitStartsAfresh) {
+  RulesHarness h;
+  Table& t = h.rules.table;
+  StartLampShow(t, kShowAttract);
+  h.Frame(kTick);  // wait 30
+  h.Frame(20);
+  StopAllLampShows(t);
+  StartLampShow(t, kShowAttract);
+  EXPECT_EQ(t.shows[kShowAttract].wait, 0);
+  EXPECT_EQ(t.shows[kShowAttract].elapsed, 0);
+  h.Frame(kTick);
+  EXPECT_EQ(t.shows[kShowAttract].position, 0);
+  EXPECT_EQ(t.shows[kShowAttract].wait, 30);
+}
+
 TEST(LampShows, OutOfRangeShowsAreIgnored) {
   RulesHarness h;
   StartLampShow(h.rules.table, 16);
