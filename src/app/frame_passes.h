@@ -1,8 +1,9 @@
 #pragma once
 // The passes one frame runs, in the order the frame loop calls them. Each
 // subsystem supplies its pass by overriding the matching function; until it
-// exists the pass does nothing (and a present succeeds). The flipper passes
-// already run the physics flippers of the game's world (frame_passes.cpp).
+// exists the pass does nothing (and a present succeeds). The hit pass and the
+// rules frame run the table's rules; the flipper passes run the physics
+// flippers of the game's world (frame_passes.cpp).
 
 namespace app {
 
@@ -28,12 +29,12 @@ class FramePasses {
   virtual void RollReflection(Game&, int /*ball*/, float /*forward*/, float /*sideways*/,
                               float /*spin*/) {}
   // The rules' hit pass over both balls, after each step.
-  virtual void HitPass(Game&) {}
-  virtual void FlipperSounds(Game& g);
+  virtual void HitPass(Game& game);
+  virtual void FlipperSounds(Game& game);
   // Timers, drain and bonus, lamp shows, score display: once per frame.
-  virtual void RulesFrame(Game&) {}
+  virtual void RulesFrame(Game& game);
   // Selects the flippers' drawn images (the drawing reads Flipper::image).
-  virtual void RefreshFlipperImages(Game& g);
+  virtual void RefreshFlipperImages(Game& game);
   // Composes the table; the ball records hold the positions to draw.
   virtual void Draw(Game&, bool /*interpolated*/) {}
   // Shows the composed picture; false when it could not be shown.

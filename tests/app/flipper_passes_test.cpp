@@ -48,5 +48,11 @@ TEST_F(FlipperPasses, HeldControlRaisesTheFlipperAndSelectsItsImages) {
   EXPECT_EQ(left.image, 0);
 }
 
+TEST_F(FlipperPasses, KickerCentreComesFromTheTableObjects) {
+  ASSERT_EQ(game->world.kicker_count, 1);
+  EXPECT_EQ(game->world.kicker_centres[0].x, 517.0f);
+  EXPECT_EQ(game->world.kicker_centres[0].y, 1193.0f);
+}
+
 }  // namespace
 }  // namespace app
