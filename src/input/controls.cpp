@@ -115,8 +115,7 @@ bool ActionHeld(const InputState& state, int32_t device, int32_t code) {
     case core::kDeviceJoypad1:
     case core::kDeviceJoypad2:
       return code < kJoypadElements &&
-             (state.Joypad(device - core::kDeviceJoypad1)[static_cast<size_t>(code)] & kHeld) !=
-                 0;
+             (state.Joypad(device - core::kDeviceJoypad1)[static_cast<size_t>(code)] & kHeld) != 0;
     default:
       return false;
   }

@@ -30,9 +30,9 @@ inline constexpr uint32_t kHatCentred = 0xFFFF;
 
 // One reading of a joypad.
 struct JoypadPosition {
-  uint32_t x = 32768;  // stick, 0 (left) to 65535 (right); centre 32768
-  uint32_t y = 32768;  // stick, 0 (up) to 65535 (down)
-  uint32_t buttons = 0;  // bit b: button b + 1 held
+  uint32_t x = 32768;          // stick, 0 (left) to 65535 (right); centre 32768
+  uint32_t y = 32768;          // stick, 0 (up) to 65535 (down)
+  uint32_t buttons = 0;        // bit b: button b + 1 held
   uint32_t hat = kHatCentred;  // hundredths of a degree clockwise from straight up
 };
 

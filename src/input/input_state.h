@@ -31,16 +31,14 @@ struct InputState {
   std::array<uint8_t, kInputStateSize> bytes{};
 
   std::span<uint8_t, kJoypadElements> Joypad(int n) {
-    return std::span<uint8_t, kJoypadElements>(bytes.data() + n * kJoypadElements,
-                                                kJoypadElements);
+    return std::span<uint8_t, kJoypadElements>(bytes.data() + n * kJoypadElements, kJoypadElements);
   }
   std::span<const uint8_t, kJoypadElements> Joypad(int n) const {
     return std::span<const uint8_t, kJoypadElements>(bytes.data() + n * kJoypadElements,
-                                                      kJoypadElements);
+                                                     kJoypadElements);
   }
   std::span<uint8_t, kKeyCount> Keys() {
-    return std::span<uint8_t, kKeyCount>(bytes.data() + kJoypadCount * kJoypadElements,
-                                         kKeyCount);
+    return std::span<uint8_t, kKeyCount>(bytes.data() + kJoypadCount * kJoypadElements, kKeyCount);
   }
   std::span<const uint8_t, kKeyCount> Keys() const {
     return std::span<const uint8_t, kKeyCount>(bytes.data() + kJoypadCount * kJoypadElements,

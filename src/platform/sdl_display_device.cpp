@@ -127,8 +127,8 @@ bool SdlDisplayDevice::OpenWindow() {
   if (options_.headless || window_ != nullptr) return true;
   uint32_t flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
   if (options_.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-  window_ = SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_CENTERED,
-                             SDL_WINDOWPOS_CENTERED, mode_.width, mode_.height, flags);
+  window_ = SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                             mode_.width, mode_.height, flags);
   if (window_ == nullptr) {
     Trace(SDL_GetError());
     return false;

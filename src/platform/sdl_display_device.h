@@ -20,8 +20,8 @@ struct SDL_Texture;
 namespace platform {
 
 struct DisplayOptions {
-  bool headless = false;    // no window at all: nothing is shown
-  bool fullscreen = true;   // desktop full screen, else a resizable window
+  bool headless = false;   // no window at all: nothing is shown
+  bool fullscreen = true;  // desktop full screen, else a resizable window
   bool vsync = true;
   std::string title = "Kestrune Pinball: Glimmerfall";
 };

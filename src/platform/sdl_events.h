@@ -26,9 +26,9 @@ enum class EventKind {
 
 struct Event {
   EventKind kind = EventKind::kQuit;
-  uint8_t key = 0;      // DirectInput code (key events); 0 for a key without one
-  bool repeat = false;  // a key held down repeating
-  bool alt = false;     // an Alt key was held (key events)
+  uint8_t key = 0;       // DirectInput code (key events); 0 for a key without one
+  bool repeat = false;   // a key held down repeating
+  bool alt = false;      // an Alt key was held (key events)
   int32_t x = 0, y = 0;  // mouse position in picture pixels
   int32_t button = 0;    // 1 left, 2 middle, 3 right
   int32_t width = 0, height = 0;

@@ -59,11 +59,10 @@ TEST(JoypadRead, HatSectors) {
     std::vector<int> held;  // in element order: left 48, right 49, up 50, down 51
   };
   const Case cases[] = {
-      {0, {U}},          {2250, {U}},         {2251, {R, U}},     {4500, {R, U}},
-      {6750, {R, U}},    {6751, {R}},         {11250, {R}},       {11251, {R, D}},
-      {15750, {R, D}},   {15751, {D}},        {20250, {D}},       {20251, {L, D}},
-      {24750, {L, D}},   {24751, {L}},        {29250, {L}},       {29251, {L, U}},
-      {33750, {L, U}},   {33751, {U}},        {35999, {U}},       {36000, {}},
+      {0, {U}},          {2250, {U}},      {2251, {R, U}},  {4500, {R, U}},  {6750, {R, U}},
+      {6751, {R}},       {11250, {R}},     {11251, {R, D}}, {15750, {R, D}}, {15751, {D}},
+      {20250, {D}},      {20251, {L, D}},  {24750, {L, D}}, {24751, {L}},    {29250, {L}},
+      {29251, {L, U}},   {33750, {L, U}},  {33751, {U}},    {35999, {U}},    {36000, {}},
       {kHatCentred, {}}, {0xFFFFFFFF, {}},
   };
   for (const Case& c : cases) {
@@ -107,9 +106,9 @@ TEST(JoypadRead, SlowReadIsCheckedOnceMore) {
     int reads;
   };
   const Case cases[] = {
-      {4, 1, true, true, 1},   // 4 ms is not slow: no second read
-      {5, 2, true, true, 2},   // slow, the second read works
-      {5, 1, false, false, 2}, // slow, and the pad is gone on the second read
+      {4, 1, true, true, 1},    // 4 ms is not slow: no second read
+      {5, 2, true, true, 2},    // slow, the second read works
+      {5, 1, false, false, 2},  // slow, and the pad is gone on the second read
   };
   for (const Case& c : cases) {
     Rig rig;
@@ -195,7 +194,7 @@ TEST(ReadActions, KeyboardSetReadsNoJoypad) {
 TEST(ReadActions, JoypadSetAsPlayedSet) {
   Rig rig;
   BindingTable t = DefaultBindingTable();
-  t.sets[0] = t.sets[1];  // the joypad defaults, played
+  t.sets[0] = t.sets[1];                        // the joypad defaults, played
   rig.joypads.pos[0].buttons = (1u << 7) | 1u;  // Button 8 and Button 1
   rig.joypads.pos[0].x = 10;                    // stick left
   rig.joypads.pos[0].y = 60000;                 // stick down

@@ -14,12 +14,23 @@ TEST(KeyName, NamesAndUnknowns) {
     bool found;
   };
   const Case cases[] = {
-      {0x2A, "Left Shift", true}, {0x36, "Right Shift", true}, {0x1C, "Enter", true},
-      {0x2C, "Z", true},          {0x39, "Space", true},       {0x35, "Slash", true},
-      {0x02, "1", true},          {0x0B, "0", true},           {0x9C, "Numpad Enter", true},
-      {0xB5, "Numpad Slash", true}, {0xD3, "Delete", true},    {0x01, "Escape", true},
-      {0x00, "Unknown", false},   {0xFF, "Unknown", false},    {256, "Unknown", false},
-      {-1, "Unknown", false},     {0x54, "Unknown", false},
+      {0x2A, "Left Shift", true},
+      {0x36, "Right Shift", true},
+      {0x1C, "Enter", true},
+      {0x2C, "Z", true},
+      {0x39, "Space", true},
+      {0x35, "Slash", true},
+      {0x02, "1", true},
+      {0x0B, "0", true},
+      {0x9C, "Numpad Enter", true},
+      {0xB5, "Numpad Slash", true},
+      {0xD3, "Delete", true},
+      {0x01, "Escape", true},
+      {0x00, "Unknown", false},
+      {0xFF, "Unknown", false},
+      {256, "Unknown", false},
+      {-1, "Unknown", false},
+      {0x54, "Unknown", false},
   };
   for (const Case& c : cases) {
     KeyNameResult r = KeyName(c.code);

@@ -53,7 +53,8 @@ RgbFrame DrawPattern(const render::DisplayFormat& f, const render::Palette& pale
               static_cast<uint16_t>(six ? (r << 11 | g << 5 | b) : (r << 10 | g << 5 | b));
           std::memcpy(row + x * 2, &px, 2);
           w[0] = static_cast<uint8_t>(r << 3 | r >> 2);
-          w[1] = six ? static_cast<uint8_t>(g << 2 | g >> 4) : static_cast<uint8_t>(g << 3 | g >> 2);
+          w[1] =
+              six ? static_cast<uint8_t>(g << 2 | g >> 4) : static_cast<uint8_t>(g << 3 | g >> 2);
           w[2] = static_cast<uint8_t>(b << 3 | b >> 2);
           break;
         }
