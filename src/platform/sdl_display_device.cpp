@@ -63,14 +63,19 @@ uint32_t TextureFormatOf(const render::DeviceMode& m) {
   }
 }
 
-uint8_t Widen(uint32_t value, uint32_t mask) {
-  if (mask == 0) return 0;
-  const int shift = std::countr_zero(mask);
-  const int bits = std::popcount(mask);
-  uint32_t v = (value & mask) >> shift;
-  if (bits >= 8) return static_cast<uint8_t>(v >> (bits - 8));
-  return static_cast<uint8_t>((v << (8 - bits)) | (v >> std::max(0, 2 * bits - 8)));
-}
+// Widens one channel to 8 bits by repeating its top bits.
+struct Channel {
+  uint32_t mask;
+  int shift, bits;
+  explicit Channel(uint32_t m)
+      : mask(m), shift(m ? std::countr_zero(m) : 0), bits(std::popcount(m)) {}
+  uint8_t operator()(uint32_t value) const {
+    if (bits == 0) return 0;
+    const uint32_t v = (value & mask) >> shift;
+    if (bits >= 8) return static_cast<uint8_t>(v >> (bits - 8));
+    return static_cast<uint8_t>((v << (8 - bits)) | (v >> std::max(0, 2 * bits - 8)));
+  }
+};
 
 }  // namespace
 
@@ -80,6 +85,7 @@ void FrameToRgb(const render::DeviceMode& mode, const uint8_t* pixels, int32_t p
   out.height = mode.height;
   out.pixels.assign(static_cast<size_t>(mode.width) * static_cast<size_t>(mode.height) * 3, 0);
   const int32_t bpp = BytesOf(mode.bit_count);
+  const Channel red(mode.red_mask), green(mode.green_mask), blue(mode.blue_mask);
   uint8_t* o = out.pixels.data();
   for (int32_t y = 0; y < mode.height; ++y) {
     const uint8_t* row = pixels + static_cast<ptrdiff_t>(y) * pitch;
@@ -94,9 +100,9 @@ void FrameToRgb(const render::DeviceMode& mode, const uint8_t* pixels, int32_t p
       }
       uint32_t v = 0;
       for (int32_t i = 0; i < bpp; ++i) v |= static_cast<uint32_t>(p[i]) << (8 * i);
-      o[0] = Widen(v, mode.red_mask);
-      o[1] = Widen(v, mode.green_mask);
-      o[2] = Widen(v, mode.blue_mask);
+      o[0] = red(v);
+      o[1] = green(v);
+      o[2] = blue(v);
     }
   }
 }
