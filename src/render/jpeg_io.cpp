@@ -92,6 +92,12 @@ int WritePicture(int32_t width, int32_t height, const uint8_t* rgb, int quality,
   cinfo.in_color_space = JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
+  // Colour at full resolution: sprite strips put frames of different colours
+  // side by side, and halved chroma would smear one into the next.
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    cinfo.comp_info[i].h_samp_factor = 1;
+    cinfo.comp_info[i].v_samp_factor = 1;
+  }
   jpeg_start_compress(&cinfo, TRUE);
   const size_t row_bytes = static_cast<size_t>(width) * 3;
   while (cinfo.next_scanline < cinfo.image_height) {

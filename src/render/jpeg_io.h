@@ -33,7 +33,8 @@ void JpegReadSize(JpegControl& jpeg);
 void JpegDecode(JpegControl& jpeg);
 
 // Compresses width × height pixels of 3 bytes R, G, B (rows top to bottom) into
-// a baseline JPEG file; quality 1..100. False on bad sizes or a library error.
+// a baseline JPEG file with colour at full resolution; quality 1..100. False on bad sizes or a
+// library error.
 bool JpegEncode(int32_t width, int32_t height, std::span<const uint8_t> rgb, int quality,
                 std::vector<uint8_t>& out);
 
