@@ -15,6 +15,7 @@ bool LoadJpegPicture(Picture& picture, res::ResourceLayer& layer, std::string_vi
   if (!res::ResFileOpen(layer, name, "rb", file)) return false;
   JpegControl jpeg;
   jpeg.input = res::ResFileStreamAt(layer, file, 0, 0);
+  jpeg.input_size = res::ResFileSize(layer, file);
   JpegReadSize(jpeg);
   const int64_t pixels = static_cast<int64_t>(jpeg.width) * jpeg.height;
   if (jpeg.error || pixels <= 0 || pixels > kMaxImagePixels) {

@@ -215,6 +215,7 @@ bool LoadInto(TrueColourSprite& s, TrueColourContext& ctx, std::string_view name
     const int64_t at = res::ResFileTell(file);
     JpegControl jpeg;
     jpeg.input = res::ResFileStreamAt(ctx.layer, file, at, 0);
+    jpeg.input_size = file_size - at;
     JpegReadSize(jpeg);
     if (jpeg.error || jpeg.width != S * h.frame_count || jpeg.height != T) return false;
     strip.resize(static_cast<size_t>(jpeg.width) * static_cast<size_t>(jpeg.height) * 3);
