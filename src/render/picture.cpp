@@ -18,7 +18,7 @@ bool LoadJpegPicture(Picture& picture, res::ResourceLayer& layer, std::string_vi
   jpeg.input_size = res::ResFileSize(layer, file);
   JpegReadSize(jpeg);
   const int64_t pixels = static_cast<int64_t>(jpeg.width) * jpeg.height;
-  if (jpeg.error || pixels <= 0 || pixels > kMaxImagePixels) {
+  if (jpeg.error || pixels <= 0 || pixels > kMaxPicturePixels) {
     res::ResFileClose(file);
     return false;
   }

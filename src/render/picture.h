@@ -23,6 +23,10 @@ struct Picture {
   std::vector<uint8_t> pixels;
 };
 
+// Pictures are screen-sized; a header asking for more than this is refused
+// before anything is allocated for it.
+inline constexpr int64_t kMaxPicturePixels = int64_t{2048} * 2048;
+
 // Decodes a JPEG file (read through the file layer, also from inside the pack)
 // into a 0x00RRGGBB picture of the file's size. False on a missing file, a
 // JPEG error or an impossible size; the picture is then empty.

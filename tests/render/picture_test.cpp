@@ -4,8 +4,10 @@
 #include "render/picture.h"
 
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 
 #include <cmath>
+#include <cstdlib>
 
 #include "memory_pack.h"
 #include "render/image_files.h"
@@ -81,6 +83,44 @@ TEST(JpegPicture, LoadsFromInsideThePack) {
   pack.Add("RES\\TGA\\BAD.JPG", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + 10));
   res::ResourceLayer& again = pack.Open();
   EXPECT_FALSE(LoadJpegPicture(p, again, "RES\\TGA\\BAD.JPG"));
+}
+
+// A one-component JPEG, as a paint program might save a grey picture.
+std::vector<uint8_t> GreyJpeg(int32_t w, int32_t h, uint8_t level) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr err;
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = static_cast<JDIMENSION>(w);
+  cinfo.image_height = static_cast<JDIMENSION>(h);
+  cinfo.input_components = 1;
+  cinfo.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&cinfo);
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<uint8_t> row(static_cast<size_t>(w), level);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&cinfo, &r, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::vector<uint8_t> out(buffer, buffer + size);
+  std::free(buffer);
+  return out;
+}
+
+// Grey pictures come out as three equal channels, never one byte a pixel.
+TEST(JpegPicture, GreyPicturesBecomeRgb) {
+  MemoryPack pack;
+  pack.Add("RES\\TGA\\GREY.JPG", GreyJpeg(32, 16, 150));
+  res::ResourceLayer& layer = pack.Open();
+  Picture p;
+  ASSERT_TRUE(LoadJpegPicture(p, layer, "RES\\TGA\\GREY.JPG"));
+  EXPECT_EQ(p.width, 32);
+  EXPECT_EQ(At(p, 31, 15), 0x969696u);
 }
 
 TEST(ConvertPicture, Rgb565At800IsBilinearAndDithered) {
