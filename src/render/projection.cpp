@@ -26,7 +26,8 @@ float WorldYToTable(float wy) { return 33.0f + (wy - kY0) * (1467.0f - 33.0f) / 
 ViewPoint ToView(const DepthCamera& cam, const WorldPoint& p) {
   ViewPoint v;
   const auto row = [&](int r) {
-    return cam.m[r][0] * p.x + cam.m[r][1] * p.y + cam.m[r][2] * p.z + cam.m[r][3];
+    return CameraElement(cam, r, 0) * p.x + CameraElement(cam, r, 1) * p.y +
+           CameraElement(cam, r, 2) * p.z + CameraElement(cam, r, 3);
   };
   v.x = row(0);
   v.y = row(1);
@@ -89,10 +90,10 @@ DepthCamera TableCamera() {
   for (int r = 0; r < 3; ++r) {
     double d = 0.0;
     for (int c = 0; c < 3; ++c) {
-      cam.m[r][c] = static_cast<float>(rows[r][c]);
+      cam.matrix[static_cast<size_t>(c * 3 + r)] = static_cast<float>(rows[r][c]);
       d += rows[r][c] * eye[c];
     }
-    cam.m[r][3] = static_cast<float>(-d);
+    cam.matrix[static_cast<size_t>(9 + r)] = static_cast<float>(-d);
   }
   cam.fx = -1610.0f;
   cam.fy = 1610.0f;

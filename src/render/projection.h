@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 
+#include "render/image_files.h"
+
 namespace render {
 
 struct WorldPoint {
@@ -15,18 +17,11 @@ struct WorldPoint {
   float z = 0.0f;
 };
 
-// The camera stored with a depth map: screen scale and centre, a 3 × 4 matrix
-// taking world points to view space (rows: screen x, screen y, W), and the far
-// (z0, depth 0) and near (z1, depth 16384) limits of W.
-struct DepthCamera {
-  float fx = 0.0f;
-  float fy = 0.0f;
-  float cx = 0.0f;
-  float cy = 0.0f;
-  std::array<std::array<float, 4>, 3> m{};
-  float z0 = 0.0f;
-  float z1 = 0.0f;
-};
+// The camera is the one stored with every depth file (render/image_files.h):
+// matrix element (row r, column c) is matrix[c × 3 + r].
+inline float CameraElement(const DepthCamera& cam, int row, int col) {
+  return cam.matrix[static_cast<size_t>(col * 3 + row)];
+}
 
 struct Projected {
   int32_t x = 0;
