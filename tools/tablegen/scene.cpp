@@ -143,7 +143,7 @@ void PaintPart(Scene& s, const PartDef& p, int frame) {
         if (d <= b.r - 4.0f) {
           const float dome = 6.0f * (1.0f - (d * d) / ((b.r - 4.0f) * (b.r - 4.0f)));
           Solid(c, 38.0f + dome, Scale(b.colour, 0.8f), 3, id);
-          c.emit = level;
+          c.emit = level * 0.45f;
         } else if (d <= b.r) {
           Solid(c, 30.0f, {0.92f, 0.92f, 0.9f}, 3, id);
         } else if (d <= b.r + 3.0f) {
