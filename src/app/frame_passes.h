@@ -1,7 +1,8 @@
 #pragma once
 // The passes one frame runs, in the order the frame loop calls them. Each
 // subsystem supplies its pass by overriding the matching function; until it
-// exists the pass does nothing (and a present succeeds).
+// exists the pass does nothing (and a present succeeds). The hit pass and the
+// rules frame run the table's rules.
 
 namespace app {
 
@@ -27,10 +28,10 @@ class FramePasses {
   virtual void RollReflection(Game&, int /*ball*/, float /*forward*/, float /*sideways*/,
                               float /*spin*/) {}
   // The rules' hit pass over both balls, after each step.
-  virtual void HitPass(Game&) {}
+  virtual void HitPass(Game& game);
   virtual void FlipperSounds(Game&) {}
   // Timers, drain and bonus, lamp shows, score display: once per frame.
-  virtual void RulesFrame(Game&) {}
+  virtual void RulesFrame(Game& game);
   virtual void RefreshFlipperImages(Game&) {}
   // Composes the table; the ball records hold the positions to draw.
   virtual void Draw(Game&, bool /*interpolated*/) {}

@@ -6,6 +6,7 @@ Game::Game(std::unique_ptr<Clock> c, std::unique_ptr<FramePasses> p)
     : clock(std::move(c)), passes(std::move(p)) {
   world.sound = &silent_sound;
   world.random = &random;
+  rules.Bind(world);
 }
 
 }  // namespace app

@@ -11,6 +11,7 @@
 #include "core/random15.h"
 #include "core/table_sound.h"
 #include "physics/world.h"
+#include "rules/rules.h"
 
 namespace app {
 
@@ -64,6 +65,7 @@ struct Game {
   core::Random15 random;
   core::SilentTableSound silent_sound;  // until the sound engine is attached
   physics::World world;
+  rules::Rules rules;  // bound to the world
   std::unique_ptr<Clock> clock;
   std::unique_ptr<FramePasses> passes;
   AppFlags flags;

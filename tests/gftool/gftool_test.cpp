@@ -155,6 +155,32 @@ TEST_F(GftoolTest, TuningPrintsKeysThenChangedSurfaces) {
   EXPECT_EQ(bad.out, "");
 }
 
+TEST_F(GftoolTest, InfoDescribesWaveFilesByContentOrName) {
+  // A 16-bit mono 22 050 Hz RIFF file with 4 samples.
+  core::ByteWriter w;
+  w.Bytes(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>("RIFF"), 4));
+  w.U32(36 + 8);
+  w.Bytes(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>("WAVEfmt "), 8));
+  w.U32(16);
+  w.U16(1);
+  w.U16(1);
+  w.U32(22050);
+  w.U32(44100);
+  w.U16(2);
+  w.U16(16);
+  w.Bytes(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>("data"), 4));
+  w.U32(8);
+  for (int i = 0; i < 8; ++i) w.U8(0);
+  WriteText(dir_ / "buzz.bin", std::string(w.bytes().begin(), w.bytes().end()));
+  Result r = Gftool({"info", P("buzz.bin")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("22050"), std::string::npos) << r.out;
+
+  // A ".WAC" name that holds no sound is refused, not described as something else.
+  WriteText(dir_ / "junk.wac", "");
+  EXPECT_EQ(Gftool({"info", P("junk.wac")}).status, 1);
+}
+
 TEST_F(GftoolTest, BadInputGivesOneLineAndNoOutputFile) {
   WriteText(dir_ / "tree/A", "a");
   WriteText(dir_ / "tree/sub/B", "b");

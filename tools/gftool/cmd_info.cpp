@@ -1,11 +1,14 @@
 // gftool info FILE: describes a data file, dispatching on its tag.
 
+#include <cctype>
 #include <iostream>
+#include <string_view>
 #include <string>
 #include <vector>
 
 #include "command.h"
 #include "info.h"
+#include "info_sound.h"
 
 namespace gftool {
 
@@ -20,6 +23,13 @@ InfoRegistrar::InfoRegistrar(InfoFormat f) { Formats().push_back(f); }
 
 namespace {
 
+bool IsSoundFileName(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string ext = path.substr(path.size() - 4);
+  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return ext == ".WAC" || ext == ".WAV";
+}
+
 int InfoCommand(Args args) {
   if (args.size() != 1) return Usage("info");
   std::vector<uint8_t> file;
@@ -27,8 +37,14 @@ int InfoCommand(Args args) {
   for (const InfoFormat& f : Formats()) {
     if (f.matches(file)) return f.describe(file, std::cout);
   }
-  std::string known;
-  for (const InfoFormat& f : Formats()) known += std::string(known.empty() ? "" : ", ") + f.name;
+  // Sound files carry no tag of ours: a compressed sound is scrambled MPEG audio,
+  // so they are told by their name (or a RIFF header).
+  if (IsSoundFileName(args[0]) || (file.size() >= 4 && std::string_view(
+                                       reinterpret_cast<const char*>(file.data()), 4) == "RIFF")) {
+    return SoundInfo(args[0], file, std::cout);
+  }
+  std::string known = "WAC, WAV";
+  for (const InfoFormat& f : Formats()) known += std::string(", ") + f.name;
   return Fail(args[0] + ": not a file gftool info knows (" + known + ")");
 }
 

@@ -1,0 +1,30 @@
+#include "app/frame_passes.h"
+
+#include "app/game.h"
+#include "rules/rules.h"
+
+namespace app {
+
+namespace {
+
+void SyncRules(Game& g) {
+  rules::SetClock(g.rules, g.frame.now_whole, static_cast<int32_t>(g.frame.frame_time_whole),
+                  g.frame.frame_time);
+  g.rules.main_menu_shown = g.flags.main_menu_shown;
+  g.rules.table.flags.computer_playing = g.flags.computer_playing;
+}
+
+}  // namespace
+
+void FramePasses::HitPass(Game& g) {
+  SyncRules(g);
+  rules::HitPass(g.rules);
+}
+
+void FramePasses::RulesFrame(Game& g) {
+  SyncRules(g);
+  rules::RulesFrameEarly(g.rules, g.flipper_controls[0] != 0, g.flipper_controls[1] != 0);
+  rules::RulesFrameLate(g.rules);
+}
+
+}  // namespace app
