@@ -2,6 +2,9 @@
 
 #include <jpeglib.h>
 
+// After jpeglib.h: its macros use the library's types.
+#include <jerror.h>
+
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +35,70 @@ void SetUpErrors(ErrorManager& err) {
   err.pub.output_message = OutputMessage;
 }
 
+// A source like libjpeg's stdio source that reads at most `remaining` bytes.
+struct LimitedSource {
+  jpeg_source_mgr pub;
+  std::FILE* file;
+  int64_t remaining;  // < 0: no limit
+  bool start_of_file;
+  JOCTET buffer[4096];
+};
+
+void InitSource(j_decompress_ptr cinfo) {
+  reinterpret_cast<LimitedSource*>(cinfo->src)->start_of_file = true;
+}
+
+boolean FillInputBuffer(j_decompress_ptr cinfo) {
+  auto* src = reinterpret_cast<LimitedSource*>(cinfo->src);
+  size_t want = sizeof src->buffer;
+  if (src->remaining >= 0 && static_cast<int64_t>(want) > src->remaining) {
+    want = static_cast<size_t>(src->remaining);
+  }
+  size_t n = want > 0 ? std::fread(src->buffer, 1, want, src->file) : 0;
+  if (src->remaining >= 0) src->remaining -= static_cast<int64_t>(n);
+  if (n == 0) {
+    if (src->start_of_file) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    // An end marker, as libjpeg's own sources do at the end of the data.
+    src->buffer[0] = 0xFF;
+    src->buffer[1] = JPEG_EOI;
+    n = 2;
+  }
+  src->pub.next_input_byte = src->buffer;
+  src->pub.bytes_in_buffer = n;
+  src->start_of_file = false;
+  return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr cinfo, long count) {
+  auto* src = reinterpret_cast<LimitedSource*>(cinfo->src);
+  if (count <= 0) return;
+  while (count > static_cast<long>(src->pub.bytes_in_buffer)) {
+    count -= static_cast<long>(src->pub.bytes_in_buffer);
+    FillInputBuffer(cinfo);
+  }
+  src->pub.next_input_byte += count;
+  src->pub.bytes_in_buffer -= static_cast<size_t>(count);
+}
+
+void TermSource(j_decompress_ptr) {}
+
+void AttachSource(j_decompress_ptr cinfo, std::FILE* file, int64_t size) {
+  auto* src = static_cast<LimitedSource*>((*cinfo->mem->alloc_small)(
+      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(LimitedSource)));
+  src->pub.init_source = InitSource;
+  src->pub.fill_input_buffer = FillInputBuffer;
+  src->pub.skip_input_data = SkipInputData;
+  src->pub.resync_to_restart = jpeg_resync_to_restart;
+  src->pub.term_source = TermSource;
+  src->pub.bytes_in_buffer = 0;
+  src->pub.next_input_byte = nullptr;
+  src->file = file;
+  src->remaining = size;
+  src->start_of_file = true;
+  cinfo->src = &src->pub;
+}
+
 // The two readers share this; nothing here owns a destructor, so the jump back
 // out of libjpeg skips no C++ clean-up. Returns 0 on success.
 int ReadPicture(JpegControl* jpeg, bool decode) {
@@ -45,7 +112,7 @@ int ReadPicture(JpegControl* jpeg, bool decode) {
     return 1;
   }
   jpeg_create_decompress(&cinfo);
-  jpeg_stdio_src(&cinfo, jpeg->input);
+  AttachSource(&cinfo, jpeg->input, jpeg->input_size);
   jpeg_read_header(&cinfo, TRUE);
   cinfo.out_color_space = JCS_RGB;
   jpeg_calc_output_dimensions(&cinfo);
@@ -92,6 +159,12 @@ int WritePicture(int32_t width, int32_t height, const uint8_t* rgb, int quality,
   cinfo.in_color_space = JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
+  // Colour at full resolution: sprite strips put frames of different colours
+  // side by side, and halved chroma would smear one into the next.
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    cinfo.comp_info[i].h_samp_factor = 1;
+    cinfo.comp_info[i].v_samp_factor = 1;
+  }
   jpeg_start_compress(&cinfo, TRUE);
   const size_t row_bytes = static_cast<size_t>(width) * 3;
   while (cinfo.next_scanline < cinfo.image_height) {

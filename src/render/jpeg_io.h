@@ -5,8 +5,9 @@
 //
 // The input is a stdio stream positioned at the JPEG data: the file layer's
 // stream (res::ResFileStreamAt), which for a packed file is the pack itself.
-// The decoder stops at the picture's end marker, so whatever follows in the
-// pack is never taken for picture data.
+// For a packed file that stream runs on into the files that follow, so the
+// reader is also told how many bytes belong to the picture and never reads
+// further: a damaged picture cannot borrow the next file's bytes.
 
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +22,7 @@ struct JpegControl {
   int32_t width = 0;          // filled by the reader
   int32_t height = 0;
   std::FILE* input = nullptr;  // positioned at the JPEG data
+  int64_t input_size = -1;     // bytes of JPEG data there; −1 = up to the end of the stream
   int32_t error = 0;           // 1 on failure
   int32_t components = 0;      // filled by the reader: always 3 (RGB)
 };
@@ -33,7 +35,8 @@ void JpegReadSize(JpegControl& jpeg);
 void JpegDecode(JpegControl& jpeg);
 
 // Compresses width × height pixels of 3 bytes R, G, B (rows top to bottom) into
-// a baseline JPEG file; quality 1..100. False on bad sizes or a library error.
+// a baseline JPEG file with colour at full resolution; quality 1..100. False on bad sizes or a
+// library error.
 bool JpegEncode(int32_t width, int32_t height, std::span<const uint8_t> rgb, int quality,
                 std::vector<uint8_t>& out);
 

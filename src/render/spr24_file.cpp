@@ -1,5 +1,6 @@
 #include "render/spr24_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/byte_io.h"
@@ -105,16 +106,22 @@ bool WriteSpr24File(const Spr24Desc& desc, std::vector<uint8_t>& out) {
     const int32_t s = h.StripFrameWidth(), t = h.StripHeight(), n = h.frame_count;
     const size_t strip_width = static_cast<size_t>(s) * static_cast<size_t>(n);
     std::vector<uint8_t> strip(strip_width * static_cast<size_t>(t) * 3);
-    for (size_t i = 0; i < strip.size(); i += 3) std::memcpy(&strip[i], desc.border_fill, 3);
     for (int32_t k = 0; k < n; ++k) {
       const auto& f = desc.frames[static_cast<size_t>(k)];
-      for (int32_t r = 0; r < h.height; ++r) {
-        const size_t dst =
-            (static_cast<size_t>(r + h.border) * strip_width +
-             static_cast<size_t>(k) * static_cast<size_t>(s) + static_cast<size_t>(h.border)) *
-            3;
-        std::memcpy(&strip[dst], &f[static_cast<size_t>(r) * static_cast<size_t>(h.width) * 3],
-                    static_cast<size_t>(h.width) * 3);
+      for (int32_t sr = 0; sr < t; ++sr) {
+        const int32_t r = std::clamp(sr - h.border, 0, h.height - 1);
+        for (int32_t sc = 0; sc < s; ++sc) {
+          const int32_t c = std::clamp(sc - h.border, 0, h.width - 1);
+          const size_t dst =
+              (static_cast<size_t>(sr) * strip_width +
+               static_cast<size_t>(k) * static_cast<size_t>(s) + static_cast<size_t>(sc)) *
+              3;
+          std::memcpy(
+              &strip[dst],
+              &f[(static_cast<size_t>(r) * static_cast<size_t>(h.width) + static_cast<size_t>(c)) *
+                 3],
+              3);
+        }
       }
     }
     std::vector<uint8_t> jpeg;

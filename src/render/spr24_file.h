@@ -57,13 +57,13 @@ struct Spr24Desc {
   std::vector<std::vector<uint8_t>> frames;  // N frames of W × H × 3 bytes R, G, B
   // mask_mode 1: one mask; mode 2: N masks; each W × H bytes, 0 = transparent.
   std::vector<std::vector<uint8_t>> masks;
-  int jpeg_quality = 90;               // encoding 1 only
-  uint8_t border_fill[3] = {0, 0, 0};  // colour of the strip's border and padding
+  int jpeg_quality = 90;  // encoding 1 only
 };
 
 // Writes a whole file: raw frames (encoding 0) or one JPEG strip of S × N by T
-// pixels (encoding 1). False on inconsistent input (frame or mask sizes, a
-// header the reader would refuse).
+// pixels (encoding 1), whose border and padding repeat each frame's edge pixels
+// so that no other colour bleeds into a frame through JPEG's blocks. False on
+// inconsistent input (frame or mask sizes, a header the reader would refuse).
 bool WriteSpr24File(const Spr24Desc& desc, std::vector<uint8_t>& out);
 
 }  // namespace render
