@@ -19,7 +19,9 @@
 #include "render/image_set.h"
 #include "render/jpeg_io.h"
 #include "render/pixel_format.h"
+#include "render/picture.h"
 #include "render/projection.h"
+#include "render/true_colour_sprite.h"
 #include "render/spr24_file.h"
 #include "render/sprite_file.h"
 #include "res/cdata.h"
@@ -486,7 +488,15 @@ int CheckPack(const std::string& path) {
       if (visible == 0) c.Fail("%s has no visible pixel", file.c_str());
     }
   };
-  for (const PartSpec& p : PartSpecs()) check_j24(p.name, p.frames);
+  {
+    const auto specs = PartSpecs();
+    for (size_t row = 0; row < specs.size(); ++row) {
+      check_j24(specs[row].name, specs[row].frames);
+      if (render::PartName(static_cast<int32_t>(row)) != specs[row].name)
+        c.Fail("row %zu is %s here but %s in the game's part table", row, specs[row].name,
+               std::string(render::PartName(static_cast<int32_t>(row))).c_str());
+    }
+  }
   check_j24("FL", 9);
   check_j24("FR", 9);
   if (headers.count("FL") && headers.count("FR")) {
@@ -609,6 +619,38 @@ int CheckPack(const std::string& path) {
       c.Fail("%s: BALL_PL.IMG does not load", mode);
     else if (lane.frame_count != 40)
       c.Fail("%s: BALL_PL.IMG has %d frames", mode, lane.frame_count);
+    // Table parts, flippers and the playfield pictures through the game's loaders.
+    {
+      render::TrueColourContext tctx{layer, f, colours};
+      render::PartGraphicsTable parts;
+      render::InitPartGraphicsTable(parts);
+      render::SpriteSlots slots;
+      if (!render::LoadPartGraphics(parts, slots, tctx)) {
+        for (int32_t row = 0; row < render::kNamedPartCount; ++row) {
+          const auto& rec = parts.records[static_cast<size_t>(row)];
+          if (!rec.sprite_file.empty() && rec.sprite_slot < 256 &&
+              slots.slots[static_cast<size_t>(rec.sprite_slot)].frame_count == 0)
+            c.Fail("%s: table part %s does not load", mode, rec.sprite_file.c_str());
+          if (!rec.depth_file.empty() && rec.depth.frame_count == 0)
+            c.Fail("%s: part depth %s does not load", mode, rec.depth_file.c_str());
+        }
+        c.Fail("%s: the table parts do not all load", mode);
+      }
+      for (const char* name : {"FL", "FR"}) {
+        render::TrueColourSprite spr;
+        const std::string j24 = std::string("RES\\ANIM\\") + name + ".J24";
+        const std::string ims = std::string("RES\\IMMASK\\") + name + ".IMS";
+        if (!render::LoadTrueColourSprite(spr, tctx, j24, ims, 0, 0))
+          c.Fail("%s: %s does not load", mode, j24.c_str());
+        else if (spr.frame_count != 9)
+          c.Fail("%s: %s has %d frames", mode, j24.c_str(), spr.frame_count);
+      }
+      for (const char* name : {"RES\\TGA\\PF_0002.JPG", "RES\\TGA\\PF_0000.JPG"}) {
+        render::Picture pic;
+        if (!render::LoadJpegPicture(pic, layer, name) || !render::ConvertPicture(pic, f, colours))
+          c.Fail("%s: %s does not load and convert", mode, name);
+      }
+    }
     render::ImageSet fl;
     render::ImageSetOptions table_res;
     table_res.table_resolution = true;
