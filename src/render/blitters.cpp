@@ -111,7 +111,9 @@ void BuildShadowTables(ShadowTables& t, PixelFormatId format, const Palette& sha
         const int32_t l = static_cast<int32_t>(c & 7);
         const int32_t r = std::max(0, static_cast<int32_t>(c >> 11) - l);
         const int32_t g = std::max(0, static_cast<int32_t>((c >> 5) & 63) - 2 * l);
-        const int32_t b = std::max(0, static_cast<int32_t>(c & 31) - l);
+        // The low three bits of an index are the level, not blue: darken the
+        // blue the index still carries (its top bits) like the other channels.
+        const int32_t b = std::max(0, static_cast<int32_t>(c & 24) - l);
         t.words[c] = static_cast<uint16_t>((r << 11) | (g << 5) | b);
       }
       break;
@@ -121,7 +123,7 @@ void BuildShadowTables(ShadowTables& t, PixelFormatId format, const Palette& sha
         const int32_t l = static_cast<int32_t>(c & 7);
         const int32_t r = std::max(0, static_cast<int32_t>((c >> 10) & 31) - l);
         const int32_t g = std::max(0, static_cast<int32_t>((c >> 5) & 31) - l);
-        const int32_t b = std::max(0, static_cast<int32_t>(c & 31) - l);
+        const int32_t b = std::max(0, static_cast<int32_t>(c & 24) - l);
         t.words[c] = static_cast<uint16_t>((r << 10) | (g << 5) | b);
       }
       break;

@@ -44,7 +44,10 @@ bool ClipBox(int32_t x, int32_t y, int32_t w, int32_t h, const ClipRect& clip, i
 struct ShadowTables {
   PixelFormatId format = PixelFormatId::PAL8;
   std::vector<uint8_t> bytes;    // PAL8: [v × 256 + s]; RGB24/32: [c × 256 + s]
-  std::vector<uint16_t> words;   // RGB565: 65 536 entries; RGB555: 32 768
+  // RGB565: 65 536 entries; RGB555: 32 768. Index = colour with its low three
+  // bits replaced by the level 1..7; every channel drops by the level (green
+  // of 565 by twice it), blue from the bits the index keeps.
+  std::vector<uint16_t> words;
   bool Ready() const { return !bytes.empty() || !words.empty(); }
 };
 // 15/16-bit tables from the format alone; 24/32-bit from the green of the
