@@ -11,6 +11,7 @@
 #include "app/clock.h"
 #include "app/frame_loop.h"
 #include "app/game.h"
+#include "app/table_run.h"
 #include "physics/ball.h"
 
 namespace {
@@ -123,6 +124,7 @@ int Run(const Options& o) {
 
 int main(int argc, char** argv) {
   try {
+    if (app::WantsTableRun(argc, argv)) return app::TableRunMain(argc, argv);
     Options o;
     int parsed = Parse(argc, argv, o);
     if (parsed == 2) return 0;

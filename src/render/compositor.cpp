@@ -32,6 +32,12 @@ DepthView ViewOf(const DepthMap& m) {
   return {m.data.data(), m.width, m.height};
 }
 
+// Transparent pixels of converted frames hold the format's key value; in 256
+// colours the sprite's own key byte.
+uint32_t SpriteKey(const DisplayFormat& f, const TrueColourSprite& s) {
+  return f.format_id == PixelFormatId::PAL8 ? (s.key_value & 0xFF) : TransparentKey(f.format_id);
+}
+
 void EmptyLists(Compositor& c) {
   for (BufferRectList& l : c.lists) l.count = 0;
 }
@@ -374,10 +380,11 @@ void DrawIntoBackground(Compositor& c, const DisplayFormat& f, const TrueColourS
   if (px.size() < need || c.background.empty()) return;
   const int32_t pitch = f.width * f.bytes_per_pixel;
   const ClipRect clip = FullClip(f);
+  const uint32_t key = SpriteKey(f, sprite);
   BlitTrueColour(f, {c.background.data(), pitch}, px.data(), sprite.width, sprite.height,
-                 sprite.x, sprite.y, clip, sprite.key_value);
+                 sprite.x, sprite.y, clip, key);
   BlitTrueColour(f, {c.scene.data(), pitch}, px.data(), sprite.width, sprite.height, sprite.x,
-                 sprite.y, clip, sprite.key_value);
+                 sprite.y, clip, key);
   if (slot >= 0 && static_cast<size_t>(slot) < kSpriteSlotCount) {
     c.part_repaint_count[static_cast<size_t>(slot)] = c.buffer_count;
   }
@@ -397,7 +404,7 @@ void DrawOnScreen(Compositor& c, Display& display, const TrueColourSprite& sprit
                       static_cast<size_t>(f.bytes_per_pixel == 3 ? 4 : f.bytes_per_pixel);
   if (px.size() < need || f.draw_target == nullptr) return;
   BlitTrueColour(f, {f.draw_target, f.pitch}, px.data(), sprite.width, sprite.height, sprite.x,
-                 sprite.y, FullClip(f), sprite.key_value);
+                 sprite.y, FullClip(f), SpriteKey(f, sprite));
 }
 
 void StampPartDepth(DepthMap& scene, const PartDepth& part, int32_t frame) {
