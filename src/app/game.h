@@ -112,8 +112,6 @@ struct Game {
   std::array<int32_t, core::kActionCount> actions{};
   physics::NudgeState nudge;
   physics::ComputerPlayerState computer;
-  // Where the computer player finds the flippers (set with the table).
-  std::array<physics::FlipperReach, 2> flipper_reach{};
   int32_t computer_first_launch = 0;  // the poll launches once after a demo starts
   int32_t dark_playfield = 0;         // the dark playfield picture is shown
 

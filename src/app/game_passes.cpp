@@ -1,5 +1,6 @@
 #include "app/game_passes.h"
 
+#include "physics/flipper.h"
 #include "rules/game_flow.h"
 
 namespace app {
@@ -9,10 +10,12 @@ void GameHost::PostCommand(int command, int arg) {
   if (game_.command_handler) game_.command_handler(game_, command, arg);
 }
 
-// The flippers' own records are reset and redrawn by their passes; the game
-// flow only asks for it.
-void GameHost::ResetFlippers() { game_.flipper_controls = {0, 0}; }
-void GameHost::RedrawFlippers() {}
+void GameHost::ResetFlippers() {
+  game_.flipper_controls = {0, 0};
+  physics::ResetFlippers(game_.world);
+}
+
+void GameHost::RedrawFlippers() { physics::RefreshFlipperImages(game_.world, true); }
 
 void GameHost::ShowPlayfield(bool dark) { game_.dark_playfield = dark ? 1 : 0; }
 
@@ -27,11 +30,7 @@ void GameHost::SetLightsOut(bool on) {
   rules::DrawTiltSign(game_.score_display);
 }
 
-// Until the flipper records report their frames, a flipper counts as down
-// once its control has been released.
-bool GameHost::FlippersDown() {
-  return game_.flipper_controls[0] == 0 && game_.flipper_controls[1] == 0;
-}
+bool GameHost::FlippersDown() { return physics::FlippersAllDown(game_.world); }
 
 void GameHost::NudgeReaction(int mask) {
   rules::SpinnerTouch(game_.rules);
@@ -74,8 +73,17 @@ void GamePasses::PollControls(Game& g) {
   SyncFlagsOut(g);
 }
 
+std::array<physics::FlipperReach, physics::kFlipperCount> FlipperReaches(const physics::World& w) {
+  std::array<physics::FlipperReach, physics::kFlipperCount> reach{};
+  for (int i = 0; i < physics::kFlipperCount; ++i) {
+    const physics::Flipper& f = w.flippers[static_cast<size_t>(i)];
+    reach[static_cast<size_t>(i)] = {f.box_x, f.box_y, f.box_w, f.box_h, f.pivot_x, f.left_side};
+  }
+  return reach;
+}
+
 void GamePasses::ComputerPlayer(Game& g) {
-  physics::RunComputerPlayer(g.computer, g.world, g.flipper_reach,
+  physics::RunComputerPlayer(g.computer, g.world, FlipperReaches(g.world),
                              static_cast<int32_t>(g.frame.frame_time_whole), g.random,
                              g.flipper_controls);
   // A tilted table ignores the flippers, the computer's presses too.

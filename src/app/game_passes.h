@@ -4,8 +4,12 @@
 // game flow and the score display. The windowed game and headless play both
 // run a Game with these passes (or a subclass).
 
+#include <array>
+
 #include "app/frame_passes.h"
 #include "app/game.h"
+#include "physics/computer_player.h"
+#include "physics/flipper.h"
 
 namespace app {
 
@@ -28,6 +32,9 @@ bool RunGameCommand(Game& g, int command, int arg);
 
 // Starts a game as commands 101 and 116 do (computer: the demonstration).
 void StartGame(Game& g, bool computer);
+
+// Where the computer player finds the world's flippers: their boxes and pivots.
+std::array<physics::FlipperReach, physics::kFlipperCount> FlipperReaches(const physics::World& w);
 
 // Copies the application flags into the rules, and the game flow's flags back
 // to the frame loop. The passes call them around every rules call.

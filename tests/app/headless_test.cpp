@@ -11,6 +11,7 @@
 
 #include "app/frame_loop.h"
 #include "app/game_passes.h"
+#include "physics/flipper.h"
 
 namespace app {
 namespace {
@@ -107,8 +108,11 @@ TEST(GamePasses, AHeldNudgeTiltsAndTheFlippersStopAnswering) {
   EXPECT_EQ(t.game.world.tilted, 1);
   EXPECT_EQ(t.game.nudge.tilts, 1);
   t.game.actions = {};
-  t.Frames(2);
+  t.Frames(1);
   EXPECT_EQ(t.game.flipper_controls[0], 0);
+  EXPECT_GT(physics::FlipperFrame(t.game.world, 0), 0);  // still falling: not dark yet
+  EXPECT_EQ(t.game.rules.table.flags.lights_out, 0);
+  t.Frames(30);
   EXPECT_EQ(t.game.rules.table.flags.lights_out, 1);
   EXPECT_EQ(t.game.dark_playfield, 1);
   EXPECT_EQ(t.game.score_recorder.tilt_sign_draws, 1);
@@ -133,11 +137,13 @@ TEST(GamePasses, ADemoGameOnTheTestTableEnds) {
   TestTableGame t;
   t.game.rules.players.last_index = 1;
   StartGame(t.game, true);
-  int frames = 0;
+  int frames = 0, flipper_frames = 0;
   while (!t.game.flow.state.game_ended && frames < 60 * 600) {
     t.Frames(1);
     ++frames;
+    flipper_frames += t.game.flipper_controls[0] || t.game.flipper_controls[1];
   }
+  EXPECT_GT(flipper_frames, 0);  // the computer used the flippers
   EXPECT_TRUE(t.game.flow.state.game_ended);
   EXPECT_EQ(t.game.flow.state.drains, 6);
   EXPECT_EQ(t.game.flow.state.launches, 6);
