@@ -10,9 +10,12 @@
 
 #include "app/frame_loop.h"
 #include "app/game_passes.h"
+#include "app/playfield_load.h"
 #include "physics/ball.h"
 #include "physics/flipper.h"
 #include "physics/tuning_file.h"
+#include "render/colour_cube.h"
+#include "render/pixel_format.h"
 #include "res/pack.h"
 #include "res/res_file.h"
 
@@ -268,14 +271,30 @@ bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& da
     error = "cannot open " + path + (pack_error.empty() ? "" : ": " + pack_error);
     return false;
   }
-  physics::PlayfieldReset(g.world, g.random);
-  physics::LoadTuning(layer, g.world.tuning_targets());
   std::optional<physics::SurfaceMap> map = LoadSurfaceMapFromPack(layer);
   if (!map || !map->loaded()) {
     error = "the surface map RES\\MASK\\P_MASK0.LSC cannot be read yet (use --test-table)";
     return false;
   }
-  g.world.map = std::move(*map);
+  // The flipper masks are read at table resolution without re-indexing, so
+  // any display format and palette will do for them.
+  render::DisplayFormat format;
+  format.width = 1024;
+  format.height = 768;
+  format.format_id = render::PixelFormatId::RGB32;
+  render::SetFormatDefaults(format);
+  auto colours = std::make_unique<render::TableColours>();
+  for (int i = 0; i < 256; ++i) {
+    const auto v = static_cast<uint8_t>(i);
+    colours->palette[static_cast<size_t>(i)] = {v, v, v};
+  }
+  colours->palette_loaded = true;
+  render::BuildTableCube(*colours);
+  render::ImageSetContext ctx{format, *colours, nullptr};
+  if (!LoadPlayfieldPhysics(g, layer, ctx, std::move(*map))) {
+    error = "the playfield in " + path + " does not load";
+    return false;
+  }
   return true;
 }
 
