@@ -15,6 +15,7 @@
 #include "physics/flipper.h"
 #include "physics/tuning_file.h"
 #include "render/colour_cube.h"
+#include "render/image_files.h"
 #include "render/pixel_format.h"
 #include "res/pack.h"
 #include "res/res_file.h"
@@ -258,8 +259,16 @@ void UseTestTable(Game& g) {
   g.world.tuning.ball_start_dy_rand = 0.2f;
 }
 
-std::optional<physics::SurfaceMap> LoadSurfaceMapFromPack(res::ResourceLayer& /*layer*/) {
-  return std::nullopt;
+std::optional<physics::SurfaceMap> LoadSurfaceMapFromPack(res::ResourceLayer& layer) {
+  render::ScreenImage image;
+  if (!render::LoadScreenImage(layer, kSurfaceMapFile, nullptr, image)) return std::nullopt;
+  if (image.width <= 0 || image.height <= 0 ||
+      image.bytes.size() < static_cast<size_t>(image.width) * static_cast<size_t>(image.height)) {
+    return std::nullopt;
+  }
+  physics::SurfaceMap map(image.width, image.height, 0);
+  std::copy_n(image.bytes.begin(), map.codes.size(), map.codes.begin());
+  return map;
 }
 
 bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
@@ -273,7 +282,7 @@ bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& da
   }
   std::optional<physics::SurfaceMap> map = LoadSurfaceMapFromPack(layer);
   if (!map || !map->loaded()) {
-    error = "the surface map RES\\MASK\\P_MASK0.LSC cannot be read yet (use --test-table)";
+    error = std::string("the surface map ") + kSurfaceMapFile + " in " + path + " does not load";
     return false;
   }
   // The flipper masks are read at table resolution without re-indexing, so

@@ -71,13 +71,15 @@ physics::SurfaceMap PaintedTestTableMap();
 // player and launch values suited to it.
 void UseTestTable(Game& g);
 
-// The surface map "RES\MASK\P_MASK0.LSC" read through the file layer. The
-// "SCREEN" image reader belongs to the drawing side and is not built yet, so
-// this reports nothing found.
+inline constexpr const char* kSurfaceMapFile = "RES\\MASK\\P_MASK0.LSC";
+
+// The surface map (a "SCREEN" picture, one surface code per playfield pixel)
+// read through the file layer; nothing when it is missing or does not load.
 std::optional<physics::SurfaceMap> LoadSurfaceMapFromPack(res::ResourceLayer& layer);
 
-// Opens "GFALL.DAT" in the data folder, loads the tuning file and the surface
-// map. False with a message when the pack or its map cannot be used.
+// Opens "GFALL.DAT" in the data folder and loads the playfield physics: the
+// tuning file, the surface map and the flipper masks. False with a message
+// when the pack or its playfield cannot be used.
 bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
                        std::string& error);
 
