@@ -7,6 +7,8 @@ Game::Game(std::unique_ptr<Clock> c, std::unique_ptr<FramePasses> p)
   world.sound = &silent_sound;
   world.random = &random;
   rules.Bind(world);
+  score_display.canvas = &score_recorder;
+  score_display.sound = world.sound;
   // The rebound kickers kick from the reference points of the kickers among
   // the first four table objects.
   const auto& objects = rules::ObjectTemplates();

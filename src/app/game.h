@@ -4,14 +4,22 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "app/clock.h"
 #include "app/frame_passes.h"
+#include "core/control_binding.h"
 #include "core/random15.h"
 #include "core/table_sound.h"
+#include "physics/computer_player.h"
+#include "physics/nudge.h"
 #include "physics/world.h"
+#include "rules/game_flow.h"
 #include "rules/rules.h"
+#include "rules/score_display.h"
 
 namespace app {
 
@@ -56,6 +64,29 @@ struct FrameState {
   bool interpolated = false;
 };
 
+struct Game;
+
+// What the game flow and the nudge pass ask of the program: window commands,
+// the flippers, the playfield picture, the tilt meter and lights out.
+class GameHost final : public rules::FlowHost, public physics::NudgeHooks {
+ public:
+  explicit GameHost(Game& game) : game_(game) {}
+  // Records the command and hands it to the game's command handler at once.
+  void PostCommand(int command, int arg) override;
+  void ResetFlippers() override;
+  void RedrawFlippers() override;
+  void ShowPlayfield(bool dark) override;
+  void ResetTiltMeter() override;
+  bool LightsOut() override;
+  void SetLightsOut(bool on) override;
+  bool FlippersDown() override;
+  void NudgeReaction(int mask) override;
+  void TiltCleanUp() override;
+
+ private:
+  Game& game_;
+};
+
 struct Game {
   explicit Game(std::unique_ptr<Clock> clock,
                 std::unique_ptr<FramePasses> passes = std::make_unique<FramePasses>());
@@ -74,6 +105,27 @@ struct Game {
   // Flipper control states for this frame (0 left, 1 right), written by the
   // control poll and the computer player.
   std::array<int32_t, 2> flipper_controls{};
+
+  // The six action flags (core::Action order), refreshed by the input before
+  // each frame; the control poll hands them to the flippers, the nudge pass
+  // and the plunger.
+  std::array<int32_t, core::kActionCount> actions{};
+  physics::NudgeState nudge;
+  physics::ComputerPlayerState computer;
+  int32_t computer_first_launch = 0;  // the poll launches once after a demo starts
+  int32_t dark_playfield = 0;         // the dark playfield picture is shown
+
+  rules::ScoreDisplay score_display;
+  rules::RecordingScoreCanvas score_recorder;  // until the compositor draws the scoreboard
+  GameHost host{*this};
+  rules::GameFlow flow{rules, score_display, host};
+
+  // Window commands posted by the rules, oldest first, and who answers them
+  // (the window procedure; may be empty).
+  std::vector<std::pair<int, int>> posted_commands;
+  std::function<void(Game&, int, int)> command_handler;
+  // Reloads the tuning file after a game start (may be empty).
+  std::function<void(Game&)> reload_tuning;
 };
 
 }  // namespace app

@@ -93,6 +93,7 @@ void HoleCheck(Rules& r, physics::BallRecord& b) {
   if (b.x >= 611.0f && b.x <= 622.0f && b.y >= 780.0f && std::fabs(b.vx) < 8.0f &&
       std::fabs(b.vy) < 8.0f) {
     r.world->hole_lock_timer = 1;
+    ++r.counters.hole_catches;
     b.held = 1;
     SetLampBlinking(r.table, kRowMultiball);
     b.x = 617.0f;
@@ -203,6 +204,7 @@ void HitPass(Rules& r) {
     TableObject& o = r.table.objects[nearest];
     if (r.now - o.last_hit_time <= 100) continue;
     o.last_hit_time = r.now;
+    if (nearest < kUsedObjectRows) ++r.counters.object_hits[nearest];
     switch (o.kind) {
       case kKindKicker:
         KickerHit(r);
@@ -251,6 +253,7 @@ void BumperHit(Rules& r, int row) {
       AddScore(r, 0, 1);
     }
     if (row == kRowBumperFirst && r.state.skill_shot_armed) {
+      ++r.counters.skill_shots;
       AddScore(r, 5000, 0);
       AddScore(r, 0, 5);
       PlaySound(r.table, 60, 400.0f, 800.0f);
@@ -375,6 +378,7 @@ namespace {
 constexpr int kWobble[13] = {0, 1, 2, 2, 1, 0, 15, 14, 14, 15, 0, 1, 0};
 
 void SpinnerRevolution(Rules& r) {
+  ++r.counters.spinner_revolutions;
   AddScore(r, 10, 0);
   ClearSkillShot(r);
   if (!Tilted(r)) {
@@ -475,9 +479,15 @@ void LaneCheck(Rules& r, int ball_index) {
   }
   if (!line) {
     ball.last_rollover = -1;
+    ball.lane_line = -1;
     return;
   }
   if (line->lane != Lane::kUpperE2 && !ProbeLane(r, b)) return;
+  const int line_index = static_cast<int>(line - kLaneLines);
+  if (ball.lane_line != line_index) {
+    ball.lane_line = line_index;
+    ++r.counters.lane_entries[line_index];
+  }
   switch (line->lane) {
     case Lane::kUpperE2:
       SetLamp(r.table, kRowTreeFirst + 3, true);

@@ -42,6 +42,21 @@ struct BallRuleState {
   int32_t last_rollover = -1;  // last rollover or lane crossed, -1 in none
   int32_t new_ball = 0;        // served to a player and not yet past the lane exit
   int32_t drain_time = 0;      // ms below the table bottom
+  int32_t lane_line = -1;      // lane line of the lane check the ball is in, -1 in none
+};
+
+inline constexpr int kLaneLineCount = 13;
+
+// What happened on the table, counted for statistics (headless runs, tuning).
+struct RuleCounters {
+  std::array<int32_t, kUsedObjectRows> object_hits{};  // accepted hits by row
+  // Entries into each lane line of the lane check: upper E2, TREE T R E1 E2,
+  // SANTA S A1 N T A2, lane exit, side lane, gift lane.
+  std::array<int32_t, kLaneLineCount> lane_entries{};
+  int32_t hole_catches = 0;
+  int32_t spinner_revolutions = 0;
+  int32_t skill_shots = 0;
+  int32_t awards = 0;
 };
 
 // What the rules ask of the game flow.
@@ -71,6 +86,7 @@ struct Rules {
   RuleState state;
   Players players;
   std::array<BallRuleState, physics::kBallCount> balls{};
+  RuleCounters counters;
   int32_t main_menu_shown = 0;
   std::array<int32_t, 2> flippers_held{};  // at the previous rules frame
 

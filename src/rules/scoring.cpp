@@ -31,6 +31,7 @@ bool AllStatesOn(const Rules& r, int first, int count) {
 }
 
 void AwardFanfare(Rules& r) {
+  ++r.counters.awards;
   if (Tilted(r)) return;
   PlaySound(r.table, 53, 400.0f, 0.0f);
   PlaySound(r.table, 60, 400.0f, 800.0f);

@@ -28,28 +28,35 @@ Result RunGfall(const std::string& args) {
 }
 
 TEST(GfallCli, HeadlessRunIsRepeatableAndSeeded) {
-  Result a = RunGfall("--headless --frames 120 --seed 5");
-  Result b = RunGfall("--headless --frames 120 --seed 5");
-  Result c = RunGfall("--headless --frames 120 --seed 6");
+  const std::string base = "--headless --test-table --demo --frames 400 --print-state --seed ";
+  Result a = RunGfall(base + "5");
+  Result b = RunGfall(base + "5");
+  Result c = RunGfall(base + "6");
   ASSERT_EQ(a.status, 0) << a.out;
   EXPECT_EQ(a.out, b.out);
   EXPECT_NE(a.out, c.out);
-  EXPECT_NE(a.out.find("frames 120, steps "), std::string::npos) << a.out;
-  EXPECT_NE(a.out.find("ball 0: in play"), std::string::npos) << a.out;
+  EXPECT_NE(a.out.find("{\"frames\": 400, "), std::string::npos) << a.out;
 }
 
-TEST(GfallCli, WithoutHeadlessSaysSoAndRuns) {
+TEST(GfallCli, WithoutHeadlessSaysSo) {
   Result r = RunGfall("--frames 10");
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("not built yet"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("ball 0:"), std::string::npos) << r.out;
+}
+
+TEST(GfallCli, MissingPackIsAnError) {
+  Result r = RunGfall("--headless --data /nonexistent-folder --frames 1");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("GFALL.DAT"), std::string::npos) << r.out;
 }
 
 TEST(GfallCli, HelpAndBadArguments) {
   Result help = RunGfall("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: gfall"), std::string::npos);
-  for (const char* bad : {"--frames", "--frames -3", "--seed x", "--bogus", "--fps 0"}) {
+  for (const char* bad : {"--frames", "--frames -3", "--seed x", "--bogus", "--frame-ms 0",
+                          "--players 5", "--players 0", "--players 1.5", "--data",
+                          "--headless --test-table --input /nonexistent-script"}) {
     EXPECT_EQ(RunGfall(bad).status, 1) << bad;
   }
 }

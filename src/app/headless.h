@@ -1,0 +1,93 @@
+#pragma once
+// Headless play: the game's own frames on a virtual clock with no display and
+// no audio device, driven by the computer player or by scripted input, with
+// the final state (and statistics) printed as JSON.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/game.h"
+#include "physics/surface_map.h"
+#include "res/resource_layer.h"
+
+namespace app {
+
+struct HeadlessOptions {
+  std::string data_dir = ".";
+  double frame_ms = 1000.0 / 60.0;
+  bool demo = false;
+  int players = 1;
+  uint32_t seed = 1;
+  int64_t frames = -1;  // -1: no frame limit
+  bool until_game_over = false;
+  std::string input_file;
+  bool print_state = false;
+  bool stats = false;
+  bool test_table = false;  // play the built-in test table instead of the pack
+};
+
+// Upper bound of one headless run, whatever the options: four hours of game time.
+inline constexpr double kHeadlessGameTimeCapMs = 4.0 * 3600.0 * 1000.0;
+
+// One line of an input script.
+struct ScriptEvent {
+  double ms = 0.0;
+  int action = -1;  // core::Action, or -1 for a window command
+  bool down = false;
+  int command = 0;
+};
+
+// Parses "MS ACTION down|up" and "MS cmd N" lines; # starts a comment line.
+// Events come back sorted by time (stable). On a bad line returns nullopt
+// and sets error to "line N: ...".
+std::optional<std::vector<ScriptEvent>> ParseInputScript(std::string_view text, std::string& error);
+
+// Statistics of a run (--stats).
+struct HeadlessStats {
+  float max_speed = 0.0f;  // pixels per step
+  int32_t stuck_balls = 0;
+  // Per ball: where it was when it last moved more than 5 pixels, and when.
+  std::array<float, 2> anchor_x{}, anchor_y{};
+  std::array<double, 2> anchor_ms{};
+  std::array<bool, 2> anchored{};
+};
+
+inline constexpr float kStuckRadius = 5.0f;
+inline constexpr double kStuckMs = 30000.0;
+
+// After each frame: notes a ball in play (not held, not waiting at the plunger)
+// that stayed within 5 pixels for 30 s of game time; one event per 30 s.
+void TrackStuckBalls(HeadlessStats& s, const Game& g, double now_ms);
+
+// The built-in test table: walls, a plunger lane with the lane exit, a
+// funnel towards the drain and two flipper places (800 × 1514, the table's
+// size).
+physics::SurfaceMap PaintedTestTableMap();
+// Gives a game the test table: its map, the flipper places of the computer
+// player and launch values suited to it.
+void UseTestTable(Game& g);
+
+inline constexpr const char* kSurfaceMapFile = "RES\\MASK\\P_MASK0.LSC";
+
+// The surface map (a "SCREEN" picture, one surface code per playfield pixel)
+// read through the file layer; nothing when it is missing or does not load.
+std::optional<physics::SurfaceMap> LoadSurfaceMapFromPack(res::ResourceLayer& layer);
+
+// Opens "GFALL.DAT" in the data folder and loads the playfield physics: the
+// tuning file, the surface map and the flipper masks. False with a message
+// when the pack or its playfield cannot be used.
+bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
+                       std::string& error);
+
+// The state object printed by --print-state (with "stats" when asked).
+std::string StateJson(const Game& g, int64_t frames, const HeadlessStats* stats);
+
+// Runs headless play; writes the JSON (when asked) to out and messages to
+// err. Returns the program's exit code.
+int RunHeadless(const HeadlessOptions& o, std::FILE* out, std::FILE* err);
+
+}  // namespace app

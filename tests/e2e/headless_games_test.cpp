@@ -1,0 +1,202 @@
+// Whole games of gfall played headless: scripted human games, two players
+// taking turns, a tilt, and the computer's demonstration games. They run on
+// the generated table when it can be loaded, else on the built-in test table.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;
+};
+
+Result RunGfall(const std::string& args) {
+  Result r;
+  const std::string cmd = std::string(GFALL_EXE) + " --headless " + args + " 2>/dev/null";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char buf[8192];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+// The table: the generated pack when gfall can play it, else the test table.
+const std::string& Table() {
+  static const std::string table = [] {
+    const std::string pack = std::string("--data ") + GFALL_DATA_DIR;
+    if (std::filesystem::exists(std::filesystem::path(GFALL_DATA_DIR) / "GFALL.DAT") &&
+        RunGfall(pack + " --frames 1").status == 0) {
+      return pack;
+    }
+    return std::string("--test-table");
+  }();
+  return table;
+}
+bool OnPack() { return Table() != "--test-table"; }
+
+// A number or bool field of the printed JSON (the first one of that name).
+std::string Field(const std::string& json, const std::string& name) {
+  const std::regex re("\"" + name + "\": (-?[0-9.]+|true|false)");
+  std::smatch m;
+  return std::regex_search(json, m, re) ? m[1].str() : "";
+}
+long Num(const std::string& json, const std::string& name) {
+  const std::string f = Field(json, name);
+  return f.empty() ? -999999 : std::stol(f);
+}
+
+std::vector<long> Array(const std::string& json, const std::string& name) {
+  std::vector<long> v;
+  const size_t p = json.find("\"" + name + "\": [");
+  if (p == std::string::npos) return v;
+  const size_t end = json.find(']', p);
+  std::string body = json.substr(p + name.size() + 5, end - p - name.size() - 5);
+  for (size_t i = 0; i < body.size();) {
+    const size_t c = body.find(',', i);
+    v.push_back(std::stol(body.substr(i, c == std::string::npos ? c : c - i)));
+    if (c == std::string::npos) break;
+    i = c + 1;
+  }
+  return v;
+}
+
+struct Script {
+  explicit Script(const std::string& text) {
+    path = (std::filesystem::temp_directory_path() /
+            ("gfall_e2e_" + std::to_string(getpid()) + "_" + std::to_string(++count) + ".txt"))
+               .string();
+    std::ofstream(path) << text;
+  }
+  ~Script() { std::filesystem::remove(path); }
+  std::string path;
+  static inline int count = 0;
+};
+
+// Presses Start for a second every four seconds, flips now and then.
+std::string PlayerScript(int seconds) {
+  std::string s = "# launch, flip, wait for the drain\n";
+  for (int t = 0; t < seconds; t += 4) {
+    const int ms = t * 1000;
+    s += std::to_string(ms + 500) + " start down\n";
+    s += std::to_string(ms + 1500) + " start up\n";
+    s += std::to_string(ms + 2500) + " left down\n";
+    s += std::to_string(ms + 2700) + " left up\n";
+    s += std::to_string(ms + 3000) + " right down\n";
+    s += std::to_string(ms + 3200) + " right up\n";
+  }
+  return s;
+}
+
+TEST(HeadlessGames, AScriptedGameLaunchesDrainsAndEnds) {
+  Script script(PlayerScript(1200));
+  const Result r =
+      RunGfall(Table() + " --input " + script.path + " --until-game-over --stats --seed 4");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(Field(r.out, "game_ended"), "true") << r.out.substr(0, 300);
+  EXPECT_EQ(Num(r.out, "drains"), 3);
+  EXPECT_GE(Num(r.out, "launches"), 3);
+  EXPECT_EQ(Num(r.out, "cycles_left"), 0);
+  EXPECT_EQ(Num(r.out, "lane_exit"), Num(r.out, "launches"));
+  EXPECT_EQ(Num(r.out, "stuck_balls"), 0);
+}
+
+TEST(HeadlessGames, TwoPlayersTakeTurns) {
+  Script script(PlayerScript(1200));
+  const std::string args = Table() + " --players 2 --input " + script.path + " --print-state";
+  const Result whole = RunGfall(args + " --until-game-over");
+  ASSERT_EQ(whole.status, 0);
+  ASSERT_EQ(Field(whole.out, "game_ended"), "true");
+  const long total = Num(whole.out, "frames");
+  std::vector<long> turns;
+  for (long f = 30; f < total; f += 30) {
+    const Result r = RunGfall(args + " --frames " + std::to_string(f));
+    const long p = Num(r.out, "current_player");
+    if (turns.empty() || turns.back() != p) turns.push_back(p);
+  }
+  EXPECT_EQ(turns, (std::vector<long>{0, 1, 0, 1, 0, 1}));
+}
+
+TEST(HeadlessGames, HoldingANudgeTiltsTheTable) {
+  Script script(
+      "600 start down\n1600 start up\n"
+      "3000 nudge-left down\n3100 nudge-left up\n");
+  const Result r = RunGfall(Table() + " --input " + script.path + " --frames 200 --stats --seed 2");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(Num(r.out, "tilts"), 1);
+  EXPECT_EQ(Field(r.out, "tilted"), "true");
+}
+
+TEST(HeadlessGames, WindowCommandsFromTheScript) {
+  // 112 ends the game at once; 116 then starts the computer's game.
+  Script script("2000 cmd 112\n3000 cmd 116\n");
+  const Result r = RunGfall(Table() + " --input " + script.path + " --frames 400 --stats");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(Field(r.out, "game_ended"), "false");
+  EXPECT_EQ(Num(r.out, "launches"), 1);
+}
+
+TEST(HeadlessGames, DemoGamesEndWithoutStuckBalls) {
+  std::vector<long> hits(65, 0);
+  std::vector<long> lanes(13, 0);
+  long spins = 0, catches = 0;
+  for (int seed = 1; seed <= 20; ++seed) {
+    const Result r =
+        RunGfall(Table() + " --demo --until-game-over --stats --seed " + std::to_string(seed));
+    ASSERT_EQ(r.status, 0) << seed;
+    EXPECT_EQ(Field(r.out, "game_ended"), "true") << seed;
+    EXPECT_LE(Num(r.out, "game_ms"), 60L * 60 * 1000) << seed;
+    EXPECT_EQ(Num(r.out, "stuck_balls"), 0) << seed;
+    EXPECT_EQ(Num(r.out, "drains"), 3) << seed;
+    const std::vector<long> h = Array(r.out, "object_hits");
+    ASSERT_EQ(h.size(), 65u);
+    for (size_t i = 0; i < h.size(); ++i) hits[i] += h[i];
+    spins += Num(r.out, "spinner_revolutions");
+    catches += Num(r.out, "hole_catches");
+    const char* names[13] = {"upper_e2",  "tree_t",   "tree_r",  "tree_e1", "tree_e2",
+                             "santa_s",   "santa_a1", "santa_n", "santa_t", "santa_a2",
+                             "lane_exit", "rlside",   "rgift"};
+    for (int i = 0; i < 13; ++i) lanes[i] += Num(r.out, names[i]);
+  }
+  // Every bumper, the kicker, every drop target, the spinner, the hole and
+  // every TREE and SANTA lane: parts the built-in test table does not have.
+  if (OnPack()) {
+    for (int row = 0; row <= 10; ++row) EXPECT_GT(hits[row], 0) << "row " << row;
+    for (int row = 56; row <= 59; ++row) EXPECT_GT(hits[row], 0) << "row " << row;
+    EXPECT_GT(spins, 0);
+    EXPECT_GT(catches, 0);
+    for (size_t i = 1; i <= 9; ++i) EXPECT_GT(lanes[i], 0) << "lane " << i;
+  }
+}
+
+TEST(HeadlessGames, TheSameSeedPrintsTheSameState) {
+  Script script(PlayerScript(60));
+  const std::string args =
+      Table() + " --input " + script.path + " --frames 3000 --print-state --stats --seed 77";
+  const Result a = RunGfall(args);
+  const Result b = RunGfall(args);
+  ASSERT_EQ(a.status, 0);
+  EXPECT_FALSE(a.out.empty());
+  EXPECT_EQ(a.out, b.out);
+  const Result demo_a =
+      RunGfall(Table() + " --demo --players 3 --until-game-over --print-state --seed 9");
+  const Result demo_b =
+      RunGfall(Table() + " --demo --players 3 --until-game-over --print-state --seed 9");
+  EXPECT_EQ(demo_a.out, demo_b.out);
+  EXPECT_NE(demo_a.out.find("\"game_ended\": true"), std::string::npos);
+}
+
+}  // namespace
