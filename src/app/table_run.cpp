@@ -7,9 +7,13 @@
 #include "app/clock.h"
 #include "app/frame_loop.h"
 #include "app/game.h"
+#include "app/game_passes.h"
+#include "app/headless.h"
+#include "app/scoreboard.h"
 #include "app/playfield_load.h"
 #include "app/table_view.h"
 #include "physics/ball.h"
+#include "physics/tuning_file.h"
 #include "platform/png_file.h"
 #include "platform/sdl_display_device.h"
 #include "platform/sdl_events.h"
@@ -20,11 +24,25 @@ namespace app {
 
 namespace {
 
-constexpr uint8_t kKeyEscape = 0x01, kKeyEnter = 0x1C, kKeyPadEnter = 0x9C;
-constexpr uint8_t kKeyLeftShift = 0x2A, kKeyRightShift = 0x36;
+constexpr uint8_t kKeyEscape = 0x01;
+
+// The default keys until the bindings are read: Shift keys the flippers, Z,
+// Space and Slash nudge, Enter the plunger.
+int ActionOfKey(uint8_t key) {
+  switch (key) {
+    case 0x2A: return core::kActionLeftFlipper;
+    case 0x36: return core::kActionRightFlipper;
+    case 0x2C: return core::kActionNudgeLeft;
+    case 0x39: return core::kActionNudgeUp;
+    case 0x35: return core::kActionNudgeRight;
+    case 0x1C:
+    case 0x9C: return core::kActionStart;
+    default: return -1;
+  }
+}
 
 // Draws through the table view and presents through the display device.
-class ViewPasses final : public FramePasses {
+class ViewPasses final : public GamePasses {
  public:
   ViewPasses(TableView& view, render::DisplayDevice& device) : view_(view), device_(device) {}
   void RollReflection(Game& g, int ball, float forward, float sideways, float spin) override {
@@ -44,13 +62,25 @@ class ViewPasses final : public FramePasses {
   render::DisplayDevice& device_;
 };
 
-bool Launch(Game& g) {
-  physics::BallRecord& b = g.world.balls[0];
-  if (b.in_play && b.launched) return false;
-  physics::PlaceBallAtPlunger(g.world.balls, 0, g.world.tuning, g.random);
-  g.world.balls[0].launched = 1;
-  return true;
-}
+// The score display's pictures: frames set on the scoreboard's sprites, which
+// are then drawn into the table and repainted on the next presents.
+class ScoreboardView final : public rules::ScoreCanvas {
+ public:
+  ScoreboardView(Scoreboard& board, TableView& view) : board_(board), frames_(board), view_(view) {}
+  void DrawScorePicture(rules::ScorePicture picture, int player, int digit, int frame) override {
+    frames_.DrawScorePicture(picture, player, digit, frame);
+    render::TrueColourSprite* s = ScoreboardSprite(board_, picture, player, digit);
+    if (s == nullptr || s->frames.empty()) return;
+    render::DrawIntoBackground(*view_.compositor, view_.display.format, *s);
+    const render::SpriteRectangle r = render::SpriteRect(*s);
+    render::AddDirtyRect(*view_.compositor, view_.display, {r.x0, r.y0, r.x1, r.y1});
+  }
+
+ private:
+  Scoreboard& board_;
+  ScoreboardCanvas frames_;
+  TableView& view_;
+};
 
 }  // namespace
 
@@ -74,22 +104,6 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
   }
 
   res::ResourceLayer layer;
-  layer.loose_root = o.data_dir;
-  const std::string pack = (std::filesystem::path(o.data_dir) / "GFALL.DAT").string();
-  std::string why;
-  if (!res::PackOpen(layer, pack, &why)) {
-    std::fprintf(err, "gfall: cannot open %s: %s\n", pack.c_str(), why.c_str());
-    render::CloseDisplay(view->display, device);
-    return 1;
-  }
-  std::string error;
-  if (!LoadTableView(*view, layer, error)) {
-    std::fprintf(err, "gfall: %s\n", error.c_str());
-    render::CloseDisplay(view->display, device);
-    return 1;
-  }
-  if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
-
   std::unique_ptr<Clock> clock;
   FakeClock* fake = nullptr;
   if (o.headless) {
@@ -102,25 +116,32 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
   auto game = std::make_unique<Game>(std::move(clock),
                                      std::make_unique<ViewPasses>(*view, device));
   game->random.Seed(o.seed);
+  std::string why;
+  if (!LoadTableFromPack(*game, layer, o.data_dir, why)) {
+    std::fprintf(err, "gfall: %s\n", why.c_str());
+    render::CloseDisplay(view->display, device);
+    return 1;
+  }
+  std::string error;
+  if (!LoadTableView(*view, layer, error)) {
+    std::fprintf(err, "gfall: %s\n", error.c_str());
+    render::CloseDisplay(view->display, device);
+    return 1;
+  }
+  if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
 
-  render::ScreenImage surface;
-  if (!render::LoadScreenImage(layer, "RES\\MASK\\P_MASK0.LSC", nullptr, surface)) {
-    std::fprintf(err, "gfall: cannot load the surface map\n");
-    render::CloseDisplay(view->display, device);
-    return 1;
-  }
-  physics::SurfaceMap map(surface.width, surface.height, 0);
-  map.codes = surface.bytes;
-  render::ImageSetContext mask_ctx{f, *view->colours, nullptr};
-  if (!LoadPlayfieldPhysics(*game, layer, mask_ctx, std::move(map))) {
-    std::fprintf(err, "gfall: cannot load the playfield\n");
-    render::CloseDisplay(view->display, device);
-    return 1;
-  }
+  auto board = std::make_unique<Scoreboard>();
+  render::TrueColourContext tc{layer, f, *view->colours};
+  if (!LoadScoreboard(*board, tc)) std::fprintf(err, "gfall: some scoreboard pictures are missing\n");
+  ScoreboardView score_view(*board, *view);
+  game->score_display.canvas = &score_view;
+  game->reload_tuning = [&layer](Game& g) { physics::LoadTuning(layer, g.world.tuning_targets()); };
+  game->command_handler = [](Game& g, int command, int arg) { RunGameCommand(g, command, arg); };
   CompositorCanvas canvas(*view);
   game->rules.table.canvas = &canvas;
   rules::ResetObjects(game->rules.table);
-  if (o.headless) Launch(*game);  // a ball in play for the picture
+  // Without a window the computer plays, so the picture shows a game under way.
+  StartGame(*game, o.headless);
 
   bool quit = false;
   for (int64_t frame = 0; !quit && (o.frames < 0 || frame < o.frames); ++frame) {
@@ -138,9 +159,8 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
         if (e.kind != platform::EventKind::kKeyDown && e.kind != platform::EventKind::kKeyUp) continue;
         const bool down = e.kind == platform::EventKind::kKeyDown;
         if (e.key == kKeyEscape && down) quit = true;
-        if (e.key == kKeyLeftShift) game->flipper_controls[0] = down ? 1 : 0;
-        if (e.key == kKeyRightShift) game->flipper_controls[1] = down ? 1 : 0;
-        if ((e.key == kKeyEnter || e.key == kKeyPadEnter) && down && !e.repeat) Launch(*game);
+        const int action = ActionOfKey(e.key);
+        if (action >= 0) game->actions[static_cast<size_t>(action)] = down ? 1 : 0;
       }
     } else if (fake != nullptr) {
       fake->Advance(o.frame_ms);
