@@ -211,31 +211,29 @@ void PaintPart(Scene& s, size_t pi, int frame) {
       break;
     }
     case PartKind::kSpinner: {
-      const float a = static_cast<float>(logical) * 22.5f * static_cast<float>(M_PI) / 180.0f;
+      // Frame 0 hangs straight down; each frame turns the plate 22.5° about its axle.
+      const float a = (static_cast<float>(logical) * 22.5f + 90.0f) * static_cast<float>(M_PI) / 180.0f;
       const float cs = std::cos(a), sn = std::sin(a);
       const float half = l.spinner_half_length;
       const Vec2 c0 = l.spinner_c;
       ForBox(s, p.x0, p.y0, p.x1, p.y1, [&](int, int, Cell& c, float x, float y) {
-        const float dx = x - c0.x, dy = y - c0.y;
-        if (std::fabs(dx) > l.spinner_half_width + 4.0f) return;
-        if (std::fabs(dx) > l.spinner_half_width) {
-          if (std::fabs(dy) <= 3.0f) Solid(c, l.spinner_axle + 6.0f, {0.35f, 0.35f, 0.4f}, 1, id);
-          return;
-        }
-        // Plate: points (dy, z) = s·(cos a, sin a) for s in [−half, half] (px, wu).
-        const float span = half * std::fabs(cs);
-        if (span < 1.5f) {
-          if (std::fabs(dy) <= 1.5f)
-            Solid(c, l.spinner_axle + half * kCell * std::fabs(sn), l.spinner_colour, 1, id);
-          return;
-        }
-        if (std::fabs(dy) <= span) {
-          const float sp = dy / cs;  // position along the plate, px
-          const float hh = l.spinner_axle + sp * sn * kCell;
-          const bool face_up = cs > 0.0f;
-          Solid(c, std::max(hh, 1.0f), face_up ? l.spinner_colour : Scale(l.spinner_colour, 0.7f), 1, id);
-        }
+        const float dx = std::fabs(x - c0.x), dy = std::fabs(y - c0.y);
+        if (dx > l.spinner_half_width && dx <= l.spinner_half_width + 4.0f && dy <= 3.0f)
+          Solid(c, l.spinner_axle + 6.0f, {0.35f, 0.35f, 0.4f}, 1, id);  // brackets
       });
+      auto& wires = s.part_wires[pi];
+      wires.clear();
+      // The plate as a row of touching rods along its width.
+      constexpr int kRods = 9;
+      for (int k = 0; k < kRods; ++k) {
+        const float sp = -half + 2.0f * half * static_cast<float>(k) / (kRods - 1);
+        const float y = c0.y + sp * cs;
+        const float z = l.spinner_axle + sp * sn * kCell;
+        const render::WorldPoint wa = render::TableToWorld(c0.x - l.spinner_half_width, y, z - 22.5f);
+        const render::WorldPoint wb = render::TableToWorld(c0.x + l.spinner_half_width, y, z - 22.5f);
+        const Colour col = k == kRods / 2 ? Colour{0.5f, 0.5f, 0.55f} : l.spinner_colour;
+        wires.push_back({wa.x, wa.y, wa.z, wb.x, wb.y, wb.z, 2.4f, col, id});
+      }
       break;
     }
     case PartKind::kTarget: {
