@@ -2,7 +2,8 @@
 // The passes one frame runs, in the order the frame loop calls them. Each
 // subsystem supplies its pass by overriding the matching function; until it
 // exists the pass does nothing (and a present succeeds). The hit pass and the
-// rules frame run the table's rules.
+// rules frame run the table's rules; the flipper passes run the physics
+// flippers of the game's world (frame_passes.cpp).
 
 namespace app {
 
@@ -23,16 +24,17 @@ class FramePasses {
   virtual bool BallLifecycleCheck(Game&, int /*ball*/) { return false; }
   virtual void BallFollowUp(Game&, int /*ball*/) {}
   // One flipper update for a control number (0 left, 1 right).
-  virtual void UpdateFlipper(Game&, int /*control*/, bool /*pressed*/, int /*hold_factor*/) {}
+  virtual void UpdateFlipper(Game& g, int control, bool pressed, int hold_factor);
   // Advances a ball's reflection block by the step's rotation rates.
   virtual void RollReflection(Game&, int /*ball*/, float /*forward*/, float /*sideways*/,
                               float /*spin*/) {}
   // The rules' hit pass over both balls, after each step.
   virtual void HitPass(Game& game);
-  virtual void FlipperSounds(Game&) {}
+  virtual void FlipperSounds(Game& game);
   // Timers, drain and bonus, lamp shows, score display: once per frame.
   virtual void RulesFrame(Game& game);
-  virtual void RefreshFlipperImages(Game&) {}
+  // Selects the flippers' drawn images (the drawing reads Flipper::image).
+  virtual void RefreshFlipperImages(Game& game);
   // Composes the table; the ball records hold the positions to draw.
   virtual void Draw(Game&, bool /*interpolated*/) {}
   // Shows the composed picture; false when it could not be shown.

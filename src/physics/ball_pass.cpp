@@ -165,8 +165,13 @@ int BallBallPass(World& w) {
   int k = LastFreeSubStep(a, b, touch * touch);
   Collide(w, a, b, k);
   for (BallRecord* m : {&a, &b}) {
-    m->x = Along(m->prev_x, m->x, k);
-    m->y = Along(m->prev_y, m->y, k);
+    // A move that was bent by a wall (a push-out, a climb off a flipper) is
+    // not a straight line: never put the ball back into the wall it left.
+    const float x = Along(m->prev_x, m->x, k), y = Along(m->prev_y, m->y, k);
+    if (IsOpenAt(w, *m, PixelOf(x), PixelOf(y))) {
+      m->x = x;
+      m->y = y;
+    }
   }
 
   // Each ball moves on along its new velocity if the way is free.

@@ -76,8 +76,13 @@ int BallStep(World& w, int index, float f) {
   BallRecord& rec = w.balls[index];
   if (!rec.in_play) return 0;
   if (rec.hold_counter > 0) {
-    --rec.hold_counter;
-    return 0;
+    // A soft surface holds the ball still, unless a flipper has swept over
+    // it meanwhile: then it is stepped at once and lifted out.
+    if (IsOpenAt(w, rec, PixelOf(rec.x), PixelOf(rec.y))) {
+      --rec.hold_counter;
+      return 0;
+    }
+    rec.hold_counter = 0;
   }
   if (rec.held) return 0;
 
@@ -143,6 +148,11 @@ int BallStep(World& w, int index, float f) {
   const float e0 = 0.5f * (ctx.start_vx * ctx.start_vx + ctx.start_vy * ctx.start_vy) +
                    g2 * (kEnergyHeight - ctx.old_y);
 
+  // The rules never see a gate's code, nor the scoreless kicker's unless it
+  // kicked.
+  if (b.surface_code == kCodeGate || (result != 6 && b.surface_code == kCodeKickerStrong)) {
+    b.surface_code = kCodeOpenFloor;
+  }
   rec = b;
   rec.prev_x = ctx.old_x;
   rec.prev_y = ctx.old_y;

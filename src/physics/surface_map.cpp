@@ -33,7 +33,13 @@ int SurfaceCodeAt(const World& world, int x, int y) {
   const SurfaceMap& map = world.map;
   if (x < 0 || x >= map.width || y < 0) return kCodeWall;
   if (y >= map.height || !map.loaded()) return kCodeOpenFloor;
-  return map.codes[static_cast<size_t>(y) * map.width + x];
+  const int byte = map.codes[static_cast<size_t>(y) * map.width + x];
+  // Inside a flipper's box its mask for the current frame decides; the map
+  // under the box holds only the low six bits.
+  const int n = FlipperAt(world, x, y);
+  if (n < 0) return byte;
+  if (MaskSaysFlipper(world.flippers[static_cast<size_t>(n)], x, y)) return kCodeFlipper;
+  return byte & 0x3F;
 }
 
 bool IsOpenAt(const World& world, const BallRecord& ball, int x, int y) {

@@ -40,8 +40,9 @@ struct SurfaceMap {
 int PixelOf(float v);
 
 // The surface code at a pixel: 10 left of, right of or above the map; 0 below
-// it or when no map is loaded; otherwise the map's byte. (The flippers' masks
-// will take over inside their boxes.)
+// it or when no map is loaded; inside a flipper's box 11 where the flipper's
+// mask for its current frame lies, else the map byte's low six bits;
+// otherwise the map's byte.
 int SurfaceCodeAt(const World& world, int x, int y);
 
 // Whether the ball may occupy the pixel. The one-way gates (code 23) are open

@@ -1,7 +1,7 @@
 #pragma once
 // The physics state of one table: tuning, surface table, the two balls, the
-// collision map and the flags the ball step reads. Flippers, bumpers and the
-// nudge state join it as they are built.
+// collision map, the flippers, the kicker centres and the flags the ball step
+// reads. The nudge state joins it when it is built.
 
 #include <array>
 #include <climits>
@@ -10,6 +10,7 @@
 #include "core/random15.h"
 #include "core/table_sound.h"
 #include "physics/ball.h"
+#include "physics/flipper.h"
 #include "physics/surface_map.h"
 #include "physics/surface_table.h"
 #include "physics/tuning.h"
@@ -28,11 +29,23 @@ struct DropCache {
   int32_t result = 0;
 };
 
+// A rebound kicker's centre, playfield pixels.
+struct KickerCentre {
+  float x = 0.0f, y = 0.0f;
+};
+inline constexpr int kMaxKickers = 4;
+
 struct World {
   Tuning tuning;
   SurfaceTable surfaces;
   std::array<BallRecord, kBallCount> balls{};
   SurfaceMap map;
+  std::array<Flipper, kFlipperCount> flippers = BuiltInFlippers();
+  // The last state seen per flipper control, for the flippers' speed counters.
+  std::array<int32_t, kFlipperControls> flipper_control_state{};
+  // Set by the rules from the table objects that are rebound kickers.
+  std::array<KickerCentre, kMaxKickers> kicker_centres{};
+  int32_t kicker_count = 0;
 
   int32_t current_ball = 0;     // the ball being stepped (rules and sounds use its number)
   int32_t mirrored_step = 0;    // set while the current ball is stepped reflected through y = 0

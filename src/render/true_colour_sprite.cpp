@@ -45,13 +45,14 @@ void Resample(const uint8_t* src, const Spr24Header& h, const Placement& p, doub
   const size_t sw = static_cast<size_t>(h.width);
   for (int64_t i = p.Y + 1; i < p.Y + p.height - 1; ++i) {
     const double v = static_cast<double>(i) * inv;
-    const int64_t r = static_cast<int64_t>(v);
+    // floor, not truncation: left of or above the screen the fraction must stay in [0, 1).
+    const int64_t r = static_cast<int64_t>(std::floor(v));
     if (!(y0 < r && r < y0 + h.height - 1)) continue;
     const double fy = v - static_cast<double>(r);
     const int64_t rl = r - y0;
     for (int64_t j = p.X + 1; j < p.X + p.width - 1; ++j) {
       const double u = static_cast<double>(j) * inv;
-      const int64_t c = static_cast<int64_t>(u);
+      const int64_t c = static_cast<int64_t>(std::floor(u));
       if (!(x0 < c && c < x0 + h.width - 1)) continue;
       const double fx = u - static_cast<double>(c);
       const int64_t cl = c - x0;

@@ -254,6 +254,9 @@ TEST_F(Field, GatesOpenPerBallAndTheHoleClosesWhileLocked) {
 // A ball that falls onto a painted floor and is thrown at a side wall never
 // ends a step inside a wall, and comes to rest on the floor.
 TEST_F(Field, BallStaysOutOfPaintedWalls) {
+  // As the table's tuning does: grazing balls roll along walls instead of
+  // bouncing off them step after step.
+  world.surfaces.max_tangent[kDefaultSurfaceRow] = core::DegreesToRadians(15.0f);
   world.map.Fill(0, 1000, 800, 1500, kCodeWall);
   world.map.Fill(600, 0, 800, 1500, kCodeWall);
   BallRecord& b = Ball(300, 900, 6, -3);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "core/byte_io.h"
 #include "memory_pack.h"
 #include "render/jpeg_io.h"
@@ -152,6 +154,26 @@ TEST_F(TrueColour, ResampledAt800) {
   EXPECT_EQ(PixelOf(sprite_, 0, 30, 5), 0xFF00FEu);
   EXPECT_EQ(PixelOf(sprite_, 0, 5, 15), 0xFF00FEu);
   EXPECT_EQ(PixelOf(sprite_, 0, 15, 8), 0x3C78B4u);
+
+  // Partly off the screen to the left: columns of red 255 and 0 alternate, and a
+  // pixel left of the screen edge blends its two columns with weights in [0, 1].
+  auto stripes = Solid(40, 20, 0, 120, 180);
+  for (int32_t y = 0; y < 20; ++y) {
+    for (int32_t x = 0; x < 40; x += 2) SetPixel(stripes, 40, x, y, 255, 120, 180);
+  }
+  Spr24Desc off = Desc(40, 20, {stripes});
+  off.header.x = -25;
+  pack_.Add("RES\\ANIM\\T.J24", Write(off));
+  ASSERT_TRUE(Load(PixelFormatId::RGB32, 800));
+  ASSERT_EQ(sprite_.x, -19);          // round(−25 × 0.78125)
+  for (int32_t x = 1; x < 19; ++x) {  // screen columns −18 .. −1
+    const double u = (x - 19) * 1.28;
+    const double c = std::floor(u), fx = u - c;
+    const bool even = static_cast<int64_t>(c + 25) % 2 == 0;
+    const int red =
+        static_cast<int>((even ? 255 : 0) * (1 - fx) + (even ? 0 : 255) * fx + 0.000001);
+    EXPECT_EQ(static_cast<int>(PixelOf(sprite_, 0, x, 5) >> 16), red) << "column " << x;
+  }
 }
 
 TEST_F(TrueColour, MasksEmbeddedAndExternal) {

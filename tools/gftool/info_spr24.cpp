@@ -1,4 +1,4 @@
-// gftool info for "SPR24" true-colour sprites and for JPEG pictures.
+// gftool info for "SPR24" true-colour sprites.
 
 #include <ostream>
 
@@ -53,21 +53,6 @@ int DescribeSpr24(std::span<const uint8_t> file, std::ostream& out) {
   return 0;
 }
 
-bool IsJpeg(std::span<const uint8_t> file) {
-  return file.size() >= 3 && file[0] == 0xFF && file[1] == 0xD8 && file[2] == 0xFF;
-}
-
-int DescribeJpeg(std::span<const uint8_t> file, std::ostream& out) {
-  int32_t w, h;
-  std::vector<uint8_t> rgb;
-  if (!render::JpegDecodeMemory(file, w, h, rgb)) return Fail("the JPEG picture does not decode");
-  out << "JPEG picture " << w << " x " << h
-      << (w == 1024 && h == 768 ? " (full screen)" : " (full-screen pictures are 1024 x 768)")
-      << "\n";
-  return 0;
-}
-
 }  // namespace
 GFTOOL_INFO_FORMAT("SPR24", IsSpr24, DescribeSpr24);
-GFTOOL_INFO_FORMAT("JPEG", IsJpeg, DescribeJpeg);
 }  // namespace gftool

@@ -1,0 +1,34 @@
+#pragma once
+// The physics side of loading the playfield, read through the file layer:
+// reset, the tuning file, the surface map and both flippers' collision masks.
+// The drawing side (playfield maps and depth, flipper pictures and depth, ball
+// sets) loads between and after these steps and does not touch the physics.
+
+#include "physics/surface_map.h"
+#include "render/image_set.h"
+#include "res/resource_layer.h"
+
+namespace physics {
+struct World;
+}
+
+namespace app {
+
+struct Game;
+
+// Reads each flipper's collision masks ("SPRITE" sets named by the flipper
+// record, read at table resolution: no resampling, no re-indexing, cube
+// untouched) and hands their frames to the flipper. A flipper that shares the
+// other's masks reads none. False when a set is missing or does not load.
+bool LoadFlipperMasks(physics::World& world, res::ResourceLayer& layer,
+                      render::ImageSetContext& ctx);
+
+// In order: the surface table and both balls reset with ball 0 on the
+// plunger; the tuning file (its absence is no error); the surface map; the
+// flippers' masks. The surface map comes decoded from "RES\MASK\P_MASK0.LSC"
+// by the caller. False when the map is empty or a mask set failed: the
+// program cannot run without them.
+bool LoadPlayfieldPhysics(Game& game, res::ResourceLayer& layer, render::ImageSetContext& ctx,
+                          physics::SurfaceMap surface_map);
+
+}  // namespace app
