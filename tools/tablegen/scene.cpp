@@ -114,7 +114,8 @@ bool InsideLamp(const Lamp& lp, float x, float y) {
 
 constexpr std::array<float, 10> kBumperLevels = {0.0f, 0.35f, 0.7f, 1.0f, 1.3f, 1.15f, 0.8f, 0.6f, 0.4f, 0.2f};
 
-void PaintPart(Scene& s, const PartDef& p, int frame) {
+void PaintPart(Scene& s, size_t pi, int frame) {
+  const PartDef& p = s.parts[pi];
   const Layout& l = *s.layout;
   const int16_t id = static_cast<int16_t>(p.row);
   const int logical = p.dark_offset > 0 ? frame % p.dark_offset : frame;
@@ -174,59 +175,65 @@ void PaintPart(Scene& s, const PartDef& p, int frame) {
     case PartKind::kGate: {
       const Gate& g = l.gates[static_cast<size_t>(p.index)];
       const float swing = static_cast<float>(logical) * 20.0f * static_cast<float>(M_PI) / 180.0f;
-      const float len = g.height - 6.0f;  // wire length in wu below the bar
-      const float reach = len * std::sin(swing) / kCell;  // px towards the far side (up the table)
+      const float len = g.height - 6.0f;  // loop length in wu below the bar
       const float ax = g.b.x - g.a.x, ay = g.b.y - g.a.y;
       const float alen = std::hypot(ax, ay);
+      // Posts at both ends (solid), the bar and the hanging loop as wires.
       ForBox(s, p.x0, p.y0, p.x1, p.y1, [&](int, int, Cell& c, float x, float y) {
-        // Along the wire (t) and across it (u, positive up the table).
         const float t = ((x - g.a.x) * ax + (y - g.a.y) * ay) / alen;
-        const float u = -((x - g.a.x) * -ay + (y - g.a.y) * ax) / alen;
-        if (t < -3.0f || t > alen + 3.0f) return;
-        const Colour metal{0.82f, 0.84f, 0.88f};
-        if ((t < 3.0f || t > alen - 3.0f) && std::fabs(u) <= 3.0f) {
-          Solid(c, g.height + 4.0f, {0.3f, 0.3f, 0.35f}, 1, id);  // posts
-          return;
-        }
-        if (std::fabs(u) <= 1.2f) Solid(c, g.height, metal, 1, id);  // the bar
-        if (t < 6.0f || t > alen - 6.0f) return;
-        // The wire plate hangs from the bar; seen from above it is a slope.
-        if (reach < 1.0f) {
-          if (std::fabs(u) <= 1.5f) Solid(c, g.height - 1.0f, metal, 1, id);
-        } else if (u >= 0.0f && u <= reach + 1.0f) {
-          const float hh = g.height - (u * kCell) / std::tan(std::max(swing, 0.05f));
-          const bool edge = u > reach - 1.5f || t < 8.0f || t > alen - 8.0f;
-          if (edge && hh > 1.0f) Solid(c, hh, metal, 1, id);
-        }
+        const float u = ((x - g.a.x) * ay - (y - g.a.y) * ax) / alen;
+        if ((t < 3.0f || t > alen - 3.0f) && t > -3.0f && t < alen + 3.0f && std::fabs(u) <= 3.0f)
+          Solid(c, g.height + 4.0f, {0.3f, 0.3f, 0.35f}, 1, id);
       });
+      // Swing towards the far side: up the table, normal (ay, −ax) / alen in playfield px.
+      const Vec2 n{ay / alen, -ax / alen};
+      const float out_px = len * std::sin(swing) / kCell;
+      const float drop = len * std::cos(swing);
+      auto world = [&](float x, float y, float z) {
+        const render::WorldPoint w = render::TableToWorld(x, y, z - 22.5f);
+        return std::array<float, 3>{w.x, w.y, w.z};
+      };
+      auto wire = [&](std::array<float, 3> a, std::array<float, 3> b, float r) {
+        s.part_wires[pi].push_back({a[0], a[1], a[2], b[0], b[1], b[2], r, {0.85f, 0.87f, 0.9f}, id});
+      };
+      auto& wires = s.part_wires[pi];
+      wires.clear();
+      const float inset = 8.0f;
+      const Vec2 d{ax / alen, ay / alen};
+      const Vec2 a0{g.a.x + d.x * 2.0f, g.a.y + d.y * 2.0f}, b0{g.b.x - d.x * 2.0f, g.b.y - d.y * 2.0f};
+      wire(world(a0.x, a0.y, g.height), world(b0.x, b0.y, g.height), 1.8f);
+      const Vec2 l0{g.a.x + d.x * inset, g.a.y + d.y * inset}, r0{g.b.x - d.x * inset, g.b.y - d.y * inset};
+      const Vec2 l1{l0.x + n.x * out_px, l0.y + n.y * out_px}, r1{r0.x + n.x * out_px, r0.y + n.y * out_px};
+      const float zb = g.height - drop;
+      wire(world(l0.x, l0.y, g.height), world(l1.x, l1.y, zb), 1.4f);
+      wire(world(r0.x, r0.y, g.height), world(r1.x, r1.y, zb), 1.4f);
+      wire(world(l1.x, l1.y, zb), world(r1.x, r1.y, zb), 1.4f);
       break;
     }
     case PartKind::kSpinner: {
-      const float a = static_cast<float>(logical) * 22.5f * static_cast<float>(M_PI) / 180.0f;
+      // Frame 0 hangs straight down; each frame turns the plate 22.5° about its axle.
+      const float a = (static_cast<float>(logical) * 22.5f + 90.0f) * static_cast<float>(M_PI) / 180.0f;
       const float cs = std::cos(a), sn = std::sin(a);
       const float half = l.spinner_half_length;
       const Vec2 c0 = l.spinner_c;
       ForBox(s, p.x0, p.y0, p.x1, p.y1, [&](int, int, Cell& c, float x, float y) {
-        const float dx = x - c0.x, dy = y - c0.y;
-        if (std::fabs(dx) > l.spinner_half_width + 4.0f) return;
-        if (std::fabs(dx) > l.spinner_half_width) {
-          if (std::fabs(dy) <= 3.0f) Solid(c, l.spinner_axle + 6.0f, {0.35f, 0.35f, 0.4f}, 1, id);
-          return;
-        }
-        // Plate: points (dy, z) = s·(cos a, sin a) for s in [−half, half] (px, wu).
-        const float span = half * std::fabs(cs);
-        if (span < 1.5f) {
-          if (std::fabs(dy) <= 1.5f)
-            Solid(c, l.spinner_axle + half * kCell * std::fabs(sn), l.spinner_colour, 1, id);
-          return;
-        }
-        if (std::fabs(dy) <= span) {
-          const float sp = dy / cs;  // position along the plate, px
-          const float hh = l.spinner_axle + sp * sn * kCell;
-          const bool face_up = cs > 0.0f;
-          Solid(c, std::max(hh, 1.0f), face_up ? l.spinner_colour : Scale(l.spinner_colour, 0.7f), 1, id);
-        }
+        const float dx = std::fabs(x - c0.x), dy = std::fabs(y - c0.y);
+        if (dx > l.spinner_half_width && dx <= l.spinner_half_width + 4.0f && dy <= 3.0f)
+          Solid(c, l.spinner_axle + 6.0f, {0.35f, 0.35f, 0.4f}, 1, id);  // brackets
       });
+      auto& wires = s.part_wires[pi];
+      wires.clear();
+      // The plate as a row of touching rods along its width.
+      constexpr int kRods = 9;
+      for (int k = 0; k < kRods; ++k) {
+        const float sp = -half + 2.0f * half * static_cast<float>(k) / (kRods - 1);
+        const float y = c0.y + sp * cs;
+        const float z = l.spinner_axle + sp * sn * kCell;
+        const render::WorldPoint wa = render::TableToWorld(c0.x - l.spinner_half_width, y, z - 22.5f);
+        const render::WorldPoint wb = render::TableToWorld(c0.x + l.spinner_half_width, y, z - 22.5f);
+        const Colour col = k == kRods / 2 ? Colour{0.5f, 0.5f, 0.55f} : l.spinner_colour;
+        wires.push_back({wa.x, wa.y, wa.z, wb.x, wb.y, wb.z, 2.4f, col, id});
+      }
       break;
     }
     case PartKind::kTarget: {
@@ -286,7 +293,7 @@ void RepaintBox(Scene& s, float x0, float y0, float x1, float y1) {
   for (size_t i = 0; i < s.parts.size(); ++i) {
     const PartDef& p = s.parts[i];
     if (p.x1 < x0 || p.x0 > x1 || p.y1 < y0 || p.y0 > y1) continue;
-    PaintPart(s, p, s.state[i]);
+    PaintPart(s, i, s.state[i]);
   }
 }
 
@@ -452,7 +459,8 @@ void BuildScene(const Layout& l, Scene& s) {
   s.base = s.cells;
   s.parts = TableParts(l);
   s.state.assign(s.parts.size(), 0);
-  for (size_t i = 0; i < s.parts.size(); ++i) PaintPart(s, s.parts[i], 0);
+  s.part_wires.assign(s.parts.size(), {});
+  for (size_t i = 0; i < s.parts.size(); ++i) PaintPart(s, i, 0);
 }
 
 void SetPartFrame(Scene& s, size_t i, int frame) {
@@ -514,12 +522,43 @@ Ray RayThrough(const CamBasis& b, double u, double v) {
   return r;
 }
 
+// Ray (unit direction) against a capsule; distance or a negative value.
+double CapsuleHit(const double ro[3], const double rd[3], const Wire& w) {
+  const double pa[3] = {w.ax, w.ay, w.az}, pb[3] = {w.bx, w.by, w.bz};
+  double ba[3], oa[3];
+  for (int k = 0; k < 3; ++k) {
+    ba[k] = pb[k] - pa[k];
+    oa[k] = ro[k] - pa[k];
+  }
+  auto dot = [](const double* a, const double* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
+  const double baba = dot(ba, ba), bard = dot(ba, rd), baoa = dot(ba, oa), rdoa = dot(rd, oa),
+               oaoa = dot(oa, oa);
+  const double r = w.r;
+  const double a = baba - bard * bard;
+  double b = baba * rdoa - baoa * bard;
+  double c = baba * oaoa - baoa * baoa - r * r * baba;
+  double h = b * b - a * c;
+  if (h < 0.0 || a <= 1e-12) return -1.0;
+  const double t = (-b - std::sqrt(h)) / a;
+  const double y = baoa + t * bard;
+  if (y > 0.0 && y < baba) return t;
+  double oc[3];
+  for (int k = 0; k < 3; ++k) oc[k] = y <= 0.0 ? oa[k] : ro[k] - pb[k];
+  b = dot(rd, oc);
+  c = dot(oc, oc) - r * r;
+  h = b * b - c;
+  if (h > 0.0) return -b - std::sqrt(h);
+  return -1.0;
+}
+
 struct Tracer {
   const Scene& s;
+  std::vector<Wire> wires;
   // World X/Y to playfield x/y: x = ax + X·kx, y = ay + Y·ky.
   double kx, ax, ky, ay;
 
   explicit Tracer(const Scene& sc) : s(sc) {
+    for (const auto& pw : sc.part_wires) wires.insert(wires.end(), pw.begin(), pw.end());
     const render::WorldPoint p0 = render::TableToWorld(0, 0, 0), p1 = render::TableToWorld(100, 100, 0);
     kx = 100.0 / (p1.x - p0.x);
     ax = -p0.x * kx;
@@ -571,7 +610,35 @@ struct Tracer {
     }
   }
 
+  // Nearest wire along the ray (t in the ray's own parameter), or −1.
+  double WireHit(const Ray& r, const Wire** hit) const {
+    const double len = std::sqrt(r.dx * r.dx + r.dy * r.dy + r.dz * r.dz);
+    const double ro[3] = {r.ox, r.oy, r.oz}, rd[3] = {r.dx / len, r.dy / len, r.dz / len};
+    double best = -1.0;
+    for (const Wire& w : wires) {
+      const double t = CapsuleHit(ro, rd, w);
+      if (t > 0.0 && (best < 0.0 || t < best)) {
+        best = t;
+        if (hit) *hit = &w;
+      }
+    }
+    return best < 0.0 ? -1.0 : best / len;
+  }
+
+  // Height field or wire, whichever is nearer.
+  double Trace(const Ray& r, const Wire** wire) const {
+    const double th = March(r);
+    const double tw = wires.empty() ? -1.0 : WireHit(r, wire);
+    if (tw > 0.0 && (th < 0.0 || tw < th)) return tw;
+    if (wire) *wire = nullptr;
+    return th;
+  }
+
   bool Shadowed(double X, double Y, double Z, const Light& L) const {
+    if (!wires.empty()) {
+      const Ray sr{X, Y, Z, L.x, L.y, L.z};
+      if (WireHit(sr, nullptr) > 0.5) return true;
+    }
     // Start a little along the light so the surface does not shadow itself.
     const double step = 0.9 / std::max(std::sqrt(L.x * L.x * kx * kx + L.y * L.y * ky * ky), 1e-9);
     for (double t = 2.0; ; t += step) {
@@ -589,11 +656,39 @@ struct Tracer {
     bool hit;
   };
 
+  Sample ShadeWire(const Ray& r, double t, const Wire& w, bool dark) const {
+    const double p[3] = {r.ox + t * r.dx, r.oy + t * r.dy, r.oz + t * r.dz};
+    const double ba[3] = {w.bx - w.ax, w.by - w.ay, w.bz - w.az};
+    const double bb = ba[0] * ba[0] + ba[1] * ba[1] + ba[2] * ba[2];
+    double k = ((p[0] - w.ax) * ba[0] + (p[1] - w.ay) * ba[1] + (p[2] - w.az) * ba[2]) / bb;
+    k = std::clamp(k, 0.0, 1.0);
+    double n[3] = {p[0] - (w.ax + k * ba[0]), p[1] - (w.ay + k * ba[1]), p[2] - (w.az + k * ba[2])};
+    const double nl = std::max(1e-9, std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]));
+    for (double& e : n) e /= nl;
+    const double rl = std::sqrt(r.dx * r.dx + r.dy * r.dy + r.dz * r.dz);
+    const double v[3] = {-r.dx / rl, -r.dy / rl, -r.dz / rl};
+    const float lk = dark ? 0.16f : 1.0f;
+    double diff = AmbientLight(dark), spec = 0.0;
+    for (const Light& L : SceneLights()) {
+      const double nd = n[0] * L.x + n[1] * L.y + n[2] * L.z;
+      if (nd <= 0.0) continue;
+      diff += nd * L.intensity * lk;
+      double hx = L.x + v[0], hy = L.y + v[1], hz = L.z + v[2];
+      const double hl = std::sqrt(hx * hx + hy * hy + hz * hz);
+      const double nh = std::max(0.0, (n[0] * hx + n[1] * hy + n[2] * hz) / hl);
+      spec += 0.9 * std::pow(nh, 40.0) * L.intensity * lk;
+    }
+    return {static_cast<float>(w.colour.r * diff + spec), static_cast<float>(w.colour.g * diff + spec),
+            static_cast<float>(w.colour.b * diff + spec), w.part, true};
+  }
+
   Sample Shade(const Ray& r, bool dark) const {
-    const double t = March(r);
+    const Wire* wire = nullptr;
+    const double t = Trace(r, &wire);
     if (t < 0.0) {
       return {0.03f, 0.03f, 0.06f, kNoPart, false};
     }
+    if (wire) return ShadeWire(r, t, *wire, dark);
     const double X = r.ox + t * r.dx, Y = r.oy + t * r.dy, Z = r.oz + t * r.dz;
     const double px = ax + X * kx, py = ay + Y * ky;
     const int ix = static_cast<int>(std::floor(px)), iy = static_cast<int>(std::floor(py));
@@ -672,13 +767,15 @@ void RenderRegion(const Scene& scene, const render::DepthCamera& cam, const Rend
         out.rgb[k * 3 + 1] = ToByte(g * 0.25f);
         out.rgb[k * 3 + 2] = ToByte(b * 0.25f);
         const Ray centre = RayThrough(basis, u + 0.5, v + 0.5);
-        const double t = tracer.March(centre);
+        const Wire* wire = nullptr;
+        const double t = tracer.Trace(centre, &wire);
         if (t < 0.0) {
           out.depth[k] = -32768;
         } else {
           const int32_t d = render::DepthOfW(cam, static_cast<float>(-t));
           out.depth[k] = static_cast<int16_t>(std::clamp(d, -32768, 32767));
-          if (opt.watch_part != kNoPart) {
+          if (wire && wire->part == opt.watch_part) watched = true;
+          if (opt.watch_part != kNoPart && !wire) {
             const Cell* c = tracer.CellAt(tracer.ax + (centre.ox + t * centre.dx) * tracer.kx,
                                           tracer.ay + (centre.oy + t * centre.dy) * tracer.ky);
             if (c && c->part == opt.watch_part) watched = true;

@@ -42,6 +42,14 @@ struct PartDef {
   int index = 0;                         // into the layout's list of that kind
 };
 
+// A thin round wire (gate loops and bars), traced exactly rather than through
+// the height field. World coordinates.
+struct Wire {
+  float ax, ay, az, bx, by, bz, r;
+  Colour colour;
+  int16_t part;
+};
+
 struct Scene {
   static constexpr int kOriginX = -48;
   static constexpr int kOriginY = -48;
@@ -51,6 +59,7 @@ struct Scene {
   const Layout* layout = nullptr;
   std::vector<PartDef> parts;
   std::vector<int> state;  // current frame per part (index into parts)
+  std::vector<std::vector<Wire>> part_wires;  // per part
   bool dark = false;
 
   Cell& At(int x, int y) {
