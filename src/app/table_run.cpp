@@ -50,7 +50,11 @@ class ViewPasses final : public GamePasses {
     render::RollReflection(g.world.balls[static_cast<size_t>(ball)].reflection,
                            view_.compositor->reflection, forward, sideways, spin);
   }
-  void Draw(Game& g, bool) override { DrawTable(view_, g.world); }
+  void Draw(Game& g, bool) override {
+    view_.compositor->shake_x = g.nudge.shake_offset[0];
+    view_.compositor->shake_y = g.nudge.shake_offset[1];
+    DrawTable(view_, g.world);
+  }
   bool Present(Game&) override {
     render::PresentContext ctx{view_.display, device_, *view_.compositor, *view_.slots,
                                view_.colours->palette};
@@ -155,6 +159,9 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
         }
         if (e.kind == platform::EventKind::kExposed || e.kind == platform::EventKind::kResized) {
           device.Redraw();
+        }
+        if (e.kind == platform::EventKind::kFocusGained || e.kind == platform::EventKind::kFocusLost) {
+          view->display.full_redraw_count = 3;  // every activation change repaints the whole picture
         }
         if (e.kind != platform::EventKind::kKeyDown && e.kind != platform::EventKind::kKeyUp) continue;
         const bool down = e.kind == platform::EventKind::kKeyDown;
