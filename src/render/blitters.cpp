@@ -238,7 +238,11 @@ void BlitShadow(const DisplayFormat& f, Surface dst, Surface scene, const Shadow
           if (s[i] == 0) continue;
           uint16_t c;
           std::memcpy(&c, v + 2 * i, 2);
-          const uint16_t r = t.words[static_cast<uint16_t>((c & mask16) | (s[i] & 7))];
+          const uint16_t level = s[i] & 7;
+          // The index keeps only the top bits of blue; blue comes from the pixel itself.
+          const uint16_t blue = static_cast<uint16_t>((c & 31) > level ? (c & 31) - level : 0);
+          const uint16_t r = static_cast<uint16_t>(
+              (t.words[static_cast<uint16_t>((c & mask16) | level)] & ~31u) | blue);
           std::memcpy(v + 2 * i, &r, 2);
           std::memcpy(out + 2 * i, &r, 2);
         }

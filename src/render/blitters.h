@@ -46,7 +46,8 @@ struct ShadowTables {
   std::vector<uint8_t> bytes;    // PAL8: [v × 256 + s]; RGB24/32: [c × 256 + s]
   // RGB565: 65 536 entries; RGB555: 32 768. Index = colour with its low three
   // bits replaced by the level 1..7; every channel drops by the level (green
-  // of 565 by twice it), blue from the bits the index keeps.
+  // of 565 by twice it). The index has lost blue's low bits, so the blitter
+  // takes blue from the pixel itself.
   std::vector<uint16_t> words;
   bool Ready() const { return !bytes.empty() || !words.empty(); }
 };

@@ -303,6 +303,30 @@ TEST(ShadowTables, HighColourLevelsFloorAtZero) {
   EXPECT_FALSE(t.Ready());  // a table of the wrong size: shadows draw nothing
 }
 
+TEST(ShadowBlit, HighColourShadowsKeepTheHueOfGreys) {
+  // A grey whose blue has low bits set darkens by the level in every channel,
+  // not by the level plus the bits the table index drops.
+  for (PixelFormatId id : {PixelFormatId::RGB565, PixelFormatId::RGB555}) {
+    Rig rig(id, 8, 4);
+    const bool six = id == PixelFormatId::RGB565;
+    const uint16_t grey = six ? static_cast<uint16_t>((23 << 11) | (46 << 5) | 23)
+                              : static_cast<uint16_t>((23 << 10) | (23 << 5) | 23);
+    for (size_t i = 0; i < rig.c->scene.size(); i += 2) std::memcpy(&rig.c->scene[i], &grey, 2);
+    BuildShadowTables(rig.c->shadows, id, Palette{});
+    std::vector<uint8_t> dst(rig.c->scene.size(), 0);
+    const std::vector<uint8_t> plane(4, 5);
+    BlitShadow(rig.display.format, {dst.data(), 16}, {rig.c->scene.data(), 16}, rig.c->shadows,
+               plane.data(), 2, 2, 0, 0, FullClip(rig.display.format));
+    uint16_t v;
+    std::memcpy(&v, dst.data(), 2);
+    const uint16_t want = six ? static_cast<uint16_t>((18 << 11) | (36 << 5) | 18)
+                              : static_cast<uint16_t>((18 << 10) | (18 << 5) | 18);
+    EXPECT_EQ(v, want) << static_cast<int>(id);
+    std::memcpy(&v, rig.c->scene.data(), 2);
+    EXPECT_EQ(v, want);  // the scene darkens alike
+  }
+}
+
 TEST(StampPartDepth, CopiesWholeFramesThatFit) {
   DepthMap scene;
   scene.width = 16;
