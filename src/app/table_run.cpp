@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
 #include <memory>
 
 #include "app/clock.h"
@@ -147,6 +150,22 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
   // Without a window the computer plays, so the picture shows a game under way.
   StartGame(*game, o.headless);
 
+  std::vector<ScriptEvent> script;
+  if (!o.input_file.empty()) {
+    std::ifstream in(o.input_file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string script_error;
+    auto parsed = in ? ParseInputScript(text.str(), script_error) : std::nullopt;
+    if (!parsed) {
+      std::fprintf(err, "gfall: cannot use %s %s\n", o.input_file.c_str(), script_error.c_str());
+      render::CloseDisplay(view->display, device);
+      return 1;
+    }
+    script = std::move(*parsed);
+  }
+  size_t next_event = 0;
+
   bool quit = false;
   for (int64_t frame = 0; !quit && (o.frames < 0 || frame < o.frames); ++frame) {
     if (!o.headless) {
@@ -172,6 +191,14 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
     } else if (fake != nullptr) {
       fake->Advance(o.frame_ms);
     }
+    while (next_event < script.size() && script[next_event].ms <= game->clock->Now()) {
+      const ScriptEvent& e = script[next_event++];
+      if (e.action >= 0) {
+        game->actions[static_cast<size_t>(e.action)] = e.down ? 1 : 0;
+      } else {
+        game->host.PostCommand(e.command, 0);
+      }
+    }
     FrameGate(*game);
   }
 
@@ -180,6 +207,13 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
     const platform::RgbFrame shot = device.LastFrameRgb();
     if (shot.pixels.empty() || !platform::WritePng(o.screenshot, shot)) {
       std::fprintf(err, "gfall: cannot write %s\n", o.screenshot.c_str());
+      code = 1;
+    }
+  }
+  if (!o.window_screenshot.empty()) {
+    const platform::RgbFrame shown = device.ReadWindowRgb();
+    if (shown.pixels.empty() || !platform::WritePng(o.window_screenshot, shown)) {
+      std::fprintf(err, "gfall: cannot write %s\n", o.window_screenshot.c_str());
       code = 1;
     }
   }
@@ -205,6 +239,8 @@ constexpr const char* kTableUsage =
     "  --data DIR     folder holding GFALL.DAT (default: the current folder)\n"
     "  --frames N     frames to run (default 240 headless, until Escape otherwise)\n"
     "  --seed S       seed of the random source\n"
+    "  --input FILE   scripted input, as for --headless\n"
+    "  --window-screenshot FILE.png   what the window shows at exit (with --window)\n"
     "Enter launches a ball, the Shift keys work the flippers, Escape quits.\n";
 
 }  // namespace
@@ -248,6 +284,10 @@ int TableRunMain(int argc, char** argv) {
       shown = false;
     } else if (a == "--screenshot" && has_value) {
       o.screenshot = argv[++i];
+    } else if (a == "--input" && has_value) {
+      o.input_file = argv[++i];
+    } else if (a == "--window-screenshot" && has_value) {
+      o.window_screenshot = argv[++i];
     } else if (a == "--data" && has_value) {
       o.data_dir = argv[++i];
     } else if (a == "--width" && number(640, 1024, v) && (v == 640 || v == 800 || v == 1024)) {

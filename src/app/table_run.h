@@ -21,6 +21,8 @@ struct TableRunOptions {
   int64_t frames = 240;         // frames to run; −1 = until quit (windowed only)
   double frame_ms = 1000.0 / 60.0;  // virtual clock step (headless)
   uint32_t seed = 1;
+  std::string input_file;         // scripted input, as for headless play
+  std::string window_screenshot;  // PNG of what the window shows at exit; empty = none
 };
 
 // Returns the program's exit code; messages go to err.
