@@ -76,11 +76,13 @@ std::vector<std::string> SoundFileNames() {
   return names;
 }
 
-bool BuildSounds(const RecipeBook& book, std::vector<BuiltSound>& out, std::string* error) {
-  out.clear();
+namespace {
+
+// The recipes by file name; false when one names a file outside the list or
+// a file has two.
+bool IndexBook(const RecipeBook& book, std::map<std::string, const EffectRecipe*>& effects,
+               std::map<std::string, const MusicRecipe*>& music, std::string* error) {
   const std::vector<std::string> names = SoundFileNames();
-  std::map<std::string, const EffectRecipe*> effects;
-  std::map<std::string, const MusicRecipe*> music;
   auto known = [&](const std::string& f) {
     return std::find(names.begin(), names.end(), f) != names.end();
   };
@@ -94,34 +96,59 @@ bool BuildSounds(const RecipeBook& book, std::vector<BuiltSound>& out, std::stri
     if (effects.count(m.file) || music.count(m.file)) return Fail(error, m.file, "has two recipes");
     music[m.file] = &m;
   }
-  for (const std::string& name : names) {
+  return true;
+}
+
+bool BuildIndexed(const std::map<std::string, const EffectRecipe*>& effects,
+                  const std::map<std::string, const MusicRecipe*>& music, const std::string& name,
+                  BuiltSound& built, std::string* error) {
+  built = BuiltSound{};
+  Format format;
+  bool loop = false;
+  if (auto it = effects.find(name); it != effects.end()) {
+    built.source = RenderEffect(*it->second);
+    format = it->second->format;
+    loop = it->second->loop;
+  } else if (auto jt = music.find(name); jt != music.end()) {
+    std::string why;
+    if (!RenderMusic(*jt->second, built.source, &why)) {
+      if (error) *error = why;
+      return false;
+    }
+    format = jt->second->format;
+    loop = jt->second->loop;
+  } else {
+    return Fail(error, name, "has no recipe");
+  }
+  built.loop = loop;
+  built.rate = built.source.rate;
+  built.channels = built.source.channels;
+  const bool compressed = IsCompressedName(name);
+  if (!compressed && !format.wave) {
+    return Fail(error, name, "is a plain wave file: its format needs \"wave\": true");
+  }
+  if (compressed) return BuildCompressed(name, format, built.source, loop, built, error);
+  return BuildWave(name, built.source, loop, built, error);
+}
+
+}  // namespace
+
+bool BuildSound(const RecipeBook& book, const std::string& name, BuiltSound& out,
+                std::string* error) {
+  std::map<std::string, const EffectRecipe*> effects;
+  std::map<std::string, const MusicRecipe*> music;
+  if (!IndexBook(book, effects, music, error)) return false;
+  return BuildIndexed(effects, music, name, out, error);
+}
+
+bool BuildSounds(const RecipeBook& book, std::vector<BuiltSound>& out, std::string* error) {
+  out.clear();
+  std::map<std::string, const EffectRecipe*> effects;
+  std::map<std::string, const MusicRecipe*> music;
+  if (!IndexBook(book, effects, music, error)) return false;
+  for (const std::string& name : SoundFileNames()) {
     BuiltSound built;
-    Format format;
-    bool loop = false;
-    if (auto it = effects.find(name); it != effects.end()) {
-      built.source = RenderEffect(*it->second);
-      format = it->second->format;
-      loop = it->second->loop;
-    } else if (auto jt = music.find(name); jt != music.end()) {
-      std::string why;
-      if (!RenderMusic(*jt->second, built.source, &why)) {
-        if (error) *error = why;
-        return false;
-      }
-      format = jt->second->format;
-      loop = jt->second->loop;
-    } else {
-      return Fail(error, name, "has no recipe");
-    }
-    built.loop = loop;
-    built.rate = built.source.rate;
-    built.channels = built.source.channels;
-    const bool compressed = IsCompressedName(name);
-    if (!compressed && !format.wave) {
-      return Fail(error, name, "is a plain wave file: its format needs \"wave\": true");
-    }
-    if (compressed && !BuildCompressed(name, format, built.source, loop, built, error)) return false;
-    if (!compressed && !BuildWave(name, built.source, loop, built, error)) return false;
+    if (!BuildIndexed(effects, music, name, built, error)) return false;
     out.push_back(std::move(built));
   }
   return true;

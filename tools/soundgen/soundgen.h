@@ -48,6 +48,11 @@ std::vector<std::string> SoundFileNames();
 // file and what failed) otherwise, or when any file fails its check.
 bool BuildSounds(const RecipeBook& book, std::vector<BuiltSound>& out, std::string* error);
 
+// Renders, encodes and verifies the one recipe for `name` (a file of the
+// sound list) out of the book.
+bool BuildSound(const RecipeBook& book, const std::string& name, BuiltSound& out,
+                std::string* error);
+
 // Reads the recipes (a JSON file or a folder of them) and builds every file:
 // the files in sound-list order, or an empty list with the reason in `error`.
 std::vector<SoundFileOut> BuildTableSounds(const std::filesystem::path& recipes,
