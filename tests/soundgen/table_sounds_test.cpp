@@ -10,7 +10,13 @@
 #include <map>
 #include <set>
 
+#include <cstdio>
+
+#include "res/pack.h"
+#include "sound/audio_device.h"
 #include "sound/compressed_sound.h"
+#include "sound/pack_sound_file.h"
+#include "sound/sound_engine.h"
 #include "sound/sound_file.h"
 #include "sound/sound_list.h"
 #include "sound/wave_file.h"
@@ -147,6 +153,31 @@ TEST(TableSounds, EveryListedFileIsBuiltPlaysCleanlyAndIsDistinct) {
           << files[i].name << " sounds like " << files[j].name;
     }
   }
+}
+
+// Packed as the table builder packs them, every slot of the list loads
+// through the resource layer into the engine, and the menu music starts.
+TEST(TableSounds, EverySlotLoadsFromThePack) {
+  std::vector<res::PackItem> items;
+  for (const auto& f : Built()) items.push_back({f.name, f.bytes});
+  std::string error;
+  auto pack = res::PackBuild(items, &error);
+  ASSERT_TRUE(pack.has_value()) << error;
+  res::ResourceLayer layer;
+  layer.loose_files = false;
+  res::FilePtr stream(fmemopen(pack->data(), pack->size(), "rb"));
+  ASSERT_TRUE(stream);
+  ASSERT_TRUE(res::PackOpenStream(layer, std::move(stream), "GFALL.DAT", &error)) << error;
+  sound::NullAudioDevice device;
+  sound::SoundEngine engine;
+  ASSERT_TRUE(engine.Open(&device));
+  EXPECT_TRUE(engine.LoadSounds(sound::PackSoundFiles(layer)));
+  for (const auto& row : sound::kSoundList) {
+    EXPECT_FALSE(engine.slot(row.slot).buffer.empty()) << row.slot << " " << row.file;
+  }
+  EXPECT_EQ(engine.slot(201).stereo, 1);
+  EXPECT_EQ(engine.slot(20).sample_rate, 22050);
+  EXPECT_TRUE(engine.IsPlaying(sound::kMenuMusicSlot));
 }
 
 // Second difference of one channel at frame n of a loop (wrapping round).

@@ -582,6 +582,7 @@ bool RenderMusic(const MusicRecipe& m, Pcm& out, std::string* error) {
     chords.push_back(span);
   }
   if (chords.empty()) return fail("no chords");
+  if (total_beats * 60.0 / m.tempo > 600) return fail("longer than ten minutes");
   const int rate = m.format.rate;
   const double beat_s = 60.0 / m.tempo;
   const size_t piece = static_cast<size_t>(std::llround(total_beats * beat_s * rate));
