@@ -281,6 +281,25 @@ TEST(Encoder, DecodesToExactlyTheSamplesEncodedAndLoopsJoin) {
   EXPECT_LE(SeamStep(decoded[1], 1), StepsNearSeam(decoded[1], 1, 256));
 }
 
+TEST(Encoder, LoopShorterThanItsPreRollStillJoins) {
+  Pcm tone;
+  tone.rate = 48000;
+  tone.channels = 2;
+  for (int i = 0; i < 1000; ++i) {  // ten cycles of 480 Hz
+    const double v = 0.4 * std::cos(2 * std::numbers::pi * 480 * i / 48000.0);
+    tone.samples.push_back(static_cast<float>(v));
+    tone.samples.push_back(static_cast<float>(-v));
+  }
+  ASSERT_LT(tone.frames(), static_cast<size_t>(kLoopPreRoll));
+  std::vector<uint8_t> plain;
+  std::string why;
+  ASSERT_TRUE(EncodeLayer3(tone, 128, true, plain, &why)) << why;
+  sound::XorWithReadKey(plain);
+  sound::DecodedSound d;
+  ASSERT_TRUE(VerifyCompressed(plain, tone, true, d, &why)) << why;
+  EXPECT_EQ(d.samples.size(), 2000u);
+}
+
 TEST(Encoder, VerifyRefusesASoundThatClipsWhenDecoded) {
   // A square wave at full scale: the codec's band limit makes it overshoot.
   Pcm square;

@@ -128,8 +128,8 @@ bool EncodeLayer3(const Pcm& pcm, int kbps, bool loop, std::vector<uint8_t>& pla
   for (int c = 0; c < pcm.channels; ++c) {
     ch[c].resize(total);
     for (size_t i = 0; i < total; ++i) {
-      size_t src = (i + frames * 4 - pre) % frames;  // frames * 4 ≥ pre for any length ≥ 1
-      if (!loop) src = i;
+      // A loop's neighbours wrap round (the pre-roll may be longer than the loop).
+      size_t src = loop ? (i % frames + frames - pre % frames) % frames : i;
       ch[c][i] = pcm.samples[src * static_cast<size_t>(pcm.channels) + static_cast<size_t>(c)];
     }
   }
