@@ -65,7 +65,8 @@ TEST(Recipes, ReadsDefaultsAndOverrides) {
       {"file": "A", "layers": [{"wave": "noise", "decay": 0.1}]},
       {"file": "B", "format": {"wave": true, "rate": 22050}, "loop": true,
        "layers": [{"wave": "sine", "freq": 60, "attack": 0}]}
-    ]})", "t.json", book, &error))
+    ]})",
+                           "t.json", book, &error))
       << error;
   ASSERT_EQ(book.effects.size(), 2u);
   EXPECT_EQ(book.effects[0].format.rate, 24000);
@@ -83,7 +84,7 @@ TEST(Formats, OnlyExactlyEstimatedLayer3FormatsPass) {
     bool ok;
   };
   const Case cases[] = {
-      {48000, 96, true},  {48000, 128, true}, {32000, 64, true},  {24000, 48, true},
+      {48000, 96, true},  {48000, 128, true},  {32000, 64, true}, {24000, 48, true},
       {16000, 32, true},  {44100, 128, false},  // 417.96 bytes: frames padded now and then
       {22050, 64, false}, {11025, 32, false},   // MPEG-2.5: the estimate is wrong
       {32000, 8, false},                        // no such MPEG-1 bitrate
@@ -107,9 +108,8 @@ TEST(Music, ReadsChordAndNoteNames) {
     std::vector<int> intervals;
   };
   const ChordCase chords[] = {
-      {"C", 0, 0, {0, 4, 7}},          {"Am7", 9, 9, {0, 3, 7, 10}},
-      {"F#maj7", 6, 6, {0, 4, 7, 11}}, {"Bb", 10, 10, {0, 4, 7}},
-      {"G7sus4", 7, 7, {0, 5, 7, 10}}, {"C/E", 0, 4, {0, 4, 7}},
+      {"C", 0, 0, {0, 4, 7}},    {"Am7", 9, 9, {0, 3, 7, 10}},    {"F#maj7", 6, 6, {0, 4, 7, 11}},
+      {"Bb", 10, 10, {0, 4, 7}}, {"G7sus4", 7, 7, {0, 5, 7, 10}}, {"C/E", 0, 4, {0, 4, 7}},
   };
   for (const ChordCase& c : chords) {
     Chord got;
@@ -172,7 +172,8 @@ TEST(Music, LoopingPieceIsExactlyItsBarsAndWrapsItsTails) {
   EXPECT_GT(Rms(loop.samples, 0, 1600), 0.05);
   const double seam = std::fabs(loop.samples[0] - loop.samples[31999]);
   double steps = 0;
-  for (size_t i = 1; i < 200; ++i) steps = std::max<double>(steps, std::fabs(loop.samples[i] - loop.samples[i - 1]));
+  for (size_t i = 1; i < 200; ++i)
+    steps = std::max<double>(steps, std::fabs(loop.samples[i] - loop.samples[i - 1]));
   EXPECT_LE(seam, steps * 1.01);
 }
 
@@ -239,7 +240,8 @@ Pcm LoopTone() {
   p.rate = 48000;
   p.channels = 1;
   for (int i = 0; i < 12000; ++i) {
-    p.samples.push_back(static_cast<float>(0.5 * std::cos(2 * std::numbers::pi * 480 * i / 48000.0)));
+    p.samples.push_back(
+        static_cast<float>(0.5 * std::cos(2 * std::numbers::pi * 480 * i / 48000.0)));
   }
   return p;
 }
@@ -325,7 +327,8 @@ TEST(Encoder, FrameCheckRefusesTagsAndTruncation) {
   f.kbps = 64;
   EXPECT_TRUE(CheckFrames(plain, FrameBytes(f), &why)) << why;
   std::vector<uint8_t> tagged = plain;
-  for (char c : std::string("TAG") + std::string(125, ' ')) tagged.push_back(static_cast<uint8_t>(c));
+  for (char c : std::string("TAG") + std::string(125, ' '))
+    tagged.push_back(static_cast<uint8_t>(c));
   EXPECT_FALSE(CheckFrames(tagged, FrameBytes(f), &why));
   std::vector<uint8_t> cut(plain.begin(), plain.end() - 10);
   EXPECT_FALSE(CheckFrames(cut, FrameBytes(f), &why));
@@ -335,10 +338,11 @@ TEST(Encoder, FrameCheckRefusesTagsAndTruncation) {
 TEST(Builder, RefusesBooksThatDoNotMatchTheSoundList) {
   RecipeBook book;
   std::string error;
-  const char* kCounter = R"("file": "RES\\WAVE\\MECH\\COUNTER.WAC", "layers": [{"wave": "noise", "decay": 0.01}], "length": 0.05)";
-  ASSERT_TRUE(ParseRecipes(std::string(R"({"format": {"rate": 48000, "kbps": 96}, "effects": [{)") +
-                               kCounter + "}]}",
-                           "a.json", book, &error))
+  const char* kCounter =
+      R"("file": "RES\\WAVE\\MECH\\COUNTER.WAC", "layers": [{"wave": "noise", "decay": 0.01}], "length": 0.05)";
+  ASSERT_TRUE(ParseRecipes(
+      std::string(R"({"format": {"rate": 48000, "kbps": 96}, "effects": [{)") + kCounter + "}]}",
+      "a.json", book, &error))
       << error;
   BuiltSound one;
   EXPECT_TRUE(BuildSound(book, "RES\\WAVE\\MECH\\COUNTER.WAC", one, &error)) << error;
@@ -366,7 +370,6 @@ TEST(Builder, RefusesBooksThatDoNotMatchTheSoundList) {
   buzz.effects[0].file = "RES\\WAVE\\MECH\\F_BUZZ.WAV";
   EXPECT_FALSE(BuildSound(buzz, "RES\\WAVE\\MECH\\F_BUZZ.WAV", one, &error));
   EXPECT_NE(error.find("\"wave\": true"), std::string::npos) << error;
-
 }
 
 }  // namespace

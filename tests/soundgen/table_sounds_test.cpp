@@ -6,11 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <set>
-
-#include <cstdio>
 
 #include "res/pack.h"
 #include "sound/audio_device.h"
@@ -203,10 +202,13 @@ TEST(TableSounds, LoopsJoinWithoutAClick) {
     for (int c = 0; c < p.channels; ++c) {
       // The step from the last sample to the first is no larger than the
       // steps of the neighbourhood on either side of the seam.
-      auto sample = [&](size_t f) { return static_cast<int>(p.pcm[f * ch + static_cast<size_t>(c)]); };
+      auto sample = [&](size_t f) {
+        return static_cast<int>(p.pcm[f * ch + static_cast<size_t>(c)]);
+      };
       const int seam = std::abs(sample(0) - sample(frames - 1));
       int normal = 0;
-      for (size_t f = 1; f < 512; ++f) normal = std::max(normal, std::abs(sample(f) - sample(f - 1)));
+      for (size_t f = 1; f < 512; ++f)
+        normal = std::max(normal, std::abs(sample(f) - sample(f - 1)));
       for (size_t f = frames - 512; f < frames; ++f) {
         normal = std::max(normal, std::abs(sample(f) - sample(f - 1)));
       }
@@ -216,7 +218,8 @@ TEST(TableSounds, LoopsJoinWithoutAClick) {
       double bend = std::max(Curvature(p.pcm, c, ch, 0), Curvature(p.pcm, c, ch, frames - 1));
       double usual = 0;
       for (size_t f = 1; f < 1024; ++f) {
-        usual = std::max({usual, Curvature(p.pcm, c, ch, f), Curvature(p.pcm, c, ch, frames - 1 - f)});
+        usual =
+            std::max({usual, Curvature(p.pcm, c, ch, f), Curvature(p.pcm, c, ch, frames - 1 - f)});
       }
       EXPECT_LE(bend, usual) << "channel " << c;
     }

@@ -15,7 +15,7 @@ namespace soundgen {
 namespace {
 
 constexpr int kLayer3Kbps[2][15] = {
-    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},        // MPEG-2
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},       // MPEG-2
     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}};  // MPEG-1
 
 bool IsMpeg1Rate(int rate) { return rate == 32000 || rate == 44100 || rate == 48000; }
@@ -40,7 +40,8 @@ uint16_t TagCrc(std::span<const uint8_t> bytes) {
 bool PatchInfoFrame(std::span<uint8_t> frame, int delay, int padding, std::string* why) {
   size_t info = std::string::npos;
   for (size_t i = 0; i + 4 <= frame.size() && i < 64; ++i) {
-    if (std::memcmp(frame.data() + i, "Info", 4) == 0 || std::memcmp(frame.data() + i, "Xing", 4) == 0) {
+    if (std::memcmp(frame.data() + i, "Info", 4) == 0 ||
+        std::memcmp(frame.data() + i, "Xing", 4) == 0) {
       info = i;
       break;
     }
@@ -91,9 +92,7 @@ bool CheckCompressedFormat(const Format& f, std::string* why) {
   return true;
 }
 
-int FrameBytes(const Format& f) {
-  return (IsMpeg1Rate(f.rate) ? 144000 : 72000) * f.kbps / f.rate;
-}
+int FrameBytes(const Format& f) { return (IsMpeg1Rate(f.rate) ? 144000 : 72000) * f.kbps / f.rate; }
 
 bool EncodeLayer3(const Pcm& pcm, int kbps, bool loop, std::vector<uint8_t>& plain,
                   std::string* why) {
@@ -135,9 +134,9 @@ bool EncodeLayer3(const Pcm& pcm, int kbps, bool loop, std::vector<uint8_t>& pla
   }
   if (pcm.channels == 1) ch[1] = ch[0];
   plain.assign(total * 5 / 4 + 7200 + 4 * 4096, 0);
-  int n = lame_encode_buffer_ieee_float(gf.get(), ch[0].data(), ch[1].data(),
-                                        static_cast<int>(total), plain.data(),
-                                        static_cast<int>(plain.size()));
+  int n =
+      lame_encode_buffer_ieee_float(gf.get(), ch[0].data(), ch[1].data(), static_cast<int>(total),
+                                    plain.data(), static_cast<int>(plain.size()));
   if (n < 0) {
     if (why) *why = "the encoder failed (" + std::to_string(n) + ")";
     return false;
@@ -180,8 +179,8 @@ bool CheckFrames(std::span<const uint8_t> s, int expected, std::string* why) {
     const int size = (mpeg1 ? 144000 : 72000) * kLayer3Kbps[mpeg1][bi] / kRates[mpeg1][fi] + pad;
     if (size != expected) {
       if (why) {
-        *why = "frame " + std::to_string(count) + " has " + std::to_string(size) +
-               " bytes, not " + std::to_string(expected);
+        *why = "frame " + std::to_string(count) + " has " + std::to_string(size) + " bytes, not " +
+               std::to_string(expected);
       }
       return false;
     }
@@ -237,7 +236,8 @@ bool VerifyCompressed(std::span<const uint8_t> stored, const Pcm& source, bool l
   sound::MemorySoundFile file(stored);
   sound::DitherRandom rng;
   if (!sound::DecodeCompressedSound(file, false, rng, decoded)) {
-    if (why) *why = "the game's decoder refuses it (no header, or longer than the buffer rule allows)";
+    if (why)
+      *why = "the game's decoder refuses it (no header, or longer than the buffer rule allows)";
     return false;
   }
   const size_t allowed = decoded.size / 2;
@@ -267,7 +267,8 @@ bool VerifyCompressed(std::span<const uint8_t> stored, const Pcm& source, bool l
   }
   const double corr = ss > 0 && dd > 0 ? dot / std::sqrt(ss * dd) : 0;
   if (corr < 0.6) {
-    if (why) *why = "decoded sound does not match the source (correlation " + std::to_string(corr) + ")";
+    if (why)
+      *why = "decoded sound does not match the source (correlation " + std::to_string(corr) + ")";
     return false;
   }
   for (int16_t v : decoded.samples) {
@@ -281,8 +282,8 @@ bool VerifyCompressed(std::span<const uint8_t> stored, const Pcm& source, bool l
     const int near = StepsNearSeam(decoded.samples, source.channels, 256);
     if (seam > near) {
       if (why) {
-        *why = "the loop clicks: a step of " + std::to_string(seam) +
-               " at the seam, at most " + std::to_string(near) + " around it";
+        *why = "the loop clicks: a step of " + std::to_string(seam) + " at the seam, at most " +
+               std::to_string(near) + " around it";
       }
       return false;
     }

@@ -19,7 +19,8 @@ bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& by
   std::error_code ec;
   std::filesystem::create_directories(path.parent_path(), ec);
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
 
@@ -60,12 +61,12 @@ int main(int argc, char** argv) {
   soundgen::RecipeBook book;
   std::string error;
   std::vector<soundgen::BuiltSound> built;
-  if (!soundgen::LoadRecipes(recipes, book, &error) || !soundgen::BuildSounds(book, built, &error)) {
+  if (!soundgen::LoadRecipes(recipes, book, &error) ||
+      !soundgen::BuildSounds(book, built, &error)) {
     std::fprintf(stderr, "soundgen: %s\n", error.c_str());
     return 1;
   }
-  const double secs =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   size_t total = 0;
   for (const soundgen::BuiltSound& b : built) {
     const std::filesystem::path path = out_dir / SlashPath(b.file.name);

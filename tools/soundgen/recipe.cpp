@@ -25,7 +25,8 @@ struct RecipeError : std::runtime_error {
 
 // Every key must be one the reader knows: a misspelt field would otherwise be
 // ignored silently.
-void CheckKeys(const json& j, const std::string& where, std::initializer_list<std::string_view> keys) {
+void CheckKeys(const json& j, const std::string& where,
+               std::initializer_list<std::string_view> keys) {
   if (!j.is_object()) Fail(where, "expected an object");
   for (const auto& item : j.items()) {
     if (std::find(keys.begin(), keys.end(), item.key()) == keys.end()) {
@@ -113,8 +114,8 @@ FilterRecipe ParseFilter(const json& j, const std::string& where) {
 
 Wave ParseWave(const std::string& name, const std::string& where) {
   static constexpr std::pair<std::string_view, Wave> kWaves[] = {
-      {"sine", Wave::kSine},   {"triangle", Wave::kTriangle}, {"square", Wave::kSquare},
-      {"saw", Wave::kSaw},     {"pulse", Wave::kPulse},       {"noise", Wave::kNoise},
+      {"sine", Wave::kSine},        {"triangle", Wave::kTriangle}, {"square", Wave::kSquare},
+      {"saw", Wave::kSaw},          {"pulse", Wave::kPulse},       {"noise", Wave::kNoise},
       {"partials", Wave::kPartials}};
   for (const auto& [n, w] : kWaves) {
     if (n == name) return w;
@@ -123,10 +124,10 @@ Wave ParseWave(const std::string& name, const std::string& where) {
 }
 
 Layer ParseLayer(const json& j, const std::string& where) {
-  CheckKeys(j, where,
-            {"about", "wave", "freq", "ratio", "freq_end", "ratio_end", "sweep", "detune", "duty",
-             "fm", "partials", "seed", "start", "attack", "hold", "decay", "sustain", "release",
-             "gain", "drive", "filter", "repeat", "every", "repeat_gain"});
+  CheckKeys(j, where, {"about", "wave",   "freq",   "ratio",  "freq_end", "ratio_end",
+                       "sweep", "detune", "duty",   "fm",     "partials", "seed",
+                       "start", "attack", "hold",   "decay",  "sustain",  "release",
+                       "gain",  "drive",  "filter", "repeat", "every",    "repeat_gain"});
   Layer l;
   l.wave = ParseWave(Str(j, "wave", "sine", where), where);
   l.freq = Num(j, "freq", 0, where, 0, kMaxHz);
@@ -146,10 +147,11 @@ Layer ParseLayer(const json& j, const std::string& where) {
   }
   if (j.contains("partials")) {
     const json& ps = j.at("partials");
-    if (!ps.is_array() || ps.empty()) Fail(where, "\"partials\" must be a list of [ratio, gain, decay]");
+    if (!ps.is_array() || ps.empty())
+      Fail(where, "\"partials\" must be a list of [ratio, gain, decay]");
     for (const json& p : ps) {
-      if (!p.is_array() || p.size() < 2 || p.size() > 3 || !p[0].is_number() ||
-          !p[1].is_number() || (p.size() == 3 && !p[2].is_number())) {
+      if (!p.is_array() || p.size() < 2 || p.size() > 3 || !p[0].is_number() || !p[1].is_number() ||
+          (p.size() == 3 && !p[2].is_number())) {
         Fail(where, "each partial is [ratio, gain] or [ratio, gain, decay]");
       }
       Partial q{p[0].get<double>(), p[1].get<double>(), p.size() == 3 ? p[2].get<double>() : 0};
@@ -159,7 +161,8 @@ Layer ParseLayer(const json& j, const std::string& where) {
       l.partials.push_back(q);
     }
   }
-  if (l.wave == Wave::kPartials && l.partials.empty()) Fail(where, "wave \"partials\" needs \"partials\"");
+  if (l.wave == Wave::kPartials && l.partials.empty())
+    Fail(where, "wave \"partials\" needs \"partials\"");
   l.seed = static_cast<uint32_t>(Int(j, "seed", 1, where, 0, 1 << 30));
   l.start = Num(j, "start", 0, where, 0, kMaxSeconds);
   l.attack = Num(j, "attack", l.attack, where, 0, kMaxSeconds);
@@ -295,7 +298,8 @@ void ParseDocument(const json& doc, const std::string& origin, RecipeBook& book)
     const json& es = doc.at("effects");
     if (!es.is_array()) Fail(origin, "\"effects\" must be a list");
     for (size_t i = 0; i < es.size(); ++i) {
-      book.effects.push_back(ParseEffect(es[i], base, origin + ": effects[" + std::to_string(i) + "]"));
+      book.effects.push_back(
+          ParseEffect(es[i], base, origin + ": effects[" + std::to_string(i) + "]"));
     }
   }
   if (doc.contains("music")) {
@@ -330,7 +334,8 @@ bool LoadRecipes(const std::filesystem::path& path, RecipeBook& book, std::strin
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
     for (const auto& entry : std::filesystem::directory_iterator(path, ec)) {
-      if (entry.is_regular_file() && entry.path().extension() == ".json") files.push_back(entry.path());
+      if (entry.is_regular_file() && entry.path().extension() == ".json")
+        files.push_back(entry.path());
     }
     if (ec) {
       if (error) *error = path.string() + ": " + ec.message();

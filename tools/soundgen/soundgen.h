@@ -31,8 +31,8 @@ struct BuiltSound {
   SoundFileOut file;
   bool compressed = true;
   bool loop = false;
-  Pcm source;                   // as rendered
-  std::vector<int16_t> decoded; // as the game will play it (interleaved)
+  Pcm source;                    // as rendered
+  std::vector<int16_t> decoded;  // as the game will play it (interleaved)
   int rate = 0;
   int channels = 1;
   double seconds() const {

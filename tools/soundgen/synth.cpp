@@ -109,12 +109,14 @@ double LayerSeconds(const Layer& l, double gate_s) {
 void RenderLayer(const Layer& l, double note_hz, int rate, double gate_s, int64_t offset,
                  size_t loop_len, double gain, float* out, size_t out_len) {
   const double base = l.freq > 0 ? l.freq : note_hz * l.ratio;
-  const double base_end = l.freq_end > 0 ? l.freq_end : (l.ratio_end > 0 ? note_hz * l.ratio_end : 0);
+  const double base_end =
+      l.freq_end > 0 ? l.freq_end : (l.ratio_end > 0 ? note_hz * l.ratio_end : 0);
   const double detune = std::pow(2.0, l.detune / 1200.0);
   const double drive_norm = l.drive > 0 ? 1.0 / std::tanh(l.drive) : 1;
   for (int copy = 0; copy < l.repeat; ++copy) {
     const double copy_gain = gain * l.gain * std::pow(l.repeat_gain, copy);
-    const int64_t start = offset + static_cast<int64_t>(std::llround((l.start + copy * l.every) * rate));
+    const int64_t start =
+        offset + static_cast<int64_t>(std::llround((l.start + copy * l.every) * rate));
     // Sample range this copy touches.
     int64_t first = loop_len ? 0 : std::max<int64_t>(start, 0);
     int64_t last = static_cast<int64_t>(out_len);
@@ -142,7 +144,8 @@ void RenderLayer(const Layer& l, double note_hz, int rate, double gate_s, int64_
       double dt = hz / rate;
       double pm = 0;
       if (l.fm_ratio > 0 && l.fm_index > 0) {
-        double depth = l.fm_decay > 0 ? l.fm_index * std::exp(-kLn1000 * t / l.fm_decay) : l.fm_index;
+        double depth =
+            l.fm_decay > 0 ? l.fm_index * std::exp(-kLn1000 * t / l.fm_decay) : l.fm_index;
         pm = depth * std::sin(kTwoPi * mod_phase) / kTwoPi;
         mod_phase = Wrap(mod_phase + QuantiseToLoop(hz * l.fm_ratio, rate, loop_len) / rate);
       }
@@ -212,11 +215,13 @@ Pcm RenderEffect(const EffectRecipe& e) {
   if (e.loop) {
     // Run three periods so filters settle on the periodic input, keep the last.
     std::vector<float> run(3 * len, 0.0f);
-    for (const Layer& l : e.layers) RenderLayer(l, 0, pcm.rate, -1, 0, len, 1.0, run.data(), run.size());
+    for (const Layer& l : e.layers)
+      RenderLayer(l, 0, pcm.rate, -1, 0, len, 1.0, run.data(), run.size());
     pcm.samples.assign(run.begin() + static_cast<std::ptrdiff_t>(2 * len), run.end());
   } else {
     pcm.samples.assign(len, 0.0f);
-    for (const Layer& l : e.layers) RenderLayer(l, 0, pcm.rate, -1, 0, 0, 1.0, pcm.samples.data(), len);
+    for (const Layer& l : e.layers)
+      RenderLayer(l, 0, pcm.rate, -1, 0, 0, 1.0, pcm.samples.data(), len);
     // A short fade at the end so a cut tail never clicks.
     const size_t fade = std::min<size_t>(len, static_cast<size_t>(pcm.rate / 200));
     for (size_t i = 0; i < fade; ++i) {
@@ -270,12 +275,15 @@ bool ParseChord(const std::string& name, Chord& out) {
     if (j != name.size()) return false;
   }
   static const std::array<std::pair<const char*, std::vector<int>>, 19> kQualities = {{
-      {"", {0, 4, 7}},          {"m", {0, 3, 7}},          {"7", {0, 4, 7, 10}},
-      {"maj7", {0, 4, 7, 11}},  {"m7", {0, 3, 7, 10}},     {"sus2", {0, 2, 7}},
-      {"sus4", {0, 5, 7}},      {"7sus4", {0, 5, 7, 10}},  {"dim", {0, 3, 6}},
-      {"aug", {0, 4, 8}},       {"6", {0, 4, 7, 9}},       {"m6", {0, 3, 7, 9}},
-      {"add9", {0, 4, 7, 14}},  {"madd9", {0, 3, 7, 14}},  {"9", {0, 4, 7, 10, 14}},
-      {"maj9", {0, 4, 7, 11, 14}}, {"m9", {0, 3, 7, 10, 14}}, {"dim7", {0, 3, 6, 9}},
+      {"", {0, 4, 7}},           {"m", {0, 3, 7}},
+      {"7", {0, 4, 7, 10}},      {"maj7", {0, 4, 7, 11}},
+      {"m7", {0, 3, 7, 10}},     {"sus2", {0, 2, 7}},
+      {"sus4", {0, 5, 7}},       {"7sus4", {0, 5, 7, 10}},
+      {"dim", {0, 3, 6}},        {"aug", {0, 4, 8}},
+      {"6", {0, 4, 7, 9}},       {"m6", {0, 3, 7, 9}},
+      {"add9", {0, 4, 7, 14}},   {"madd9", {0, 3, 7, 14}},
+      {"9", {0, 4, 7, 10, 14}},  {"maj9", {0, 4, 7, 11, 14}},
+      {"m9", {0, 3, 7, 10, 14}}, {"dim7", {0, 3, 6, 9}},
       {"m7b5", {0, 3, 6, 10}},
   }};
   for (const auto& [q, iv] : kQualities) {
@@ -331,7 +339,8 @@ bool SplitLength(const std::string& token, double fallback, std::string& head, d
 
 // A chord tone like "1", "3", "2+", "1-": the n-th tone of the chord from the
 // bottom (1 = root, or the slash bass when `use_bass`), octaves up/down.
-bool ChordTone(const std::string& tok, const Chord& chord, int root_midi, bool use_bass, int& midi) {
+bool ChordTone(const std::string& tok, const Chord& chord, int root_midi, bool use_bass,
+               int& midi) {
   size_t i = 0;
   while (i < tok.size() && tok[i] >= '0' && tok[i] <= '9') ++i;
   if (i == 0 || i > 2) return false;
@@ -599,7 +608,8 @@ bool RenderMusic(const MusicRecipe& m, Pcm& out, std::string* error) {
     }
     const Instrument& ins = m.instruments.at(t.instrument);
     const double pan_angle = (t.pan + 1) * kPi / 4;
-    const double gl = std::cos(pan_angle) * std::sqrt(2.0), gr = std::sin(pan_angle) * std::sqrt(2.0);
+    const double gl = std::cos(pan_angle) * std::sqrt(2.0),
+                 gr = std::sin(pan_angle) * std::sqrt(2.0);
     for (const NoteEvent& e : events) {
       const double bar = e.beat / m.beats_per_bar;
       if (bar < t.from_bar - 1e-9 || (t.to_bar > 0 && bar >= t.to_bar - 1e-9)) continue;
@@ -609,7 +619,8 @@ bool RenderMusic(const MusicRecipe& m, Pcm& out, std::string* error) {
       for (const Layer& l : ins.layers) seconds = std::max(seconds, LayerSeconds(l, gate));
       const size_t vlen = static_cast<size_t>(std::ceil(seconds * rate)) + 1;
       voice.assign(vlen, 0.0f);
-      for (const Layer& l : ins.layers) RenderLayer(l, hz, rate, gate, 0, 0, 1.0, voice.data(), vlen);
+      for (const Layer& l : ins.layers)
+        RenderLayer(l, hz, rate, gate, 0, 0, 1.0, voice.data(), vlen);
       const double g = t.gain * e.velocity;
       for (int pass = 0; pass < passes; ++pass) {
         const size_t at = static_cast<size_t>(pass) * piece +

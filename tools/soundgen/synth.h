@@ -17,7 +17,9 @@ struct Pcm {
   int rate = 0;
   int channels = 1;
   std::vector<float> samples;
-  size_t frames() const { return channels > 0 ? samples.size() / static_cast<size_t>(channels) : 0; }
+  size_t frames() const {
+    return channels > 0 ? samples.size() / static_cast<size_t>(channels) : 0;
+  }
 };
 
 // Renders one layer, mono, adding into out[0 .. out_len). `offset` is the
