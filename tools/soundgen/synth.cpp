@@ -6,13 +6,15 @@
 #include <numbers>
 #include <sstream>
 
+#include "soundgen/det_math.h"
+
 namespace soundgen {
 
 namespace {
 
 constexpr double kPi = std::numbers::pi;
 constexpr double kTwoPi = 2 * std::numbers::pi;
-const double kLn1000 = std::log(1000.0);  // 60 dB
+constexpr double kLn1000 = 6.90775527898213705205;  // ln 1000: 60 dB
 
 // Stateless noise: a well-mixed hash of the sample index and the seed, so a
 // noise source can be read at any index (and repeat in a loop).
@@ -46,7 +48,7 @@ struct Svf {
   double a1 = 0, a2 = 0, a3 = 0, k = 1;
   void Set(double fc, double q, int rate) {
     fc = std::clamp(fc, 10.0, 0.45 * rate);
-    double g = std::tan(kPi * fc / rate);
+    double g = DetTan(kPi * fc / rate);
     k = 1.0 / q;
     a1 = 1.0 / (1.0 + g * (g + k));
     a2 = g * a1;
@@ -74,7 +76,7 @@ struct Svf {
 
 double Glide(double from, double to, double tau, double t) {
   if (to <= 0 || to == from) return from;
-  return to + (from - to) * std::exp(-t / tau);
+  return to + (from - to) * DetExp(-t / tau);
 }
 
 // Level of the envelope t seconds into the layer.
@@ -84,12 +86,12 @@ double EnvelopeAt(const Layer& l, double t) {
   t -= l.attack;
   if (t < l.hold || l.decay <= 0) return 1;
   t -= l.hold;
-  return l.sustain + (1 - l.sustain) * std::exp(-kLn1000 * t / l.decay);
+  return l.sustain + (1 - l.sustain) * DetExp(-kLn1000 * t / l.decay);
 }
 
 double Envelope(const Layer& l, double t, double gate) {
   if (gate < 0 || t < gate) return EnvelopeAt(l, t);
-  return EnvelopeAt(l, gate) * std::exp(-kLn1000 * (t - gate) / l.release);
+  return EnvelopeAt(l, gate) * DetExp(-kLn1000 * (t - gate) / l.release);
 }
 
 double QuantiseToLoop(double hz, int rate, size_t loop_len) {
@@ -111,10 +113,10 @@ void RenderLayer(const Layer& l, double note_hz, int rate, double gate_s, int64_
   const double base = l.freq > 0 ? l.freq : note_hz * l.ratio;
   const double base_end =
       l.freq_end > 0 ? l.freq_end : (l.ratio_end > 0 ? note_hz * l.ratio_end : 0);
-  const double detune = std::pow(2.0, l.detune / 1200.0);
-  const double drive_norm = l.drive > 0 ? 1.0 / std::tanh(l.drive) : 1;
-  for (int copy = 0; copy < l.repeat; ++copy) {
-    const double copy_gain = gain * l.gain * std::pow(l.repeat_gain, copy);
+  const double detune = DetExp2(l.detune / 1200.0);
+  const double drive_norm = l.drive > 0 ? 1.0 / DetTanh(l.drive) : 1;
+  double copy_gain = gain * l.gain;
+  for (int copy = 0; copy < l.repeat; ++copy, copy_gain *= l.repeat_gain) {
     const int64_t start =
         offset + static_cast<int64_t>(std::llround((l.start + copy * l.every) * rate));
     // Sample range this copy touches.
@@ -144,16 +146,15 @@ void RenderLayer(const Layer& l, double note_hz, int rate, double gate_s, int64_
       double dt = hz / rate;
       double pm = 0;
       if (l.fm_ratio > 0 && l.fm_index > 0) {
-        double depth =
-            l.fm_decay > 0 ? l.fm_index * std::exp(-kLn1000 * t / l.fm_decay) : l.fm_index;
-        pm = depth * std::sin(kTwoPi * mod_phase) / kTwoPi;
+        double depth = l.fm_decay > 0 ? l.fm_index * DetExp(-kLn1000 * t / l.fm_decay) : l.fm_index;
+        pm = depth * DetSinTurns(mod_phase) / kTwoPi;
         mod_phase = Wrap(mod_phase + QuantiseToLoop(hz * l.fm_ratio, rate, loop_len) / rate);
       }
       const double p = Wrap(phase + pm);
       double v = 0;
       switch (l.wave) {
         case Wave::kSine:
-          v = std::sin(kTwoPi * p);
+          v = DetSinTurns(p);
           break;
         case Wave::kTriangle:
           v = 1.0 - 4.0 * std::fabs(p - 0.5);
@@ -175,8 +176,8 @@ void RenderLayer(const Layer& l, double note_hz, int rate, double gate_s, int64_
           for (size_t i = 0; i < l.partials.size(); ++i) {
             const Partial& q = l.partials[i];
             double a = q.gain;
-            if (q.decay > 0) a *= std::exp(-kLn1000 * t / q.decay);
-            v += a * std::sin(kTwoPi * Wrap(partial_phase[i] + pm));
+            if (q.decay > 0) a *= DetExp(-kLn1000 * t / q.decay);
+            v += a * DetSinTurns(partial_phase[i] + pm);
             partial_phase[i] =
                 Wrap(partial_phase[i] + QuantiseToLoop(hz * q.ratio, rate, loop_len) / rate);
           }
@@ -189,7 +190,7 @@ void RenderLayer(const Layer& l, double note_hz, int rate, double gate_s, int64_
         }
         v = svf.Run(v, l.filter.type);
       }
-      if (l.drive > 0) v = std::tanh(l.drive * v) * drive_norm;
+      if (l.drive > 0) v = DetTanh(l.drive * v) * drive_norm;
       out[n] += static_cast<float>(v * env * copy_gain);
     }
   }
@@ -607,13 +608,14 @@ bool RenderMusic(const MusicRecipe& m, Pcm& out, std::string* error) {
       return fail("track " + std::to_string(ti) + ": " + why);
     }
     const Instrument& ins = m.instruments.at(t.instrument);
-    const double pan_angle = (t.pan + 1) * kPi / 4;
-    const double gl = std::cos(pan_angle) * std::sqrt(2.0),
-                 gr = std::sin(pan_angle) * std::sqrt(2.0);
+    // Constant power: the pan angle runs over a quarter turn.
+    const double pan_turns = (t.pan + 1) / 8;
+    const double gl = DetCosTurns(pan_turns) * std::sqrt(2.0),
+                 gr = DetSinTurns(pan_turns) * std::sqrt(2.0);
     for (const NoteEvent& e : events) {
       const double bar = e.beat / m.beats_per_bar;
       if (bar < t.from_bar - 1e-9 || (t.to_bar > 0 && bar >= t.to_bar - 1e-9)) continue;
-      const double hz = 440.0 * std::pow(2.0, (e.midi - 69) / 12.0);
+      const double hz = 440.0 * DetExp2((e.midi - 69) / 12.0);
       const double gate = e.beats * beat_s * t.gate;
       double seconds = 0;
       for (const Layer& l : ins.layers) seconds = std::max(seconds, LayerSeconds(l, gate));
