@@ -10,6 +10,7 @@
 
 #include "sound/compressed_sound.h"
 #include "sound/sound_file.h"
+#include "soundgen/det_math.h"
 #include "soundgen/encode.h"
 #include "soundgen/recipe.h"
 #include "soundgen/soundgen.h"
@@ -24,6 +25,23 @@ std::string ParseError(const std::string& text) {
   EXPECT_FALSE(ParseRecipes(text, "test.json", book, &error)) << text;
   EXPECT_TRUE(book.effects.empty() && book.music.empty()) << "a failed parse leaves the book alone";
   return error;
+}
+
+TEST(DetMath, AgreesWithTheMathsLibrary) {
+  for (double x = -60; x < 60; x += 0.0173) {
+    EXPECT_NEAR(DetExp(x), std::exp(x), std::exp(x) * 1e-14) << x;
+    EXPECT_NEAR(DetTanh(x / 10), std::tanh(x / 10), 1e-14) << x;
+  }
+  EXPECT_EQ(DetExp(-800), 0.0);
+  EXPECT_EQ(DetExp(0), 1.0);
+  for (double turns = -2.5; turns < 2.5; turns += 0.000731) {
+    EXPECT_NEAR(DetSinTurns(turns), std::sin(2 * std::numbers::pi * turns), 1e-14) << turns;
+    EXPECT_NEAR(DetCosTurns(turns), std::cos(2 * std::numbers::pi * turns), 1e-14) << turns;
+  }
+  for (double x = 0.001; x < 1.45; x += 0.0017) {
+    EXPECT_NEAR(DetTan(x), std::tan(x), std::tan(x) * 1e-13) << x;
+  }
+  EXPECT_EQ(DetExp2(10), 1024.0);
 }
 
 TEST(Recipes, ErrorsNameTheFileTheFieldAndTheProblem) {
