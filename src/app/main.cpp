@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/headless.h"
+#include "app/table_run.h"
 
 namespace {
 
@@ -101,6 +102,7 @@ int Parse(int argc, char** argv, app::HeadlessOptions& o, bool& headless) {
 
 int main(int argc, char** argv) {
   try {
+    if (app::WantsTableRun(argc, argv)) return app::TableRunMain(argc, argv);
     app::HeadlessOptions o;
     bool headless = false;
     int parsed = Parse(argc, argv, o, headless);
