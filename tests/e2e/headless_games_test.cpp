@@ -110,7 +110,10 @@ TEST(HeadlessGames, AScriptedGameLaunchesDrainsAndEnds) {
   EXPECT_EQ(Num(r.out, "drains"), 3);
   EXPECT_GE(Num(r.out, "launches"), 3);
   EXPECT_EQ(Num(r.out, "cycles_left"), 0);
-  EXPECT_EQ(Num(r.out, "lane_exit"), Num(r.out, "launches"));
+  // Every launch crosses the lane exit; a weak one that rolls back down the
+  // shooter lane crosses it once more before it is launched again.
+  EXPECT_GE(Num(r.out, "lane_exit"), Num(r.out, "launches"));
+  EXPECT_LE(Num(r.out, "lane_exit"), 2 * Num(r.out, "launches"));
   EXPECT_EQ(Num(r.out, "stuck_balls"), 0);
 }
 
@@ -160,7 +163,9 @@ TEST(HeadlessGames, DemoGamesEndWithoutStuckBalls) {
     EXPECT_EQ(Field(r.out, "game_ended"), "true") << seed;
     EXPECT_LE(Num(r.out, "game_ms"), 60L * 60 * 1000) << seed;
     EXPECT_EQ(Num(r.out, "stuck_balls"), 0) << seed;
-    EXPECT_EQ(Num(r.out, "drains"), 3) << seed;
+    // Three balls, plus one more drain for each multiball and shoot-again.
+    EXPECT_GE(Num(r.out, "drains"), 3) << seed;
+    EXPECT_EQ(Num(r.out, "cycles_left"), 0) << seed;
     const std::vector<long> h = Array(r.out, "object_hits");
     ASSERT_EQ(h.size(), 65u);
     for (size_t i = 0; i < h.size(); ++i) hits[i] += h[i];
