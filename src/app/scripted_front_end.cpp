@@ -1,5 +1,6 @@
 #include "app/scripted_front_end.h"
 
+#include <cstdint>
 #include <ctime>
 #include <sstream>
 #include <string>
@@ -196,13 +197,14 @@ int RunScriptedFrontEnd(Game& g, FakeClock& clock, const HeadlessOptions& o,
     w.queue.Post(ui::CommandMessage(command, arg));
   };
 
-  const int64_t limit = o.frames >= 0 ? o.frames : 600;
+  const int64_t limit = o.frames >= 0 ? o.frames : (o.until_game_over ? INT64_MAX : 600);
   size_t next_event = 0;
   int64_t frames = 0;
   double next_tick = 50.0;
   bool shift = false;
   bool quit = false;
   bool first_idle_done = false;
+  bool game_started = false;
   while (!quit && frames < limit) {
     const double target = static_cast<double>(frames + 1) * o.frame_ms;
     if (target > kHeadlessGameTimeCapMs) break;
@@ -259,6 +261,8 @@ int RunScriptedFrontEnd(Game& g, FakeClock& clock, const HeadlessOptions& o,
       }
     }
     if (quit) break;
+    if (o.until_game_over && game_started && g.flow.state.game_ended) break;
+    if (!g.flags.main_menu_shown) game_started = true;
     if (!first_idle_done) {
       FirstIdlePass(w);
       first_idle_done = true;
