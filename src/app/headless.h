@@ -32,6 +32,8 @@ struct HeadlessOptions {
   // the menus, with dialogs answered by the script.
   bool menus = false;
   std::string config_dir;  // folder of the game data file (empty: the user's data folder)
+  int32_t safe_mode = 0;            // "/0"
+  int32_t skip_instance_check = 0;  // "/R": a restart, no title
 };
 
 // Upper bound of one headless run, whatever the options: four hours of game time.

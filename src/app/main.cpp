@@ -10,6 +10,8 @@
 
 #include "app/headless.h"
 #include "app/startup.h"
+#include "platform/single_instance.h"
+#include "store/game_data.h"
 
 namespace {
 
@@ -42,7 +44,8 @@ bool ParseNumber(const char* text, double& out) {
 }
 
 // Returns 0 to run, 1 for a usage error, 2 after --help.
-int Parse(int argc, char** argv, app::HeadlessOptions& o, bool& headless, bool& data_given) {
+int Parse(int argc, char** argv, app::HeadlessOptions& o, bool& headless, bool& data_given,
+          std::string& switches) {
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto number = [&](double& out, double lo, double hi) {
@@ -69,6 +72,8 @@ int Parse(int argc, char** argv, app::HeadlessOptions& o, bool& headless, bool& 
       headless = true;
     } else if (a == "--demo") {
       o.demo = true;
+    } else if (!a.empty() && a[0] == '/') {
+      switches += a + " ";  // "/0" and "/R", scanned as one text
     } else if (a == "--menus") {
       o.menus = true;
     } else if (a == "--config-dir") {
@@ -116,7 +121,8 @@ int main(int argc, char** argv) {
     app::HeadlessOptions o;
     bool headless = false;
     bool data_given = false;
-    int parsed = Parse(argc, argv, o, headless, data_given);
+    std::string switch_text;
+    int parsed = Parse(argc, argv, o, headless, data_given, switch_text);
     if (parsed == 2) return 0;
     if (parsed != 0) return 1;
     if (!headless) {
@@ -141,7 +147,33 @@ int main(int argc, char** argv) {
       }
       o.data_dir = *found;
     }
-    return app::RunHeadless(o, stdout, stderr);
+    platform::SingleInstance instance;
+    if (o.menus) {
+      // One copy with its front end at a time, per game-data folder.
+      const app::Switches sw = app::ScanSwitches(switch_text);
+      o.safe_mode = sw.safe_mode;
+      o.skip_instance_check = sw.skip_instance_check;
+      const std::string folder = store::GameDataFolder(o.config_dir).string();
+      std::string error;
+      switch (platform::AcquireSingleInstance(instance, folder, !sw.skip_instance_check,
+                                              sw.skip_instance_check ? 2000 : 0, error)) {
+        case platform::InstanceResult::kFirst:
+          break;
+        case platform::InstanceResult::kRaisedOther:
+          std::fprintf(stderr, "gfall: another copy is running; it was asked to come forward\n");
+          return 1;
+        case platform::InstanceResult::kOtherRunning:
+          std::fprintf(stderr, "gfall: another copy is running (%s/gfall.lock is held)\n",
+                       folder.c_str());
+          return 1;
+        case platform::InstanceResult::kError:
+          std::fprintf(stderr, "gfall: %s\n", error.c_str());
+          return 1;
+      }
+    }
+    const int status = app::RunHeadless(o, stdout, stderr);
+    platform::ReleaseSingleInstance(instance);
+    return status;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "gfall: %s\n", e.what());
     return 1;

@@ -187,7 +187,13 @@ int RunScriptedFrontEnd(Game& g, FakeClock& clock, const HeadlessOptions& o,
   ScriptedHost host(g, data, file, answers, modes);
   Window w{g.flags, {}, {}, ui::MakeMenuScreens(), slots, host};
   w.pause_hold_frames = &g.frame.pause_hold_frames;
-  w.flags.skip_instance_check = 0;
+  w.flags.safe_mode = o.safe_mode;
+  w.flags.skip_instance_check = o.skip_instance_check;
+  if (o.safe_mode) {
+    // "/0": 640×480 in 8 bits, stored with the next save.
+    data.settings.resolution = 0;
+    data.settings.colour_depth = 0;
+  }
   PlaceMenuItems(slots, w.menus.main_menu);
   PlaceMenuItems(slots, w.menus.pause_menu);
   g.flags.loading_phase = 1;

@@ -12,6 +12,8 @@
 #include <regex>
 #include <string>
 
+#include "platform/single_instance.h"
+
 namespace {
 
 struct Result {
@@ -97,6 +99,13 @@ TEST_F(FrontEnd, LoadingTitleAndMenuKeys) {
   EXPECT_EQ(Num(r.out, "quit"), 1);
   EXPECT_EQ(Num(r.out, "saves"), 1);
   EXPECT_TRUE(std::filesystem::exists(ScoresFile()));
+}
+
+TEST_F(FrontEnd, RestartSwitchSkipsTheTitle) {
+  Result r = Play("", "--frames 5 /R");
+  EXPECT_EQ(Num(r.out, "title"), 0);
+  EXPECT_EQ(Num(r.out, "main_menu"), 1);
+  EXPECT_EQ(Num(r.out, "loading"), 0);
 }
 
 TEST_F(FrontEnd, PressMoveReleaseOnOptionsSendsNothing) {
@@ -194,6 +203,25 @@ TEST(FrontEndStart, NoPackAnywhereSaysSoAndFails) {
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.out.find("GFALL.DAT"), std::string::npos) << r.out;
   std::filesystem::remove_all(empty);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FrontEnd, ASecondCopyAsksTheFirstToComeForwardAndEnds) {
+  platform::SingleInstance first;
+  std::string error;
+  ASSERT_EQ(platform::AcquireSingleInstance(first, dir.string(), true, 0, error),
+            platform::InstanceResult::kFirst)
+      << error;
+  Result r = Play("", "--frames 5");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.out.find("another copy is running"), std::string::npos) << r.out;
+  EXPECT_TRUE(platform::PollRaiseRequest(first));
+  platform::ReleaseSingleInstance(first);
+  r = Play("", "--frames 5");
+  EXPECT_EQ(r.status, 0) << r.out;
 }
 
 }  // namespace
