@@ -1,0 +1,10 @@
+# Builds the pack again and compares it byte for byte with the one in the build tree.
+execute_process(COMMAND ${TABLEGEN} --table ${TABLE} --out ${OUT} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "tablegen failed (${rc})")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${PACK} ${OUT} RESULT_VARIABLE same)
+file(REMOVE ${OUT})
+if(NOT same EQUAL 0)
+  message(FATAL_ERROR "two builds of the pack differ")
+endif()

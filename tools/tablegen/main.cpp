@@ -1,0 +1,133 @@
+// tablegen: builds the table pack GFALL.DAT from table/, checks a built pack,
+// and draws the plan of the surface map.
+//
+//   tablegen --table DIR --out PACK [--threads N] [--plan OUT.png] [--screenshots DIR]
+//   tablegen --check PACK
+//   tablegen --table DIR --plan OUT.png
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "build.h"
+#include "check.h"
+#include "layout.h"
+#include "plan.h"
+#include "png_out.h"
+#include "res/pack.h"
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: tablegen --table DIR [--out PACK] [--threads N] [--plan OUT.png] "
+               "[--screenshots DIR]\n"
+               "       tablegen --check PACK\n");
+  return 2;
+}
+
+bool ReadText(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream s;
+  s << in.rdbuf();
+  text = s.str();
+  return true;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  const std::string tmp = path + ".tmp";
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) return false;
+  }
+  return std::rename(tmp.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string table_dir, out_path, plan_path, shots_dir, check_path;
+  int threads = 2;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto next = [&](std::string& v) {
+      if (i + 1 >= argc) return false;
+      v = argv[++i];
+      return true;
+    };
+    std::string n;
+    if (a == "--table" && next(table_dir)) continue;
+    if (a == "--out" && next(out_path)) continue;
+    if (a == "--plan" && next(plan_path)) continue;
+    if (a == "--screenshots" && next(shots_dir)) continue;
+    if (a == "--check" && next(check_path)) continue;
+    if (a == "--threads" && next(n)) {
+      threads = std::max(1, std::atoi(n.c_str()));
+      continue;
+    }
+    return Usage();
+  }
+  if (!check_path.empty()) {
+    const int failures = tablegen::CheckPack(check_path);
+    if (failures == 0) std::printf("%s: all checks passed\n", check_path.c_str());
+    else std::printf("%s: %d check(s) failed\n", check_path.c_str(), failures);
+    return failures == 0 ? 0 : 1;
+  }
+  if (table_dir.empty()) return Usage();
+  tablegen::Layout layout;
+  std::string error;
+  if (!tablegen::LoadLayout(table_dir + "/table.json", layout, error)) {
+    std::fprintf(stderr, "tablegen: %s\n", error.c_str());
+    return 1;
+  }
+  if (!plan_path.empty()) {
+    const auto map = tablegen::BuildSurfaceMap(layout);
+    const auto rgb = tablegen::DrawPlan(layout, map);
+    if (!tablegen::WritePng(plan_path, layout.width, layout.height, rgb)) {
+      std::fprintf(stderr, "tablegen: cannot write %s\n", plan_path.c_str());
+      return 1;
+    }
+  }
+  if (out_path.empty() && shots_dir.empty()) return 0;
+  std::string tuning;
+  if (!ReadText(table_dir + "/GFALL.CDA.txt", tuning)) {
+    std::fprintf(stderr, "tablegen: cannot read %s/GFALL.CDA.txt\n", table_dir.c_str());
+    return 1;
+  }
+  const auto t0 = std::chrono::steady_clock::now();
+  tablegen::BuildResult result;
+  if (!tablegen::BuildTable(layout, tuning, threads, result, error)) {
+    std::fprintf(stderr, "tablegen: building %s failed\n", error.c_str());
+    return 1;
+  }
+  if (!shots_dir.empty()) {
+    if (!tablegen::WritePng(shots_dir + "/playfield.png", 1024, 768, result.playfield_rgb) ||
+        !tablegen::WritePng(shots_dir + "/playfield-dark.png", 1024, 768, result.dark_rgb)) {
+      std::fprintf(stderr, "tablegen: cannot write the screenshots in %s\n", shots_dir.c_str());
+      return 1;
+    }
+  }
+  if (!out_path.empty()) {
+    std::vector<res::PackItem> items;
+    for (const auto& f : result.files) items.push_back({f.name, f.bytes});
+    auto pack = res::PackBuild(items, &error);
+    if (!pack) {
+      std::fprintf(stderr, "tablegen: packing failed: %s\n", error.c_str());
+      return 1;
+    }
+    if (!WriteBytes(out_path, *pack)) {
+      std::fprintf(stderr, "tablegen: cannot write %s\n", out_path.c_str());
+      return 1;
+    }
+    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("tablegen: %s: %zu files, %zu bytes, %.1f s\n", out_path.c_str(), result.files.size(),
+                pack->size(), secs);
+  }
+  return 0;
+}
