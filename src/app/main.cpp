@@ -10,6 +10,7 @@
 
 #include "app/headless.h"
 #include "app/startup.h"
+#include "app/table_run.h"
 #include "platform/single_instance.h"
 #include "store/game_data.h"
 
@@ -118,6 +119,7 @@ int Parse(int argc, char** argv, app::HeadlessOptions& o, bool& headless, bool& 
 
 int main(int argc, char** argv) {
   try {
+    if (app::WantsTableRun(argc, argv)) return app::TableRunMain(argc, argv);
     app::HeadlessOptions o;
     bool headless = false;
     bool data_given = false;

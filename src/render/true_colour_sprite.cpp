@@ -72,11 +72,33 @@ void Resample(const uint8_t* src, const Spr24Header& h, const Placement& p, doub
       const uint8_t* p10 = p00 + 3;
       const uint8_t* p01 = p00 + sw * 3;
       const uint8_t* p11 = p01 + 3;
-      const double w00 = (1 - fx) * (1 - fy), w10 = fx * (1 - fy), w01 = (1 - fx) * fy,
-                   w11 = fx * fy;
+      double w00 = (1 - fx) * (1 - fy), w10 = fx * (1 - fy), w01 = (1 - fx) * fy,
+             w11 = fx * fy;
+      // Transparent samples carry the key colour, not a colour of the picture:
+      // blending them in would fringe every edge with it. Only the picture's own
+      // samples are blended; where the four are all transparent, so is the pixel.
+      const auto keyed = [&](const uint8_t* q) {
+        return q[0] == key[0] && q[1] == key[1] && q[2] == key[2];
+      };
+      const bool k00 = keyed(p00), k10 = keyed(p10), k01 = keyed(p01), k11 = keyed(p11);
+      if (k00 || k10 || k01 || k11) {
+        if (k00) w00 = 0;
+        if (k10) w10 = 0;
+        if (k01) w01 = 0;
+        if (k11) w11 = 0;
+        const double sum = w00 + w10 + w01 + w11;
+        if (sum <= 0.0) {
+          std::memcpy(out, key, 3);
+          continue;
+        }
+        w00 /= sum;
+        w10 /= sum;
+        w01 /= sum;
+        w11 /= sum;
+      }
       for (int k = 0; k < 3; ++k) {
-        out[k] = static_cast<uint8_t>(p00[k] * w00 + p10[k] * w10 + p01[k] * w01 + p11[k] * w11 +
-                                      0.000001);
+        out[k] = static_cast<uint8_t>(std::min(
+            255.0, p00[k] * w00 + p10[k] * w10 + p01[k] * w01 + p11[k] * w11 + 0.000001));
       }
     }
   }

@@ -176,6 +176,31 @@ TEST_F(TrueColour, ResampledAt800) {
   }
 }
 
+TEST_F(TrueColour, ResamplingNeverBlendsTheKeyColourIn) {
+  // A plain picture keyed on its right half: at 800 the visible pixels next to
+  // the edge keep the picture's colour instead of taking some of the key's.
+  auto f = Solid(40, 20, 60, 120, 180);
+  for (int32_t y = 0; y < 20; ++y) {
+    for (int32_t x = 20; x < 40; ++x) SetPixel(f, 40, x, y, 0xFF, 0x00, 0xFF);
+  }
+  pack_.Add("RES\\ANIM\\T.J24", Write(Desc(40, 20, {f})));
+  ASSERT_TRUE(Load(PixelFormatId::RGB32, 800));
+  int visible = 0, keyed = 0;
+  for (int32_t y = 1; y < sprite_.height - 1; ++y) {
+    for (int32_t x = 1; x < sprite_.width - 1; ++x) {
+      const uint32_t v = PixelOf(sprite_, 0, x, y);
+      if (v == 0xFF00FEu) {
+        ++keyed;
+      } else {
+        ++visible;
+        EXPECT_EQ(v, 0x3C78B4u) << x << "," << y;
+      }
+    }
+  }
+  EXPECT_GT(visible, 0);
+  EXPECT_GT(keyed, 0);
+}
+
 TEST_F(TrueColour, MasksEmbeddedAndExternal) {
   // External mask: 2 × 1, keeps column 0 only; read clamped beyond its size.
   std::vector<uint8_t> ims;

@@ -1,0 +1,312 @@
+#include "app/table_run.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+#include <memory>
+
+#include "app/clock.h"
+#include "app/frame_loop.h"
+#include "app/game.h"
+#include "app/game_passes.h"
+#include "app/headless.h"
+#include "app/scoreboard.h"
+#include "app/playfield_load.h"
+#include "app/table_view.h"
+#include "physics/ball.h"
+#include "physics/tuning_file.h"
+#include "platform/png_file.h"
+#include "platform/sdl_display_device.h"
+#include "platform/sdl_events.h"
+#include "render/image_files.h"
+#include "res/pack.h"
+
+namespace app {
+
+namespace {
+
+constexpr uint8_t kKeyEscape = 0x01;
+
+// The default keys until the bindings are read: Shift keys the flippers, Z,
+// Space and Slash nudge, Enter the plunger.
+int ActionOfKey(uint8_t key) {
+  switch (key) {
+    case 0x2A: return core::kActionLeftFlipper;
+    case 0x36: return core::kActionRightFlipper;
+    case 0x2C: return core::kActionNudgeLeft;
+    case 0x39: return core::kActionNudgeUp;
+    case 0x35: return core::kActionNudgeRight;
+    case 0x1C:
+    case 0x9C: return core::kActionStart;
+    default: return -1;
+  }
+}
+
+// Draws through the table view and presents through the display device.
+class ViewPasses final : public GamePasses {
+ public:
+  ViewPasses(TableView& view, render::DisplayDevice& device) : view_(view), device_(device) {}
+  void RollReflection(Game& g, int ball, float forward, float sideways, float spin) override {
+    if (ball < 0 || ball >= physics::kBallCount) return;
+    render::RollReflection(g.world.balls[static_cast<size_t>(ball)].reflection,
+                           view_.compositor->reflection, forward, sideways, spin);
+  }
+  void Draw(Game& g, bool) override {
+    view_.compositor->shake_x = g.nudge.shake_offset[0];
+    view_.compositor->shake_y = g.nudge.shake_offset[1];
+    DrawTable(view_, g.world);
+  }
+  bool Present(Game&) override {
+    render::PresentContext ctx{view_.display, device_, *view_.compositor, *view_.slots,
+                               view_.colours->palette};
+    return render::PresentFrame(view_.presentation, ctx);
+  }
+
+ private:
+  TableView& view_;
+  render::DisplayDevice& device_;
+};
+
+// The score display's pictures: frames set on the scoreboard's sprites, which
+// are then drawn into the table and repainted on the next presents.
+class ScoreboardView final : public rules::ScoreCanvas {
+ public:
+  ScoreboardView(Scoreboard& board, TableView& view) : board_(board), frames_(board), view_(view) {}
+  void DrawScorePicture(rules::ScorePicture picture, int player, int digit, int frame) override {
+    frames_.DrawScorePicture(picture, player, digit, frame);
+    render::TrueColourSprite* s = ScoreboardSprite(board_, picture, player, digit);
+    if (s == nullptr || s->frames.empty()) return;
+    render::DrawIntoBackground(*view_.compositor, view_.display.format, *s);
+    const render::SpriteRectangle r = render::SpriteRect(*s);
+    render::AddDirtyRect(*view_.compositor, view_.display, {r.x0, r.y0, r.x1, r.y1});
+  }
+
+ private:
+  Scoreboard& board_;
+  ScoreboardCanvas frames_;
+  TableView& view_;
+};
+
+}  // namespace
+
+int RunTable(const TableRunOptions& o, std::FILE* err) {
+  auto view = std::make_unique<TableView>();
+  render::DisplayFormat& f = view->display.format;
+  const int32_t res = o.width == 640 ? 0 : o.width == 800 ? 1 : 2;
+  f.width = render::kResolutions[static_cast<size_t>(res)].width;
+  f.height = render::kResolutions[static_cast<size_t>(res)].height;
+  f.format_id = static_cast<render::PixelFormatId>(o.depth < 0 || o.depth > 4 ? 4 : o.depth);
+  render::SetFormatDefaults(f);
+
+  platform::DisplayOptions display_options;
+  display_options.headless = o.headless;
+  display_options.fullscreen = o.fullscreen;
+  platform::SdlDisplayDevice device(display_options);
+  if (!render::OpenDisplay(view->display, device)) {
+    std::fprintf(err, "gfall: cannot open the display at %d x %d, %d bits\n", f.width, f.height,
+                 render::kDepthBits[static_cast<size_t>(f.format_id)]);
+    return 1;
+  }
+
+  res::ResourceLayer layer;
+  std::unique_ptr<Clock> clock;
+  FakeClock* fake = nullptr;
+  if (o.headless) {
+    auto owned = std::make_unique<FakeClock>();
+    fake = owned.get();
+    clock = std::move(owned);
+  } else {
+    clock = std::make_unique<SteadyClock>();
+  }
+  auto game = std::make_unique<Game>(std::move(clock),
+                                     std::make_unique<ViewPasses>(*view, device));
+  game->random.Seed(o.seed);
+  std::string why;
+  if (!LoadTableFromPack(*game, layer, o.data_dir, why)) {
+    std::fprintf(err, "gfall: %s\n", why.c_str());
+    render::CloseDisplay(view->display, device);
+    return 1;
+  }
+  std::string error;
+  if (!LoadTableView(*view, layer, error)) {
+    std::fprintf(err, "gfall: %s\n", error.c_str());
+    render::CloseDisplay(view->display, device);
+    return 1;
+  }
+  if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
+
+  auto board = std::make_unique<Scoreboard>();
+  render::TrueColourContext tc{layer, f, *view->colours};
+  if (!LoadScoreboard(*board, tc)) std::fprintf(err, "gfall: some scoreboard pictures are missing\n");
+  ScoreboardView score_view(*board, *view);
+  game->score_display.canvas = &score_view;
+  game->reload_tuning = [&layer](Game& g) { physics::LoadTuning(layer, g.world.tuning_targets()); };
+  game->command_handler = [](Game& g, int command, int arg) { RunGameCommand(g, command, arg); };
+  CompositorCanvas canvas(*view);
+  game->rules.table.canvas = &canvas;
+  rules::ResetObjects(game->rules.table);
+  // Without a window the computer plays, so the picture shows a game under way.
+  StartGame(*game, o.headless);
+
+  std::vector<ScriptEvent> script;
+  if (!o.input_file.empty()) {
+    std::ifstream in(o.input_file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string script_error;
+    auto parsed = in ? ParseInputScript(text.str(), script_error) : std::nullopt;
+    if (!parsed) {
+      std::fprintf(err, "gfall: cannot use %s %s\n", o.input_file.c_str(), script_error.c_str());
+      render::CloseDisplay(view->display, device);
+      return 1;
+    }
+    script = std::move(*parsed);
+  }
+  size_t next_event = 0;
+
+  bool quit = false;
+  for (int64_t frame = 0; !quit && (o.frames < 0 || frame < o.frames); ++frame) {
+    if (!o.headless) {
+      platform::Event e;
+      while (platform::PollEvent(e, nullptr)) {
+        if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kQuit) quit = true;
+        if (platform::IsFullscreenToggle(e)) {
+          device.ToggleFullscreen();
+          continue;
+        }
+        if (e.kind == platform::EventKind::kExposed || e.kind == platform::EventKind::kResized) {
+          device.Redraw();
+        }
+        if (e.kind == platform::EventKind::kFocusGained || e.kind == platform::EventKind::kFocusLost) {
+          view->display.full_redraw_count = 3;  // every activation change repaints the whole picture
+        }
+        if (e.kind != platform::EventKind::kKeyDown && e.kind != platform::EventKind::kKeyUp) continue;
+        const bool down = e.kind == platform::EventKind::kKeyDown;
+        if (e.key == kKeyEscape && down) quit = true;
+        const int action = ActionOfKey(e.key);
+        if (action >= 0) game->actions[static_cast<size_t>(action)] = down ? 1 : 0;
+      }
+    } else if (fake != nullptr) {
+      fake->Advance(o.frame_ms);
+    }
+    while (next_event < script.size() && script[next_event].ms <= game->clock->Now()) {
+      const ScriptEvent& e = script[next_event++];
+      if (e.action >= 0) {
+        game->actions[static_cast<size_t>(e.action)] = e.down ? 1 : 0;
+      } else {
+        game->host.PostCommand(e.command, 0);
+      }
+    }
+    FrameGate(*game);
+  }
+
+  int code = 0;
+  if (!o.screenshot.empty()) {
+    const platform::RgbFrame shot = device.LastFrameRgb();
+    if (shot.pixels.empty() || !platform::WritePng(o.screenshot, shot)) {
+      std::fprintf(err, "gfall: cannot write %s\n", o.screenshot.c_str());
+      code = 1;
+    }
+  }
+  if (!o.window_screenshot.empty()) {
+    const platform::RgbFrame shown = device.ReadWindowRgb();
+    if (shown.pixels.empty() || !platform::WritePng(o.window_screenshot, shown)) {
+      std::fprintf(err, "gfall: cannot write %s\n", o.window_screenshot.c_str());
+      code = 1;
+    }
+  }
+  render::CloseDisplay(view->display, device);
+  return code;
+}
+
+}  // namespace app
+
+namespace app {
+
+namespace {
+
+constexpr const char* kTableUsage =
+    "usage: gfall [--window | --fullscreen | --headless] [--screenshot FILE.png]\n"
+    "             [--width 640|800|1024] [--depth 0..4] [--data DIR] [--frames N] [--seed S]\n"
+    "  --window       show the table in a resizable window (Alt+Enter: full screen)\n"
+    "  --fullscreen   show the table full screen\n"
+    "  --headless     no window; frames on a virtual clock (the default with --screenshot)\n"
+    "  --screenshot   write the last composed frame as a true-colour PNG at exit\n"
+    "  --width        640, 800 or 1024 (default 1024)\n"
+    "  --depth        0 = 8-bit, 1 = 15-bit, 2 = 16-bit, 3 = 24-bit, 4 = 32-bit (default)\n"
+    "  --data DIR     folder holding GFALL.DAT (default: the current folder)\n"
+    "  --frames N     frames to run (default 240 headless, until Escape otherwise)\n"
+    "  --seed S       seed of the random source\n"
+    "  --input FILE   scripted input, as for --headless\n"
+    "  --window-screenshot FILE.png   what the window shows at exit (with --window)\n"
+    "Enter launches a ball, the Shift keys work the flippers, Escape quits.\n";
+
+}  // namespace
+
+bool WantsTableRun(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--window" || a == "--fullscreen" || a == "--screenshot" || a == "--width" ||
+        a == "--depth") {
+      return true;
+    }
+  }
+  return false;
+}
+
+int TableRunMain(int argc, char** argv) {
+  TableRunOptions o;
+  bool shown = false, frames_given = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool has_value = i + 1 < argc;
+    auto number = [&](long lo, long hi, long& out) {
+      if (!has_value) return false;
+      char* end = nullptr;
+      out = std::strtol(argv[i + 1], &end, 10);
+      if (end == argv[i + 1] || *end != '\0' || out < lo || out > hi) return false;
+      ++i;
+      return true;
+    };
+    long v = 0;
+    if (a == "--help" || a == "-h") {
+      std::fputs(kTableUsage, stdout);
+      return 0;
+    } else if (a == "--window") {
+      shown = true;
+      o.fullscreen = false;
+    } else if (a == "--fullscreen") {
+      shown = true;
+      o.fullscreen = true;
+    } else if (a == "--headless") {
+      shown = false;
+    } else if (a == "--screenshot" && has_value) {
+      o.screenshot = argv[++i];
+    } else if (a == "--input" && has_value) {
+      o.input_file = argv[++i];
+    } else if (a == "--window-screenshot" && has_value) {
+      o.window_screenshot = argv[++i];
+    } else if (a == "--data" && has_value) {
+      o.data_dir = argv[++i];
+    } else if (a == "--width" && number(640, 1024, v) && (v == 640 || v == 800 || v == 1024)) {
+      o.width = static_cast<int32_t>(v);
+    } else if (a == "--depth" && number(0, 4, v)) {
+      o.depth = static_cast<int32_t>(v);
+    } else if (a == "--frames" && number(0, 100000000, v)) {
+      o.frames = v;
+      frames_given = true;
+    } else if (a == "--seed" && number(0, 4294967295L, v)) {
+      o.seed = static_cast<uint32_t>(v);
+    } else {
+      std::fprintf(stderr, "gfall: bad or unknown option %s\n%s", a.c_str(), kTableUsage);
+      return 1;
+    }
+  }
+  o.headless = !shown;
+  if (shown && !frames_given) o.frames = -1;
+  return RunTable(o, stderr);
+}
+
+}  // namespace app

@@ -1,0 +1,465 @@
+#include "render/compositor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace render {
+
+namespace {
+
+constexpr float kTwoPi = 6.2831855f;
+
+inline bool Valid(int32_t i) { return i >= 0 && static_cast<size_t>(i) < kInstanceCount; }
+
+inline int32_t Scaled(const DisplayFormat& f, int32_t v) {
+  return static_cast<int32_t>(static_cast<double>(v) * f.scale);
+}
+
+inline bool HasFrames(const SpriteInstance& s) {
+  return s.image_set != nullptr && s.image_set->frame_count > 0 && !s.image_set->frames.empty();
+}
+
+inline Surface SceneSurface(Compositor& c, const DisplayFormat& f) {
+  return {c.scene.data(), f.width * f.bytes_per_pixel};
+}
+
+DepthView ViewOf(const DepthMap& m) {
+  if (m.width <= 0 || m.height <= 0 ||
+      m.data.size() < static_cast<size_t>(m.width) * static_cast<size_t>(m.height)) {
+    return {};
+  }
+  return {m.data.data(), m.width, m.height};
+}
+
+// Transparent pixels of converted frames hold the format's key value; in 256
+// colours the sprite's own key byte.
+uint32_t SpriteKey(const DisplayFormat& f, const TrueColourSprite& s) {
+  return f.format_id == PixelFormatId::PAL8 ? (s.key_value & 0xFF) : TransparentKey(f.format_id);
+}
+
+void EmptyLists(Compositor& c) {
+  for (BufferRectList& l : c.lists) l.count = 0;
+}
+
+// Appends a box to the current surface's list; an overflow empties every list
+// and repaints the whole picture instead.
+void Record(Compositor& c, Display& display, Rect r) {
+  BufferRectList& l = c.lists[static_cast<size_t>(c.current_buffer)];
+  if (l.rects.size() < static_cast<size_t>(kMaxRectsPerList) + 1) {
+    l.rects.resize(static_cast<size_t>(kMaxRectsPerList) + 1);
+  }
+  l.rects[static_cast<size_t>(l.count)] = r;
+  ++l.count;
+  if (l.count > kMaxRectsPerList) {
+    EmptyLists(c);
+    display.full_redraw_count = c.buffer_count;
+  }
+}
+
+// The reflection on a ball frame: W is the work copy, P the unmodified pixels.
+void ApplyReflection(Compositor& c, uint8_t* work, const uint8_t* pixels, int32_t fw, int32_t fh,
+                     uint8_t key, const physics::ReflectionBlock& b) {
+  const ReflectionTables& t = c.reflection;
+  if (b.map_index < 0 || b.map_index > 3 || !c.mix_loaded) return;
+  const ScreenImage& tex = t.maps[static_cast<size_t>(b.map_index)];
+  const int32_t tw = tex.width, th = tex.height;
+  if (tw <= 0 || th <= 0 || tex.bytes.size() < static_cast<size_t>(tw) * static_cast<size_t>(th)) {
+    return;
+  }
+  if (t.distance.size() < kReflectionTableSide * kReflectionTableSide ||
+      t.spread.size() < kReflectionTableSide * 256) {
+    return;
+  }
+  const int32_t r = std::min(b.radius, 127);
+  if (r <= 0) return;
+  const int32_t outer = static_cast<int32_t>(static_cast<float>(r) * 0.75f);
+  const int32_t l = std::min(static_cast<int32_t>(std::lround(static_cast<float>(r) * 2.0f)), 255);
+  const float e = r < 1 ? 1.0f : static_cast<float>(tw) / static_cast<float>(r);
+  const float hx = b.roll_x + 0.5f + static_cast<float>(tw / 2);
+  const float hy = b.roll_y + 0.5f + static_cast<float>(th / 2);
+  const float ca = std::cos(b.angle), sa = std::sin(b.angle);
+  for (int32_t i = -r; i <= r; ++i) {
+    const int32_t py = b.centre_y + i;
+    if (py < 0 || py >= fh) continue;  // reads outside give 0, the key: skipped
+    for (int32_t j = -r; j <= r; ++j) {
+      const int32_t px = b.centre_x + j;
+      if (px < 0 || px >= fw) continue;
+      const size_t at = static_cast<size_t>(py) * fw + px;
+      if (pixels[at] == key) continue;
+      const float dist = t.distance[static_cast<size_t>(std::abs(i)) * kReflectionTableSide +
+                                    static_cast<size_t>(std::abs(j))];
+      if (dist >= static_cast<float>(outer)) continue;
+      const float q = t.spread[static_cast<size_t>(std::lround(dist)) * 256 + static_cast<size_t>(l)] * e;
+      const float fj = static_cast<float>(j), fi = static_cast<float>(i);
+      const float fx = fj * q * ca + fi * q * sa + hx;
+      const float fy = -fj * q * sa + fi * q * ca + hy;
+      if (!std::isfinite(fx) || !std::isfinite(fy)) continue;
+      int64_t tx = static_cast<int64_t>(fx) % tw;
+      int64_t ty = static_cast<int64_t>(fy) % th;
+      if (tx < 0) tx += tw;
+      if (ty < 0) ty += th;
+      const uint8_t texel = tex.bytes[static_cast<size_t>(ty) * tw + static_cast<size_t>(tx)];
+      work[at] = c.mix[static_cast<size_t>(work[at]) * 256 + texel];
+    }
+  }
+}
+
+enum class Pass { kShadow, kSprite };
+
+void DrawInstance(Compositor& c, Display& display, SpriteInstance& s, Pass pass, Surface target) {
+  const DisplayFormat& f = display.format;
+  if (pass == Pass::kShadow && !s.shadow) return;
+  if (!HasFrames(s) || s.frame < 0 || s.frame >= s.image_set->frame_count ||
+      static_cast<size_t>(s.frame) >= s.image_set->frames.size()) {
+    return;
+  }
+  ImageSet& set = *s.image_set;
+  SpriteFrame& fr = set.frames[static_cast<size_t>(s.frame)];
+  const int32_t bx = s.x - fr.hot_x, by = s.y - fr.hot_y;
+  if (pass == Pass::kSprite && display.full_redraw_count <= c.buffer_count) {
+    Record(c, display, {bx, by, bx + fr.width, by + fr.height});
+  }
+  const ClipRect clip = s.clip;
+  const size_t n = static_cast<size_t>(fr.width) * static_cast<size_t>(std::max(fr.height, 0));
+  const DepthView depth = s.depth_test && s.depth_map ? ViewOf(*s.depth_map) : DepthView{};
+  const bool tested = depth.values != nullptr;
+  const uint8_t key = f.bytes_per_pixel == 1 ? fr.key : 0;
+
+  const uint8_t* pixels = nullptr;
+  if (s.shadow) {
+    if (set.work.size() < n || set.compression != kStoredPlain) return;
+    if (pass == Pass::kShadow) {
+      if (!s.shadow_on || fr.shadow.size() < n) return;
+      std::memcpy(set.work.data(), fr.shadow.data(), n);
+      if (tested) {
+        MaskShadowByDepth(set.work.data(), fr.width, fr.height, bx, by, depth,
+                          static_cast<int16_t>(s.depth + kShadowDepthBias), fr.key);
+      }
+      BlitShadow(f, target, SceneSurface(c, f), c.shadows, set.work.data(), fr.width, fr.height,
+                 bx, by, clip);
+      return;
+    }
+    if (fr.pixels.size() < n) return;
+    pixels = fr.pixels.data();
+    if (s.reflection.radius > 0) {
+      std::memcpy(set.work.data(), pixels, n);
+      ApplyReflection(c, set.work.data(), pixels, fr.width, fr.height, fr.key, s.reflection);
+      pixels = set.work.data();
+    }
+  } else {
+    std::span<const uint8_t> px = FramePixels(set, s.frame);
+    if (px.size() < n) return;
+    pixels = px.data();
+  }
+  IndexedSource src{pixels, fr.width, fr.height, key, set.lookup.empty() ? nullptr : set.lookup.data()};
+  BlitIndexed(f, target, src, bx, by, clip, tested ? &depth : nullptr,
+              static_cast<int16_t>(s.depth));
+}
+
+// Steps 3 to 6 of a frame: draw list, scene preparation, shadows, sprites.
+void DrawInstances(Compositor& c, Display& display, Surface target) {
+  const DisplayFormat& f = display.format;
+  int32_t count = 0;
+  for (size_t i = 0; i < kInstanceCount; ++i) {
+    if (c.instances[i].depth > 0) c.draw_list[static_cast<size_t>(count++)] = {static_cast<int32_t>(i), c.instances[i].depth};
+  }
+  // Farther first; of equal depths the higher number first, so the lower ends on top.
+  std::sort(c.draw_list.begin(), c.draw_list.begin() + count, [](const auto& a, const auto& b) {
+    return a.second != b.second ? a.second < b.second : a.first > b.first;
+  });
+  for (int32_t k = 0; k < count; ++k) {
+    const SpriteInstance& s = c.instances[static_cast<size_t>(c.draw_list[static_cast<size_t>(k)].first)];
+    if (!s.shadow || !HasFrames(s) || s.frame < 0 ||
+        static_cast<size_t>(s.frame) >= s.image_set->frames.size()) {
+      continue;
+    }
+    const SpriteFrame& fr = s.image_set->frames[static_cast<size_t>(s.frame)];
+    const int32_t bx = s.x - fr.hot_x, by = s.y - fr.hot_y;
+    RestoreRect(f, SceneSurface(c, f), c.background.data(), {bx, by, bx + fr.width, by + fr.height});
+  }
+  for (int32_t k = 0; k < count; ++k) {
+    DrawInstance(c, display, c.instances[static_cast<size_t>(c.draw_list[static_cast<size_t>(k)].first)],
+                 Pass::kShadow, target);
+  }
+  for (int32_t k = 0; k < count; ++k) {
+    DrawInstance(c, display, c.instances[static_cast<size_t>(c.draw_list[static_cast<size_t>(k)].first)],
+                 Pass::kSprite, target);
+  }
+}
+
+void RestoreLists(Compositor& c, const DisplayFormat& f, Surface back) {
+  const Surface scene = SceneSurface(c, f);
+  const int32_t lists = std::clamp(c.buffer_count, 1, static_cast<int32_t>(kMaxRectLists));
+  const int32_t current = std::clamp(c.current_buffer, 0, lists - 1);
+  for (int32_t k = 0; k < lists; ++k) {
+    const BufferRectList& l = c.lists[static_cast<size_t>((current + k) % lists)];
+    for (int32_t i = 0; i < l.count; ++i) {
+      RestoreRect(f, back, c.background.data(), l.rects[static_cast<size_t>(i)]);
+      RestoreRect(f, scene, c.background.data(), l.rects[static_cast<size_t>(i)]);
+    }
+  }
+  c.lists[static_cast<size_t>(current)].count = 0;
+}
+
+}  // namespace
+
+void InitCompositor(Compositor& c, Display& display) {
+  DisplayFormat& f = display.format;
+  const size_t bytes = static_cast<size_t>(std::max(f.width, 0)) *
+                       static_cast<size_t>(std::max(f.height, 0)) *
+                       static_cast<size_t>(std::max(f.bytes_per_pixel, 0));
+  c.background.assign(bytes, 0);
+  c.scene.assign(bytes, 0);
+  f.background = c.background.data();
+  f.scene = c.scene.data();
+  ResetInstances(c, f);
+  for (BufferRectList& l : c.lists) {
+    l.rects.assign(static_cast<size_t>(kMaxRectsPerList) + 1, Rect{});
+    l.count = 0;
+  }
+  c.current_buffer = 0;
+  c.buffer_count = kBufferCount;
+  c.part_repaint_count.fill(0);
+  c.shake_x = c.shake_y = 0;
+  display.full_redraw_count = 3;
+  FillReflectionTables(c.reflection);
+}
+
+void ResetInstances(Compositor& c, const DisplayFormat& f) {
+  for (SpriteInstance& s : c.instances) {
+    s = SpriteInstance{};
+    s.depth = -1;
+    s.clip = FullClip(f);
+  }
+}
+
+void AttachImageSet(Compositor& c, int32_t i, ImageSet* set) {
+  if (!Valid(i)) return;
+  SpriteInstance& s = c.instances[static_cast<size_t>(i)];
+  s.image_set = set;
+  s.frame = 0;
+  if (set != nullptr) set->cache_index = -1;
+}
+
+void SetInstanceFrame(Compositor& c, int32_t i, int32_t frame) {
+  if (!Valid(i)) return;
+  SpriteInstance& s = c.instances[static_cast<size_t>(i)];
+  if (!HasFrames(s)) return;
+  if (frame >= 0 && frame < s.image_set->frame_count && frame != s.frame) s.frame = frame;
+}
+
+void MoveInstance(Compositor& c, const DisplayFormat& f, int32_t i, int32_t x, int32_t y,
+                  int32_t depth) {
+  if (!Valid(i)) return;
+  SpriteInstance& s = c.instances[static_cast<size_t>(i)];
+  if (!HasFrames(s)) return;
+  s.x = Scaled(f, x);
+  s.y = Scaled(f, y);
+  s.depth = depth;
+}
+
+void HideInstance(Compositor& c, int32_t i) {
+  if (!Valid(i)) return;
+  SpriteInstance& s = c.instances[static_cast<size_t>(i)];
+  if (!HasFrames(s)) return;
+  if (s.depth >= 0) s.depth = -1;
+}
+
+void SetInstanceDepth(Compositor& c, int32_t i, int32_t depth) {
+  if (!Valid(i)) return;
+  SpriteInstance& s = c.instances[static_cast<size_t>(i)];
+  if (!HasFrames(s)) return;
+  s.depth = depth;
+}
+
+void SetDepthMap(Compositor& c, int32_t i, const DepthMap* map) {
+  if (!Valid(i)) return;
+  SpriteInstance& s = c.instances[static_cast<size_t>(i)];
+  s.depth_map = map;
+  s.depth_test = map != nullptr ? 1 : 0;
+}
+
+void SetShadow(Compositor& c, int32_t i, bool on) {
+  if (Valid(i)) c.instances[static_cast<size_t>(i)].shadow = on ? 1 : 0;
+}
+
+void SetShadowOn(Compositor& c, int32_t i, bool on) {
+  if (Valid(i)) c.instances[static_cast<size_t>(i)].shadow_on = on ? 1 : 0;
+}
+
+void SetReflection(Compositor& c, int32_t i, const physics::ReflectionBlock& block) {
+  if (Valid(i)) c.instances[static_cast<size_t>(i)].reflection = block;
+}
+
+void PrepareBalls(Compositor& c, const DisplayFormat& f, ImageSetTable& sets) {
+  for (int32_t k = 0; k < 2; ++k) {
+    AttachImageSet(c, k, &sets.sets[kBallSet]);
+    SetInstanceFrame(c, k, 0);
+    SetShadow(c, k, true);
+    SetShadowOn(c, k, true);
+    SetDepthMap(c, k, &c.scene_depth);
+  }
+  ParkBalls(c, f);
+}
+
+void ParkBalls(Compositor& c, const DisplayFormat& f) {
+  for (int32_t k = 0; k < 2; ++k) MoveInstance(c, f, k, kParkX, kParkY, kParkDepth);
+}
+
+void PlaceBalls(Compositor& c, const DisplayFormat& f,
+                std::span<const physics::BallRecord, physics::kBallCount> balls,
+                ImageSetTable& sets) {
+  for (int32_t k = 0; k < 2; ++k) {
+    const physics::BallRecord& b = balls[static_cast<size_t>(k)];
+    if (!b.in_play) {
+      HideInstance(c, k);
+      continue;
+    }
+    const bool lane = b.x >= kLaneX;
+    ImageSet* set = &sets.sets[lane ? kLaneBallSet : kBallSet];
+    if (c.instances[static_cast<size_t>(k)].image_set != set) {
+      // Keep the frame across the change: the frame choice below sets it anyway.
+      AttachImageSet(c, k, set);
+    }
+    SetShadowOn(c, k, !lane);
+    const Projected p = Project(c.scene_depth.camera, TableToWorld(b.x, b.y, b.height));
+    c.ball_screen[static_cast<size_t>(k)] = p;
+    MoveInstance(c, f, k, p.x - kBallCentre, p.y - kBallCentre, p.depth);
+    SetInstanceFrame(c, k, BallFrameForY(b.y));
+    physics::ReflectionBlock r = b.reflection;
+    r.map_index = 0;
+    const SpriteInstance& s = c.instances[static_cast<size_t>(k)];
+    r.radius = 0;
+    if (s.image_set != nullptr && s.frame >= 0 &&
+        static_cast<size_t>(s.frame) < s.image_set->radii.size()) {
+      r.radius = s.image_set->radii[static_cast<size_t>(s.frame)] + 5;
+    }
+    r.centre_x = r.centre_y = static_cast<int32_t>(kBallCentre * f.scale) - 1;
+    SetReflection(c, k, r);
+  }
+}
+
+void RollReflection(physics::ReflectionBlock& b, const ReflectionTables& tables, float forward,
+                    float sideways, float spin) {
+  if (b.map_index < 0 || b.map_index > 3) return;
+  const ScreenImage& tex = tables.maps[static_cast<size_t>(b.map_index)];
+  if (tex.width <= 0 || tex.height <= 0) return;
+  const float tw = static_cast<float>(tex.width), th = static_cast<float>(tex.height);
+  const float half_w = static_cast<float>(tex.width / 2), half_h = static_cast<float>(tex.height / 2);
+  const auto wrap = [&] {
+    if (b.angle < 0.0f) b.angle += kTwoPi;
+    if (b.angle > kTwoPi) b.angle -= kTwoPi;
+    if (b.roll_y < -half_h) b.roll_y += th;
+    if (b.roll_y > half_h) b.roll_y -= th;
+    if (b.roll_x < -half_w) b.roll_x += tw;
+    if (b.roll_x > half_w) b.roll_x -= tw;
+  };
+  float d = tw * forward / kTwoPi * 1.5f;
+  b.roll_x += d * std::sin(b.angle);
+  b.roll_y += d * std::cos(b.angle);
+  wrap();
+  d = tw * sideways / kTwoPi * 1.5f;
+  b.roll_x -= d * std::cos(b.angle);
+  b.roll_y += d * std::sin(b.angle);
+  wrap();
+  b.angle += spin * 1.5f;
+  wrap();
+}
+
+void DrawIntoBackground(Compositor& c, const DisplayFormat& f, const TrueColourSprite& sprite,
+                        int32_t slot) {
+  if (sprite.current_frame < 0 || sprite.current_frame >= sprite.frame_count ||
+      static_cast<size_t>(sprite.current_frame) >= sprite.frames.size()) {
+    return;
+  }
+  const std::vector<uint8_t>& px = sprite.frames[static_cast<size_t>(sprite.current_frame)];
+  const size_t need = static_cast<size_t>(std::max(sprite.width, 0)) *
+                      static_cast<size_t>(std::max(sprite.height, 0)) *
+                      static_cast<size_t>(f.bytes_per_pixel == 3 ? 4 : f.bytes_per_pixel);
+  if (px.size() < need || c.background.empty()) return;
+  const int32_t pitch = f.width * f.bytes_per_pixel;
+  const ClipRect clip = FullClip(f);
+  const uint32_t key = SpriteKey(f, sprite);
+  BlitTrueColour(f, {c.background.data(), pitch}, px.data(), sprite.width, sprite.height,
+                 sprite.x, sprite.y, clip, key);
+  BlitTrueColour(f, {c.scene.data(), pitch}, px.data(), sprite.width, sprite.height, sprite.x,
+                 sprite.y, clip, key);
+  if (slot >= 0 && static_cast<size_t>(slot) < kSpriteSlotCount) {
+    c.part_repaint_count[static_cast<size_t>(slot)] = c.buffer_count;
+  }
+}
+
+void DrawOnScreen(Compositor& c, Display& display, const TrueColourSprite& sprite) {
+  const DisplayFormat& f = display.format;
+  if (sprite.current_frame < 0 || sprite.current_frame >= sprite.frame_count ||
+      static_cast<size_t>(sprite.current_frame) >= sprite.frames.size()) {
+    return;
+  }
+  const SpriteRectangle r = SpriteRect(sprite);
+  if (display.full_redraw_count <= c.buffer_count) Record(c, display, {r.x0, r.y0, r.x1, r.y1});
+  const std::vector<uint8_t>& px = sprite.frames[static_cast<size_t>(sprite.current_frame)];
+  const size_t need = static_cast<size_t>(std::max(sprite.width, 0)) *
+                      static_cast<size_t>(std::max(sprite.height, 0)) *
+                      static_cast<size_t>(f.bytes_per_pixel == 3 ? 4 : f.bytes_per_pixel);
+  if (px.size() < need || f.draw_target == nullptr) return;
+  BlitTrueColour(f, {f.draw_target, f.pitch}, px.data(), sprite.width, sprite.height, sprite.x,
+                 sprite.y, FullClip(f), SpriteKey(f, sprite));
+}
+
+void StampPartDepth(DepthMap& scene, const PartDepth& part, int32_t frame) {
+  if (frame < 0 || frame > 63 || frame >= part.frame_count ||
+      static_cast<size_t>(frame) >= part.frames.size()) {
+    return;
+  }
+  if (scene.data.empty() || part.width <= 0 || part.height <= 0) return;
+  if (part.x < 0 || part.y < 0 || int64_t{part.x} + part.width > scene.width ||
+      int64_t{part.y} + part.height > scene.height) {
+    return;
+  }
+  const std::vector<int16_t>& src = part.frames[static_cast<size_t>(frame)];
+  if (src.size() < static_cast<size_t>(part.width) * static_cast<size_t>(part.height)) return;
+  for (int32_t row = 0; row < part.height; ++row) {
+    std::memcpy(scene.data.data() + static_cast<size_t>(part.y + row) * scene.width + part.x,
+                src.data() + static_cast<size_t>(row) * part.width,
+                static_cast<size_t>(part.width) * sizeof(int16_t));
+  }
+}
+
+void AddDirtyRect(Compositor& c, Display& display, Rect r) { Record(c, display, r); }
+
+void ComposeFrame(Compositor& c, Display& display, const SpriteSlots& slots) {
+  DisplayFormat& f = display.format;
+  if (f.draw_target == nullptr || c.background.empty() ||
+      c.background.size() != static_cast<size_t>(f.width) * f.height * f.bytes_per_pixel) {
+    return;
+  }
+  const Surface back{f.draw_target, f.pitch};
+  if (c.shake_x != 0 || c.shake_y != 0) {
+    display.full_redraw_count = c.buffer_count;
+    RestoreLists(c, f, back);
+    DrawInstances(c, display, SceneSurface(c, f));
+    ShiftedCopy(f, back, c.scene.data(), c.shake_x, c.shake_y);
+    if (!c.menus_off && c.menus != nullptr) c.menus->Draw();
+    return;
+  }
+  if (display.full_redraw_count > 0) {
+    CopyWhole(f, back, c.background.data());
+    --display.full_redraw_count;
+  } else {
+    RestoreLists(c, f, back);
+    for (size_t slot = 0; slot < kSpriteSlotCount; ++slot) {
+      int32_t& n = c.part_repaint_count[slot];
+      if (n <= 0) continue;
+      --n;
+      const TrueColourSprite& s = slots.slots[slot];
+      if (s.current_frame < 0 || s.current_frame >= s.frame_count) continue;
+      const SpriteRectangle r = SpriteRect(s);
+      RestoreRect(f, back, c.background.data(), {r.x0, r.y0, r.x1, r.y1});
+    }
+  }
+  DrawInstances(c, display, back);
+  if (!c.menus_off && c.menus != nullptr) c.menus->Draw();
+}
+
+}  // namespace render
