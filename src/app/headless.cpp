@@ -1,4 +1,5 @@
 #include "app/headless.h"
+#include "app/scripted_front_end.h"
 
 #include <algorithm>
 #include <charconv>
@@ -84,10 +85,56 @@ std::optional<std::vector<ScriptEvent>> ParseInputScript(std::string_view text,
       error = "line " + std::to_string(line_no) + ": " + what;
       return std::nullopt;
     };
+    if (w.size() >= 2 && w[1] == "answer") {
+      if (w.size() < 4) return fail("expected \"MS answer DIALOG RESULT [TEXT]\"");
+      ScriptEvent e;
+      if (!ParseMs(w[0], e.ms)) return fail("bad time");
+      e.kind = ScriptKind::kAnswer;
+      e.dialog = std::string(w[2]);
+      e.result = std::string(w[3]);
+      if (w.size() > 4) {
+        const size_t from = static_cast<size_t>(w[4].data() - line.data());
+        e.text = std::string(line.substr(from));
+      }
+      events.push_back(std::move(e));
+      continue;
+    }
+    if (w.size() == 4 && (w[1] == "key" || w[1] == "mouse" || w[1] == "click" ||
+                        w[1] == "press" || w[1] == "release")) {
+      ScriptEvent e;
+      if (!ParseMs(w[0], e.ms)) return fail("bad time");
+      auto number = [](std::string_view t, int& out) {
+        int base = 10;
+        if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+          t.remove_prefix(2);
+          base = 16;
+        }
+        auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), out, base);
+        return ec == std::errc() && p == t.data() + t.size() && out >= 0 && out <= 65535;
+      };
+      if (w[1] == "key") {
+        e.kind = ScriptKind::kKey;
+        if (!number(w[2], e.code) || e.code > 255) return fail("bad key code");
+        if (w[3] == "down") {
+          e.down = true;
+        } else if (w[3] != "up") {
+          return fail("expected down or up");
+        }
+      } else {
+        e.kind = w[1] == "mouse"   ? ScriptKind::kMouse
+                 : w[1] == "click" ? ScriptKind::kClick
+                 : w[1] == "press" ? ScriptKind::kPress
+                                   : ScriptKind::kRelease;
+        if (!number(w[2], e.x) || !number(w[3], e.y)) return fail("bad position");
+      }
+      events.push_back(std::move(e));
+      continue;
+    }
     if (w.size() != 3) return fail("expected \"MS ACTION down|up\" or \"MS cmd N\"");
     ScriptEvent e;
     if (!ParseMs(w[0], e.ms)) return fail("bad time");
     if (w[1] == "cmd") {
+      e.kind = ScriptKind::kCommand;
       int n = 0;
       auto [p, ec] = std::from_chars(w[2].data(), w[2].data() + w[2].size(), n);
       if (ec != std::errc() || p != w[2].data() + w[2].size()) return fail("bad command number");
@@ -429,6 +476,7 @@ int RunHeadless(const HeadlessOptions& o, std::FILE* out, std::FILE* err) {
   }
   g.command_handler = [](Game& game, int command, int arg) { RunGameCommand(game, command, arg); };
 
+  if (o.menus) return RunScriptedFrontEnd(g, *clock, o, script, out, err);
   g.rules.players.last_index = std::clamp(o.players, 1, rules::kPlayerCount) - 1;
   StartGame(g, o.demo);
 
@@ -443,9 +491,9 @@ int RunHeadless(const HeadlessOptions& o, std::FILE* out, std::FILE* err) {
       const ScriptEvent& e = script[next_event++];
       if (e.action >= 0) {
         g.actions[e.action] = e.down ? 1 : 0;
-      } else {
+      } else if (e.kind == ScriptKind::kCommand) {
         g.host.PostCommand(e.command, 0);
-      }
+      }  // keys, mouse and answers need --menus
     }
     FrameGate(g);
     ++frames;

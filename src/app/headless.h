@@ -28,20 +28,35 @@ struct HeadlessOptions {
   bool print_state = false;
   bool stats = false;
   bool test_table = false;  // play the built-in test table instead of the pack
+  // Start at the loading screen and run the window procedure, the title and
+  // the menus, with dialogs answered by the script.
+  bool menus = false;
+  std::string config_dir;  // folder of the game data file (empty: the user's data folder)
+  int32_t safe_mode = 0;            // "/0"
+  int32_t skip_instance_check = 0;  // "/R": a restart, no title
 };
 
 // Upper bound of one headless run, whatever the options: four hours of game time.
 inline constexpr double kHeadlessGameTimeCapMs = 4.0 * 3600.0 * 1000.0;
 
 // One line of an input script.
+enum class ScriptKind { kAction, kCommand, kKey, kMouse, kClick, kPress, kRelease, kAnswer };
+
 struct ScriptEvent {
   double ms = 0.0;
   int action = -1;  // core::Action, or -1 for a window command
   bool down = false;
   int command = 0;
+  ScriptKind kind = ScriptKind::kAction;
+  int code = 0;      // kKey: keyboard scan code
+  int x = 0, y = 0;  // kMouse, kClick
+  std::string dialog, result, text;  // kAnswer
 };
 
-// Parses "MS ACTION down|up" and "MS cmd N" lines; # starts a comment line.
+// Parses "MS ACTION down|up", "MS cmd N", "MS key CODE down|up" (a keyboard
+// scan code, decimal or 0x..), "MS mouse X Y", "MS click X Y" (a move, a
+// press and a release of the left button there), "MS press X Y", "MS release X Y" and
+// "MS answer DIALOG RESULT [TEXT]" lines; # starts a comment line.
 // Events come back sorted by time (stable). On a bad line returns nullopt
 // and sets error to "line N: ...".
 std::optional<std::vector<ScriptEvent>> ParseInputScript(std::string_view text, std::string& error);

@@ -1,0 +1,290 @@
+#include "platform/imgui_dialogs.h"
+
+#include <imgui.h>
+
+#include <array>
+#include <cstring>
+
+#include "backends/imgui_impl_sdl.h"
+#include "backends/imgui_impl_sdlrenderer.h"
+
+namespace platform {
+
+namespace {
+
+constexpr const char* kGameName = "Kestrune Pinball: Glimmerfall";
+
+void ButtonRow() { ImGui::Spacing(); }
+
+bool Button(const char* label, bool enabled = true) {
+  if (!enabled) ImGui::BeginDisabled();
+  bool pressed = ImGui::Button(label, ImVec2(150, 0));
+  if (!enabled) ImGui::EndDisabled();
+  return pressed && enabled;
+}
+
+}  // namespace
+
+ImGuiDialogs::~ImGuiDialogs() { Close(); }
+
+bool ImGuiDialogs::Open(SDL_Window* window, SDL_Renderer* renderer) {
+  if (open_) return true;
+  if (!window || !renderer) return false;
+  IMGUI_CHECKVERSION();
+  ImGui::CreateContext();
+  ImGuiIO& io = ImGui::GetIO();
+  io.IniFilename = nullptr;  // nothing written beside the game
+  io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard | ImGuiConfigFlags_NavEnableGamepad;
+  ImGui::StyleColorsDark();
+  if (!ImGui_ImplSDL2_InitForSDLRenderer(window) || !ImGui_ImplSDLRenderer_Init(renderer)) {
+    ImGui::DestroyContext();
+    return false;
+  }
+  window_ = window;
+  renderer_ = renderer;
+  open_ = true;
+  return true;
+}
+
+void ImGuiDialogs::Close() {
+  if (!open_) return;
+  ImGui_ImplSDLRenderer_Shutdown();
+  ImGui_ImplSDL2_Shutdown();
+  ImGui::DestroyContext();
+  open_ = false;
+}
+
+int ImGuiDialogs::Run(const char* title, float width, float height,
+                      const std::function<int()>& body, int cancel_result) {
+  if (!open_) return cancel_result;
+  int result = 0;
+  int frames = 0;
+  bool first = true;
+  while (result == 0) {
+    if (frame_hook_) frame_hook_(frames);
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+      ImGui_ImplSDL2_ProcessEvent(&e);
+      if (e.type == SDL_QUIT) result = cancel_result;
+      if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
+        result = cancel_result;
+      }
+    }
+    if (result != 0) break;
+    if (frame_limit_ >= 0 && frames++ >= frame_limit_) return cancel_result;
+    ImGui_ImplSDLRenderer_NewFrame();
+    ImGui_ImplSDL2_NewFrame();
+    ImGui::NewFrame();
+    const ImGuiViewport* vp = ImGui::GetMainViewport();
+    // Centred over the game window.
+    ImGui::SetNextWindowPos(ImVec2(vp->WorkPos.x + vp->WorkSize.x * 0.5f,
+                                   vp->WorkPos.y + vp->WorkSize.y * 0.5f),
+                            ImGuiCond_Always, ImVec2(0.5f, 0.5f));
+    ImGui::SetNextWindowSize(ImVec2(width, height), ImGuiCond_Always);
+    ImGui::Begin(title, nullptr,
+                 ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoResize |
+                     ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings);
+    if (first) ImGui::SetWindowFocus();
+    result = body();
+    if (result == 0 && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
+        ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false)) {
+      result = cancel_result;
+    }
+    ImGui::End();
+    ImGui::Render();
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    if (backdrop_) SDL_RenderCopy(renderer_, backdrop_, nullptr, nullptr);
+    ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
+    SDL_RenderPresent(renderer_);
+    first = false;
+    if (result == 0 && frame_limit_ < 0) SDL_Delay(10);
+  }
+  return result;
+}
+
+int ImGuiDialogs::Options(ui::OptionsForm& f, const render::ModeTable& modes,
+                          const OptionsHooks& hooks) {
+  return Run("Options", 460, 330, [&]() -> int {
+    ImGui::BeginGroup();
+    ImGui::TextUnformatted("Sound Volume");
+    // The stored steps run 0 loudest .. 9 silent; the sliders show loudness upward.
+    int music = 9 - f.values.music_volume;
+    int sound = 9 - f.values.sound_volume;
+    if (ImGui::VSliderInt("##music", ImVec2(30, 150), &music, 0, 9, "")) {
+      f.values.music_volume = 9 - music;
+      if (hooks.music_volume_changed) hooks.music_volume_changed(f.values.music_volume);
+    }
+    ImGui::SameLine();
+    if (ImGui::VSliderInt("##sound", ImVec2(30, 150), &sound, 0, 9, "")) {
+      f.values.sound_volume = 9 - sound;
+      if (hooks.sound_volume_changed) hooks.sound_volume_changed(f.values.sound_volume);
+    }
+    bool music_on = f.values.music_on != 0, sounds_on = f.values.sounds_on != 0;
+    if (ImGui::Checkbox("Music", &music_on)) f.values.music_on = music_on;
+    if (ImGui::Checkbox("Game", &sounds_on)) f.values.sounds_on = sounds_on;
+    ImGui::EndGroup();
+    ImGui::SameLine(150);
+    ImGui::BeginGroup();
+    static constexpr std::array<const char*, 3> kLevels = {"Low", "Medium", "High"};
+    ImGui::TextUnformatted("Resolution");
+    for (int n = 0; n < 3; ++n) {
+      ImGui::PushID(500 + n);
+      bool enabled = f.resolution_enabled[static_cast<size_t>(n)];
+      if (!enabled) ImGui::BeginDisabled();
+      if (ImGui::RadioButton(kLevels[static_cast<size_t>(n)], f.r == n)) {
+        ui::ChooseResolution(f, modes, n);
+      }
+      if (!enabled) ImGui::EndDisabled();
+      ImGui::PopID();
+    }
+    ImGui::TextUnformatted("Color Depth");
+    for (int n = 0; n < 3; ++n) {
+      ImGui::PushID(600 + n);
+      bool enabled = f.level_enabled[static_cast<size_t>(n)];
+      if (!enabled) ImGui::BeginDisabled();
+      if (ImGui::RadioButton(kLevels[static_cast<size_t>(n)], f.level == n)) {
+        ui::ChooseColourLevel(f, modes, n);
+      }
+      if (!enabled) ImGui::EndDisabled();
+      ImGui::PopID();
+    }
+    bool nudge = f.values.show_nudge != 0;
+    if (ImGui::Checkbox("Display Nudge", &nudge)) f.values.show_nudge = nudge;
+    if (Button("Change Controls...") && hooks.change_controls) hooks.change_controls();
+    ImGui::EndGroup();
+    ButtonRow();
+    int result = 0;
+    if (Button("OK")) result = kDialogOk;
+    ImGui::SameLine();
+    if (Button("Cancel")) result = kDialogCancel;
+    ImGui::SameLine();
+    if ((Button("Help") || ImGui::IsKeyPressed(SDL_SCANCODE_F1, false)) && hooks.help) {
+      hooks.help("::/Settings.htm");
+    }
+    return result;
+  }, kDialogCancel);
+}
+
+int ImGuiDialogs::NewVideoMode() {
+  return Run("New Video Mode", 420, 120, [&]() -> int {
+    ImGui::TextWrapped("%s", std::string(ui::kNewVideoModeText).c_str());
+    ButtonRow();
+    if (Button("OK")) return kDialogOk;
+    ImGui::SameLine();
+    if (Button("Cancel")) return kDialogCancel;
+    return 0;
+  }, kDialogCancel);
+}
+
+int ImGuiDialogs::About(const std::function<void()>& open_link) {
+  const std::string title = std::string("About ") + kGameName;
+  return Run(title.c_str(), 420, 200, [&]() -> int {
+    ImGui::TextUnformatted(kGameName);
+    ImGui::TextUnformatted(std::string(ui::kVersionText).c_str());
+    ImGui::TextUnformatted("A pinball table for one to four players.");
+    if (ImGui::Selectable("Visit our web page", false) && open_link) open_link();
+    ButtonRow();
+    if (Button("OK")) return kDialogOk;
+    return 0;
+  }, kDialogCancel);
+}
+
+int ImGuiDialogs::SubmitOffer() {
+  return Run(kGameName, 460, 190, [&]() -> int {
+    ImGui::TextUnformatted("Congratulations!");
+    ImGui::TextWrapped("You have beaten the first place in your local high score table!");
+    ImGui::TextWrapped(
+        "Would you like to send the Highest Score report to the Offical High Score Table?");
+    ImGui::TextWrapped("This will open Internet browser window.");
+    ButtonRow();
+    if (Button("Yes")) return kDialogOk;
+    ImGui::SameLine();
+    if (Button("No")) return kDialogCancel;
+    return 0;
+  }, kDialogCancel);
+}
+
+int ImGuiDialogs::ResetScoresConfirm() {
+  return Run(kGameName, 420, 110, [&]() -> int {
+    ImGui::TextWrapped("Are you sure you want to delete all high scores?");
+    ButtonRow();
+    if (Button("OK")) return kDialogOk;
+    ImGui::SameLine();
+    if (Button("Cancel")) return kDialogCancel;
+    return 0;
+  }, kDialogCancel);
+}
+
+int ImGuiDialogs::HighScores(const store::HighScoreTable& table, int entry_row, int32_t score,
+                             std::string& name, const HighScoreHooks& hooks) {
+  const bool entering = entry_row >= 0 && entry_row < store::kHighScoreRows;
+  // 10 characters of UTF-8 take at most 40 bytes.
+  std::array<char, 41> edit{};
+  std::strncpy(edit.data(), name.c_str(), edit.size() - 1);
+  bool focus_edit = entering;
+  bool reset_asked = false;
+  int result = Run(kGameName, 380, 340, [&]() -> int {
+    if (ImGui::BeginTable("scores", 3)) {
+      ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed, 30);
+      ImGui::TableSetupColumn("Name");
+      ImGui::TableSetupColumn("Score", ImGuiTableColumnFlags_WidthFixed, 110);
+      ImGui::TableHeadersRow();
+      for (int row = 0; row < store::kHighScoreRows; ++row) {
+        ImGui::TableNextRow();
+        ImGui::TableNextColumn();
+        ImGui::Text("%d.", row + 1);
+        ImGui::TableNextColumn();
+        int32_t row_score = table[static_cast<size_t>(row)].score;
+        if (entering && row == entry_row) {
+          if (focus_edit) {
+            ImGui::SetKeyboardFocusHere();
+            focus_edit = false;
+          }
+          ImGui::SetNextItemWidth(-1);
+          ImGui::InputText("##name", edit.data(), edit.size(), ImGuiInputTextFlags_CallbackEdit,
+                           [](ImGuiInputTextCallbackData* d) {
+                             // At most 10 characters, never splitting one.
+                             int chars = 0;
+                             for (int i = 0; i < d->BufTextLen; ++i) {
+                               if ((static_cast<unsigned char>(d->Buf[i]) & 0xC0) == 0x80) continue;
+                               if (++chars > 10) {
+                                 d->DeleteChars(i, d->BufTextLen - i);
+                                 break;
+                               }
+                             }
+                             return 0;
+                           });
+          row_score = score;
+        } else {
+          ImGui::TextUnformatted(table[static_cast<size_t>(row)].name.c_str());
+        }
+        ImGui::TableNextColumn();
+        std::string text = store::FormatScore(row_score);
+        ImGui::SetCursorPosX(ImGui::GetCursorPosX() + ImGui::GetColumnWidth() -
+                             ImGui::CalcTextSize(text.c_str()).x);
+        ImGui::TextUnformatted(text.c_str());
+      }
+      ImGui::EndTable();
+    }
+    ButtonRow();
+    if (Button("Reset High Scores", !entering)) reset_asked = true;
+    ImGui::SameLine();
+    if (Button("OK") || (entering && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false))) return kDialogOk;
+    ImGui::SameLine();
+    if ((Button("Help") || ImGui::IsKeyPressed(SDL_SCANCODE_F1, false)) && hooks.help) {
+      hooks.help("::/Instruction.htm#High_Scores");
+    }
+    if (reset_asked) return 3;  // asked outside this frame, then the table shows again
+    return 0;
+  }, kDialogCancel);
+  while (result == 3) {
+    if (ResetScoresConfirm() == kDialogOk && hooks.reset) hooks.reset();
+    reset_asked = false;
+    result = HighScores(table, -1, 0, name, hooks);
+  }
+  if (result == kDialogOk && entering) name = edit.data();
+  return result;
+}
+
+}  // namespace platform

@@ -1,0 +1,81 @@
+#pragma once
+// The game's modal dialogs as Dear ImGui forms over a still copy of the
+// screen: Options, New Video Mode, About, the submit offer and the high-score
+// table. Each runs its own nested loop on the game's SDL window and renderer
+// and returns the dialog's result, so callers stay synchronous. The forms keep
+// the controls, texts, limits and results of the game's dialog resources;
+// keyboard (Tab, arrows, Enter, Escape), mouse and joypad all work.
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "render/display.h"
+#include "store/high_scores.h"
+#include "ui/options_dialog.h"
+
+namespace platform {
+
+inline constexpr int kDialogOk = 1;
+inline constexpr int kDialogCancel = 2;
+
+// What the options form asks of the game while it is open.
+struct OptionsHooks {
+  std::function<void(int32_t step)> music_volume_changed;  // sets it at once, plays sound 60
+  std::function<void(int32_t step)> sound_volume_changed;  // sets it at once, plays sound 56
+  std::function<void()> change_controls;
+  std::function<void(std::string_view topic)> help;
+};
+
+struct HighScoreHooks {
+  std::function<void()> reset;  // clears the table and saves (after the confirmation)
+  std::function<void(std::string_view topic)> help;
+};
+
+class ImGuiDialogs {
+ public:
+  ImGuiDialogs() = default;
+  ImGuiDialogs(const ImGuiDialogs&) = delete;
+  ImGuiDialogs& operator=(const ImGuiDialogs&) = delete;
+  ~ImGuiDialogs();
+
+  // Sets up ImGui on the game's window and renderer.
+  bool Open(SDL_Window* window, SDL_Renderer* renderer);
+  void Close();
+
+  // The still copy of the screen drawn behind every dialog (may be null).
+  void SetBackdrop(SDL_Texture* backdrop) { backdrop_ = backdrop; }
+  // Tests: give up with Cancel after this many frames (−1: never).
+  void SetFrameLimit(int frames) { frame_limit_ = frames; }
+  // Tests: called before each frame's events are read, with the frame number.
+  void SetFrameHook(std::function<void(int)> hook) { frame_hook_ = std::move(hook); }
+
+  int Options(ui::OptionsForm& form, const render::ModeTable& modes, const OptionsHooks& hooks);
+  int NewVideoMode();
+  int About(const std::function<void()>& open_link);
+  int SubmitOffer();
+  // entry_row −1 views; 0-9 enters `score` there with `name` (at most 10 characters)
+  // editable. On OK while entering, `name` takes the typed text.
+  int HighScores(const store::HighScoreTable& table, int entry_row, int32_t score,
+                 std::string& name, const HighScoreHooks& hooks);
+  int ResetScoresConfirm();
+
+ private:
+  // Runs frames of `body` until it returns a result (1, 2, ...). Escape and a
+  // window close give `cancel_result`.
+  int Run(const char* title, float width, float height,
+          const std::function<int()>& body, int cancel_result);
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* backdrop_ = nullptr;
+  bool open_ = false;
+  int frame_limit_ = -1;
+  std::function<void(int)> frame_hook_;
+};
+
+}  // namespace platform

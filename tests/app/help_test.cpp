@@ -1,0 +1,36 @@
+#include "app/help.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+namespace app {
+namespace {
+
+TEST(HelpUrl, FindsThePageAndKeepsTheAnchor) {
+  std::set<std::string> files = {"/usr/share/gfall/help/index.htm",
+                                 "/usr/share/gfall/help/Instruction.htm",
+                                 "/my data/help/Settings.htm"};
+  auto exists = [&](const std::string& p) { return files.count(p) > 0; };
+  std::vector<std::string> folders = {"/my data/help", "/usr/share/gfall/help/"};
+  EXPECT_EQ(HelpUrl(folders, "", exists), "file:///usr/share/gfall/help/index.htm");
+  EXPECT_EQ(HelpUrl(folders, kHelpSettings, exists), "file:///my%20data/help/Settings.htm");
+  EXPECT_EQ(HelpUrl(folders, kHelpHighScores, exists),
+            "file:///usr/share/gfall/help/Instruction.htm#High_Scores");
+  EXPECT_EQ(HelpUrl(folders, kHelpControls, exists), "");  // no such page anywhere
+  EXPECT_EQ(HelpUrl(folders, "::/../../etc/passwd", exists), "");
+  EXPECT_EQ(HelpUrl({"relative/help"}, "", [](const std::string&) { return true; }), "");
+}
+
+TEST(HelpUrl, TheShippedPagesHaveEveryTopic) {
+  const std::string dir = std::string(GFALL_SOURCE_DIR) + "/table/help";
+  auto exists = [](const std::string& p) { return std::filesystem::is_regular_file(p); };
+  for (std::string_view topic : {std::string_view{}, kHelpControls, kHelpSettings,
+                                 kHelpHighScores}) {
+    EXPECT_FALSE(HelpUrl({dir}, topic, exists).empty()) << topic;
+  }
+}
+
+}  // namespace
+}  // namespace app

@@ -1,0 +1,231 @@
+// The front end of gfall driven end to end: loading, title, the menus, the
+// idle demonstration, dialogs answered by the script, and the saved settings
+// and high scores, on a virtual clock (--headless --menus).
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+
+#include "platform/single_instance.h"
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;
+};
+
+Result RunCmd(const std::string& cmd) {
+  Result r;
+  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
+  if (!p) return r;
+  char buf[8192];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+long Num(const std::string& json, const std::string& name) {
+  const std::regex re("\"" + name + "\": (-?[0-9]+)");
+  std::smatch m;
+  return std::regex_search(json, m, re) ? std::stol(m[1].str()) : -999999;
+}
+
+// The generated pack when gfall can play it, else the built-in test table.
+const std::string& Table() {
+  static const std::string table = [] {
+    const std::string pack = std::string("--data ") + GFALL_DATA_DIR;
+    if (std::filesystem::exists(std::filesystem::path(GFALL_DATA_DIR) / "GFALL.DAT") &&
+        RunCmd(std::string(GFALL_EXE) + " --headless " + pack + " --frames 1").status == 0) {
+      return pack;
+    }
+    return std::string("--test-table");
+  }();
+  return table;
+}
+
+struct FrontEnd : ::testing::Test {
+  std::filesystem::path dir;
+  void SetUp() override {
+    dir = std::filesystem::temp_directory_path() /
+          ("gfall_front_" + std::to_string(getpid()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  // The title is left with Space at 100 ms; the script continues from there.
+  Result Play(const std::string& script, const std::string& extra) {
+    const std::filesystem::path input = dir / "input.txt";
+    std::ofstream(input) << "100 key 0x39 down\n120 key 0x39 up\n" << script;
+    return RunCmd(std::string(GFALL_EXE) + " --headless " + Table() + " --menus --print-state" +
+               " --config-dir " + dir.string() + " --input " + input.string() + " " + extra);
+  }
+  std::string ScoresFile() const { return (dir / "KEPB_GF.DAT").string(); }
+};
+
+// Tap a key (scan code) at ms.
+std::string Tap(int ms, const char* code) {
+  return std::to_string(ms) + " key " + code + " down\n" + std::to_string(ms + 20) + " key " +
+         code + " up\n";
+}
+
+TEST_F(FrontEnd, LoadingTitleAndMenuKeys) {
+  Result r = Play("", "--frames 2");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Num(r.out, "loading"), 1);  // the first tick has not come yet
+  r = Play("", "--frames 5");
+  EXPECT_EQ(Num(r.out, "loading"), 0);
+  EXPECT_EQ(Num(r.out, "title"), 1);
+
+  // Up from New Game selects Quit; Down wraps back.
+  r = Play(Tap(200, "0xC8"), "--frames 20");
+  EXPECT_EQ(Num(r.out, "title"), 0);
+  EXPECT_EQ(Num(r.out, "main_menu"), 1);
+  EXPECT_EQ(Num(r.out, "main_selected"), 6);
+  r = Play(Tap(200, "0xC8") + Tap(300, "0xD0"), "--frames 30");
+  EXPECT_EQ(Num(r.out, "main_selected"), 0);
+  // Enter on Quit ends the program after saving.
+  r = Play(Tap(200, "0xC8") + Tap(300, "0x1C"), "--frames 600");
+  EXPECT_EQ(Num(r.out, "quit"), 1);
+  EXPECT_EQ(Num(r.out, "saves"), 1);
+  EXPECT_TRUE(std::filesystem::exists(ScoresFile()));
+}
+
+TEST_F(FrontEnd, RestartSwitchSkipsTheTitle) {
+  Result r = Play("", "--frames 5 /R");
+  EXPECT_EQ(Num(r.out, "title"), 0);
+  EXPECT_EQ(Num(r.out, "main_menu"), 1);
+  EXPECT_EQ(Num(r.out, "loading"), 0);
+}
+
+TEST_F(FrontEnd, PressMoveReleaseOnOptionsSendsNothing) {
+  // Options is item 2: (100..300, 200..240).
+  Result r = Play("300 press 150 210\n400 mouse 600 600\n500 release 600 600\n", "--frames 60");
+  EXPECT_EQ(Num(r.out, "main_selected"), 2);
+  EXPECT_NE(r.out.find("\"dialogs\": []"), std::string::npos) << r.out.substr(0, 400);
+  // A click on it opens the options dialog.
+  r = Play("300 click 150 210\n", "--frames 60");
+  EXPECT_NE(r.out.find("\"dialogs\": [\"options cancel\"]"), std::string::npos)
+      << r.out.substr(0, 400);
+}
+
+TEST_F(FrontEnd, EscapeOnTheMainMenuDoesNothingAndPausesPlay) {
+  Result r = Play(Tap(300, "0x01"), "--frames 60");
+  EXPECT_EQ(Num(r.out, "main_menu"), 1);
+  EXPECT_EQ(Num(r.out, "pause_menu"), 0);
+  EXPECT_EQ(Num(r.out, "quit"), 0);
+  const std::string start = Tap(300, "0x1C");
+  r = Play(start + Tap(600, "0x01"), "--frames 60");
+  EXPECT_EQ(Num(r.out, "main_menu"), 0);
+  EXPECT_EQ(Num(r.out, "pause_menu"), 1);
+  // Escape again returns to the game.
+  r = Play(start + Tap(600, "0x01") + Tap(800, "0x01"), "--frames 60");
+  EXPECT_EQ(Num(r.out, "pause_menu"), 0);
+  EXPECT_EQ(Num(r.out, "main_menu"), 0);
+}
+
+TEST_F(FrontEnd, OneMinuteIdleStartsTheDemonstrationAndAKeyEndsIt) {
+  // 60 s of ticks after the title, at 60 frames a second.
+  Result r = Play("", "--frames 3540");
+  EXPECT_EQ(Num(r.out, "computer_playing"), 0);
+  r = Play("", "--frames 3700");
+  EXPECT_EQ(Num(r.out, "computer_playing"), 1);
+  EXPECT_EQ(Num(r.out, "main_menu"), 0);
+  r = Play(Tap(62000, "0x1E"), "--frames 3760");
+  EXPECT_EQ(Num(r.out, "computer_playing"), 0);
+  EXPECT_EQ(Num(r.out, "main_menu"), 1);
+}
+
+TEST_F(FrontEnd, OptionsOkSavesAndANewModeCanBeRefused) {
+  // Options (Down twice, Enter) with new volumes.
+  const std::string open = Tap(200, "0xD0") + Tap(300, "0xD0") + Tap(400, "0x1C");
+  Result r = Play(open + "150 answer options ok music_volume=4 sound_volume=7\n", "--frames 60");
+  EXPECT_NE(r.out.find("\"dialogs\": [\"options ok\"]"), std::string::npos)
+      << r.out.substr(0, 400);
+  EXPECT_EQ(Num(r.out, "saves"), 1);
+  EXPECT_EQ(Num(r.out, "restart"), 0);
+  Result info = RunCmd(std::string(GFTOOL_EXE) + " scores " + ScoresFile());
+  EXPECT_TRUE(std::regex_search(info.out, std::regex("music volume +4\n"))) << info.out;
+  EXPECT_TRUE(std::regex_search(info.out, std::regex("sound volume +7 "))) << info.out;
+
+  // A new resolution, and Cancel when asked about the new mode.
+  r = Play(open + "150 answer options ok resolution=0 sound_volume=2\n150 answer newmode cancel\n",
+           "--frames 60");
+  EXPECT_NE(r.out.find("\"options ok\", \"newmode cancel\""), std::string::npos);
+  EXPECT_EQ(Num(r.out, "restart"), 0);
+  EXPECT_EQ(Num(r.out, "quit"), 0);
+  // OK restarts.
+  r = Play(open + "150 answer options ok resolution=1\n150 answer newmode ok\n", "--frames 60");
+  EXPECT_EQ(Num(r.out, "restart"), 1);
+  EXPECT_EQ(Num(r.out, "quit"), 1);
+}
+
+TEST_F(FrontEnd, AGameToGameOverEntersTheNameAndSavesTheTable) {
+  // New Game from the menu, then launch, flip and wait for each drain.
+  std::string s = Tap(300, "0x1C") + "150 answer highscore ok Alice Q\n";
+  for (int t = 0; t < 1200; t += 4) {
+    const int ms = t * 1000;
+    s += std::to_string(ms + 500) + " start down\n" + std::to_string(ms + 1500) + " start up\n";
+    s += std::to_string(ms + 2500) + " left down\n" + std::to_string(ms + 2700) + " left up\n";
+    s += std::to_string(ms + 3000) + " right down\n" + std::to_string(ms + 3200) + " right up\n";
+  }
+  Result r = Play(s, "--until-game-over --seed 4");
+  ASSERT_EQ(r.status, 0) << r.out.substr(0, 400);
+  // The built-in test table has nothing that scores; the generated pack does.
+  if (Num(r.out, "score") <= 0) GTEST_SKIP() << "the table scored nothing";
+  ASSERT_NE(r.out.find("\"game_ended\": true"), std::string::npos) << r.out.substr(0, 400);
+  EXPECT_NE(r.out.find("\"dialogs\": [\"highscore ok\", \"submit no\"]"), std::string::npos)
+      << r.out.substr(0, 400);
+  EXPECT_EQ(Num(r.out, "main_menu"), 1);
+  Result info = RunCmd(std::string(GFTOOL_EXE) + " scores " + ScoresFile());
+  EXPECT_TRUE(std::regex_search(info.out, std::regex("1\\. \"Alice Q\" +[0-9,]+ +valid")))
+      << info.out;
+}
+
+TEST(FrontEndStart, NoPackAnywhereSaysSoAndFails) {
+  const std::string empty =
+      (std::filesystem::temp_directory_path() / ("gfall_nopack_" + std::to_string(getpid())))
+          .string();
+  std::filesystem::create_directories(empty);
+  Result r = RunCmd("cd " + empty + " && GFALL_DATA=" + empty + " " + GFALL_EXE +
+                 " --headless --menus --frames 1");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.out.find("GFALL.DAT"), std::string::npos) << r.out;
+  // A damaged pack names the file.
+  std::ofstream(empty + "/GFALL.DAT") << "not a pack at all";
+  r = RunCmd("cd " + empty + " && " + GFALL_EXE + " --headless --menus --frames 1");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.out.find("GFALL.DAT"), std::string::npos) << r.out;
+  std::filesystem::remove_all(empty);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FrontEnd, ASecondCopyAsksTheFirstToComeForwardAndEnds) {
+  platform::SingleInstance first;
+  std::string error;
+  ASSERT_EQ(platform::AcquireSingleInstance(first, dir.string(), true, 0, error),
+            platform::InstanceResult::kFirst)
+      << error;
+  Result r = Play("", "--frames 5");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.out.find("another copy is running"), std::string::npos) << r.out;
+  EXPECT_TRUE(platform::PollRaiseRequest(first));
+  platform::ReleaseSingleInstance(first);
+  r = Play("", "--frames 5");
+  EXPECT_EQ(r.status, 0) << r.out;
+}
+
+}  // namespace

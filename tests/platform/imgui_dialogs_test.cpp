@@ -1,0 +1,94 @@
+#include "platform/imgui_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace platform {
+namespace {
+
+// A hidden window on SDL's dummy video driver with a software renderer.
+struct DialogTest : ::testing::Test {
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  ImGuiDialogs dialogs;
+
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    window = SDL_CreateWindow("test", 0, 0, 800, 600, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    ASSERT_NE(renderer, nullptr) << SDL_GetError();
+    ASSERT_TRUE(dialogs.Open(window, renderer));
+    dialogs.SetFrameLimit(60);
+  }
+  void TearDown() override {
+    dialogs.Close();
+    if (renderer) SDL_DestroyRenderer(renderer);
+    if (window) SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+  void PushKey(SDL_Keycode key, SDL_Scancode code, bool down) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.sym = key;
+    e.key.keysym.scancode = code;
+    e.key.windowID = SDL_GetWindowID(window);
+    SDL_PushEvent(&e);
+  }
+  void PushText(const char* text) {
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    e.text.windowID = SDL_GetWindowID(window);
+    std::snprintf(e.text.text, sizeof e.text.text, "%s", text);
+    SDL_PushEvent(&e);
+  }
+};
+
+render::ModeTable AllModes() {
+  render::ModeTable t;
+  for (auto& row : t.available) row.fill(true);
+  return t;
+}
+
+TEST_F(DialogTest, EscapeCancelsAndUnansweredFormsGiveCancel) {
+  int last_frame = -1;
+  dialogs.SetFrameHook([&](int frame) {
+    last_frame = frame;
+    if (frame == 3) PushKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, true);
+    if (frame == 4) PushKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, false);
+  });
+  EXPECT_EQ(dialogs.NewVideoMode(), kDialogCancel);
+  EXPECT_LT(last_frame, 10);  // Escape, not the frame limit
+  dialogs.SetFrameHook(nullptr);
+  render::ModeTable modes = AllModes();
+  ui::OptionsForm form = ui::OpenOptionsForm(ui::OptionsValues{}, modes, true);
+  EXPECT_EQ(dialogs.Options(form, modes, OptionsHooks{}), kDialogCancel);
+  EXPECT_EQ(dialogs.About(nullptr), kDialogCancel);
+  EXPECT_EQ(dialogs.SubmitOffer(), kDialogCancel);
+}
+
+TEST_F(DialogTest, HighScoreEntryTakesTheTypedNameCutToTenCharacters) {
+  store::HighScoreTable table{};
+  std::string name;
+  int last_frame = -1;
+  dialogs.SetFrameHook([&](int frame) {
+    last_frame = frame;
+    if (frame == 5) PushText("Alexandria Q");
+    if (frame == 8) PushKey(SDLK_RETURN, SDL_SCANCODE_RETURN, true);
+    if (frame == 9) PushKey(SDLK_RETURN, SDL_SCANCODE_RETURN, false);
+  });
+  EXPECT_EQ(dialogs.HighScores(table, 0, 12345, name, HighScoreHooks{}), kDialogOk);
+  EXPECT_LT(last_frame, 20);
+  EXPECT_EQ(name, "Alexandria");
+  // Viewing leaves the name alone whatever is typed.
+  dialogs.SetFrameHook(nullptr);
+  EXPECT_EQ(dialogs.HighScores(table, -1, 0, name, HighScoreHooks{}), kDialogCancel);
+  EXPECT_EQ(name, "Alexandria");
+}
+
+}  // namespace
+}  // namespace platform
