@@ -5,7 +5,7 @@ BUILD   ?= build/release
 ASAN    ?= build/asan
 FUZZ    ?= build/fuzz
 JOBS    ?= $(shell nproc)
-ARGS    ?=
+ARGS    ?= --window
 FUZZ_SECONDS ?= 60
 
 CMAKE_FLAGS = -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
@@ -30,7 +30,7 @@ build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	$(BUILD)/gfall $(ARGS)
+	cd $(BUILD) && ./gfall $(ARGS)
 
 test-release: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
