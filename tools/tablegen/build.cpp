@@ -12,6 +12,7 @@
 #include "render/sprite_file.h"
 #include "render/spr24_file.h"
 #include "res/cdata.h"
+#include "extras.h"
 #include "scene.h"
 
 namespace tablegen {
@@ -382,6 +383,8 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
     const std::vector<uint8_t> text(tuning_text.begin(), tuning_text.end());
     Add(out, "RES\\GFALL.CDA", res::CDataEncode(text, 0x4B47F11Du));
   }
+  // Scoreboard, fonts, menus, loading and title pictures.
+  if (!BuildExtras(pal, out, error)) return false;
   std::sort(out.files.begin(), out.files.end(),
             [](const PackFile& a, const PackFile& b) { return a.name < b.name; });
   return true;

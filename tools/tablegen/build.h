@@ -13,8 +13,16 @@ struct PackFile {
   std::vector<uint8_t> bytes;
 };
 
+// A picture for docs/screenshots.
+struct Shot {
+  std::string name;  // file name without folder
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+};
+
 struct BuildResult {
   std::vector<PackFile> files;
+  std::vector<Shot> shots;  // title, loading, scoreboard
   std::vector<uint8_t> playfield_rgb;  // 1024 × 768 × 3, normal
   std::vector<uint8_t> dark_rgb;       // dark
   std::vector<uint8_t> surface_map;

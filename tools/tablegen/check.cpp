@@ -661,6 +661,7 @@ int CheckPack(const std::string& path) {
     else if (fl.frame_count != 30 || fl.frames[0].width != 174)
       c.Fail("%s: F_L.IMG is not 30 frames of 174x170 after loading", mode);
   }
+  c.failures += CheckExtras(layer, names);
   std::printf("%s: %zu files checked\n", path.c_str(), names.size());
   return c.failures;
 }

@@ -5,6 +5,7 @@
 //   tablegen --check PACK
 //   tablegen --table DIR --plan OUT.png
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "plan.h"
 #include "png_out.h"
 #include "res/pack.h"
+#include "soundgen/soundgen.h"
 
 namespace {
 
@@ -106,9 +108,23 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tablegen: building %s failed\n", error.c_str());
     return 1;
   }
+  // Sounds and music from their recipes.
+  {
+    auto sounds = soundgen::BuildTableSounds(table_dir + "/sounds", &error);
+    if (sounds.empty()) {
+      std::fprintf(stderr, "tablegen: building the sounds failed: %s\n", error.c_str());
+      return 1;
+    }
+    for (auto& s : sounds) result.files.push_back({std::move(s.name), std::move(s.bytes)});
+    std::sort(result.files.begin(), result.files.end(),
+              [](const tablegen::PackFile& a, const tablegen::PackFile& b) { return a.name < b.name; });
+  }
   if (!shots_dir.empty()) {
-    if (!tablegen::WritePng(shots_dir + "/playfield.png", 1024, 768, result.playfield_rgb) ||
-        !tablegen::WritePng(shots_dir + "/playfield-dark.png", 1024, 768, result.dark_rgb)) {
+    bool ok = tablegen::WritePng(shots_dir + "/playfield.png", 1024, 768, result.playfield_rgb) &&
+              tablegen::WritePng(shots_dir + "/playfield-dark.png", 1024, 768, result.dark_rgb);
+    for (const auto& shot : result.shots)
+      ok = ok && tablegen::WritePng(shots_dir + "/" + shot.name, shot.width, shot.height, shot.rgb);
+    if (!ok) {
       std::fprintf(stderr, "tablegen: cannot write the screenshots in %s\n", shots_dir.c_str());
       return 1;
     }
