@@ -14,6 +14,7 @@
 #include "app/playfield_load.h"
 #include "physics/ball.h"
 #include "physics/flipper.h"
+#include "physics/painting.h"
 #include "physics/tuning_file.h"
 #include "render/colour_cube.h"
 #include "render/image_files.h"
@@ -201,63 +202,7 @@ class HeadlessPasses final : public GamePasses {
 
 namespace {
 
-constexpr float kPi = 3.14159265f;
 constexpr float kFlipperLength = 100.0f;
-constexpr float kFlipperPivotRadius = 28.0f;  // 8 pixels of flipper plus the ball's 20
-constexpr float kFlipperTipRadius = 24.0f;
-constexpr int kFlipperFrames = 30;
-
-float SegmentDistance(float px, float py, float x0, float y0, float x1, float y1, float& t) {
-  const float dx = x1 - x0, dy = y1 - y0;
-  const float l2 = dx * dx + dy * dy;
-  t = l2 > 0.0f ? std::clamp(((px - x0) * dx + (py - y0) * dy) / l2, 0.0f, 1.0f) : 0.0f;
-  const float qx = x0 + t * dx - px, qy = y0 + t * dy - py;
-  return std::sqrt(qx * qx + qy * qy);
-}
-
-void Disc(physics::SurfaceMap& m, float cx, float cy, float r, uint8_t code) {
-  for (int y = static_cast<int>(cy - r) - 1; y <= static_cast<int>(cy + r) + 1; ++y) {
-    for (int x = static_cast<int>(cx - r) - 1; x <= static_cast<int>(cx + r) + 1; ++x) {
-      const float dx = static_cast<float>(x) + 0.5f - cx, dy = static_cast<float>(y) + 0.5f - cy;
-      if (dx * dx + dy * dy <= r * r) m.Set(x, y, code);
-    }
-  }
-}
-
-// Both flippers get 30 mask frames: a tapered bar from the pivot, dilated by
-// the ball's radius, turning from 30 degrees below the horizontal (frame 0)
-// to 30 above (frame 28 and the held frame 29).
-void PaintFlipperMasks(physics::World& w) {
-  for (int n = 0; n < physics::kFlipperCount; ++n) {
-    physics::Flipper& f = w.flippers[static_cast<size_t>(n)];
-    if (f.box_w <= 0 || f.box_h <= 0) continue;
-    const size_t plane = static_cast<size_t>(f.box_w) * static_cast<size_t>(f.box_h);
-    std::vector<uint8_t> pixels(plane * kFlipperFrames, 0);
-    std::vector<physics::FlipperMaskFrame> frames;
-    const float px = static_cast<float>(f.pivot_x - f.box_x) + 0.5f;
-    const float py = static_cast<float>(f.pivot_y - f.box_y) + 0.5f;
-    for (int k = 0; k < kFlipperFrames; ++k) {
-      const float up =
-          (-30.0f + 60.0f * static_cast<float>(std::min(k, 28)) / 28.0f) * kPi / 180.0f;
-      const float a = f.left_side ? up : kPi - up;
-      const float tx = px + kFlipperLength * std::cos(a), ty = py - kFlipperLength * std::sin(a);
-      uint8_t* p = pixels.data() + plane * static_cast<size_t>(k);
-      for (int y = 0; y < f.box_h; ++y) {
-        for (int x = 0; x < f.box_w; ++x) {
-          float t;
-          const float d = SegmentDistance(static_cast<float>(x) + 0.5f,
-                                          static_cast<float>(y) + 0.5f, px, py, tx, ty, t);
-          if (d <= kFlipperPivotRadius + (kFlipperTipRadius - kFlipperPivotRadius) * t) {
-            p[static_cast<size_t>(y) * static_cast<size_t>(f.box_w) + static_cast<size_t>(x)] =
-                physics::kCodeFlipper;
-          }
-        }
-      }
-      frames.push_back({f.box_w, f.box_h, {p, plane}});
-    }
-    physics::SetFlipperMasks(f, frames);
-  }
-}
 
 }  // namespace
 
@@ -289,16 +234,16 @@ physics::SurfaceMap PaintedTestTableMap() {
   for (int row = rules::kRowBumperFirst; row <= rules::kRowBumperLast; ++row) {
     const rules::ObjectTemplate& o = objects[static_cast<size_t>(row)];
     if (o.y > 1150 || o.x < 120) continue;  // no pockets against the walls or guides
-    Disc(m, static_cast<float>(o.x), static_cast<float>(o.y), 45.0f, physics::kCodeBumper);
+    physics::PaintDisc(m, static_cast<float>(o.x), static_cast<float>(o.y), 45.0f, physics::kCodeBumper);
   }
   const rules::ObjectTemplate& k = objects[rules::kRowKicker];
-  Disc(m, static_cast<float>(k.x), static_cast<float>(k.y), 40.0f, physics::kCodeKicker);
+  physics::PaintDisc(m, static_cast<float>(k.x), static_cast<float>(k.y), 40.0f, physics::kCodeKicker);
   return m;
 }
 
 void UseTestTable(Game& g) {
   g.world.map = PaintedTestTableMap();
-  PaintFlipperMasks(g.world);
+  physics::PaintFlipperMasks(g.world, kFlipperLength);
   // The launch of this table: a full pull reaches the top.
   g.world.tuning.ball_start_dx = -0.5f;
   g.world.tuning.ball_start_dy = -12.0f;
