@@ -15,6 +15,7 @@
 #include "app/scoreboard.h"
 #include "app/playfield_load.h"
 #include "app/table_view.h"
+#include "app/view_passes.h"
 #include "physics/ball.h"
 #include "physics/tuning_file.h"
 #include "platform/png_file.h"
@@ -43,51 +44,6 @@ int ActionOfKey(uint8_t key) {
     default: return -1;
   }
 }
-
-// Draws through the table view and presents through the display device.
-class ViewPasses final : public GamePasses {
- public:
-  ViewPasses(TableView& view, render::DisplayDevice& device) : view_(view), device_(device) {}
-  void RollReflection(Game& g, int ball, float forward, float sideways, float spin) override {
-    if (ball < 0 || ball >= physics::kBallCount) return;
-    render::RollReflection(g.world.balls[static_cast<size_t>(ball)].reflection,
-                           view_.compositor->reflection, forward, sideways, spin);
-  }
-  void Draw(Game& g, bool) override {
-    view_.compositor->shake_x = g.nudge.shake_offset[0];
-    view_.compositor->shake_y = g.nudge.shake_offset[1];
-    DrawTable(view_, g.world);
-  }
-  bool Present(Game&) override {
-    render::PresentContext ctx{view_.display, device_, *view_.compositor, *view_.slots,
-                               view_.colours->palette};
-    return render::PresentFrame(view_.presentation, ctx);
-  }
-
- private:
-  TableView& view_;
-  render::DisplayDevice& device_;
-};
-
-// The score display's pictures: frames set on the scoreboard's sprites, which
-// are then drawn into the table and repainted on the next presents.
-class ScoreboardView final : public rules::ScoreCanvas {
- public:
-  ScoreboardView(Scoreboard& board, TableView& view) : board_(board), frames_(board), view_(view) {}
-  void DrawScorePicture(rules::ScorePicture picture, int player, int digit, int frame) override {
-    frames_.DrawScorePicture(picture, player, digit, frame);
-    render::TrueColourSprite* s = ScoreboardSprite(board_, picture, player, digit);
-    if (s == nullptr || s->frames.empty()) return;
-    render::DrawIntoBackground(*view_.compositor, view_.display.format, *s);
-    const render::SpriteRectangle r = render::SpriteRect(*s);
-    render::AddDirtyRect(*view_.compositor, view_.display, {r.x0, r.y0, r.x1, r.y1});
-  }
-
- private:
-  Scoreboard& board_;
-  ScoreboardCanvas frames_;
-  TableView& view_;
-};
 
 }  // namespace
 
@@ -228,7 +184,7 @@ namespace app {
 namespace {
 
 constexpr const char* kTableUsage =
-    "usage: gfall [--window | --fullscreen | --headless] [--screenshot FILE.png]\n"
+    "usage: gfall --play [--window | --fullscreen | --headless] [--screenshot FILE.png]\n"
     "             [--width 640|800|1024] [--depth 0..4] [--data DIR] [--frames N] [--seed S]\n"
     "  --window       show the table in a resizable window (Alt+Enter: full screen)\n"
     "  --fullscreen   show the table full screen\n"
@@ -258,7 +214,7 @@ bool WantsTableRun(int argc, char** argv) {
 
 int TableRunMain(int argc, char** argv) {
   TableRunOptions o;
-  bool shown = false, frames_given = false;
+  bool shown = false, frames_given = false, play = false, headless = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool has_value = i + 1 < argc;
@@ -274,6 +230,8 @@ int TableRunMain(int argc, char** argv) {
     if (a == "--help" || a == "-h") {
       std::fputs(kTableUsage, stdout);
       return 0;
+    } else if (a == "--play") {
+      play = true;
     } else if (a == "--window") {
       shown = true;
       o.fullscreen = false;
@@ -282,6 +240,7 @@ int TableRunMain(int argc, char** argv) {
       o.fullscreen = true;
     } else if (a == "--headless") {
       shown = false;
+      headless = true;
     } else if (a == "--screenshot" && has_value) {
       o.screenshot = argv[++i];
     } else if (a == "--input" && has_value) {
@@ -304,6 +263,7 @@ int TableRunMain(int argc, char** argv) {
       return 1;
     }
   }
+  if (play && !headless && !shown) shown = true;  // full screen unless asked otherwise
   o.headless = !shown;
   if (shown && !frames_given) o.frames = -1;
   return RunTable(o, stderr);

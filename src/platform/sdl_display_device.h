@@ -70,6 +70,19 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   // Resizes the window (tests and start-up; the user resizes it by hand).
   void SetWindowSize(int32_t width, int32_t height);
   uint32_t window_id() const;
+  SDL_Window* sdl_window() const { return window_; }
+  SDL_Renderer* sdl_renderer() const { return renderer_; }
+  // Forms drawn over the game work in window pixels: Begin drops the picture's
+  // logical size, End puts it back. DrawBackdrop paints the last frame, aspect
+  // kept, into the window without showing it.
+  void Minimise();
+  // Restores a minimised window and brings it to the front.
+  void Raise();
+  void BeginOverlay();
+  void EndOverlay();
+  void DrawBackdrop();
+  // What has been drawn into the window since the last show, at the window's size.
+  RgbFrame ReadOverlayRgb();
   bool has_window() const { return window_ != nullptr; }
   const std::vector<std::string>& traces() const { return traces_; }
 
