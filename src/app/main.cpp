@@ -158,14 +158,17 @@ int Parse(int argc, char** argv, app::HeadlessOptions& o, app::WindowOptions& wo
 
 int main(int argc, char** argv) {
   try {
-    bool play = false, headless_given = false;
+    bool play = false, headless_given = false, shown = false, screenshot = false;
     for (int i = 1; i < argc; ++i) {
       const std::string a = argv[i];
       play = play || a == "--play";
       headless_given = headless_given || a == "--headless";
+      shown = shown || a == "--window" || a == "--fullscreen";
+      screenshot = screenshot || a == "--screenshot";
     }
-    // One game straight away, and the headless pictures of the table.
-    if (play || (headless_given && app::WantsTableRun(argc, argv))) {
+    // One game straight away, and the pictures of a game under way (a
+    // screenshot without a window).
+    if (play || (headless_given && app::WantsTableRun(argc, argv)) || (screenshot && !shown)) {
       return app::TableRunMain(argc, argv);
     }
     app::HeadlessOptions o;

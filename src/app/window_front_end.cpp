@@ -83,6 +83,7 @@ class WindowScreen final : public FrontEndScreen {
                                view_.colours->palette};
     render::OpenBackdrop(view_.presentation, ctx);
     device_.BeginOverlay();
+    device_.ShowPointer(true);
   }
   void CloseBackdrop() override {
     device_.EndOverlay();
@@ -487,6 +488,7 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
     WriteShot(wo.shots_dir, name, device.LastFrameRgb());
   };
   bool shift = false;
+  bool pointer_hidden = false;
   run.poll_events = [&](MessageQueue& q) {
     platform::Event e;
     while (platform::PollEvent(e, &keyboard)) {
@@ -537,6 +539,13 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
       }
     }
     if (wo.instance != nullptr && platform::PollRaiseRequest(*wo.instance)) device.Raise();
+    // The pointer hides in play and shows over the menus and the forms.
+    if (const Window* w = overlay.window) {
+      const bool hidden = g.flags.app_active && w->flags.dialog_depth == 0 &&
+                          !g.flags.main_menu_shown && !g.flags.pause_menu_shown;
+      if (hidden != pointer_hidden) device.ShowPointer(!hidden);
+      pointer_hidden = hidden;
+    }
   };
   run.wait = [](int ms) { platform::WaitForEvent(ms); };
 

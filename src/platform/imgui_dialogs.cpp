@@ -36,6 +36,8 @@ bool ImGuiDialogs::Open(SDL_Window* window, SDL_Renderer* renderer) {
   io.IniFilename = nullptr;  // nothing written beside the game
   io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard | ImGuiConfigFlags_NavEnableGamepad;
   ImGui::StyleColorsDark();
+  // Solid forms: the table behind them is busy.
+  ImGui::GetStyle().Colors[ImGuiCol_WindowBg].w = 1.0f;
   if (!ImGui_ImplSDL2_InitForSDLRenderer(window) || !ImGui_ImplSDLRenderer_Init(renderer)) {
     ImGui::DestroyContext();
     return false;
@@ -233,7 +235,7 @@ int ImGuiDialogs::HighScores(const store::HighScoreTable& table, int entry_row, 
   std::strncpy(edit.data(), name.c_str(), edit.size() - 1);
   bool focus_edit = entering;
   bool reset_asked = false;
-  int result = Run(kGameName, 380, 340, [&]() -> int {
+  int result = Run(kGameName, 500, 340, [&]() -> int {
     if (ImGui::BeginTable("scores", 3)) {
       ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed, 30);
       ImGui::TableSetupColumn("Name");
@@ -300,7 +302,7 @@ int ImGuiDialogs::Controls(const ControlsHooks& hooks) {
   static constexpr std::array<const char*, 6> kActions = {
       "Left Flipper", "Right Flipper", "Nudge from Left", "Nudge Up", "Nudge from Right", "Start"};
   bool defaults_asked = false;
-  int result = Run("Change Controls", 420, 300, [&]() -> int {
+  int result = Run("Change Controls", 500, 300, [&]() -> int {
     for (int a = 0; a < 6; ++a) {
       ImGui::PushID(1001 + 10 * a);
       ImGui::AlignTextToFramePadding();

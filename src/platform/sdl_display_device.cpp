@@ -326,6 +326,10 @@ void SdlDisplayDevice::Minimise() {
   if (window_ != nullptr) SDL_MinimizeWindow(window_);
 }
 
+void SdlDisplayDevice::ShowPointer(bool shown) {
+  if (window_ != nullptr) SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
+}
+
 void SdlDisplayDevice::Raise() {
   if (window_ == nullptr) return;
   if ((SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0) SDL_RestoreWindow(window_);

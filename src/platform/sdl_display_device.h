@@ -76,6 +76,8 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   // logical size, End puts it back. DrawBackdrop paints the last frame, aspect
   // kept, into the window without showing it.
   void Minimise();
+  // The mouse pointer over the window: hidden in play, shown over menus and forms.
+  void ShowPointer(bool shown);
   // Restores a minimised window and brings it to the front.
   void Raise();
   void BeginOverlay();
