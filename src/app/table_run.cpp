@@ -159,19 +159,10 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
   }
 
   int code = 0;
-  if (!o.screenshot.empty()) {
-    const platform::RgbFrame shot = device.LastFrameRgb();
-    if (shot.pixels.empty() || !platform::WritePng(o.screenshot, shot)) {
-      std::fprintf(err, "gfall: cannot write %s\n", o.screenshot.c_str());
-      code = 1;
-    }
-  }
-  if (!o.window_screenshot.empty()) {
-    const platform::RgbFrame shown = device.ReadWindowRgb();
-    if (shown.pixels.empty() || !platform::WritePng(o.window_screenshot, shown)) {
-      std::fprintf(err, "gfall: cannot write %s\n", o.window_screenshot.c_str());
-      code = 1;
-    }
+  std::string failed;
+  if (!platform::WriteExitPictures(device, o.screenshot, o.window_screenshot, failed)) {
+    std::fprintf(err, "gfall: cannot write %s\n", failed.c_str());
+    code = 1;
   }
   render::CloseDisplay(view->display, device);
   return code;

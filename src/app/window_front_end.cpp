@@ -553,19 +553,10 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
   const int status = RunFrontEnd(g, run, out, err, restart);
 
   int code = status;
-  if (!wo.screenshot.empty()) {
-    const platform::RgbFrame shot = device.LastFrameRgb();
-    if (shot.pixels.empty() || !platform::WritePng(wo.screenshot, shot)) {
-      std::fprintf(err, "gfall: cannot write %s\n", wo.screenshot.c_str());
-      code = 1;
-    }
-  }
-  if (!wo.window_screenshot.empty()) {
-    const platform::RgbFrame shown = device.ReadWindowRgb();
-    if (shown.pixels.empty() || !platform::WritePng(wo.window_screenshot, shown)) {
-      std::fprintf(err, "gfall: cannot write %s\n", wo.window_screenshot.c_str());
-      code = 1;
-    }
+  std::string failed;
+  if (!platform::WriteExitPictures(device, wo.screenshot, wo.window_screenshot, failed)) {
+    std::fprintf(err, "gfall: cannot write %s\n", failed.c_str());
+    code = 1;
   }
   engine.Close();
   dialogs.Close();

@@ -216,15 +216,19 @@ int ImGuiDialogs::SubmitOffer() {
   }, kDialogCancel);
 }
 
-int ImGuiDialogs::ResetScoresConfirm() {
+int ImGuiDialogs::Question(const char* text) {
   return Run(kGameName, 420, 110, [&]() -> int {
-    ImGui::TextWrapped("Are you sure you want to delete all high scores?");
+    ImGui::TextWrapped("%s", text);
     ButtonRow();
     if (Button("OK")) return kDialogOk;
     ImGui::SameLine();
     if (Button("Cancel")) return kDialogCancel;
     return 0;
   }, kDialogCancel);
+}
+
+int ImGuiDialogs::ResetScoresConfirm() {
+  return Question("Are you sure you want to delete all high scores?");
 }
 
 int ImGuiDialogs::HighScores(const store::HighScoreTable& table, int entry_row, int32_t score,
@@ -335,14 +339,7 @@ int ImGuiDialogs::Controls(const ControlsHooks& hooks) {
 }
 
 int ImGuiDialogs::RestoreDefaultsConfirm() {
-  return Run(kGameName, 420, 110, [&]() -> int {
-    ImGui::TextWrapped("Are you sure you want to restore the default settings?");
-    ButtonRow();
-    if (Button("OK")) return kDialogOk;
-    ImGui::SameLine();
-    if (Button("Cancel")) return kDialogCancel;
-    return 0;
-  }, kDialogCancel);
+  return Question("Are you sure you want to restore the default settings?");
 }
 
 int ImGuiDialogs::Capture(std::string_view prompt, const std::function<int()>& tick) {

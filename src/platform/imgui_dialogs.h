@@ -88,6 +88,8 @@ class ImGuiDialogs {
   int Capture(std::string_view prompt, const std::function<int()>& tick);
 
  private:
+  // A question with OK and Cancel.
+  int Question(const char* text);
   // Runs frames of `body` until it returns a result (1, 2, ...). Escape and a
   // window close give `cancel_result`.
   int Run(const char* title, float width, float height,

@@ -1,5 +1,7 @@
 #include "platform/sdl_display_device.h"
 
+#include "platform/png_file.h"
+
 #include <SDL.h>
 
 #include <algorithm>
@@ -375,6 +377,19 @@ RgbFrame SdlDisplayDevice::ReadOverlayRgb() {
     out = RgbFrame{};
   }
   return out;
+}
+
+bool WriteExitPictures(SdlDisplayDevice& device, const std::string& composed,
+                       const std::string& window, std::string& failed) {
+  if (!composed.empty()) {
+    const RgbFrame shot = device.LastFrameRgb();
+    if (shot.pixels.empty() || !WritePng(composed, shot)) return failed = composed, false;
+  }
+  if (!window.empty()) {
+    const RgbFrame shown = device.ReadWindowRgb();
+    if (shown.pixels.empty() || !WritePng(window, shown)) return failed = window, false;
+  }
+  return true;
 }
 
 uint32_t SdlDisplayDevice::window_id() const {

@@ -109,6 +109,12 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   std::vector<std::string> traces_;
 };
 
+// Writes the pictures a run asks for at its end (empty paths are skipped): the
+// last composed frame and what the window showed. False with the first path
+// that could not be written in `failed`.
+bool WriteExitPictures(SdlDisplayDevice& device, const std::string& composed,
+                       const std::string& window, std::string& failed);
+
 // Converts one frame of a pixel format to RGB (8-bit frames through a palette;
 // 15 and 16-bit channels widened by repeating their top bits).
 void FrameToRgb(const render::DeviceMode& mode, const uint8_t* pixels, int32_t pitch,
