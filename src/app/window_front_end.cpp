@@ -269,7 +269,9 @@ void Restart(const std::vector<std::string>& argv, std::FILE* err) {
   std::vector<std::string> args;
   args.push_back(argv.empty() ? std::string("gfall") : argv[0]);
   for (size_t i = 1; i < argv.size(); ++i) {
-    if (!argv[i].empty() && argv[i][0] == '/') continue;  // the old switches
+    // The old switches ("/0", "/R", together or not), not paths given as values.
+    const std::string& a = argv[i];
+    if (a.size() >= 2 && a[0] == '/' && a.find_first_not_of("0R", 1) == std::string::npos) continue;
     args.push_back(argv[i]);
   }
   args.push_back("/R");

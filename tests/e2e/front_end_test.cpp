@@ -196,6 +196,13 @@ TEST_P(FrontEnd, OptionsOkSavesAndANewModeCanBeRefused) {
   r = Play(open + "150 answer options ok resolution=1\n150 answer newmode ok\n", "--frames 60");
   EXPECT_EQ(Num(r.out, "restart"), 1);
   EXPECT_EQ(Num(r.out, "quit"), 1);
+  if (window) {
+    // The program started itself again with "/R": a second run printed its state,
+    // at the new resolution and without the title.
+    const size_t second = r.out.find("{\"window\"", r.out.find("{\"window\"") + 1);
+    ASSERT_NE(second, std::string::npos) << r.out.substr(0, 400);
+    EXPECT_EQ(Num(r.out.substr(second), "title"), 0);
+  }
 }
 
 TEST_P(FrontEnd, AGameToGameOverEntersTheNameAndSavesTheTable) {
