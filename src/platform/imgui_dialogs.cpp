@@ -30,6 +30,8 @@ ImGuiDialogs::~ImGuiDialogs() { Close(); }
 bool ImGuiDialogs::Open(SDL_Window* window, SDL_Renderer* renderer) {
   if (open_) return true;
   if (!window || !renderer) return false;
+  // Game controllers move through the forms (the backend opens the first one).
+  controllers_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
   IMGUI_CHECKVERSION();
   ImGui::CreateContext();
   ImGuiIO& io = ImGui::GetIO();
@@ -40,6 +42,8 @@ bool ImGuiDialogs::Open(SDL_Window* window, SDL_Renderer* renderer) {
   ImGui::GetStyle().Colors[ImGuiCol_WindowBg].w = 1.0f;
   if (!ImGui_ImplSDL2_InitForSDLRenderer(window) || !ImGui_ImplSDLRenderer_Init(renderer)) {
     ImGui::DestroyContext();
+    if (controllers_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    controllers_ = false;
     return false;
   }
   window_ = window;
@@ -54,6 +58,8 @@ void ImGuiDialogs::Close() {
   ImGui_ImplSDL2_Shutdown();
   ImGui::DestroyContext();
   open_ = false;
+  if (controllers_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+  controllers_ = false;
 }
 
 int ImGuiDialogs::Run(const char* title, float width, float height,

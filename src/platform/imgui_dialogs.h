@@ -98,6 +98,7 @@ class ImGuiDialogs {
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   bool open_ = false;
+  bool controllers_ = false;
   int frame_limit_ = -1;
   int auto_frames_ = -1;
   int auto_result_ = 0;
