@@ -127,6 +127,8 @@ int RunFrontEnd(Game& g, FrontEndRun& run, std::FILE* out, std::FILE*, bool& res
   ScriptFeed feed{run.script, 0, false, {}, run.on_shot};
   auto* keyboard = dynamic_cast<platform::SdlKeyboard*>(run.input.devices.keyboard);
 
+  // Script times count from the start of the message loop (loading took real time).
+  const double script_origin = run.virtual_clock ? 0.0 : g.clock->Now();
   std::unique_ptr<DialogForms> forms;
   MessageQueue* queue_for_pump = nullptr;
   // A form that waits on time (the capture form) runs the script on meanwhile.
@@ -137,7 +139,7 @@ int RunFrontEnd(Game& g, FrontEndRun& run, std::FILE* out, std::FILE*, bool& res
     }
     if (queue_for_pump) {
       MessageQueue during;  // messages for the game window wait until the form closes
-      feed.Deliver(g.clock->Now(), during, answers, g, keyboard);
+      feed.Deliver(g.clock->Now() - script_origin, during, answers, g, keyboard);
       for (const ui::Message& m : during.messages) queue_for_pump->Post(m);
     }
     return true;
@@ -181,7 +183,7 @@ int RunFrontEnd(Game& g, FrontEndRun& run, std::FILE* out, std::FILE*, bool& res
       if (target > kHeadlessGameTimeCapMs) break;
       run.virtual_clock->Set(std::max(run.virtual_clock->Now(), target));
     }
-    feed.Deliver(g.clock->Now(), w.queue, answers, g, keyboard);
+    feed.Deliver(g.clock->Now() - script_origin, w.queue, answers, g, keyboard);
     if (run.poll_events) run.poll_events(w.queue);
     while (next_tick <= g.clock->Now()) {
       ui::Message t;
