@@ -16,6 +16,7 @@
 #include "app/scoreboard.h"
 #include "app/playfield_load.h"
 #include "app/table_view.h"
+#include "app/view_passes.h"
 #include "physics/ball.h"
 #include "physics/tuning_file.h"
 #include "platform/png_file.h"
@@ -79,51 +80,6 @@ void Linger(int64_t ms, platform::SdlDisplayDevice& device, TableView& view) {
     wall.Sleep(std::min(10.0, std::max(0.0, static_cast<double>(ms) - wall.Now())));
   }
 }
-
-// Draws through the table view and presents through the display device.
-class ViewPasses final : public GamePasses {
- public:
-  ViewPasses(TableView& view, render::DisplayDevice& device) : view_(view), device_(device) {}
-  void RollReflection(Game& g, int ball, float forward, float sideways, float spin) override {
-    if (ball < 0 || ball >= physics::kBallCount) return;
-    render::RollReflection(g.world.balls[static_cast<size_t>(ball)].reflection,
-                           view_.compositor->reflection, forward, sideways, spin);
-  }
-  void Draw(Game& g, bool) override {
-    view_.compositor->shake_x = g.nudge.shake_offset[0];
-    view_.compositor->shake_y = g.nudge.shake_offset[1];
-    DrawTable(view_, g.world);
-  }
-  bool Present(Game&) override {
-    render::PresentContext ctx{view_.display, device_, *view_.compositor, *view_.slots,
-                               view_.colours->palette};
-    return render::PresentFrame(view_.presentation, ctx);
-  }
-
- private:
-  TableView& view_;
-  render::DisplayDevice& device_;
-};
-
-// The score display's pictures: frames set on the scoreboard's sprites, which
-// are then drawn into the table and repainted on the next presents.
-class ScoreboardView final : public rules::ScoreCanvas {
- public:
-  ScoreboardView(Scoreboard& board, TableView& view) : board_(board), frames_(board), view_(view) {}
-  void DrawScorePicture(rules::ScorePicture picture, int player, int digit, int frame) override {
-    frames_.DrawScorePicture(picture, player, digit, frame);
-    render::TrueColourSprite* s = ScoreboardSprite(board_, picture, player, digit);
-    if (s == nullptr || s->frames.empty()) return;
-    render::DrawIntoBackground(*view_.compositor, view_.display.format, *s);
-    const render::SpriteRectangle r = render::SpriteRect(*s);
-    render::AddDirtyRect(*view_.compositor, view_.display, {r.x0, r.y0, r.x1, r.y1});
-  }
-
- private:
-  Scoreboard& board_;
-  ScoreboardCanvas frames_;
-  TableView& view_;
-};
 
 }  // namespace
 
@@ -230,19 +186,10 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
   }
 
   int code = 0;
-  if (!o.screenshot.empty()) {
-    const platform::RgbFrame shot = device.LastFrameRgb();
-    if (shot.pixels.empty() || !platform::WritePng(o.screenshot, shot)) {
-      std::fprintf(err, "gfall: cannot write %s\n", o.screenshot.c_str());
-      code = 1;
-    }
-  }
-  if (!o.window_screenshot.empty()) {
-    const platform::RgbFrame shown = device.ReadWindowRgb();
-    if (shown.pixels.empty() || !platform::WritePng(o.window_screenshot, shown)) {
-      std::fprintf(err, "gfall: cannot write %s\n", o.window_screenshot.c_str());
-      code = 1;
-    }
+  std::string failed;
+  if (!platform::WriteExitPictures(device, o.screenshot, o.window_screenshot, failed)) {
+    std::fprintf(err, "gfall: cannot write %s\n", failed.c_str());
+    code = 1;
   }
   if (!quit) Linger(o.linger_ms, device, *view);  // not when the player asked to leave
   render::CloseDisplay(view->display, device);
@@ -256,7 +203,7 @@ namespace app {
 namespace {
 
 constexpr const char* kTableUsage =
-    "usage: gfall [--window | --fullscreen | --headless] [--screenshot FILE.png]\n"
+    "usage: gfall --play [--window | --fullscreen | --headless] [--screenshot FILE.png]\n"
     "             [--width 640|800|1024] [--depth 0..4] [--data DIR] [--frames N] [--seed S]\n"
     "             [--input FILE] [--window-screenshot FILE.png] [--linger MS]\n"
     "  --window       show the table in a resizable window (Alt+Enter: full screen)\n"
@@ -289,7 +236,7 @@ bool WantsTableRun(int argc, char** argv) {
 
 int TableRunMain(int argc, char** argv) {
   TableRunOptions o;
-  bool shown = false, frames_given = false;
+  bool shown = false, frames_given = false, play = false, headless = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool has_value = i + 1 < argc;
@@ -305,6 +252,8 @@ int TableRunMain(int argc, char** argv) {
     if (a == "--help" || a == "-h") {
       std::fputs(kTableUsage, stdout);
       return 0;
+    } else if (a == "--play") {
+      play = true;
     } else if (a == "--window") {
       shown = true;
       o.fullscreen = false;
@@ -313,6 +262,7 @@ int TableRunMain(int argc, char** argv) {
       o.fullscreen = true;
     } else if (a == "--headless") {
       shown = false;
+      headless = true;
     } else if (a == "--screenshot" && has_value) {
       o.screenshot = argv[++i];
     } else if (a == "--input" && has_value) {
@@ -337,6 +287,7 @@ int TableRunMain(int argc, char** argv) {
       return 1;
     }
   }
+  if (play && !headless && !shown) shown = true;  // full screen unless asked otherwise
   o.headless = !shown;
   if (shown && !frames_given) o.frames = -1;
   return RunTable(o, stderr);

@@ -14,9 +14,9 @@ struct Result {
   std::string out;
 };
 
-Result RunGfall(const std::string& args) {
+Result RunGfall(const std::string& args, const std::string& prefix = "") {
   Result r;
-  std::string cmd = std::string(GFALL_EXE) + " " + args + " 2>&1";
+  std::string cmd = prefix + std::string(GFALL_EXE) + " " + args + " 2>&1";
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return r;
   char buf[4096];
@@ -38,10 +38,10 @@ TEST(GfallCli, HeadlessRunIsRepeatableAndSeeded) {
   EXPECT_NE(a.out.find("{\"frames\": 400, "), std::string::npos) << a.out;
 }
 
-TEST(GfallCli, WithoutHeadlessSaysSo) {
-  Result r = RunGfall("--frames 10");
+TEST(GfallCli, WithoutADisplayItSaysSoAndFails) {
+  Result r = RunGfall("--frames 10", "env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 ");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("not built yet"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("cannot open the display"), std::string::npos) << r.out;
 }
 
 TEST(GfallCli, MissingPackIsAnError) {

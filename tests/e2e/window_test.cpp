@@ -163,7 +163,7 @@ TEST(WindowedTable, TheXServerShowsTheScreenshot) {
     // server's own picture of the screen is taken meanwhile, and a TERM ends
     // the wait (SDL turns it into a quit).
     std::ofstream run(dir / "run.sh");
-    run << "\"" << GFALL_EXE << "\" --window --frames 150 --width 800 --depth 0 --data \""
+    run << "\"" << GFALL_EXE << "\" --play --window --frames 150 --width 800 --depth 0 --data \""
         << GFALL_DATA_DIR << "\" --input \"" << (dir / "input.txt").string() << "\" --screenshot \""
         << composed << "\" --linger 60000 &\n"
         << "pid=$!\n"
