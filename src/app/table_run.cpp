@@ -1,5 +1,6 @@
 #include "app/table_run.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,6 +43,41 @@ int ActionOfKey(uint8_t key) {
     case 0x1C:
     case 0x9C: return core::kActionStart;
     default: return -1;
+  }
+}
+
+// The window's own events: closing, full screen, exposure and activation.
+// True when the window asks to quit.
+bool WindowEvent(const platform::Event& e, platform::SdlDisplayDevice& device, TableView& view) {
+  if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kQuit) return true;
+  if (platform::IsFullscreenToggle(e)) {
+    device.ToggleFullscreen();
+  } else if (e.kind == platform::EventKind::kExposed || e.kind == platform::EventKind::kResized) {
+    device.Redraw();
+  } else if (e.kind == platform::EventKind::kFocusGained ||
+             e.kind == platform::EventKind::kFocusLost) {
+    view.display.full_redraw_count = 3;  // every activation change repaints the whole picture
+  }
+  return false;
+}
+
+// Keeps the last frame on the screen for `ms` milliseconds, answering the
+// window meanwhile, so that it can be looked at or captured after the run.
+void Linger(int64_t ms, platform::SdlDisplayDevice& device, TableView& view) {
+  if (ms <= 0 || !device.has_window()) return;
+  SteadyClock wall;
+  double shown = -1.0e9;
+  while (wall.Now() < static_cast<double>(ms)) {
+    platform::Event e;
+    while (platform::PollEvent(e, nullptr)) {
+      if (WindowEvent(e, device, view)) return;
+      if (e.kind == platform::EventKind::kKeyDown && e.key == kKeyEscape) return;
+    }
+    if (wall.Now() - shown >= 50.0) {
+      device.Redraw();
+      shown = wall.Now();
+    }
+    wall.Sleep(std::min(10.0, std::max(0.0, static_cast<double>(ms) - wall.Now())));
   }
 }
 
@@ -127,17 +163,8 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
     if (!o.headless) {
       platform::Event e;
       while (platform::PollEvent(e, nullptr)) {
-        if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kQuit) quit = true;
-        if (platform::IsFullscreenToggle(e)) {
-          device.ToggleFullscreen();
-          continue;
-        }
-        if (e.kind == platform::EventKind::kExposed || e.kind == platform::EventKind::kResized) {
-          device.Redraw();
-        }
-        if (e.kind == platform::EventKind::kFocusGained || e.kind == platform::EventKind::kFocusLost) {
-          view->display.full_redraw_count = 3;  // every activation change repaints the whole picture
-        }
+        if (WindowEvent(e, device, *view)) quit = true;
+        if (platform::IsFullscreenToggle(e)) continue;
         if (e.kind != platform::EventKind::kKeyDown && e.kind != platform::EventKind::kKeyUp) continue;
         const bool down = e.kind == platform::EventKind::kKeyDown;
         if (e.key == kKeyEscape && down) quit = true;
@@ -164,6 +191,7 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
     std::fprintf(err, "gfall: cannot write %s\n", failed.c_str());
     code = 1;
   }
+  if (!quit) Linger(o.linger_ms, device, *view);  // not when the player asked to leave
   render::CloseDisplay(view->display, device);
   return code;
 }
@@ -177,6 +205,7 @@ namespace {
 constexpr const char* kTableUsage =
     "usage: gfall --play [--window | --fullscreen | --headless] [--screenshot FILE.png]\n"
     "             [--width 640|800|1024] [--depth 0..4] [--data DIR] [--frames N] [--seed S]\n"
+    "             [--input FILE] [--window-screenshot FILE.png] [--linger MS]\n"
     "  --window       show the table in a resizable window (Alt+Enter: full screen)\n"
     "  --fullscreen   show the table full screen\n"
     "  --headless     no window; frames on a virtual clock (the default with --screenshot)\n"
@@ -188,6 +217,8 @@ constexpr const char* kTableUsage =
     "  --seed S       seed of the random source\n"
     "  --input FILE   scripted input, as for --headless\n"
     "  --window-screenshot FILE.png   what the window shows at exit (with --window)\n"
+    "  --linger MS    with a window: after the last frame (and the screenshots are\n"
+    "                 written) keep showing it for MS milliseconds; Escape ends it\n"
     "Enter launches a ball, the Shift keys work the flippers, Escape quits.\n";
 
 }  // namespace
@@ -247,6 +278,8 @@ int TableRunMain(int argc, char** argv) {
     } else if (a == "--frames" && number(0, 100000000, v)) {
       o.frames = v;
       frames_given = true;
+    } else if (a == "--linger" && number(0, 3600000, v)) {
+      o.linger_ms = v;
     } else if (a == "--seed" && number(0, 4294967295L, v)) {
       o.seed = static_cast<uint32_t>(v);
     } else {

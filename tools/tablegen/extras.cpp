@@ -479,7 +479,19 @@ const std::vector<MenuItemSpec>& MenuItems() {
   return items;
 }
 
-bool BuildExtras(const render::Palette& palette, BuildResult& out, std::string& error) {
+bool BuildFonts(const render::Palette& palette, BuildResult& out, std::string& error) {
+  Typeface tf;
+  if (!tf.Open(kTextFontPath)) return error = std::string("the text font ") + kTextFontPath, false;
+  std::vector<uint8_t> bytes;
+  for (const rules::FontSpec* spec : {&rules::kMessageFont, &rules::kDigitFont1024,
+                                      &rules::kDigitFont800, &rules::kDigitFont640}) {
+    if (!BuildFont(tf, *spec, palette, bytes)) return error = spec->file, false;
+    AddFile(out, spec->file, bytes);
+  }
+  return true;
+}
+
+bool BuildExtras(BuildResult& out, std::string& error) {
   Typeface tf;
   if (!tf.Open(kTextFontPath)) return error = std::string("the text font ") + kTextFontPath, false;
   const std::vector<uint8_t>& table = out.playfield_rgb;
@@ -522,12 +534,6 @@ bool BuildExtras(const render::Palette& palette, BuildResult& out, std::string& 
       Paste(board, kScreenW, drum.x, drum.y + rules::kDigitRowStep * p, drum.w, drum.h,
             drum.frames[static_cast<size_t>(frame)]);
     }
-  }
-  // Fonts.
-  for (const rules::FontSpec* spec : {&rules::kMessageFont, &rules::kDigitFont1024,
-                                      &rules::kDigitFont800, &rules::kDigitFont640}) {
-    if (!BuildFont(tf, *spec, palette, bytes)) return error = spec->file, false;
-    AddFile(out, spec->file, bytes);
   }
   // Menus.
   Canvas menu_shot(kScreenW, kScreenH, {0, 0, 0});
