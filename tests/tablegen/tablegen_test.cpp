@@ -69,6 +69,11 @@ TEST_F(TableLayout, CheckCatchesBrokenMaps) {
          for (auto& c : t.map_)
            if (c == 26) c = 25;
        }},
+      {"drop-target faces painted as a plain wall",
+       [](TableLayout& t) {
+         for (auto& c : t.map_)
+           if (c == 25 || c == 26) c = 10;
+       }},
   };
   for (const Case& c : cases) {
     SetUp();

@@ -229,21 +229,26 @@ void CheckSurfaceMap(Checker& c, const render::ScreenImage& map) {
         c.Fail("row %d: hit point (%d, %d) is open floor, not inside its ring", p.row, p.x, p.y);
     }
   }
-  // Drop targets: the face code just behind each hit point, open floor in front of it.
+  // Drop targets: a ball moving left at the height of a hit point meets that
+  // target's face within kMaxFaceGap pixels, and the floor in front is open.
+  constexpr int kMaxFaceGap = 32;
   for (const HitPoint& p : kHitPoints) {
     if (p.code != 25 && p.code != 26) continue;
-    bool face = false;
-    for (int dx = 0; dx <= 4; ++dx) face |= at(p.x - dx, p.y) == p.code;
-    if (!face) c.Fail("drop target row %d: no code %d at its hit point (%d, %d)", p.row, p.code, p.x, p.y);
+    int x = p.x;
+    while (x > p.x - kMaxFaceGap && Open(at(x, p.y))) --x;
+    if (at(x, p.y) != p.code)
+      c.Fail("drop target row %d: no code-%d face within %d px left of (%d, %d)", p.row, p.code,
+             kMaxFaceGap, p.x, p.y);
     if (!Open(at(p.x + 4, p.y)))
       c.Fail("drop target row %d: no open floor in front of (%d, %d)", p.row, p.x, p.y);
   }
   {
-    // Top target band must be 26, nearest code-26 row being 59.
-    const int bands[4][3] = {{802, 861, 25}, {762, 801, 26}, {715, 761, 25}, {640, 714, 26}};
+    // Every face pixel of the bank carries the code of the target whose band
+    // holds its row; the top band must be 26, nearest code-26 row being 59.
+    const int bands[4][3] = {{802, 900, 25}, {762, 801, 26}, {715, 761, 25}, {600, 714, 26}};
     for (const auto& b : bands)
       for (int y = b[0]; y <= b[1]; ++y)
-        for (int x = 100; x < 220; ++x) {
+        for (int x = 0; x < 300; ++x) {
           const uint8_t code = at(x, y);
           if ((code == 25 || code == 26) && code != b[2]) {
             c.Fail("drop-target face code %d at (%d, %d), expected %d", code, x, y, b[2]);

@@ -90,6 +90,10 @@ std::vector<uint8_t> DrawPlan(const Layout& layout, const std::vector<uint8_t>& 
   // Plunger lane box and launch box.
   cv.Rect(741, 1401, 794, 1509, orange);
   for (const HitPoint& p : kHitPoints) cv.Cross(p.x, p.y, white);
+  // Where the ball's centre meets each drop target's face.
+  const Rgb8 yellow{255, 230, 0};
+  for (const DropTarget& t : layout.targets)
+    cv.Cross(static_cast<int>(std::lround(t.hit.x)), static_cast<int>(std::lround(t.hit.y)), yellow);
   cv.Cross(kPlungerX, kPlungerY, orange);
   cv.Cross(kHoldX, kHoldY, orange);
   cv.Cross(kReleaseX, kReleaseY, cyan);
@@ -97,7 +101,7 @@ std::vector<uint8_t> DrawPlan(const Layout& layout, const std::vector<uint8_t>& 
     cv.Cross(static_cast<int>(fl.pivot.x), static_cast<int>(fl.pivot.y), orange);
   // Drop-target y bands.
   for (int yb : {801, 761, 714})
-    for (int x = 120; x <= 200; x += 2) cv.Put(x, yb, white);
+    for (int x = 60; x <= 200; x += 2) cv.Put(x, yb, white);
   return rgb;
 }
 
