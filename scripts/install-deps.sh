@@ -13,8 +13,8 @@ packages=(
   libmp3lame-dev libfreetype-dev fonts-dejavu-core nlohmann-json3-dev
   # dialogs
   libimgui-dev
-  # tests in a real X window, fuzzing runtime
-  xvfb libclang-rt-14-dev
+  # tests in a real X window (xwd: the X server's picture of the screen), fuzzing runtime
+  xvfb x11-apps libclang-rt-14-dev
 )
 
 missing=()

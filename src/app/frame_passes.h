@@ -35,6 +35,9 @@ class FramePasses {
   virtual void RulesFrame(Game& game);
   // Selects the flippers' drawn images (the drawing reads Flipper::image).
   virtual void RefreshFlipperImages(Game& game);
+  // Puts the lit or dark playfield picture behind the table (the rules then
+  // redraw its parts).
+  virtual void ShowPlayfield(Game&, bool /*dark*/) {}
   // Composes the table; the ball records hold the positions to draw.
   virtual void Draw(Game&, bool /*interpolated*/) {}
   // Shows the composed picture; false when it could not be shown.

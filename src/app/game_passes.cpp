@@ -17,7 +17,10 @@ void GameHost::ResetFlippers() {
 
 void GameHost::RedrawFlippers() { physics::RefreshFlipperImages(game_.world, true); }
 
-void GameHost::ShowPlayfield(bool dark) { game_.dark_playfield = dark ? 1 : 0; }
+void GameHost::ShowPlayfield(bool dark) {
+  game_.dark_playfield = dark ? 1 : 0;
+  game_.passes->ShowPlayfield(game_, dark);
+}
 
 void GameHost::ResetTiltMeter() { game_.nudge.tilt_meter = 0.0f; }
 

@@ -1,5 +1,5 @@
 #include "app/headless.h"
-#include "app/scripted_front_end.h"
+#include "app/front_end.h"
 
 #include <algorithm>
 #include <charconv>
@@ -133,6 +133,18 @@ std::optional<std::vector<ScriptEvent>> ParseInputScript(std::string_view text,
     }
     if (w.size() != 3) return fail("expected \"MS ACTION down|up\" or \"MS cmd N\"");
     ScriptEvent e;
+    if (w[1] == "shot") {
+      // A picture of the window at that moment, named by a plain word.
+      if (!ParseMs(w[0], e.ms)) return fail("bad time");
+      if (w[2].find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-_") !=
+          std::string_view::npos) {
+        return fail("a shot name is lower-case letters, digits, - and _");
+      }
+      e.kind = ScriptKind::kShot;
+      e.text = std::string(w[2]);
+      events.push_back(std::move(e));
+      continue;
+    }
     if (!ParseMs(w[0], e.ms)) return fail("bad time");
     if (w[1] == "cmd") {
       e.kind = ScriptKind::kCommand;
@@ -265,6 +277,10 @@ std::optional<physics::SurfaceMap> LoadSurfaceMapFromPack(res::ResourceLayer& la
 
 bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
                        std::string& error) {
+  return OpenTablePack(layer, data_dir, error) && LoadTablePhysics(g, layer, data_dir, error);
+}
+
+bool OpenTablePack(res::ResourceLayer& layer, const std::string& data_dir, std::string& error) {
   const std::string path = (std::filesystem::path(data_dir) / "GFALL.DAT").string();
   layer.loose_root = data_dir;
   std::string pack_error;
@@ -272,6 +288,12 @@ bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& da
     error = "cannot open " + path + (pack_error.empty() ? "" : ": " + pack_error);
     return false;
   }
+  return true;
+}
+
+bool LoadTablePhysics(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
+                      std::string& error) {
+  const std::string path = (std::filesystem::path(data_dir) / "GFALL.DAT").string();
   std::optional<physics::SurfaceMap> map = LoadSurfaceMapFromPack(layer);
   if (!map || !map->loaded()) {
     error = std::string("the surface map ") + kSurfaceMapFile + " in " + path + " does not load";

@@ -40,7 +40,7 @@ struct HeadlessOptions {
 inline constexpr double kHeadlessGameTimeCapMs = 4.0 * 3600.0 * 1000.0;
 
 // One line of an input script.
-enum class ScriptKind { kAction, kCommand, kKey, kMouse, kClick, kPress, kRelease, kAnswer };
+enum class ScriptKind { kAction, kCommand, kKey, kMouse, kClick, kPress, kRelease, kAnswer, kShot };
 
 struct ScriptEvent {
   double ms = 0.0;
@@ -56,7 +56,8 @@ struct ScriptEvent {
 // Parses "MS ACTION down|up", "MS cmd N", "MS key CODE down|up" (a keyboard
 // scan code, decimal or 0x..), "MS mouse X Y", "MS click X Y" (a move, a
 // press and a release of the left button there), "MS press X Y", "MS release X Y" and
-// "MS answer DIALOG RESULT [TEXT]" lines; # starts a comment line.
+// "MS answer DIALOG RESULT [TEXT]" and "MS shot NAME" (a picture of the window,
+// windowed runs with a shots folder) lines; # starts a comment line.
 // Events come back sorted by time (stable). On a bad line returns nullopt
 // and sets error to "line N: ...".
 std::optional<std::vector<ScriptEvent>> ParseInputScript(std::string_view text, std::string& error);
@@ -97,6 +98,10 @@ std::optional<physics::SurfaceMap> LoadSurfaceMapFromPack(res::ResourceLayer& la
 // when the pack or its playfield cannot be used.
 bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
                        std::string& error);
+// Its two steps: opening the pack, and loading the playfield physics from it.
+bool OpenTablePack(res::ResourceLayer& layer, const std::string& data_dir, std::string& error);
+bool LoadTablePhysics(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
+                      std::string& error);
 
 // The state object printed by --print-state (with "stats" when asked).
 std::string StateJson(const Game& g, int64_t frames, const HeadlessStats* stats);

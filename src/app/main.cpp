@@ -1,5 +1,6 @@
-// gfall: the game. The window front end is not built yet; the game plays
-// headless on a virtual clock.
+// gfall: the game. By default the whole program in a window (or full screen);
+// --headless plays on a virtual clock without one; --play starts straight into
+// a one-player game.
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,13 +12,26 @@
 #include "app/headless.h"
 #include "app/startup.h"
 #include "app/table_run.h"
+#include "app/window_front_end.h"
 #include "platform/single_instance.h"
 #include "store/game_data.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: gfall --headless [options]\n"
+    "usage: gfall [options]          the game, full screen\n"
+    "       gfall --window [options] the game in a window (Alt+Enter: full screen)\n"
+    "       gfall --headless [options]\n"
+    "       gfall --play [--window] [options]   straight into a one-player game\n"
+    "  --window           a resizable window instead of full screen\n"
+    "  --fullscreen       full screen (the default)\n"
+    "  --width W          640, 800 or 1024 for this run (default: the stored setting)\n"
+    "  --depth D          0 = 8-bit, 1 = 15, 2 = 16, 3 = 24, 4 = 32-bit for this run\n"
+    "  --screenshot F     write the last composed frame as a PNG at exit\n"
+    "  --window-screenshot F   write what the window showed last as a PNG at exit\n"
+    "  --shots DIR        with a window: the loading screen, every dialog as it opens\n"
+    "                     and \"MS shot NAME\" script lines as PNGs in DIR\n"
+    "  --virtual-clock    with a window: frames of --frame-ms each, no waiting (tests)\n"
     "  --headless         play without a window or sound on a virtual clock\n"
     "  --data DIR         folder holding GFALL.DAT (default: $GFALL_DATA, else the current\n"
     "                     folder, else beside the program, else the install folder)\n"
@@ -26,7 +40,8 @@ constexpr const char* kUsage =
     "  --demo             the computer plays the game\n"
     "  --players N        players 1..4 (default 1)\n"
     "  --seed N           seed of the random source (default 1)\n"
-    "  --frames N         stop after N frames (default 600 unless --until-game-over)\n"
+    "  --frames N         stop after N frames (headless default 600 unless\n"
+    "                     --until-game-over; with a window: until Quit)\n"
     "  --until-game-over  stop when the game has ended\n"
     "  --input FILE       scripted input: lines \"MS ACTION down|up\" (ACTION: left, right,\n"
     "                     nudge-left, nudge-up, nudge-right, start) or \"MS cmd N\"\n"
@@ -34,6 +49,9 @@ constexpr const char* kUsage =
     "                     (scripts may add \"MS key CODE down|up\", \"MS mouse X Y\",\n"
     "                     \"MS click X Y\", \"MS answer DIALOG RESULT [TEXT]\")\n"
     "  --config-dir DIR   folder of the settings and high scores file\n"
+    "                     (default: $XDG_DATA_HOME/gfall or ~/.local/share/gfall)\n"
+    "  /0                 safe mode: 640 x 480 in 8-bit colour, stored at the next save\n"
+    "  /R                 a restart: no title picture\n"
     "  --print-state      print the final state as JSON\n"
     "  --stats            print the state with statistics\n"
     "  --help             this text\n";
@@ -45,8 +63,8 @@ bool ParseNumber(const char* text, double& out) {
 }
 
 // Returns 0 to run, 1 for a usage error, 2 after --help.
-int Parse(int argc, char** argv, app::HeadlessOptions& o, bool& headless, bool& data_given,
-          std::string& switches) {
+int Parse(int argc, char** argv, app::HeadlessOptions& o, app::WindowOptions& wo, bool& headless,
+          bool& data_given, std::string& switches) {
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto number = [&](double& out, double lo, double hi) {
@@ -71,6 +89,27 @@ int Parse(int argc, char** argv, app::HeadlessOptions& o, bool& headless, bool& 
       return 2;
     } else if (a == "--headless") {
       headless = true;
+    } else if (a == "--window") {
+      wo.fullscreen = false;
+    } else if (a == "--fullscreen") {
+      wo.fullscreen = true;
+    } else if (a == "--virtual-clock") {
+      wo.virtual_clock = true;
+    } else if (a == "--width") {
+      if (!number(v, 640, 1024) || (v != 640 && v != 800 && v != 1024)) {
+        std::fprintf(stderr, "gfall: --width needs 640, 800 or 1024\n");
+        return 1;
+      }
+      wo.width = static_cast<int32_t>(v);
+    } else if (a == "--depth") {
+      if (!number(v, 0, 4) || v != static_cast<int>(v)) return 1;
+      wo.depth = static_cast<int32_t>(v);
+    } else if (a == "--screenshot") {
+      if (!text(wo.screenshot)) return 1;
+    } else if (a == "--window-screenshot") {
+      if (!text(wo.window_screenshot)) return 1;
+    } else if (a == "--shots") {
+      if (!text(wo.shots_dir)) return 1;
     } else if (a == "--demo") {
       o.demo = true;
     } else if (!a.empty() && a[0] == '/') {
@@ -119,18 +158,27 @@ int Parse(int argc, char** argv, app::HeadlessOptions& o, bool& headless, bool& 
 
 int main(int argc, char** argv) {
   try {
-    if (app::WantsTableRun(argc, argv)) return app::TableRunMain(argc, argv);
+    bool play = false, headless_given = false, shown = false, screenshot = false;
+    for (int i = 1; i < argc; ++i) {
+      const std::string a = argv[i];
+      play = play || a == "--play";
+      headless_given = headless_given || a == "--headless";
+      shown = shown || a == "--window" || a == "--fullscreen";
+      screenshot = screenshot || a == "--screenshot";
+    }
+    // One game straight away, and the pictures of a game under way (a
+    // screenshot without a window).
+    if (play || (headless_given && app::WantsTableRun(argc, argv)) || (screenshot && !shown)) {
+      return app::TableRunMain(argc, argv);
+    }
     app::HeadlessOptions o;
+    app::WindowOptions wo;
     bool headless = false;
     bool data_given = false;
     std::string switch_text;
-    int parsed = Parse(argc, argv, o, headless, data_given, switch_text);
+    int parsed = Parse(argc, argv, o, wo, headless, data_given, switch_text);
     if (parsed == 2) return 0;
     if (parsed != 0) return 1;
-    if (!headless) {
-      std::fputs("gfall: the window front end is not built yet; use --headless.\n", stderr);
-      return 1;
-    }
     if (!data_given && !o.test_table) {
       // GFALL_DATA, else the current folder, else beside the program, else the install folder.
       app::DataFolderPlaces places = app::ProcessDataFolderPlaces(GFALL_INSTALL_DATA_DIR);
@@ -150,7 +198,8 @@ int main(int argc, char** argv) {
       o.data_dir = *found;
     }
     platform::SingleInstance instance;
-    if (o.menus) {
+    const bool front_end = o.menus || !headless;
+    if (front_end) {
       // One copy with its front end at a time, per game-data folder.
       const app::Switches sw = app::ScanSwitches(switch_text);
       o.safe_mode = sw.safe_mode;
@@ -173,7 +222,19 @@ int main(int argc, char** argv) {
           return 1;
       }
     }
-    const int status = app::RunHeadless(o, stdout, stderr);
+    int status = 0;
+    if (headless) {
+      status = app::RunHeadless(o, stdout, stderr);
+    } else {
+      if (o.test_table) {
+        std::fputs("gfall: --test-table plays headless only\n", stderr);
+        return 1;
+      }
+      wo.run = o;
+      wo.instance = &instance;
+      for (int i = 0; i < argc; ++i) wo.argv.emplace_back(argv[i]);
+      status = app::RunWindowFrontEnd(wo, stdout, stderr);
+    }
     platform::ReleaseSingleInstance(instance);
     return status;
   } catch (const std::exception& e) {

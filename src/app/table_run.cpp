@@ -1,5 +1,6 @@
 #include "app/table_run.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "app/scoreboard.h"
 #include "app/playfield_load.h"
 #include "app/table_view.h"
+#include "app/view_passes.h"
 #include "physics/ball.h"
 #include "physics/tuning_file.h"
 #include "platform/png_file.h"
@@ -44,50 +46,40 @@ int ActionOfKey(uint8_t key) {
   }
 }
 
-// Draws through the table view and presents through the display device.
-class ViewPasses final : public GamePasses {
- public:
-  ViewPasses(TableView& view, render::DisplayDevice& device) : view_(view), device_(device) {}
-  void RollReflection(Game& g, int ball, float forward, float sideways, float spin) override {
-    if (ball < 0 || ball >= physics::kBallCount) return;
-    render::RollReflection(g.world.balls[static_cast<size_t>(ball)].reflection,
-                           view_.compositor->reflection, forward, sideways, spin);
+// The window's own events: closing, full screen, exposure and activation.
+// True when the window asks to quit.
+bool WindowEvent(const platform::Event& e, platform::SdlDisplayDevice& device, TableView& view) {
+  if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kQuit) return true;
+  if (platform::IsFullscreenToggle(e)) {
+    device.ToggleFullscreen();
+  } else if (e.kind == platform::EventKind::kExposed || e.kind == platform::EventKind::kResized) {
+    device.Redraw();
+  } else if (e.kind == platform::EventKind::kFocusGained ||
+             e.kind == platform::EventKind::kFocusLost) {
+    view.display.full_redraw_count = 3;  // every activation change repaints the whole picture
   }
-  void Draw(Game& g, bool) override {
-    view_.compositor->shake_x = g.nudge.shake_offset[0];
-    view_.compositor->shake_y = g.nudge.shake_offset[1];
-    DrawTable(view_, g.world);
-  }
-  bool Present(Game&) override {
-    render::PresentContext ctx{view_.display, device_, *view_.compositor, *view_.slots,
-                               view_.colours->palette};
-    return render::PresentFrame(view_.presentation, ctx);
-  }
+  return false;
+}
 
- private:
-  TableView& view_;
-  render::DisplayDevice& device_;
-};
-
-// The score display's pictures: frames set on the scoreboard's sprites, which
-// are then drawn into the table and repainted on the next presents.
-class ScoreboardView final : public rules::ScoreCanvas {
- public:
-  ScoreboardView(Scoreboard& board, TableView& view) : board_(board), frames_(board), view_(view) {}
-  void DrawScorePicture(rules::ScorePicture picture, int player, int digit, int frame) override {
-    frames_.DrawScorePicture(picture, player, digit, frame);
-    render::TrueColourSprite* s = ScoreboardSprite(board_, picture, player, digit);
-    if (s == nullptr || s->frames.empty()) return;
-    render::DrawIntoBackground(*view_.compositor, view_.display.format, *s);
-    const render::SpriteRectangle r = render::SpriteRect(*s);
-    render::AddDirtyRect(*view_.compositor, view_.display, {r.x0, r.y0, r.x1, r.y1});
+// Keeps the last frame on the screen for `ms` milliseconds, answering the
+// window meanwhile, so that it can be looked at or captured after the run.
+void Linger(int64_t ms, platform::SdlDisplayDevice& device, TableView& view) {
+  if (ms <= 0 || !device.has_window()) return;
+  SteadyClock wall;
+  double shown = -1.0e9;
+  while (wall.Now() < static_cast<double>(ms)) {
+    platform::Event e;
+    while (platform::PollEvent(e, nullptr)) {
+      if (WindowEvent(e, device, view)) return;
+      if (e.kind == platform::EventKind::kKeyDown && e.key == kKeyEscape) return;
+    }
+    if (wall.Now() - shown >= 50.0) {
+      device.Redraw();
+      shown = wall.Now();
+    }
+    wall.Sleep(std::min(10.0, std::max(0.0, static_cast<double>(ms) - wall.Now())));
   }
-
- private:
-  Scoreboard& board_;
-  ScoreboardCanvas frames_;
-  TableView& view_;
-};
+}
 
 }  // namespace
 
@@ -171,17 +163,8 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
     if (!o.headless) {
       platform::Event e;
       while (platform::PollEvent(e, nullptr)) {
-        if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kQuit) quit = true;
-        if (platform::IsFullscreenToggle(e)) {
-          device.ToggleFullscreen();
-          continue;
-        }
-        if (e.kind == platform::EventKind::kExposed || e.kind == platform::EventKind::kResized) {
-          device.Redraw();
-        }
-        if (e.kind == platform::EventKind::kFocusGained || e.kind == platform::EventKind::kFocusLost) {
-          view->display.full_redraw_count = 3;  // every activation change repaints the whole picture
-        }
+        if (WindowEvent(e, device, *view)) quit = true;
+        if (platform::IsFullscreenToggle(e)) continue;
         if (e.kind != platform::EventKind::kKeyDown && e.kind != platform::EventKind::kKeyUp) continue;
         const bool down = e.kind == platform::EventKind::kKeyDown;
         if (e.key == kKeyEscape && down) quit = true;
@@ -203,20 +186,12 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
   }
 
   int code = 0;
-  if (!o.screenshot.empty()) {
-    const platform::RgbFrame shot = device.LastFrameRgb();
-    if (shot.pixels.empty() || !platform::WritePng(o.screenshot, shot)) {
-      std::fprintf(err, "gfall: cannot write %s\n", o.screenshot.c_str());
-      code = 1;
-    }
+  std::string failed;
+  if (!platform::WriteExitPictures(device, o.screenshot, o.window_screenshot, failed)) {
+    std::fprintf(err, "gfall: cannot write %s\n", failed.c_str());
+    code = 1;
   }
-  if (!o.window_screenshot.empty()) {
-    const platform::RgbFrame shown = device.ReadWindowRgb();
-    if (shown.pixels.empty() || !platform::WritePng(o.window_screenshot, shown)) {
-      std::fprintf(err, "gfall: cannot write %s\n", o.window_screenshot.c_str());
-      code = 1;
-    }
-  }
+  if (!quit) Linger(o.linger_ms, device, *view);  // not when the player asked to leave
   render::CloseDisplay(view->display, device);
   return code;
 }
@@ -228,8 +203,9 @@ namespace app {
 namespace {
 
 constexpr const char* kTableUsage =
-    "usage: gfall [--window | --fullscreen | --headless] [--screenshot FILE.png]\n"
+    "usage: gfall --play [--window | --fullscreen | --headless] [--screenshot FILE.png]\n"
     "             [--width 640|800|1024] [--depth 0..4] [--data DIR] [--frames N] [--seed S]\n"
+    "             [--input FILE] [--window-screenshot FILE.png] [--linger MS]\n"
     "  --window       show the table in a resizable window (Alt+Enter: full screen)\n"
     "  --fullscreen   show the table full screen\n"
     "  --headless     no window; frames on a virtual clock (the default with --screenshot)\n"
@@ -241,6 +217,8 @@ constexpr const char* kTableUsage =
     "  --seed S       seed of the random source\n"
     "  --input FILE   scripted input, as for --headless\n"
     "  --window-screenshot FILE.png   what the window shows at exit (with --window)\n"
+    "  --linger MS    with a window: after the last frame (and the screenshots are\n"
+    "                 written) keep showing it for MS milliseconds; Escape ends it\n"
     "Enter launches a ball, the Shift keys work the flippers, Escape quits.\n";
 
 }  // namespace
@@ -258,7 +236,7 @@ bool WantsTableRun(int argc, char** argv) {
 
 int TableRunMain(int argc, char** argv) {
   TableRunOptions o;
-  bool shown = false, frames_given = false;
+  bool shown = false, frames_given = false, play = false, headless = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool has_value = i + 1 < argc;
@@ -274,6 +252,8 @@ int TableRunMain(int argc, char** argv) {
     if (a == "--help" || a == "-h") {
       std::fputs(kTableUsage, stdout);
       return 0;
+    } else if (a == "--play") {
+      play = true;
     } else if (a == "--window") {
       shown = true;
       o.fullscreen = false;
@@ -282,6 +262,7 @@ int TableRunMain(int argc, char** argv) {
       o.fullscreen = true;
     } else if (a == "--headless") {
       shown = false;
+      headless = true;
     } else if (a == "--screenshot" && has_value) {
       o.screenshot = argv[++i];
     } else if (a == "--input" && has_value) {
@@ -297,6 +278,8 @@ int TableRunMain(int argc, char** argv) {
     } else if (a == "--frames" && number(0, 100000000, v)) {
       o.frames = v;
       frames_given = true;
+    } else if (a == "--linger" && number(0, 3600000, v)) {
+      o.linger_ms = v;
     } else if (a == "--seed" && number(0, 4294967295L, v)) {
       o.seed = static_cast<uint32_t>(v);
     } else {
@@ -304,6 +287,7 @@ int TableRunMain(int argc, char** argv) {
       return 1;
     }
   }
+  if (play && !headless && !shown) shown = true;  // full screen unless asked otherwise
   o.headless = !shown;
   if (shown && !frames_given) o.frames = -1;
   return RunTable(o, stderr);

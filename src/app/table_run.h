@@ -23,6 +23,7 @@ struct TableRunOptions {
   uint32_t seed = 1;
   std::string input_file;         // scripted input, as for headless play
   std::string window_screenshot;  // PNG of what the window shows at exit; empty = none
+  int64_t linger_ms = 0;  // with a window: the last frame stays shown this long after the files
 };
 
 // Returns the program's exit code; messages go to err.

@@ -16,6 +16,7 @@ constexpr const char* kShadowTableFile = "RES\\TABLES\\P_FIELD.MAS";
 constexpr const char* kMixTableFile = "RES\\TABLES\\P_FIELD.MAM";
 constexpr const char* kDepthFile = "RES\\Z\\P_FIELD.Z16";
 constexpr const char* kTablePicture = "RES\\TGA\\PF_0002.JPG";
+constexpr const char* kDarkTablePicture = "RES\\TGA\\PF_0000.JPG";
 constexpr const char* kBallFile = "RES\\ANIM\\BALL.IMG";
 constexpr const char* kShadowFile = "RES\\ANIM\\SHAD.IMG";
 constexpr const char* kLaneBallFile = "RES\\ANIM\\BALL_PL.IMG";
@@ -36,17 +37,25 @@ TableView::TableView()
       parts(std::make_unique<render::PartGraphicsTable>()) {}
 
 bool LoadTableView(TableView& v, res::ResourceLayer& layer, std::string& error) {
-  error.clear();
-  render::DisplayFormat& f = v.display.format;
-  render::Compositor& c = *v.compositor;
+  return LoadTableColours(v, layer, error) && LoadTableDrawing(v, layer, error);
+}
 
+bool LoadTableColours(TableView& v, res::ResourceLayer& layer, std::string& error) {
+  error.clear();
   auto palette = res::ResLoadWhole(layer, kPaletteFile);
   if (!palette || !render::LoadTablePalette(*palette, *v.colours)) {
     error = std::string("cannot load ") + kPaletteFile;
     return false;
   }
   render::BuildTableCube(*v.colours);
-  render::InitCompositor(c, v.display);
+  render::InitCompositor(*v.compositor, v.display);
+  return true;
+}
+
+bool LoadTableDrawing(TableView& v, res::ResourceLayer& layer, std::string& error) {
+  error.clear();
+  render::DisplayFormat& f = v.display.format;
+  render::Compositor& c = *v.compositor;
 
   // The balls: the normal set with its shadow plane, and the plunger-lane set.
   auto ball = res::ResLoadWhole(layer, kBallFile);
@@ -85,11 +94,18 @@ bool LoadTableView(TableView& v, res::ResourceLayer& layer, std::string& error) 
     error = std::string("cannot load ") + kDepthFile;
     return false;
   }
-  render::Picture picture;
+  render::Picture& picture = v.lit_picture;
+  picture = {};
   if (!render::LoadJpegPicture(picture, layer, kTablePicture) ||
       !render::ConvertPicture(picture, f, *v.colours) || !render::SetBackground(picture, v.display)) {
     error = std::string("cannot load ") + kTablePicture;
     return false;
+  }
+  v.dark_picture = {};
+  if (!render::LoadJpegPicture(v.dark_picture, layer, kDarkTablePicture) ||
+      !render::ConvertPicture(v.dark_picture, f, *v.colours)) {
+    v.dark_picture = {};
+    Note(error, std::string("no ") + kDarkTablePicture + " (no lights-out picture)");
   }
 
   render::TrueColourContext tc{layer, f, *v.colours};

@@ -14,6 +14,7 @@
 #include "render/compositor.h"
 #include "render/display.h"
 #include "render/image_set.h"
+#include "render/picture.h"
 #include "render/presentation.h"
 #include "render/true_colour_sprite.h"
 #include "res/resource_layer.h"
@@ -39,6 +40,9 @@ struct TableView {
   render::Palette shadow_palette{};
   std::array<render::PartDepth, 2> flipper_depth;
   std::array<int32_t, 2> flipper_image_drawn{-1, -1};  // −1: not drawn yet
+  // The table pictures in the screen's format, lit and dark (the dark one may
+  // be empty), kept to put back behind the table.
+  render::Picture lit_picture, dark_picture;
 };
 
 // Loads the drawing side of the playfield for display.format (width, height and
@@ -46,6 +50,12 @@ struct TableView {
 // naming the first file that failed; the table picture, the palette, the
 // depth map and the ball sets are required, the rest only reported.
 bool LoadTableView(TableView& view, res::ResourceLayer& layer, std::string& error);
+
+// The two halves of LoadTableView, for a start-up that shows its loading
+// screen between them: the palette, the colour tables and the compositor's
+// buffers; then everything else.
+bool LoadTableColours(TableView& view, res::ResourceLayer& layer, std::string& error);
+bool LoadTableDrawing(TableView& view, res::ResourceLayer& layer, std::string& error);
 
 // The rules' drawing of table parts, into the compositor's background.
 class CompositorCanvas final : public rules::ObjectCanvas {

@@ -129,12 +129,22 @@ void RecordContact(World& w, int index, int x, int y, float normal) {
 // A ball at rest on a floor edges toward a drop nearby, moving x alone. The
 // floor counts up to 45 degrees from flat: the outline normal already leans
 // a few pixels before an edge, and a ball resting there would never fall.
+// A bump one pixel high in the way (the tip a round cap ends in on the pixel
+// grid) is rolled over: the drop search has found the row above the ball
+// open all the way to the drop, and a ball held against the bump would
+// otherwise balance there for good.
 void RestingDrift(World& w, int index, BallRecord& b, const StepContext& ctx, float normal) {
   if (!(Length(b.vx, b.vy) < kRestingSpeed) || ctx.slow_zone) return;
   if (std::fabs(normal - kPi / 2.0f) > std::max(b.floor_tolerance, kDriftFloor)) return;
-  const float tx =
-      b.x + kDrift * static_cast<float>(DropSearch(w, index, PixelOf(b.x), PixelOf(b.y)));
-  if (OpenAt(w, b, tx, b.y)) b.x = tx;
+  const int drop = DropSearch(w, index, PixelOf(b.x), PixelOf(b.y));
+  if (drop == 0) return;
+  const float tx = b.x + kDrift * static_cast<float>(drop);
+  if (OpenAt(w, b, tx, b.y)) {
+    b.x = tx;
+  } else if (OpenAt(w, b, tx, b.y - 1.0f)) {
+    b.x = tx;
+    b.y -= 1.0f;
+  }
 }
 
 }  // namespace

@@ -30,14 +30,20 @@ ImGuiDialogs::~ImGuiDialogs() { Close(); }
 bool ImGuiDialogs::Open(SDL_Window* window, SDL_Renderer* renderer) {
   if (open_) return true;
   if (!window || !renderer) return false;
+  // Game controllers move through the forms (the backend opens the first one).
+  controllers_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
   IMGUI_CHECKVERSION();
   ImGui::CreateContext();
   ImGuiIO& io = ImGui::GetIO();
   io.IniFilename = nullptr;  // nothing written beside the game
   io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard | ImGuiConfigFlags_NavEnableGamepad;
   ImGui::StyleColorsDark();
+  // Solid forms: the table behind them is busy.
+  ImGui::GetStyle().Colors[ImGuiCol_WindowBg].w = 1.0f;
   if (!ImGui_ImplSDL2_InitForSDLRenderer(window) || !ImGui_ImplSDLRenderer_Init(renderer)) {
     ImGui::DestroyContext();
+    if (controllers_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    controllers_ = false;
     return false;
   }
   window_ = window;
@@ -52,11 +58,17 @@ void ImGuiDialogs::Close() {
   ImGui_ImplSDL2_Shutdown();
   ImGui::DestroyContext();
   open_ = false;
+  if (controllers_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+  controllers_ = false;
 }
 
 int ImGuiDialogs::Run(const char* title, float width, float height,
-                      const std::function<int()>& body, int cancel_result) {
+                      const std::function<int()>& body, int cancel_result, bool escape_cancels) {
   if (!open_) return cancel_result;
+  // A scripted close applies to this dialog only, not to the ones it opens.
+  const int auto_frames = auto_frames_;
+  const int auto_result = auto_result_;
+  auto_frames_ = -1;
   int result = 0;
   int frames = 0;
   bool first = true;
@@ -65,13 +77,14 @@ int ImGuiDialogs::Run(const char* title, float width, float height,
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
       ImGui_ImplSDL2_ProcessEvent(&e);
+      if (event_hook_) event_hook_(e);
       if (e.type == SDL_QUIT) result = cancel_result;
       if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
         result = cancel_result;
       }
     }
     if (result != 0) break;
-    if (frame_limit_ >= 0 && frames++ >= frame_limit_) return cancel_result;
+    if (frame_limit_ >= 0 && frames >= frame_limit_) return cancel_result;
     ImGui_ImplSDLRenderer_NewFrame();
     ImGui_ImplSDL2_NewFrame();
     ImGui::NewFrame();
@@ -86,7 +99,8 @@ int ImGuiDialogs::Run(const char* title, float width, float height,
                      ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings);
     if (first) ImGui::SetWindowFocus();
     result = body();
-    if (result == 0 && ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
+    if (result == 0 && escape_cancels &&
+        ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
         ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false)) {
       result = cancel_result;
     }
@@ -94,11 +108,14 @@ int ImGuiDialogs::Run(const char* title, float width, float height,
     ImGui::Render();
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
-    if (backdrop_) SDL_RenderCopy(renderer_, backdrop_, nullptr, nullptr);
+    if (paint_backdrop_) paint_backdrop_();
     ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
+    if (drawn_hook_) drawn_hook_(frames);
     SDL_RenderPresent(renderer_);
     first = false;
-    if (result == 0 && frame_limit_ < 0) SDL_Delay(10);
+    ++frames;
+    if (result == 0 && auto_frames >= 0 && frames >= auto_frames) result = auto_result;
+    if (result == 0 && frame_limit_ < 0 && auto_frames < 0) SDL_Delay(10);
   }
   return result;
 }
@@ -205,15 +222,19 @@ int ImGuiDialogs::SubmitOffer() {
   }, kDialogCancel);
 }
 
-int ImGuiDialogs::ResetScoresConfirm() {
+int ImGuiDialogs::Question(const char* text) {
   return Run(kGameName, 420, 110, [&]() -> int {
-    ImGui::TextWrapped("Are you sure you want to delete all high scores?");
+    ImGui::TextWrapped("%s", text);
     ButtonRow();
     if (Button("OK")) return kDialogOk;
     ImGui::SameLine();
     if (Button("Cancel")) return kDialogCancel;
     return 0;
   }, kDialogCancel);
+}
+
+int ImGuiDialogs::ResetScoresConfirm() {
+  return Question("Are you sure you want to delete all high scores?");
 }
 
 int ImGuiDialogs::HighScores(const store::HighScoreTable& table, int entry_row, int32_t score,
@@ -224,7 +245,7 @@ int ImGuiDialogs::HighScores(const store::HighScoreTable& table, int entry_row, 
   std::strncpy(edit.data(), name.c_str(), edit.size() - 1);
   bool focus_edit = entering;
   bool reset_asked = false;
-  int result = Run(kGameName, 380, 340, [&]() -> int {
+  int result = Run(kGameName, 500, 340, [&]() -> int {
     if (ImGui::BeginTable("scores", 3)) {
       ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed, 30);
       ImGui::TableSetupColumn("Name");
@@ -284,6 +305,64 @@ int ImGuiDialogs::HighScores(const store::HighScoreTable& table, int entry_row, 
     result = HighScores(table, -1, 0, name, hooks);
   }
   if (result == kDialogOk && entering) name = edit.data();
+  return result;
+}
+
+int ImGuiDialogs::Controls(const ControlsHooks& hooks) {
+  static constexpr std::array<const char*, 6> kActions = {
+      "Left Flipper", "Right Flipper", "Nudge from Left", "Nudge Up", "Nudge from Right", "Start"};
+  bool defaults_asked = false;
+  int result = Run("Change Controls", 500, 300, [&]() -> int {
+    for (int a = 0; a < 6; ++a) {
+      ImGui::PushID(1001 + 10 * a);
+      ImGui::AlignTextToFramePadding();
+      ImGui::TextUnformatted(kActions[static_cast<size_t>(a)]);
+      ImGui::SameLine(170);
+      std::string text = hooks.binding_text ? hooks.binding_text(a) : std::string();
+      if (ImGui::Button((text + "##bind").c_str(), ImVec2(220, 0)) && hooks.change) {
+        hooks.change(a);
+      }
+      ImGui::PopID();
+    }
+    ButtonRow();
+    if (Button("Restore Defaults...")) defaults_asked = true;
+    if (Button("OK")) return kDialogOk;
+    ImGui::SameLine();
+    if (Button("Cancel")) return kDialogCancel;
+    ImGui::SameLine();
+    if ((Button("Help") || ImGui::IsKeyPressed(SDL_SCANCODE_F1, false)) && hooks.help) {
+      hooks.help("::/Controls.htm");
+    }
+    if (defaults_asked) return 3;  // asked outside this frame, then the form shows again
+    return 0;
+  }, kDialogCancel);
+  while (result == 3) {
+    if (hooks.restore_defaults) hooks.restore_defaults();
+    defaults_asked = false;
+    result = Controls(hooks);
+  }
+  return result;
+}
+
+int ImGuiDialogs::RestoreDefaultsConfirm() {
+  return Question("Are you sure you want to restore the default settings?");
+}
+
+int ImGuiDialogs::Capture(std::string_view prompt, const std::function<int()>& tick) {
+  if (!open_) return kDialogCancel;
+  const std::string text(prompt);
+  // Every key and button is the form's answer, not a way around it: no
+  // keyboard or joypad navigation while it shows (the mouse may cancel).
+  ImGuiIO& io = ImGui::GetIO();
+  const ImGuiConfigFlags flags = io.ConfigFlags;
+  io.ConfigFlags &= ~(ImGuiConfigFlags_NavEnableKeyboard | ImGuiConfigFlags_NavEnableGamepad);
+  const int result = Run("Change Control", 380, 110, [&]() -> int {
+    ImGui::TextWrapped("%s", text.c_str());
+    ButtonRow();
+    if (ImGui::Button("Cancel", ImVec2(150, 0))) return kDialogCancel;
+    return tick();
+  }, kDialogCancel, /*escape_cancels=*/false);
+  io.ConfigFlags = flags;
   return result;
 }
 

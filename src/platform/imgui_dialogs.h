@@ -31,6 +31,13 @@ struct OptionsHooks {
   std::function<void(std::string_view topic)> help;
 };
 
+struct ControlsHooks {
+  std::function<std::string(int32_t action)> binding_text;
+  std::function<void(int32_t action)> change;  // runs the capture form
+  std::function<void()> restore_defaults;      // asks first, then restores
+  std::function<void(std::string_view topic)> help;
+};
+
 struct HighScoreHooks {
   std::function<void()> reset;  // clears the table and saves (after the confirmation)
   std::function<void(std::string_view topic)> help;
@@ -47,12 +54,22 @@ class ImGuiDialogs {
   bool Open(SDL_Window* window, SDL_Renderer* renderer);
   void Close();
 
-  // The still copy of the screen drawn behind every dialog (may be null).
-  void SetBackdrop(SDL_Texture* backdrop) { backdrop_ = backdrop; }
+  // Paints the still copy of the screen behind every dialog (may be empty).
+  void SetBackdropPainter(std::function<void()> paint) { paint_backdrop_ = std::move(paint); }
   // Tests: give up with Cancel after this many frames (−1: never).
   void SetFrameLimit(int frames) { frame_limit_ = frames; }
-  // Tests: called before each frame's events are read, with the frame number.
+  // Called before each frame's events are read, with the frame number.
   void SetFrameHook(std::function<void(int)> hook) { frame_hook_ = std::move(hook); }
+  // Sees every event a dialog's loop reads (the keyboard state of a capture).
+  void SetEventHook(std::function<void(const SDL_Event&)> hook) { event_hook_ = std::move(hook); }
+  // Called with the frame number once a frame is drawn, before it is shown.
+  void SetDrawnHook(std::function<void(int)> hook) { drawn_hook_ = std::move(hook); }
+  // The next dialog to open closes by itself with `result` after `frames`
+  // frames (scripted answers), once.
+  void CloseNextAfter(int frames, int result) {
+    auto_frames_ = frames;
+    auto_result_ = result;
+  }
 
   int Options(ui::OptionsForm& form, const render::ModeTable& modes, const OptionsHooks& hooks);
   int NewVideoMode();
@@ -63,19 +80,32 @@ class ImGuiDialogs {
   int HighScores(const store::HighScoreTable& table, int entry_row, int32_t score,
                  std::string& name, const HighScoreHooks& hooks);
   int ResetScoresConfirm();
+  // "Change Controls": one button per action showing its binding; OK or Cancel.
+  int Controls(const ControlsHooks& hooks);
+  int RestoreDefaultsConfirm();
+  // "Change Control": the prompt until `tick` (run every frame) returns 1
+  // (a binding was taken) or 2 (cancelled); Escape is left to `tick`.
+  int Capture(std::string_view prompt, const std::function<int()>& tick);
 
  private:
+  // A question with OK and Cancel.
+  int Question(const char* text);
   // Runs frames of `body` until it returns a result (1, 2, ...). Escape and a
   // window close give `cancel_result`.
   int Run(const char* title, float width, float height,
-          const std::function<int()>& body, int cancel_result);
+          const std::function<int()>& body, int cancel_result, bool escape_cancels = true);
 
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* backdrop_ = nullptr;
   bool open_ = false;
+  bool controllers_ = false;
   int frame_limit_ = -1;
+  int auto_frames_ = -1;
+  int auto_result_ = 0;
+  std::function<void()> paint_backdrop_;
   std::function<void(int)> frame_hook_;
+  std::function<void(const SDL_Event&)> event_hook_;
+  std::function<void(int)> drawn_hook_;
 };
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/sdl_display_device.h"
 
+#include "platform/png_file.h"
+
 #include <SDL.h>
 
 #include <algorithm>
@@ -320,6 +322,74 @@ void SdlDisplayDevice::SetWindowSize(int32_t width, int32_t height) {
   if (window_ == nullptr) return;
   SDL_SetWindowSize(window_, width, height);
   Redraw();
+}
+
+void SdlDisplayDevice::Minimise() {
+  if (window_ != nullptr) SDL_MinimizeWindow(window_);
+}
+
+void SdlDisplayDevice::ShowPointer(bool shown) {
+  if (window_ != nullptr) SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void SdlDisplayDevice::Raise() {
+  if (window_ == nullptr) return;
+  if ((SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0) SDL_RestoreWindow(window_);
+  SDL_RaiseWindow(window_);
+}
+
+void SdlDisplayDevice::BeginOverlay() {
+  if (renderer_ != nullptr) SDL_RenderSetLogicalSize(renderer_, 0, 0);
+}
+
+void SdlDisplayDevice::EndOverlay() {
+  if (renderer_ == nullptr) return;
+  SDL_RenderSetLogicalSize(renderer_, mode_.width, mode_.height);
+  Redraw();
+}
+
+void SdlDisplayDevice::DrawBackdrop() {
+  if (renderer_ == nullptr || texture_ == nullptr || !presented_ || mode_.width <= 0) return;
+  int w = 0, h = 0;
+  if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0 || w <= 0 || h <= 0) return;
+  const double scale = std::min(static_cast<double>(w) / mode_.width,
+                                static_cast<double>(h) / mode_.height);
+  SDL_Rect dst;
+  dst.w = static_cast<int>(mode_.width * scale);
+  dst.h = static_cast<int>(mode_.height * scale);
+  dst.x = (w - dst.w) / 2;
+  dst.y = (h - dst.h) / 2;
+  SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
+}
+
+RgbFrame SdlDisplayDevice::ReadOverlayRgb() {
+  RgbFrame out;
+  int w = 0, h = 0;
+  if (renderer_ == nullptr || SDL_GetRendererOutputSize(renderer_, &w, &h) != 0 || w <= 0 ||
+      h <= 0) {
+    return out;
+  }
+  out.width = w;
+  out.height = h;
+  out.pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h) * 3, 0);
+  if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_RGB24, out.pixels.data(), w * 3) !=
+      0) {
+    out = RgbFrame{};
+  }
+  return out;
+}
+
+bool WriteExitPictures(SdlDisplayDevice& device, const std::string& composed,
+                       const std::string& window, std::string& failed) {
+  if (!composed.empty()) {
+    const RgbFrame shot = device.LastFrameRgb();
+    if (shot.pixels.empty() || !WritePng(composed, shot)) return failed = composed, false;
+  }
+  if (!window.empty()) {
+    const RgbFrame shown = device.ReadWindowRgb();
+    if (shown.pixels.empty() || !WritePng(window, shown)) return failed = window, false;
+  }
+  return true;
 }
 
 uint32_t SdlDisplayDevice::window_id() const {

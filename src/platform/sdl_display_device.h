@@ -70,6 +70,21 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   // Resizes the window (tests and start-up; the user resizes it by hand).
   void SetWindowSize(int32_t width, int32_t height);
   uint32_t window_id() const;
+  SDL_Window* sdl_window() const { return window_; }
+  SDL_Renderer* sdl_renderer() const { return renderer_; }
+  // Forms drawn over the game work in window pixels: Begin drops the picture's
+  // logical size, End puts it back. DrawBackdrop paints the last frame, aspect
+  // kept, into the window without showing it.
+  void Minimise();
+  // The mouse pointer over the window: hidden in play, shown over menus and forms.
+  void ShowPointer(bool shown);
+  // Restores a minimised window and brings it to the front.
+  void Raise();
+  void BeginOverlay();
+  void EndOverlay();
+  void DrawBackdrop();
+  // What has been drawn into the window since the last show, at the window's size.
+  RgbFrame ReadOverlayRgb();
   bool has_window() const { return window_ != nullptr; }
   const std::vector<std::string>& traces() const { return traces_; }
 
@@ -93,6 +108,12 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   std::array<uint32_t, 256> palette_xrgb_{};  // the palette as 0x00RRGGBB
   std::vector<std::string> traces_;
 };
+
+// Writes the pictures a run asks for at its end (empty paths are skipped): the
+// last composed frame and what the window showed. False with the first path
+// that could not be written in `failed`.
+bool WriteExitPictures(SdlDisplayDevice& device, const std::string& composed,
+                       const std::string& window, std::string& failed);
 
 // Converts one frame of a pixel format to RGB (8-bit frames through a palette;
 // 15 and 16-bit channels widened by repeating their top bits).

@@ -1,8 +1,13 @@
 #include "render/blitters.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace render {
 
@@ -13,6 +18,94 @@ inline uint8_t* Row(Surface s, int32_t y) {
 }
 
 inline int32_t ScenePitch(const DisplayFormat& f) { return f.width * f.bytes_per_pixel; }
+
+// A clip rectangle cut to the screen: whatever an instance's clip says, no
+// blitter writes outside the screen-sized buffers.
+inline ClipRect OnScreen(const ClipRect& c, const DisplayFormat& f) {
+  return {std::max(c.x0, 0), std::max(c.y0, 0), std::min(c.x1, f.width - 1),
+          std::min(c.y1, f.height - 1)};
+}
+
+// The first and last byte of a row of n bytes that differ from `empty`, or
+// false when there is none.
+inline bool UsedSpan(const uint8_t* row, int32_t n, uint8_t empty, int32_t& first, int32_t& last) {
+  first = -1;
+  int32_t whole = 0;  // bytes in whole 16-byte chunks
+#if defined(__SSE2__)
+  // Sixteen bytes at a time; most rows of a ball frame hold nothing, so the
+  // whole row is tested first.
+  whole = n & ~15;
+  const __m128i fill = _mm_set1_epi8(static_cast<char>(empty));
+  auto others = [&](int32_t x) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+    return ~static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, fill))) & 0xFFFFu;
+  };
+  __m128i same = _mm_set1_epi8(-1);
+  for (int32_t x = 0; x < whole; x += 16) {
+    same = _mm_and_si128(same, _mm_cmpeq_epi8(
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), fill));
+  }
+  if (_mm_movemask_epi8(same) != 0xFFFF) {
+    for (int32_t x = 0; x < whole; x += 16) {
+      if (const uint32_t o = others(x); o != 0) {
+        first = x + std::countr_zero(o);
+        break;
+      }
+    }
+    for (int32_t x = whole - 16; x >= 0; x -= 16) {
+      if (const uint32_t o = others(x); o != 0) {
+        last = x + 31 - std::countl_zero(o);
+        break;
+      }
+    }
+  }
+#else
+  // Eight bytes at a time; the byte at the lowest address is the low byte on
+  // little-endian machines.
+  whole = n & ~7;
+  const uint64_t pattern = 0x0101010101010101ull * empty;
+  for (int32_t x = 0; x < whole; x += 8) {
+    uint64_t v;
+    std::memcpy(&v, row + x, 8);
+    v ^= pattern;
+    if (v == 0) continue;
+    const bool le = std::endian::native == std::endian::little;
+    if (first < 0) first = x + (le ? std::countr_zero(v) : std::countl_zero(v)) / 8;
+    last = x + 7 - (le ? std::countl_zero(v) : std::countr_zero(v)) / 8;
+  }
+#endif
+  for (int32_t x = whole; x < n; ++x) {
+    if (row[x] == empty) continue;
+    if (first < 0) first = x;
+    last = x;
+  }
+  return first >= 0;
+}
+
+// Shrinks a clipped box of a plane (rows `stride` bytes apart) to the rows and
+// columns that hold any byte other than `empty`. The blitters skip those
+// bytes, so drawing only the smaller box gives the same picture; a ball frame
+// is mostly transparent. False when nothing is left.
+bool CropToUsed(const uint8_t* plane, int32_t stride, uint8_t empty, ClippedBox& b) {
+  const uint8_t* at = plane + static_cast<size_t>(b.src_y) * stride + b.src_x;
+  int32_t top = -1, bottom = -1, left = b.w, right = -1;
+  for (int32_t y = 0; y < b.h; ++y) {
+    int32_t first = 0, last = 0;
+    if (!UsedSpan(at + static_cast<size_t>(y) * stride, b.w, empty, first, last)) continue;
+    if (top < 0) top = y;
+    bottom = y;
+    left = std::min(left, first);
+    right = std::max(right, last);
+  }
+  if (top < 0) return false;
+  b.x += left;
+  b.src_x += left;
+  b.w = right - left + 1;
+  b.y += top;
+  b.src_y += top;
+  b.h = bottom - top + 1;
+  return true;
+}
 
 inline void Put24(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -33,8 +126,28 @@ void IndexedLoop(const DisplayFormat& f, Surface dst, const IndexedSource& src,
     const int16_t* z = nullptr;
     if constexpr (kDepth) z = depth->values + static_cast<size_t>(sy) * depth->width + b.x;
     switch (bpp) {
-      case 1:
-        for (int32_t i = 0; i < b.w; ++i) {
+      case 1: {
+        int32_t i = 0;
+#if defined(__SSE2__)
+        // Sixteen pixels at a time: each byte keeps its value or takes the
+        // sprite's, as the loop below decides one by one.
+        const __m128i kv = _mm_set1_epi8(static_cast<char>(src.key));
+        for (; i + 16 <= b.w; i += 16) {
+          const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+          __m128i hide = _mm_cmpeq_epi8(sv, kv);
+          if constexpr (kDepth) {
+            const __m128i dv = _mm_set1_epi16(d);
+            const __m128i z0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(z + i));
+            const __m128i z1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(z + i + 8));
+            hide = _mm_or_si128(
+                hide, _mm_packs_epi16(_mm_cmpgt_epi16(z0, dv), _mm_cmpgt_epi16(z1, dv)));
+          }
+          const __m128i ov = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                           _mm_or_si128(_mm_and_si128(hide, ov), _mm_andnot_si128(hide, sv)));
+        }
+#endif
+        for (; i < b.w; ++i) {
           if (s[i] == src.key) continue;
           if constexpr (kDepth) {
             if (d < z[i]) continue;
@@ -42,6 +155,7 @@ void IndexedLoop(const DisplayFormat& f, Surface dst, const IndexedSource& src,
           out[i] = s[i];
         }
         break;
+      }
       case 2: {
         for (int32_t i = 0; i < b.w; ++i) {
           if (s[i] == 0) continue;
@@ -149,17 +263,21 @@ void BlitIndexed(const DisplayFormat& f, Surface dst, const IndexedSource& src, 
                  int32_t y, const ClipRect& clip, const DepthView* depth, int16_t d) {
   if (src.pixels == nullptr || dst.pixels == nullptr) return;
   if (f.bytes_per_pixel > 1 && src.lookup == nullptr) return;  // no lookup: nothing drawn
+  const uint8_t transparent = f.bytes_per_pixel == 1 ? src.key : 0;
   if (depth != nullptr && depth->values != nullptr) {
     // The test reads the map, so only pixels the map covers can be drawn tested.
-    ClipRect inside{std::max(clip.x0, 0), std::max(clip.y0, 0),
-                    std::min(clip.x1, depth->width - 1), std::min(clip.y1, depth->height - 1)};
+    const ClipRect screen = OnScreen(clip, f);
+    ClipRect inside{screen.x0, screen.y0, std::min(screen.x1, depth->width - 1),
+                    std::min(screen.y1, depth->height - 1)};
     ClippedBox b;
     if (!ClipBox(x, y, src.width, src.height, inside, f.width, b)) return;
+    if (!CropToUsed(src.pixels, src.width, transparent, b)) return;
     IndexedLoop<true>(f, dst, src, b, depth, d);
     return;
   }
   ClippedBox b;
-  if (!ClipBox(x, y, src.width, src.height, clip, f.width, b)) return;
+  if (!ClipBox(x, y, src.width, src.height, OnScreen(clip, f), f.width, b)) return;
+  if (!CropToUsed(src.pixels, src.width, transparent, b)) return;
   IndexedLoop<false>(f, dst, src, b, nullptr, d);
 }
 
@@ -167,7 +285,7 @@ void BlitTrueColour(const DisplayFormat& f, Surface dst, const uint8_t* pixels, 
                     int32_t h, int32_t x, int32_t y, const ClipRect& clip, uint32_t key) {
   if (pixels == nullptr || dst.pixels == nullptr) return;
   ClippedBox b;
-  if (!ClipBox(x, y, w, h, clip, f.width, b)) return;
+  if (!ClipBox(x, y, w, h, OnScreen(clip, f), f.width, b)) return;
   const int32_t bpp = f.bytes_per_pixel;
   const int32_t src_bpp = bpp == 3 ? 4 : bpp;
   for (int32_t row = 0; row < b.h; ++row) {
@@ -217,7 +335,8 @@ void BlitShadow(const DisplayFormat& f, Surface dst, Surface scene, const Shadow
   const bool words = id == PixelFormatId::RGB555 || id == PixelFormatId::RGB565;
   if (t.format != id || (words ? t.words.size() : t.bytes.size()) < need) return;
   ClippedBox b;
-  if (!ClipBox(x, y, w, h, clip, f.width, b)) return;
+  if (!ClipBox(x, y, w, h, OnScreen(clip, f), f.width, b)) return;
+  if (!CropToUsed(shadow, w, 0, b)) return;
   const int32_t bpp = f.bytes_per_pixel;
   const uint16_t mask16 = id == PixelFormatId::RGB565 ? 0xFFF8 : 0x7FF8;
   for (int32_t row = 0; row < b.h; ++row) {
@@ -266,12 +385,34 @@ void BlitShadow(const DisplayFormat& f, Surface dst, Surface scene, const Shadow
 void MaskShadowByDepth(uint8_t* plane, int32_t w, int32_t h, int32_t x, int32_t y,
                        const DepthView& depth, int16_t d, uint8_t key) {
   if (plane == nullptr || depth.values == nullptr) return;
-  const int32_t r0 = std::max(0, -y), r1 = std::min(h, depth.height - y);
-  const int32_t c0 = std::max(0, -x), c1 = std::min(w, depth.width - x);
+  int32_t r0 = std::max(0, -y), r1 = std::min(h, depth.height - y);
+  int32_t c0 = std::max(0, -x), c1 = std::min(w, depth.width - x);
+  if (r1 <= r0 || c1 <= c0) return;
+  if (key == 0) {
+    // Bytes that are 0 stay 0 whatever the test says: only the shadow's box matters.
+    ClippedBox b{0, 0, c0, r0, c1 - c0, r1 - r0};
+    if (!CropToUsed(plane, w, 0, b)) return;
+    r0 = b.src_y;
+    r1 = b.src_y + b.h;
+    c0 = b.src_x;
+    c1 = b.src_x + b.w;
+  }
   for (int32_t r = r0; r < r1; ++r) {
     uint8_t* p = plane + static_cast<size_t>(r) * w;
     const int16_t* z = depth.values + static_cast<size_t>(y + r) * depth.width + x;
-    for (int32_t c = c0; c < c1; ++c) {
+    int32_t c = c0;
+#if defined(__SSE2__)
+    const __m128i dv = _mm_set1_epi16(d), kv = _mm_set1_epi8(static_cast<char>(key));
+    for (; c + 16 <= c1; c += 16) {
+      const __m128i z0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(z + c));
+      const __m128i z1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(z + c + 8));
+      const __m128i fail = _mm_packs_epi16(_mm_cmpgt_epi16(z0, dv), _mm_cmpgt_epi16(z1, dv));
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + c));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + c),
+                       _mm_or_si128(_mm_andnot_si128(fail, v), _mm_and_si128(fail, kv)));
+    }
+#endif
+    for (; c < c1; ++c) {
       if (d < z[c]) p[c] = key;
     }
   }

@@ -79,26 +79,60 @@ void ApplyReflection(Compositor& c, uint8_t* work, const uint8_t* pixels, int32_
   const float hx = b.roll_x + 0.5f + static_cast<float>(tw / 2);
   const float hy = b.roll_y + 0.5f + static_cast<float>(th / 2);
   const float ca = std::cos(b.angle), sa = std::sin(b.angle);
-  for (int32_t i = -r; i <= r; ++i) {
-    const int32_t py = b.centre_y + i;
+  // Pixels with |i| or |j| of at least `outer` are never inside the disc.
+  const int32_t reach = std::min(r, outer - 1);
+  if (reach < 0) return;
+  // The products the texel position is made of depend on |i| and |j| only
+  // (negating a factor negates a product exactly): one quadrant serves all four.
+  struct Terms {
+    float jc, js, ic, is;  // (|j| q) cos a, (|j| q) sin a, (|i| q) cos a, (|i| q) sin a
+    bool inside;           // within the outer radius
+  };
+  static thread_local std::vector<Terms> terms;
+  const size_t side = static_cast<size_t>(reach) + 1;
+  terms.resize(side * side);
+  const float outer_f = static_cast<float>(outer);
+  for (size_t ai = 0; ai < side; ++ai) {
+    for (size_t aj = 0; aj < side; ++aj) {
+      Terms& k = terms[ai * side + aj];
+      const float dist = t.distance[ai * kReflectionTableSide + aj];
+      k.inside = dist < outer_f;
+      if (!k.inside) continue;
+      // Rounds as lround does: the distances are square roots of whole
+      // numbers, never within a rounding step of a half.
+      const float q = t.spread[static_cast<size_t>(dist + 0.5f) * 256 + static_cast<size_t>(l)] * e;
+      const float jq = static_cast<float>(aj) * q, iq = static_cast<float>(ai) * q;
+      k.jc = jq * ca;
+      k.js = jq * sa;
+      k.ic = iq * ca;
+      k.is = iq * sa;
+    }
+  }
+  for (int32_t i = -reach; i <= reach; ++i) {
+    const int64_t py = int64_t{b.centre_y} + i;
     if (py < 0 || py >= fh) continue;  // reads outside give 0, the key: skipped
-    for (int32_t j = -r; j <= r; ++j) {
-      const int32_t px = b.centre_x + j;
-      if (px < 0 || px >= fw) continue;
-      const size_t at = static_cast<size_t>(py) * fw + px;
+    const Terms* row = terms.data() + static_cast<size_t>(std::abs(i)) * side;
+    const int32_t j0 = static_cast<int32_t>(std::max<int64_t>(-reach, -int64_t{b.centre_x}));
+    const int32_t j1 = static_cast<int32_t>(std::min<int64_t>(reach, int64_t{fw} - 1 - b.centre_x));
+    for (int32_t j = j0; j <= j1; ++j) {
+      const size_t at = static_cast<size_t>(py) * fw + static_cast<size_t>(b.centre_x + j);
       if (pixels[at] == key) continue;
-      const float dist = t.distance[static_cast<size_t>(std::abs(i)) * kReflectionTableSide +
-                                    static_cast<size_t>(std::abs(j))];
-      if (dist >= static_cast<float>(outer)) continue;
-      const float q = t.spread[static_cast<size_t>(std::lround(dist)) * 256 + static_cast<size_t>(l)] * e;
-      const float fj = static_cast<float>(j), fi = static_cast<float>(i);
-      const float fx = fj * q * ca + fi * q * sa + hx;
-      const float fy = -fj * q * sa + fi * q * ca + hy;
+      const Terms& k = row[std::abs(j)];
+      if (!k.inside) continue;
+      // fx = j q cos a + i q sin a + hx, fy = −j q sin a + i q cos a + hy.
+      const float fx = ((j < 0 ? -k.jc : k.jc) + (i < 0 ? -k.is : k.is)) + hx;
+      const float fy = ((j < 0 ? k.js : -k.js) + (i < 0 ? -k.ic : k.ic)) + hy;
       if (!std::isfinite(fx) || !std::isfinite(fy)) continue;
-      int64_t tx = static_cast<int64_t>(fx) % tw;
-      int64_t ty = static_cast<int64_t>(fy) % th;
-      if (tx < 0) tx += tw;
-      if (ty < 0) ty += th;
+      int64_t tx = static_cast<int64_t>(fx);
+      int64_t ty = static_cast<int64_t>(fy);
+      if (tx < 0 || tx >= tw) {
+        tx %= tw;
+        if (tx < 0) tx += tw;
+      }
+      if (ty < 0 || ty >= th) {
+        ty %= th;
+        if (ty < 0) ty += th;
+      }
       const uint8_t texel = tex.bytes[static_cast<size_t>(ty) * tw + static_cast<size_t>(tx)];
       work[at] = c.mix[static_cast<size_t>(work[at]) * 256 + texel];
     }

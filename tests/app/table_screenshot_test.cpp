@@ -5,10 +5,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/png_file.h"
 
@@ -82,6 +84,32 @@ TEST_F(TableScreenshot, TheSameRunGivesTheSamePictureAndTheBallMoves) {
   }
   EXPECT_GT(changed, 50u);
   EXPECT_LT(changed, a.pixels.size() / 3 / 20);
+}
+
+TEST_F(TableScreenshot, The256ColourPictureKeepsTheTablesColours) {
+  // The same moment of the same game in 256 colours and in true colour.
+  platform::RgbFrame pal8, rgb;
+  ASSERT_TRUE(Shot("p.png", "--frames 300 --seed 5 --width 640 --depth 0", pal8));
+  ASSERT_TRUE(Shot("t.png", "--frames 300 --seed 5 --width 640 --depth 4", rgb));
+  ASSERT_EQ(pal8.pixels.size(), rgb.pixels.size());
+  std::vector<int> worst;  // per pixel, the largest channel difference
+  double total = 0.0;
+  for (size_t i = 0; i + 2 < rgb.pixels.size(); i += 3) {
+    int w = 0;
+    for (size_t k = 0; k < 3; ++k) {
+      const int d = std::abs(pal8.pixels[i + k] - rgb.pixels[i + k]);
+      total += d;
+      w = std::max(w, d);
+    }
+    worst.push_back(w);
+  }
+  std::sort(worst.begin(), worst.end());
+  const size_t n = worst.size();
+  EXPECT_LT(total / static_cast<double>(rgb.pixels.size()), 5.0);
+  EXPECT_LE(worst[n * 95 / 100], 14);
+  // Hardly a pixel changes hue or brightness visibly.
+  EXPECT_LT(static_cast<size_t>(std::count_if(worst.begin(), worst.end(), [](int w) { return w > 24; })),
+            n / 100);
 }
 
 TEST(TableRunCli, RefusesBadModes) {

@@ -1,12 +1,15 @@
 // The front end of gfall driven end to end: loading, title, the menus, the
 // idle demonstration, dialogs answered by the script, and the saved settings
-// and high scores, on a virtual clock (--headless --menus).
+// and high scores, on a virtual clock. Every case runs twice: headless
+// (--headless --menus) and as the real program in a window under a virtual X
+// server (--window --virtual-clock), with the forms drawn on screen.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -52,9 +55,20 @@ const std::string& Table() {
   return table;
 }
 
-struct FrontEnd : ::testing::Test {
+bool HaveXvfb() {
+  static const bool have = std::system("command -v xvfb-run >/dev/null 2>&1") == 0;
+  return have;
+}
+
+bool Windowed(const char* mode) { return std::string(mode) == "window"; }
+
+struct FrontEnd : ::testing::TestWithParam<const char*> {
   std::filesystem::path dir;
+  bool window = false;
   void SetUp() override {
+    window = Windowed(GetParam());
+    if (window && !HaveXvfb()) GTEST_SKIP() << "no xvfb-run";
+    if (window && Table() == "--test-table") GTEST_SKIP() << "no playable GFALL.DAT";
     dir = std::filesystem::temp_directory_path() /
           ("gfall_front_" + std::to_string(getpid()) + "_" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -67,11 +81,25 @@ struct FrontEnd : ::testing::Test {
   Result Play(const std::string& script, const std::string& extra) {
     const std::filesystem::path input = dir / "input.txt";
     std::ofstream(input) << "100 key 0x39 down\n120 key 0x39 up\n" << script;
-    return RunCmd(std::string(GFALL_EXE) + " --headless " + Table() + " --menus --print-state" +
-               " --config-dir " + dir.string() + " --input " + input.string() + " " + extra);
+    const std::string common = " --print-state --config-dir " + dir.string() + " --input " +
+                               input.string() + " " + extra;
+    if (!window) return RunCmd(std::string(GFALL_EXE) + " --headless " + Table() + " --menus" + common);
+    return RunCmd("SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 1024x768x24' " +
+                  std::string(GFALL_EXE) + " --window --virtual-clock --width 800 --depth 2 " +
+                  Table() + common);
   }
+  // A point inside the main menu's Options item: the headless boxes, or the
+  // item's picture at 800 × 600.
+  std::string OptionsItem() const { return window ? "400 282" : "150 210"; }
   std::string ScoresFile() const { return (dir / "KEPB_GF.DAT").string(); }
 };
+
+// Hold a key (scan code) from ms for 100 ms: long enough for the capture
+// form, which looks at the keys every 50 ms.
+std::string Hold(int ms, const char* code) {
+  return std::to_string(ms) + " key " + code + " down\n" + std::to_string(ms + 100) + " key " +
+         code + " up\n";
+}
 
 // Tap a key (scan code) at ms.
 std::string Tap(int ms, const char* code) {
@@ -79,7 +107,7 @@ std::string Tap(int ms, const char* code) {
          code + " up\n";
 }
 
-TEST_F(FrontEnd, LoadingTitleAndMenuKeys) {
+TEST_P(FrontEnd, LoadingTitleAndMenuKeys) {
   Result r = Play("", "--frames 2");
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(Num(r.out, "loading"), 1);  // the first tick has not come yet
@@ -101,25 +129,25 @@ TEST_F(FrontEnd, LoadingTitleAndMenuKeys) {
   EXPECT_TRUE(std::filesystem::exists(ScoresFile()));
 }
 
-TEST_F(FrontEnd, RestartSwitchSkipsTheTitle) {
+TEST_P(FrontEnd, RestartSwitchSkipsTheTitle) {
   Result r = Play("", "--frames 5 /R");
   EXPECT_EQ(Num(r.out, "title"), 0);
   EXPECT_EQ(Num(r.out, "main_menu"), 1);
   EXPECT_EQ(Num(r.out, "loading"), 0);
 }
 
-TEST_F(FrontEnd, PressMoveReleaseOnOptionsSendsNothing) {
-  // Options is item 2: (100..300, 200..240).
-  Result r = Play("300 press 150 210\n400 mouse 600 600\n500 release 600 600\n", "--frames 60");
+TEST_P(FrontEnd, PressMoveReleaseOnOptionsSendsNothing) {
+  Result r = Play("300 press " + OptionsItem() + "\n400 mouse 700 590\n500 release 700 590\n",
+                  "--frames 60");
   EXPECT_EQ(Num(r.out, "main_selected"), 2);
   EXPECT_NE(r.out.find("\"dialogs\": []"), std::string::npos) << r.out.substr(0, 400);
   // A click on it opens the options dialog.
-  r = Play("300 click 150 210\n", "--frames 60");
+  r = Play("300 click " + OptionsItem() + "\n", "--frames 60");
   EXPECT_NE(r.out.find("\"dialogs\": [\"options cancel\"]"), std::string::npos)
       << r.out.substr(0, 400);
 }
 
-TEST_F(FrontEnd, EscapeOnTheMainMenuDoesNothingAndPausesPlay) {
+TEST_P(FrontEnd, EscapeOnTheMainMenuDoesNothingAndPausesPlay) {
   Result r = Play(Tap(300, "0x01"), "--frames 60");
   EXPECT_EQ(Num(r.out, "main_menu"), 1);
   EXPECT_EQ(Num(r.out, "pause_menu"), 0);
@@ -134,19 +162,19 @@ TEST_F(FrontEnd, EscapeOnTheMainMenuDoesNothingAndPausesPlay) {
   EXPECT_EQ(Num(r.out, "main_menu"), 0);
 }
 
-TEST_F(FrontEnd, OneMinuteIdleStartsTheDemonstrationAndAKeyEndsIt) {
-  // 60 s of ticks after the title, at 60 frames a second.
-  Result r = Play("", "--frames 3540");
+TEST_P(FrontEnd, OneMinuteIdleStartsTheDemonstrationAndAKeyEndsIt) {
+  // 60 s of ticks after the title, in frames of 50 ms.
+  Result r = Play("", "--frame-ms 50 --frames 1180");
   EXPECT_EQ(Num(r.out, "computer_playing"), 0);
-  r = Play("", "--frames 3700");
+  r = Play("", "--frame-ms 50 --frames 1233");
   EXPECT_EQ(Num(r.out, "computer_playing"), 1);
   EXPECT_EQ(Num(r.out, "main_menu"), 0);
-  r = Play(Tap(62000, "0x1E"), "--frames 3760");
+  r = Play(Tap(62000, "0x1E"), "--frame-ms 50 --frames 1253");
   EXPECT_EQ(Num(r.out, "computer_playing"), 0);
   EXPECT_EQ(Num(r.out, "main_menu"), 1);
 }
 
-TEST_F(FrontEnd, OptionsOkSavesAndANewModeCanBeRefused) {
+TEST_P(FrontEnd, OptionsOkSavesAndANewModeCanBeRefused) {
   // Options (Down twice, Enter) with new volumes.
   const std::string open = Tap(200, "0xD0") + Tap(300, "0xD0") + Tap(400, "0x1C");
   Result r = Play(open + "150 answer options ok music_volume=4 sound_volume=7\n", "--frames 60");
@@ -168,9 +196,16 @@ TEST_F(FrontEnd, OptionsOkSavesAndANewModeCanBeRefused) {
   r = Play(open + "150 answer options ok resolution=1\n150 answer newmode ok\n", "--frames 60");
   EXPECT_EQ(Num(r.out, "restart"), 1);
   EXPECT_EQ(Num(r.out, "quit"), 1);
+  if (window) {
+    // The program started itself again with "/R": a second run printed its state,
+    // at the new resolution and without the title.
+    const size_t second = r.out.find("{\"window\"", r.out.find("{\"window\"") + 1);
+    ASSERT_NE(second, std::string::npos) << r.out.substr(0, 400);
+    EXPECT_EQ(Num(r.out.substr(second), "title"), 0);
+  }
 }
 
-TEST_F(FrontEnd, AGameToGameOverEntersTheNameAndSavesTheTable) {
+TEST_P(FrontEnd, AGameToGameOverEntersTheNameAndSavesTheTable) {
   // New Game from the menu, then launch, flip and wait for each drain.
   std::string s = Tap(300, "0x1C") + "150 answer highscore ok Alice Q\n";
   for (int t = 0; t < 1200; t += 4) {
@@ -213,7 +248,7 @@ TEST(FrontEndStart, NoPackAnywhereSaysSoAndFails) {
 
 namespace {
 
-TEST_F(FrontEnd, ASecondCopyAsksTheFirstToComeForwardAndEnds) {
+TEST_P(FrontEnd, ASecondCopyAsksTheFirstToComeForwardAndEnds) {
   platform::SingleInstance first;
   std::string error;
   ASSERT_EQ(platform::AcquireSingleInstance(first, dir.string(), true, 0, error),
@@ -227,5 +262,48 @@ TEST_F(FrontEnd, ASecondCopyAsksTheFirstToComeForwardAndEnds) {
   r = Play("", "--frames 5");
   EXPECT_EQ(r.status, 0) << r.out;
 }
+
+}  // namespace
+
+namespace {
+
+TEST_P(FrontEnd, ControlsCaptureAKeyEscapeCancelsAndRestoreDefaultsCanBeUndone) {
+  // Options, then Change Controls: capture A for the left flipper (the form
+  // settles for 250 ms first), OK, OK.
+  const std::string open = Tap(200, "0xD0") + Tap(300, "0xD0") + Tap(400, "0x1C");
+  const std::string keys = "150 answer options ok controls\n150 answer controls ok capture=0\n";
+  Result r = Play(open + keys + Hold(900, "0x1E"), "--frames 120");
+  ASSERT_EQ(r.status, 0) << r.out.substr(0, 400);
+  EXPECT_NE(r.out.find("\"options ok\", \"controls ok\""), std::string::npos)
+      << r.out.substr(0, 400);
+  Result info = RunCmd(std::string(GFTOOL_EXE) + " scores " + ScoresFile());
+  EXPECT_TRUE(std::regex_search(info.out, std::regex("Left Flipper +keyboard code 0x1E")))
+      << info.out;
+
+  // Escape in the capture form binds nothing.
+  r = Play(open + "150 answer options ok controls\n150 answer controls ok capture=1\n" +
+               Hold(900, "0x01"),
+           "--frames 120");
+  info = RunCmd(std::string(GFTOOL_EXE) + " scores " + ScoresFile());
+  EXPECT_TRUE(std::regex_search(info.out, std::regex("Right Flipper +keyboard code 0x36")))
+      << info.out;
+
+  // Restore Defaults, then Cancel: the binding of A stays.
+  r = Play(open + "150 answer options ok controls\n150 answer controls cancel defaults=ok\n",
+           "--frames 120");
+  EXPECT_NE(r.out.find("\"controls cancel\""), std::string::npos) << r.out.substr(0, 400);
+  info = RunCmd(std::string(GFTOOL_EXE) + " scores " + ScoresFile());
+  EXPECT_TRUE(std::regex_search(info.out, std::regex("Left Flipper +keyboard code 0x1E")))
+      << info.out;
+  // And with OK they are the defaults again.
+  r = Play(open + "150 answer options ok controls\n150 answer controls ok defaults=ok\n",
+           "--frames 120");
+  info = RunCmd(std::string(GFTOOL_EXE) + " scores " + ScoresFile());
+  EXPECT_TRUE(std::regex_search(info.out, std::regex("Left Flipper +keyboard code 0x2A")))
+      << info.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FrontEnd, ::testing::Values("headless", "window"),
+                         [](const auto& info) { return std::string(info.param); });
 
 }  // namespace

@@ -14,18 +14,15 @@
 #include "app/game.h"
 #include "app/headless.h"
 #include "physics/world.h"
-#include "rules/rules.h"
 #include "res/resource_layer.h"
+#include "rules/rules.h"
 
 namespace {
 
 bool InPlungerLane(float x) { return x > 730.0f; }
 bool InHolePocket(float x, float y) { return x > 560 && x < 640 && y > 590 && y < 800; }
 
-// Disabled while two spots remain where a ball dropped with no sideways speed
-// balances: the top of a SANTA lane guide's cap and the top of the rebound
-// kicker's ring. Run it with --gtest_also_run_disabled_tests.
-TEST(TableDrop, DISABLED_BallsDrainOrKeepMovingAndNeverEndInsideAWall) {
+TEST(TableDrop, BallsDrainOrKeepMovingAndNeverEndInsideAWall) {
   if (!std::filesystem::exists(std::filesystem::path(GFALL_DATA_DIR) / "GFALL.DAT")) {
     GTEST_SKIP() << "no generated table in " << GFALL_DATA_DIR;
   }
@@ -103,15 +100,16 @@ TEST(TableDrop, DISABLED_BallsDrainOrKeepMovingAndNeverEndInsideAWall) {
         ++resting;
       } else {
         failures += "resting at (" + std::to_string(static_cast<int>(b.x)) + "," +
-                    std::to_string(static_cast<int>(b.y)) + ") from (" + std::to_string(x) +
-                    "," + std::to_string(y) + ")\n";
+                    std::to_string(static_cast<int>(b.y)) + ") from (" + std::to_string(x) + "," +
+                    std::to_string(y) + ")\n";
       }
     }
   }
   EXPECT_EQ(failures, "");
   EXPECT_GT(drained, dropped / 2) << "most balls dropped on an untended table end in the drain";
-  std::printf("dropped %d: drained %d, caught by the hole %d, still moving %d, at rest in the lane %d\n",
-              dropped, drained, caught, moving, resting);
+  std::printf(
+      "dropped %d: drained %d, caught by the hole %d, still moving %d, at rest in the lane %d\n",
+      dropped, drained, caught, moving, resting);
   RecordProperty("drained", drained);
   RecordProperty("resting_in_lane_or_hole", resting);
 }

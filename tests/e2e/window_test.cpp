@@ -1,14 +1,19 @@
 // The table in a real window: gfall --window under a virtual X server with
-// scripted input; what the window shows must be the composed frame.
+// scripted input; what the window shows, read back through SDL and captured
+// from the X server itself, must be the composed frame.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/png_file.h"
 
@@ -63,6 +68,155 @@ TEST(WindowedTable, TheWindowShowsTheComposedFrame) {
   }
   ASSERT_GT(samples, 5000);
   EXPECT_LT(total / (samples * 3), 6.0);
+}
+
+// An X window dump ("xwd" file): a header of big-endian 32-bit fields, the
+// window name, the colour map (12 bytes per entry), then the pixel rows.
+struct XwdHeader {
+  enum Field {
+    kHeaderSize, kVersion, kFormat, kDepth, kWidth, kHeight, kXOffset, kByteOrder, kBitmapUnit,
+    kBitOrder, kBitmapPad, kBitsPerPixel, kBytesPerLine, kVisualClass, kRedMask, kGreenMask,
+    kBlueMask, kBitsPerRgb, kColourMapEntries, kColourCount, kFieldCount = 25
+  };
+};
+
+// Reads a true-colour XWD file as RGB; false with a reason.
+bool ReadXwd(const std::string& path, platform::RgbFrame& out, std::string& why) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+  auto be32 = [&](size_t at) {
+    return static_cast<uint32_t>(file[at]) << 24 | static_cast<uint32_t>(file[at + 1]) << 16 |
+           static_cast<uint32_t>(file[at + 2]) << 8 | file[at + 3];
+  };
+  if (file.size() < XwdHeader::kFieldCount * 4) return why = "short header", false;
+  uint32_t h[XwdHeader::kFieldCount];
+  for (size_t k = 0; k < XwdHeader::kFieldCount; ++k) h[k] = be32(k * 4);
+  if (h[XwdHeader::kVersion] != 7 || h[XwdHeader::kFormat] != 2) return why = "not a version 7 ZPixmap dump", false;
+  if (h[XwdHeader::kVisualClass] != 4 && h[XwdHeader::kVisualClass] != 5) return why = "not true colour", false;
+  const uint32_t bpp = h[XwdHeader::kBitsPerPixel];
+  if (bpp != 32 && bpp != 24) return why = "bits per pixel " + std::to_string(bpp), false;
+  const uint64_t w = h[XwdHeader::kWidth], ht = h[XwdHeader::kHeight], line = h[XwdHeader::kBytesPerLine];
+  if (w == 0 || ht == 0 || w > 16384 || ht > 16384 || line < w * (bpp / 8)) return why = "bad size", false;
+  const uint64_t pixels_at = uint64_t{h[XwdHeader::kHeaderSize]} + uint64_t{h[XwdHeader::kColourCount]} * 12;
+  if (pixels_at + line * ht > file.size()) return why = "short pixel data", false;
+  const uint32_t masks[3] = {h[XwdHeader::kRedMask], h[XwdHeader::kGreenMask], h[XwdHeader::kBlueMask]};
+  out.width = static_cast<int32_t>(w);
+  out.height = static_cast<int32_t>(ht);
+  out.pixels.assign(w * ht * 3, 0);
+  for (uint64_t y = 0; y < ht; ++y) {
+    for (uint64_t x = 0; x < w; ++x) {
+      const uint8_t* p = &file[pixels_at + y * line + x * (bpp / 8)];
+      uint32_t v = 0;
+      for (uint32_t k = 0; k < bpp / 8; ++k) {
+        // Byte order 0: least significant byte first.
+        const uint32_t shift = h[XwdHeader::kByteOrder] == 0 ? 8 * k : 8 * (bpp / 8 - 1 - k);
+        v |= static_cast<uint32_t>(p[k]) << shift;
+      }
+      for (int c = 0; c < 3; ++c) {
+        if (masks[c] == 0) return why = "no colour mask", false;
+        const uint32_t low = static_cast<uint32_t>(__builtin_ctz(masks[c]));
+        const uint32_t top = masks[c] >> low;  // all ones
+        out.pixels[(y * w + x) * 3 + static_cast<size_t>(c)] =
+            static_cast<uint8_t>(((v & masks[c]) >> low) * 255 / top);
+      }
+    }
+  }
+  return true;
+}
+
+// The box of the screen that holds anything but the black root window.
+struct Box {
+  int x0 = 0, y0 = 0, x1 = -1, y1 = -1;  // inclusive
+};
+Box LitBox(const platform::RgbFrame& f) {
+  Box b{f.width, f.height, -1, -1};
+  for (int y = 0; y < f.height; ++y) {
+    for (int x = 0; x < f.width; ++x) {
+      const uint8_t* p = &f.pixels[static_cast<size_t>(y * f.width + x) * 3];
+      if (std::max({p[0], p[1], p[2]}) <= 4) continue;
+      b.x0 = std::min(b.x0, x);
+      b.y0 = std::min(b.y0, y);
+      b.x1 = std::max(b.x1, x);
+      b.y1 = std::max(b.y1, y);
+    }
+  }
+  return b;
+}
+
+TEST(WindowedTable, TheXServerShowsTheScreenshot) {
+  namespace fs = std::filesystem;
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+  if (std::system("command -v xwd >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xwd";
+  if (!fs::exists(fs::path(GFALL_DATA_DIR) / "GFALL.DAT")) GTEST_SKIP() << "no GFALL.DAT";
+  const fs::path dir = fs::temp_directory_path() / ("gfall_xwd_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string composed = (dir / "composed.png").string(), root = (dir / "root.xwd").string();
+  {
+    // Launch a ball, then flip both flippers; 256 colours through the screen palette.
+    std::ofstream script(dir / "input.txt");
+    script << "50 start down\n700 start up\n1300 left down\n1500 left up\n1600 right down\n"
+              "1800 right up\n";
+  }
+  {
+    // gfall keeps its last frame shown after writing the screenshot; the X
+    // server's own picture of the screen is taken meanwhile, and a TERM ends
+    // the wait (SDL turns it into a quit).
+    std::ofstream run(dir / "run.sh");
+    run << "\"" << GFALL_EXE << "\" --play --window --frames 150 --width 800 --depth 0 --data \""
+        << GFALL_DATA_DIR << "\" --input \"" << (dir / "input.txt").string() << "\" --screenshot \""
+        << composed << "\" --linger 60000 &\n"
+        << "pid=$!\n"
+        << "i=0\n"
+        << "while [ ! -s \"" << composed << "\" ] && [ $i -lt 1200 ] && kill -0 $pid 2>/dev/null; do\n"
+        << "  sleep 0.1; i=$((i+1))\n"
+        << "done\n"
+        << "sleep 0.5\n"
+        << "xwd -root -silent -out \"" << root << "\"\n"
+        << "kill -TERM $pid 2>/dev/null\n"
+        << "wait $pid\n";
+  }
+  const std::string cmd = "xvfb-run -a -s '-screen 0 1280x1024x24 -br' sh " +
+                          (dir / "run.sh").string() + " >/dev/null 2>&1";
+  const int st = std::system(cmd.c_str());
+  platform::RgbFrame shot, screen;
+  std::string why;
+  const bool have_shot = platform::ReadPng(composed, shot);
+  const bool have_screen = ReadXwd(root, screen, why);
+  fs::remove_all(dir);
+  ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << cmd;
+  ASSERT_TRUE(have_shot);
+  ASSERT_TRUE(have_screen) << why;
+  ASSERT_EQ(shot.width, 800);
+  ASSERT_EQ(shot.height, 600);
+  EXPECT_EQ(screen.width, 1280);
+  EXPECT_EQ(screen.height, 1024);
+
+  // The window shows the frame at its own size somewhere on the black root;
+  // every pixel of it must be the screenshot's, so the ball stands where the
+  // last frame put it.
+  const Box b = LitBox(screen);
+  ASSERT_NEAR(b.x1 - b.x0 + 1, 800, 2);
+  ASSERT_NEAR(b.y1 - b.y0 + 1, 600, 2);
+  const double sx = (b.x1 - b.x0 + 1) / 800.0, sy = (b.y1 - b.y0 + 1) / 600.0;
+  double total = 0.0;
+  int64_t off = 0;
+  for (int y = 0; y < 600; ++y) {
+    for (int x = 0; x < 800; ++x) {
+      const int wx = std::min(b.x1, b.x0 + static_cast<int>((x + 0.5) * sx));
+      const int wy = std::min(b.y1, b.y0 + static_cast<int>((y + 0.5) * sy));
+      int worst = 0;
+      for (int k = 0; k < 3; ++k) {
+        const int a = shot.pixels[static_cast<size_t>((y * 800 + x) * 3 + k)];
+        const int c = screen.pixels[static_cast<size_t>((wy * screen.width + wx) * 3 + k)];
+        total += std::abs(a - c);
+        worst = std::max(worst, std::abs(a - c));
+      }
+      off += worst > 4 ? 1 : 0;
+    }
+  }
+  EXPECT_LT(total / (800.0 * 600.0 * 3.0), 1.0);
+  EXPECT_LT(off, 800 * 600 / 1000) << "pixels that differ";
 }
 
 }  // namespace

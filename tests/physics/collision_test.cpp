@@ -331,6 +331,39 @@ TEST_F(Response, BallOnARampPicksUpSpeed) {
   }
 }
 
+// A round cap painted on a pixel grid ends in a one-pixel tip, with the
+// outline normal flat or nearly so over its top. A ball put there at rest,
+// over the tip, beside it or on the shoulder, rolls off within four seconds;
+// it never balances.
+TEST_F(Response, BallAtRestOnARoundCapRollsOff) {
+  constexpr float kCx = 400.5f, kCy = 800.5f, kR = 24.0f;  // the tip is pixel (400, 776)
+  struct Case {
+    float x, y;
+  } cases[] = {{400.5f, 775.5f},   // over the tip
+               {400.0f, 775.9f},   // over the tip's left edge
+               {401.0f, 776.1f},   // beside the tip, right
+               {399.9f, 776.1f},   // beside the tip, left
+               {404.0f, 776.1f},   // on the shoulder, the tip 4 pixels away
+               {400.5f, 700.0f}};  // dropped from above
+  for (int code : {40, kCodeKicker}) {
+    w.map = SurfaceMap(800, 1514, 0);
+    painted::Disc(w.map, kCx, kCy, kR, static_cast<uint8_t>(code));
+    w.kicker_centres[0] = {kCx, kCy};
+    w.kicker_count = 1;
+    ASSERT_FALSE(IsOpenAt(w, w.balls[0], 400, 776));
+    ASSERT_TRUE(IsOpenAt(w, w.balls[0], 399, 776) && IsOpenAt(w, w.balls[0], 401, 776));
+    for (const Case& c : cases) {
+      BallRecord& b = Ball(c.x, c.y, 0.0f, 0.0f);
+      for (int step = 0; step < 600 && b.y < kCy; ++step) {
+        BallStep(w, 0);
+        ASSERT_TRUE(IsOpenAt(w, b, PixelOf(b.x), PixelOf(b.y))) << code << " " << c.x;
+      }
+      EXPECT_GT(b.y, kCy) << "code " << code << " from (" << c.x << "," << c.y
+                          << "): still on the cap at (" << b.x << "," << b.y << ")";
+    }
+  }
+}
+
 TEST_F(Response, EscapeStepsOffTheWallAlongTheNormal) {
   w.map.Fill(0, 701, 800, 800, 40);
   StepContext ctx;

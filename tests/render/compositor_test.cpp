@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "compositor_fixture.h"
 #include "render/projection.h"
@@ -173,6 +175,63 @@ TEST(Compositor, NegativeXStartsAtTheClippedSourceColumn) {
   EXPECT_EQ(rig.At(rig.Shown(), 0, 0), 55);
   EXPECT_EQ(rig.At(rig.Shown(), 4, 1), 59);
   EXPECT_EQ(rig.At(rig.Shown(), 5, 1), 1);
+}
+
+TEST(Compositor, SparseFramesDrawEveryVisiblePixelAndNoOther) {
+  // Mostly transparent frames, wider than sixteen pixels and not a multiple of
+  // it, half off the screen: only their visible pixels change the picture,
+  // with and without the depth test, in every format.
+  for (const PixelFormatId id : kAllFormats) {
+    for (const bool tested : {false, true}) {
+      SCOPED_TRACE(static_cast<int>(id) * 2 + tested);
+      Rig rig(id);
+      rig.FillBackground(3);
+      for (int32_t y = 0; y < 48; ++y) {
+        for (int32_t x = 0; x < 64; ++x) rig.c->scene_depth.data[static_cast<size_t>(y * 64 + x)] = static_cast<int16_t>(x * 10);
+      }
+      ImageSet set;
+      MakeSet(set, rig.display.format, 37, 21, 0, 0);
+      std::vector<uint8_t>& px = set.frames[0].pixels;
+      for (const auto& [x, y] : {std::pair{0, 0}, {36, 0}, {0, 20}, {36, 20}, {17, 9}, {18, 9}, {31, 4}, {5, 15}}) {
+        px[static_cast<size_t>(y * 37 + x)] = static_cast<uint8_t>(100 + x + y);
+      }
+      const int32_t x0 = -3, y0 = 30, depth = 200;  // rows 18..20 fall below the screen
+      rig.Place(0, set, x0, y0, depth);
+      if (tested) SetDepthMap(*rig.c, 0, &rig.c->scene_depth);
+      rig.Present();
+      const std::vector<uint8_t>& shown = rig.Shown();
+      const uint32_t background = rig.Pixel(shown, 63, 0);
+      const uint32_t mask = rig.Bpp() == 4 ? 0xFFFFFFFFu : (1u << (8 * rig.Bpp())) - 1;
+      for (int32_t y = 0; y < 48; ++y) {
+        for (int32_t x = 0; x < 64; ++x) {
+          const int32_t fx = x - x0, fy = y - y0;
+          uint32_t want = background;
+          if (fx >= 0 && fx < 37 && fy >= 0 && fy < 21) {
+            const uint8_t v = px[static_cast<size_t>(fy * 37 + fx)];
+            if (v != 0 && (!tested || depth >= x * 10)) {
+              want = rig.Bpp() == 1 ? v : set.lookup[v] & mask;
+            }
+          }
+          ASSERT_EQ(rig.Pixel(shown, x, y), want) << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
+TEST(Compositor, AClipBeyondTheScreenDrawsOnTheScreenOnly) {
+  for (const PixelFormatId id : kAllFormats) {
+    Rig rig(id);
+    rig.FillBackground(3);
+    ImageSet set;
+    MakeSet(set, rig.display.format, 30, 30, 9, 2);
+    rig.Place(0, set, 50, 40, 100);
+    SetShadow(*rig.c, 0, true);
+    SetShadowOn(*rig.c, 0, true);
+    rig.c->instances[0].clip = ClipRect{-100, -100, 500, 500};
+    rig.Present();  // under the address checker: nothing outside the buffers
+    EXPECT_NE(rig.Pixel(rig.Shown(), 63, 47), rig.Pixel(rig.Shown(), 0, 0));
+  }
 }
 
 TEST(Compositor, AShakeOfFortyActsAsThirtyTwoWithBlackColumns) {
@@ -441,6 +500,71 @@ TEST(Reflection, ChangesTheDiscInsideItsOuterRadiusOnly) {
   EXPECT_EQ(rig.At(rig.Shown(), 16, 10), 40);  // distance 6: outside
   EXPECT_EQ(rig.At(rig.Shown(), 0, 0), 40);
   EXPECT_EQ(ball.frames[0].pixels[10 * 21 + 10], 40);  // the set itself is untouched
+}
+
+TEST(Reflection, EveryPixelTakesTheTexelOfTheFormula) {
+  // The mix table passes the texel through, so each pixel of the disc shows
+  // which texel the formula picked; compared with the formula written out.
+  struct Case {
+    int32_t radius, cx, cy;
+    float roll_x, roll_y, angle;
+  };
+  for (const Case k : {Case{20, 20, 20, 3.7f, -5.2f, 0.9f}, Case{12, 3, 38, -60.0f, 41.5f, 5.5f},
+                       Case{27, 20, 20, 0.0f, 0.0f, 0.0f}, Case{9, 40, 1, 7.25f, -3.0f, 3.14159f}}) {
+    SCOPED_TRACE(k.radius);
+    Rig rig(PixelFormatId::PAL8);
+    rig.FillBackground(1);
+    ReflectionTables& t = rig.c->reflection;
+    t.maps[0].width = 16;
+    t.maps[0].height = 8;
+    t.maps[0].bytes.resize(128);
+    for (size_t i = 0; i < 128; ++i) t.maps[0].bytes[i] = static_cast<uint8_t>(100 + i);
+    for (size_t i = 0; i < rig.c->mix.size(); ++i) rig.c->mix[i] = static_cast<uint8_t>(i & 255);
+    rig.c->mix_loaded = true;
+    ImageSet ball;
+    MakeSet(ball, rig.display.format, 41, 41, 40, 0);
+    std::vector<uint8_t>& p = ball.frames[0].pixels;
+    for (size_t i = 0; i < p.size(); i += 7) p[i] = 0;  // some transparent pixels
+    rig.Place(0, ball, 0, 0, 100);
+    SetShadow(*rig.c, 0, true);
+    physics::ReflectionBlock r;
+    r.radius = k.radius;
+    r.centre_x = k.cx;
+    r.centre_y = k.cy;
+    r.roll_x = k.roll_x;
+    r.roll_y = k.roll_y;
+    r.angle = k.angle;
+    SetReflection(*rig.c, 0, r);
+    rig.Present();
+
+    std::vector<uint8_t> want = p;
+    const int32_t outer = static_cast<int32_t>(static_cast<float>(k.radius) * 0.75f);
+    const int32_t l = static_cast<int32_t>(std::lround(static_cast<float>(k.radius) * 2.0f));
+    const float e = 16.0f / static_cast<float>(k.radius);
+    const float hx = k.roll_x + 0.5f + 8.0f, hy = k.roll_y + 0.5f + 4.0f;
+    const float ca = std::cos(k.angle), sa = std::sin(k.angle);
+    for (int32_t i = -k.radius; i <= k.radius; ++i) {
+      for (int32_t j = -k.radius; j <= k.radius; ++j) {
+        const int32_t x = k.cx + j, y = k.cy + i;
+        if (x < 0 || y < 0 || x >= 41 || y >= 41 || p[static_cast<size_t>(y * 41 + x)] == 0) continue;
+        const float dist = std::sqrt(static_cast<float>(i * i + j * j));
+        if (dist >= static_cast<float>(outer)) continue;
+        const float q = t.spread[static_cast<size_t>(std::lround(dist)) * 256 + static_cast<size_t>(l)] * e;
+        const float fj = static_cast<float>(j), fi = static_cast<float>(i);
+        int64_t tx = static_cast<int64_t>(fj * q * ca + fi * q * sa + hx) % 16;
+        int64_t ty = static_cast<int64_t>(-fj * q * sa + fi * q * ca + hy) % 8;
+        if (tx < 0) tx += 16;
+        if (ty < 0) ty += 8;
+        want[static_cast<size_t>(y * 41 + x)] = static_cast<uint8_t>(100 + ty * 16 + tx);
+      }
+    }
+    for (int32_t y = 0; y < 41; ++y) {
+      for (int32_t x = 0; x < 41; ++x) {
+        const uint8_t v = want[static_cast<size_t>(y * 41 + x)];
+        ASSERT_EQ(rig.At(rig.Shown(), x, y), v == 0 ? 1 : v) << x << "," << y;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ const Built& BuiltExtras() {
     render::Palette pal{};
     for (int i = 0; i < 256; ++i)
       pal[static_cast<size_t>(i)] = {uint8_t(i), uint8_t(i), uint8_t(i)};
-    b.ok = tablegen::BuildExtras(pal, b.result, b.error);
+    b.ok = tablegen::BuildExtras(b.result, b.error) &&
+           tablegen::BuildFonts(pal, b.result, b.error);
     return b;
   }();
   return built;

@@ -13,6 +13,7 @@
 #include "render/spr24_file.h"
 #include "res/cdata.h"
 #include "extras.h"
+#include "palette.h"
 #include "scene.h"
 
 namespace tablegen {
@@ -21,22 +22,6 @@ namespace {
 
 constexpr int kScreenW = 1024, kScreenH = 768;
 constexpr uint32_t kKey = 0x00FF00FF;
-
-// Palette: a 6 × 6 × 6 colour cube at 10..225 and 20 greys at 226..245.
-render::Palette MakePalette() {
-  render::Palette p{};
-  int i = 10;
-  for (int r = 0; r < 6; ++r)
-    for (int g = 0; g < 6; ++g)
-      for (int b = 0; b < 6; ++b)
-        p[static_cast<size_t>(i++)] = {static_cast<uint8_t>(r * 51), static_cast<uint8_t>(g * 51),
-                                       static_cast<uint8_t>(b * 51)};
-  for (int k = 0; k < 20; ++k) {
-    const uint8_t v = static_cast<uint8_t>(8 + 12 * k);
-    p[static_cast<size_t>(i++)] = {v, v, v};
-  }
-  return p;
-}
 
 // Nearest table index (10..245) of every 6-bit colour; ties to the lowest index.
 struct Nearest {
@@ -159,8 +144,8 @@ BallFrames RenderBalls(const render::DepthCamera& cam, const Nearest& nearest,
                back[c] * render::CameraElement(cam, 2, 3));
   // Grey indices for the shadow: core and edge.
   auto grey_index = [&](int v) {
-    int best = 1 << 30, bi = 226;
-    for (int i = 226; i <= 245; ++i) {
+    int best = 1 << 30, bi = kFirstGreyIndex;
+    for (int i = kFirstGreyIndex; i <= kLastGreyIndex; ++i) {
       const int d = std::abs(pal[static_cast<size_t>(i)].g - v);
       if (d < best) {
         best = d;
@@ -248,45 +233,8 @@ bool WriteIndexedSet(std::vector<render::SpriteFileFrame> frames, const render::
 bool BuildTable(const Layout& layout, const std::string& tuning_text, int threads,
                 BuildResult& out, std::string& error) {
   const render::DepthCamera cam = render::TableCamera();
-  const render::Palette pal = MakePalette();
-  const Nearest nearest(pal);
   std::vector<uint8_t> bytes;
 
-  // Palette and lookup tables.
-  if (!render::WritePaletteFile(pal, bytes)) return error = "palette", false;
-  Add(out, "RES\\TABLES\\P_FIELD.PAL", bytes);
-  {
-    std::vector<uint8_t> mas(render::kTableSize), mam(render::kTableSize);
-    for (int v = 0; v < 256; ++v)
-      for (int s = 0; s < 256; ++s) {
-        const auto& c = pal[static_cast<size_t>(v)];
-        const int d = s == 0 ? 0 : std::max(0, static_cast<int>(0.3 * (254 - pal[static_cast<size_t>(s)].g)));
-        mas[static_cast<size_t>(v * 256 + s)] =
-            s == 0 ? static_cast<uint8_t>(v) : nearest(c.r - d, c.g - d, c.b - d);
-        const auto& t = pal[static_cast<size_t>(s)];
-        mam[static_cast<size_t>(v * 256 + s)] =
-            nearest(c.r + (t.r - c.r) * 35 / 100, c.g + (t.g - c.g) * 35 / 100, c.b + (t.b - c.b) * 35 / 100);
-      }
-    if (!render::WriteTableFile(mas, bytes)) return error = "shadow table", false;
-    Add(out, "RES\\TABLES\\P_FIELD.MAS", bytes);
-    if (!render::WriteTableFile(mam, bytes)) return error = "mix table", false;
-    Add(out, "RES\\TABLES\\P_FIELD.MAM", bytes);
-  }
-  // Reflection texture: a tileable soft sky with a window band.
-  {
-    constexpr int tw = 256, th = 128;
-    std::vector<uint8_t> tex(tw * th);
-    for (int j = 0; j < th; ++j)
-      for (int i = 0; i < tw; ++i) {
-        const double a = 2.0 * M_PI * i / tw, b = 2.0 * M_PI * j / th;
-        const double v = 0.55 + 0.25 * std::cos(b) + 0.12 * std::sin(2 * a) * std::cos(b) +
-                         0.08 * std::cos(3 * a + b);
-        const int g = static_cast<int>(std::clamp(v, 0.0, 1.0) * 255.0);
-        tex[static_cast<size_t>(j * tw + i)] = nearest(g - 10, g, g + 20);
-      }
-    if (!render::WriteScreenFile(tw, th, tex, pal, bytes)) return error = "reflection texture", false;
-    Add(out, "RES\\TGA\\BALLMAP.LSC", bytes);
-  }
   // Surface map.
   out.surface_map = BuildSurfaceMap(layout);
   {
@@ -297,19 +245,6 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
     if (!render::WriteScreenFile(layout.width, layout.height, out.surface_map, key, bytes))
       return error = "surface map", false;
     Add(out, "RES\\MASK\\P_MASK0.LSC", bytes);
-  }
-  // Flipper collision masks.
-  for (size_t i = 0; i < 2; ++i) {
-    std::vector<render::SpriteFileFrame> frames;
-    for (int k = 0; k < kFlipperMaskFrames; ++k) {
-      render::SpriteFileFrame fr;
-      fr.width = kFlipperBoxW;
-      fr.height = kFlipperBoxH;
-      fr.pixels = FlipperMask(layout.flippers[i], k, layout.ball_radius);
-      frames.push_back(std::move(fr));
-    }
-    if (!WriteIndexedSet(std::move(frames), pal, bytes)) return error = "flipper mask", false;
-    Add(out, i == 0 ? "RES\\MASK\\F_L.IMG" : "RES\\MASK\\F_R.IMG", bytes);
   }
   // The scene: playfield pictures and depth map.
   Scene scene;
@@ -367,6 +302,67 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
       return error = name, false;
     Add(out, name, bytes);
   }
+  // Tuning.
+  {
+    const std::vector<uint8_t> text(tuning_text.begin(), tuning_text.end());
+    Add(out, "RES\\GFALL.CDA", res::CDataEncode(text, 0x4B47F11Du));
+  }
+  // Scoreboard, menus, loading and title pictures.
+  if (!BuildExtras(out, error)) return false;
+
+  // The palette from the colours of every picture so far, then everything
+  // drawn in its indices.
+  const render::Palette pal = BuildTablePalette(SampleTablePictures(out));
+  const Nearest nearest(pal);
+
+  // Palette and lookup tables.
+  if (!render::WritePaletteFile(pal, bytes)) return error = "palette", false;
+  Add(out, "RES\\TABLES\\P_FIELD.PAL", bytes);
+  {
+    std::vector<uint8_t> mas(render::kTableSize), mam(render::kTableSize);
+    for (int v = 0; v < 256; ++v)
+      for (int s = 0; s < 256; ++s) {
+        const auto& c = pal[static_cast<size_t>(v)];
+        const int d = s == 0 ? 0 : std::max(0, static_cast<int>(0.3 * (254 - pal[static_cast<size_t>(s)].g)));
+        mas[static_cast<size_t>(v * 256 + s)] =
+            s == 0 ? static_cast<uint8_t>(v) : nearest(c.r - d, c.g - d, c.b - d);
+        const auto& t = pal[static_cast<size_t>(s)];
+        mam[static_cast<size_t>(v * 256 + s)] =
+            nearest(c.r + (t.r - c.r) * 35 / 100, c.g + (t.g - c.g) * 35 / 100, c.b + (t.b - c.b) * 35 / 100);
+      }
+    if (!render::WriteTableFile(mas, bytes)) return error = "shadow table", false;
+    Add(out, "RES\\TABLES\\P_FIELD.MAS", bytes);
+    if (!render::WriteTableFile(mam, bytes)) return error = "mix table", false;
+    Add(out, "RES\\TABLES\\P_FIELD.MAM", bytes);
+  }
+  // Reflection texture: a tileable soft sky with a window band.
+  {
+    constexpr int tw = 256, th = 128;
+    std::vector<uint8_t> tex(tw * th);
+    for (int j = 0; j < th; ++j)
+      for (int i = 0; i < tw; ++i) {
+        const double a = 2.0 * M_PI * i / tw, b = 2.0 * M_PI * j / th;
+        const double v = 0.55 + 0.25 * std::cos(b) + 0.12 * std::sin(2 * a) * std::cos(b) +
+                         0.08 * std::cos(3 * a + b);
+        const int g = static_cast<int>(std::clamp(v, 0.0, 1.0) * 255.0);
+        tex[static_cast<size_t>(j * tw + i)] = nearest(g - 10, g, g + 20);
+      }
+    if (!render::WriteScreenFile(tw, th, tex, pal, bytes)) return error = "reflection texture", false;
+    Add(out, "RES\\TGA\\BALLMAP.LSC", bytes);
+  }
+  // Flipper collision masks.
+  for (size_t i = 0; i < 2; ++i) {
+    std::vector<render::SpriteFileFrame> frames;
+    for (int k = 0; k < kFlipperMaskFrames; ++k) {
+      render::SpriteFileFrame fr;
+      fr.width = kFlipperBoxW;
+      fr.height = kFlipperBoxH;
+      fr.pixels = FlipperMask(layout.flippers[i], k, layout.ball_radius);
+      frames.push_back(std::move(fr));
+    }
+    if (!WriteIndexedSet(std::move(frames), pal, bytes)) return error = "flipper mask", false;
+    Add(out, i == 0 ? "RES\\MASK\\F_L.IMG" : "RES\\MASK\\F_R.IMG", bytes);
+  }
   // Balls.
   {
     BallFrames normal_ball = RenderBalls(cam, nearest, pal, 369.0f, true);
@@ -378,13 +374,7 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
     if (!WriteIndexedSet(std::move(lane_ball.ball), pal, bytes)) return error = "lane ball", false;
     Add(out, "RES\\ANIM\\BALL_PL.IMG", bytes);
   }
-  // Tuning.
-  {
-    const std::vector<uint8_t> text(tuning_text.begin(), tuning_text.end());
-    Add(out, "RES\\GFALL.CDA", res::CDataEncode(text, 0x4B47F11Du));
-  }
-  // Scoreboard, fonts, menus, loading and title pictures.
-  if (!BuildExtras(pal, out, error)) return false;
+  if (!BuildFonts(pal, out, error)) return false;
   std::sort(out.files.begin(), out.files.end(),
             [](const PackFile& a, const PackFile& b) { return a.name < b.name; });
   return true;

@@ -116,6 +116,13 @@ int CheckExtras(res::ResourceLayer& layer, const std::vector<std::string>& names
       Fail(s.file + " does not fit the screen (with the last player's offset)");
     if (hd.encoding != render::kSpr24Raw || hd.key_colour != 0x00FF00FFu)
       Fail(s.file + " is not raw with the magenta key");
+    // The menu items and the loading indicator are rounded panels: the corner
+    // of the first frame must be the key, or it shows as a magenta fringe.
+    bool rounded = s.file == "RES\\UI\\LOADING.J24";
+    for (const MenuItemSpec& m : MenuItems()) rounded = rounded || s.file == m.file;
+    if (rounded && hd.mask_mode == render::kSpr24NoMask &&
+        (bytes.size() < 315 || bytes[312] != 0xFF || bytes[313] != 0x00 || bytes[314] != 0xFF))
+      Fail(s.file + " shows its corners: they are not the key colour");
     boxes.push_back({s.file, {hd.x, hd.y, hd.width, hd.height}});
   }
   auto box_of = [&](const std::string& f) -> const Rect* {

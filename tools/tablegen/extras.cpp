@@ -159,8 +159,10 @@ void AvoidKeys(std::vector<uint8_t>& rgb) {
       rgb[k + 1] = 1;
 }
 
+// `keyed`: the frames already hold the key where they are transparent (and
+// their visible pixels were kept off it before that).
 bool WriteSprite(int x, int y, int w, int h, std::vector<std::vector<uint8_t>> frames,
-                 std::vector<uint8_t>& out) {
+                 std::vector<uint8_t>& out, bool keyed = false) {
   render::Spr24Desc d;
   d.header.width = w;
   d.header.height = h;
@@ -169,7 +171,8 @@ bool WriteSprite(int x, int y, int w, int h, std::vector<std::vector<uint8_t>> f
   d.header.encoding = render::kSpr24Raw;
   d.header.key_colour = kKey;
   d.header.mask_mode = render::kSpr24NoMask;
-  for (auto& f : frames) AvoidKeys(f);
+  if (!keyed)
+    for (auto& f : frames) AvoidKeys(f);
   d.frames = std::move(frames);
   return render::WriteSpr24File(d, out);
 }
@@ -283,13 +286,15 @@ Sprite TiltSign(Typeface& tf) {
 // The shapes are panels with rounded corners: key the corners (same in every
 // frame) by comparing with the plain background each frame was drawn over.
 void KeyOutside(Sprite& s, const std::vector<uint8_t>& shape_mask) {
-  for (auto& f : s.frames)
+  for (auto& f : s.frames) {
+    AvoidKeys(f);  // a visible pixel that happens to be magenta stays visible
     for (size_t k = 0; k < shape_mask.size(); ++k)
       if (!shape_mask[k]) {
         f[k * 3] = 255;
         f[k * 3 + 1] = 0;
         f[k * 3 + 2] = 255;
       }
+  }
 }
 
 std::vector<uint8_t> PanelMask(int w, int h, int r) {
@@ -474,7 +479,19 @@ const std::vector<MenuItemSpec>& MenuItems() {
   return items;
 }
 
-bool BuildExtras(const render::Palette& palette, BuildResult& out, std::string& error) {
+bool BuildFonts(const render::Palette& palette, BuildResult& out, std::string& error) {
+  Typeface tf;
+  if (!tf.Open(kTextFontPath)) return error = std::string("the text font ") + kTextFontPath, false;
+  std::vector<uint8_t> bytes;
+  for (const rules::FontSpec* spec : {&rules::kMessageFont, &rules::kDigitFont1024,
+                                      &rules::kDigitFont800, &rules::kDigitFont640}) {
+    if (!BuildFont(tf, *spec, palette, bytes)) return error = spec->file, false;
+    AddFile(out, spec->file, bytes);
+  }
+  return true;
+}
+
+bool BuildExtras(BuildResult& out, std::string& error) {
   Typeface tf;
   if (!tf.Open(kTextFontPath)) return error = std::string("the text font ") + kTextFontPath, false;
   const std::vector<uint8_t>& table = out.playfield_rgb;
@@ -518,19 +535,13 @@ bool BuildExtras(const render::Palette& palette, BuildResult& out, std::string& 
             drum.frames[static_cast<size_t>(frame)]);
     }
   }
-  // Fonts.
-  for (const rules::FontSpec* spec : {&rules::kMessageFont, &rules::kDigitFont1024,
-                                      &rules::kDigitFont800, &rules::kDigitFont640}) {
-    if (!BuildFont(tf, *spec, palette, bytes)) return error = spec->file, false;
-    AddFile(out, spec->file, bytes);
-  }
   // Menus.
   Canvas menu_shot(kScreenW, kScreenH, {0, 0, 0});
   menu_shot.rgb = table;
   for (const MenuItemSpec& m : MenuItems()) {
     const bool title = std::string(m.file) == "RES\\UI\\PMTITLE.J24";
     const Sprite s = MenuItem(tf, m, title);
-    if (!WriteSprite(s.x, s.y, s.w, s.h, s.frames, bytes)) return error = m.file, false;
+    if (!WriteSprite(s.x, s.y, s.w, s.h, s.frames, bytes, true)) return error = m.file, false;
     AddFile(out, m.file, bytes);
     const std::string f = m.file;
     if (m.main_menu &&
@@ -543,7 +554,7 @@ bool BuildExtras(const render::Palette& palette, BuildResult& out, std::string& 
   }
   // Loading indicator and the full-screen pictures.
   const Sprite loading = LoadingIndicator(tf);
-  if (!WriteSprite(loading.x, loading.y, loading.w, loading.h, loading.frames, bytes))
+  if (!WriteSprite(loading.x, loading.y, loading.w, loading.h, loading.frames, bytes, true))
     return error = "loading", false;
   AddFile(out, "RES\\UI\\LOADING.J24", bytes);
   Canvas fs = LoadingPicture(tf, table);

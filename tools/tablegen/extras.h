@@ -27,9 +27,11 @@ const std::vector<MenuItemSpec>& MenuItems();
 
 inline constexpr char kTextFontPath[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
-// Adds the scoreboard sprites, fonts, menu items, loading indicator and the
-// loading and title pictures to `out` (which already holds the playfield
-// picture), with the screenshots of them. False with a reason.
-bool BuildExtras(const render::Palette& palette, BuildResult& out, std::string& error);
+// Adds the scoreboard sprites, menu items, loading indicator and the loading
+// and title pictures to `out` (which already holds the playfield picture),
+// with the screenshots of them. False with a reason.
+bool BuildExtras(BuildResult& out, std::string& error);
+// Adds the four fonts, drawn in the table palette's grey ramp.
+bool BuildFonts(const render::Palette& palette, BuildResult& out, std::string& error);
 
 }  // namespace tablegen

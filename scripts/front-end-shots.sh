@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Pictures of the front end for docs/screenshots: the loading screen, the
+# title, the main menu, the pause menu, and the options, controls, capture,
+# about and high-score forms, taken from the real program in a virtual X
+# server at 1024 x 768. Run after `make build`.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD:-$here/build/release}
+out=${1:-$here/docs/screenshots}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/shots" "$work/config" "$out"
+
+tap() { echo "$1 key $2 down"; echo "$(($1 + 100)) key $2 up"; }
+{
+  echo "90 shot title"
+  tap 200 0x39                     # leave the title
+  echo "400 shot main-menu"
+  tap 500 0xD0; tap 700 0xD0       # Options
+  echo "800 answer options ok controls"
+  echo "800 answer controls ok capture=0"
+  tap 900 0x1C                     # opens options, controls and the capture form
+  tap 1600 0x2A                    # binds Left Shift again
+  tap 2000 0xD0; tap 2200 0xD0; tap 2400 0xD0   # About
+  tap 2600 0x1C
+  tap 3000 0xC8; tap 3200 0xC8; tap 3400 0xC8; tap 3600 0xC8; tap 3800 0xC8   # New Game
+  tap 4000 0x1C
+  echo "6000 start down"; echo "7000 start up"
+  tap 9000 0x01                    # the pause menu
+  echo "9500 shot pause-menu"
+  tap 10000 0x01
+  echo "10000 answer highscore ok Ada"
+  for t in $(seq 12 4 900); do
+    echo "${t}000 start down"; echo "$((t + 1))000 start up"
+    echo "$((t + 2))000 left down"; echo "$((t + 2))200 left up"
+    echo "$((t + 3))000 right down"; echo "$((t + 3))200 right up"
+  done
+} > "$work/input.txt"
+
+(cd "$build" && SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 1024x768x24' ./gfall --window \
+   --virtual-clock --width 1024 --depth 4 --config-dir "$work/config" --input "$work/input.txt" \
+   --shots "$work/shots" --until-game-over --seed 4 >/dev/null)
+for f in loading title main-menu pause-menu options controls capture about highscore; do
+  if [ -f "$work/shots/$f.png" ]; then cp "$work/shots/$f.png" "$out/$f.png"; else echo "no $f.png"; fi
+done

@@ -1,0 +1,94 @@
+#include "app/dialog_forms.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "store/high_score_entry.h"
+
+namespace app {
+
+bool ScriptedForms::Options(ui::OptionsForm& form, const render::ModeTable& modes,
+                            const OptionsFormHooks& hooks) {
+  ui::DialogAnswer a = answers_.Take("options", "cancel");
+  // The word "controls" presses "Change Controls..." (its form takes its own answer).
+  std::string text = a.text;
+  for (size_t at; (at = (" " + text + " ").find(" controls ")) != std::string::npos;) {
+    text.erase(at, std::min<size_t>(text.size() - at, 9));
+    if (hooks.change_controls) hooks.change_controls();
+  }
+  if (a.result != "ok") return false;
+  if (!ui::ApplyOptionsText(form, modes, text)) errors.push_back("options: " + a.text);
+  return true;
+}
+
+bool ScriptedForms::NewVideoMode() { return answers_.Take("newmode", "cancel").result == "ok"; }
+
+void ScriptedForms::About(const std::function<void()>&) { answers_.Take("about", "ok"); }
+
+bool ScriptedForms::SubmitOffer() { return answers_.Take("submit", "no").result == "yes"; }
+
+bool ScriptedForms::HighScores(const store::HighScoreTable&, int entry_row, int32_t,
+                               std::string& name, const std::function<void(std::string_view)>&,
+                               const std::function<void()>& reset) {
+  const bool entering = entry_row >= 0;
+  ui::DialogAnswer a = answers_.Take("highscore", entering ? "cancel" : "ok");
+  if (a.result == "reset" && !entering) {
+    if (ResetScoresConfirm() && reset) reset();
+    return true;
+  }
+  if (a.result != "ok") return false;
+  if (entering) name = store::CutToCharacters(a.text, 10);
+  return true;
+}
+
+bool ScriptedForms::ResetScoresConfirm() {
+  return answers_.Take("resetscores", "no").result == "yes";
+}
+
+bool ScriptedForms::Controls(const ControlsFormHooks& hooks) {
+  ui::DialogAnswer a = answers_.Take("controls", "cancel");
+  if (!RunControlsSteps(a.text, hooks, answers_)) errors.push_back("controls: " + a.text);
+  return a.result == "ok";
+}
+
+bool ScriptedForms::RestoreDefaultsConfirm() {
+  return answers_.Take("restorekeys", "cancel").result == "ok";
+}
+
+bool ScriptedForms::Capture(std::string_view, const std::function<int()>& tick) {
+  for (int frame = 0; frame < kScriptedCaptureFrames; ++frame) {
+    if (int r = tick(); r != 0) return r == 1;
+    if (!pump_ || !pump_()) break;
+  }
+  return false;
+}
+
+bool ScriptedForms::RunControlsSteps(std::string_view text, const ControlsFormHooks& hooks,
+                                     ui::ScriptedAnswers& answers) {
+  bool ok = true;
+  while (!text.empty()) {
+    const size_t space = text.find(' ');
+    std::string_view word = text.substr(0, space);
+    text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+    if (word.empty()) continue;
+    if (word.starts_with("capture=")) {
+      int action = -1;
+      std::string_view v = word.substr(8);
+      auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), action);
+      if (ec != std::errc() || end != v.data() + v.size() || action < 0 || action > 5) {
+        ok = false;
+        continue;
+      }
+      if (hooks.capture) hooks.capture(action);
+    } else if (word == "defaults=ok" || word == "defaults=cancel") {
+      // The confirmation's answer goes first in line, then the button is pressed.
+      answers.pending.push_front({"restorekeys", std::string(word.substr(9)), ""});
+      if (hooks.restore_defaults) hooks.restore_defaults();
+    } else {
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+}  // namespace app

@@ -1,0 +1,258 @@
+#include "app/front_end.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <sstream>
+#include <string>
+
+#include "app/frame_loop.h"
+#include "app/game_passes.h"
+#include "platform/sdl_input.h"
+#include "store/game_data.h"
+
+namespace app {
+
+namespace {
+
+// Every mode is offered: the buffers are ours, whatever the screen.
+render::ModeTable AllModes() {
+  render::ModeTable t;
+  for (auto& row : t.available) row.fill(true);
+  return t;
+}
+
+// Menu items without pictures (headless runs) get a 200×40 box each, 50
+// pixels apart from (100, 100), so scripted mouse positions have something
+// to hit.
+void PlaceMenuItems(render::SpriteSlots& slots, const ui::MenuScreen& screen) {
+  for (int32_t i = 0; i < screen.count; ++i) {
+    int32_t slot = screen.items[static_cast<size_t>(i)].sprite;
+    render::TrueColourSprite& s = slots.slots[static_cast<size_t>(slot)];
+    if (s.frame_count > 0) continue;
+    s.frame_count = 4;
+    s.frames.resize(4);
+    s.width = 200;
+    s.height = 40;
+    s.x = 100;
+    s.y = 100 + 50 * i;
+  }
+}
+
+std::string WindowJson(const Window& w, const FrontEndHost& host,
+                       const ui::ScriptedAnswers& answers, bool quit) {
+  std::ostringstream s;
+  s << "{\"loading\": " << w.app.loading_phase << ", \"title\": " << w.app.title_shown
+    << ", \"main_menu\": " << w.app.main_menu_shown
+    << ", \"pause_menu\": " << w.app.pause_menu_shown
+    << ", \"computer_playing\": " << w.app.computer_playing
+    << ", \"main_selected\": " << w.menus.main_menu.selected
+    << ", \"pause_selected\": " << w.menus.pause_menu.selected
+    << ", \"dialog_depth\": " << w.flags.dialog_depth << ", \"quit\": " << (quit ? 1 : 0)
+    << ", \"restart\": " << w.flags.restart_requested << ", \"saves\": " << host.saves
+    << ", \"dialogs\": [";
+  for (size_t i = 0; i < answers.log.size(); ++i) {
+    s << (i ? ", " : "") << "\"" << answers.log[i] << "\"";
+  }
+  s << "], \"help\": " << host.log.size() << "}";
+  return s.str();
+}
+
+// Feeds the input script to the window and the devices as its times come.
+struct ScriptFeed {
+  const std::vector<ScriptEvent>& script;
+  size_t next = 0;
+  bool shift = false;
+  std::array<int32_t, core::kActionCount> actions{};  // held by "MS ACTION down" lines
+
+  std::function<void(const std::string&)> on_shot;
+
+  void Deliver(double now, MessageQueue& q, ui::ScriptedAnswers& answers, Game& g,
+               platform::SdlKeyboard* keyboard) {
+    while (next < script.size() && script[next].ms <= now) {
+      const ScriptEvent& e = script[next++];
+      switch (e.kind) {
+        case ScriptKind::kAction:
+          actions[static_cast<size_t>(e.action)] = e.down ? 1 : 0;
+          g.actions[static_cast<size_t>(e.action)] = e.down ? 1 : 0;
+          break;
+        case ScriptKind::kCommand:
+          q.Post(ui::CommandMessage(e.command));
+          break;
+        case ScriptKind::kKey: {
+          if (keyboard) keyboard->KeyEvent(static_cast<uint8_t>(e.code), e.down);
+          int32_t key = ui::VirtualKeyFromScanCode(e.code);
+          if (key == ui::vk::kShift) shift = e.down;
+          q.Post(ui::KeyMessage(e.down ? ui::MessageKind::kKeyDown : ui::MessageKind::kKeyUp, key,
+                                shift));
+          break;
+        }
+        case ScriptKind::kMouse:
+          q.Post(ui::MouseMessage(ui::MessageKind::kMouseMove, e.x, e.y));
+          break;
+        case ScriptKind::kClick:
+          q.Post(ui::MouseMessage(ui::MessageKind::kMouseMove, e.x, e.y));
+          q.Post(ui::MouseMessage(ui::MessageKind::kLeftButtonDown, e.x, e.y));
+          q.Post(ui::MouseMessage(ui::MessageKind::kLeftButtonUp, e.x, e.y));
+          break;
+        case ScriptKind::kPress:
+          q.Post(ui::MouseMessage(ui::MessageKind::kMouseMove, e.x, e.y));
+          q.Post(ui::MouseMessage(ui::MessageKind::kLeftButtonDown, e.x, e.y));
+          break;
+        case ScriptKind::kRelease:
+          q.Post(ui::MouseMessage(ui::MessageKind::kMouseMove, e.x, e.y));
+          q.Post(ui::MouseMessage(ui::MessageKind::kLeftButtonUp, e.x, e.y));
+          break;
+        case ScriptKind::kAnswer:
+          answers.pending.push_back({e.dialog, e.result, e.text});
+          break;
+        case ScriptKind::kShot:
+          if (on_shot) on_shot(e.text);
+          break;
+      }
+    }
+  }
+};
+
+}  // namespace
+
+int RunFrontEnd(Game& g, FrontEndRun& run, std::FILE* out, std::FILE*, bool& restart) {
+  const HeadlessOptions& o = run.options;
+  restart = false;
+  g.rules.players.last_index = std::clamp(run.data.settings.players_minus_one, 0, 3);
+
+  render::ModeTable modes = AllModes();
+  ui::ScriptedAnswers answers;
+  ScriptFeed feed{run.script, 0, false, {}, run.on_shot};
+  auto* keyboard = dynamic_cast<platform::SdlKeyboard*>(run.input.devices.keyboard);
+
+  // Script times count from the start of the message loop (loading took real time).
+  const double script_origin = run.virtual_clock ? 0.0 : g.clock->Now();
+  std::unique_ptr<DialogForms> forms;
+  MessageQueue* queue_for_pump = nullptr;
+  // A form that waits on time (the capture form) runs the script on meanwhile.
+  auto pump = [&]() -> bool {
+    if (run.virtual_clock) {
+      run.virtual_clock->Set(run.virtual_clock->Now() + o.frame_ms);
+      if (run.virtual_clock->Now() > kHeadlessGameTimeCapMs) return false;
+    }
+    if (queue_for_pump) {
+      MessageQueue during;  // messages for the game window wait until the form closes
+      feed.Deliver(g.clock->Now() - script_origin, during, answers, g, keyboard);
+      for (const ui::Message& m : during.messages) queue_for_pump->Post(m);
+    }
+    return true;
+  };
+  if (run.make_forms) forms = run.make_forms(answers, pump);
+  if (!forms) forms = std::make_unique<ScriptedForms>(answers, pump);
+
+  FrontEndHost host(g, run.data, run.data_file, *forms, run.screen, run.input, modes);
+  host.sound = run.sound;
+  host.help_folders = run.help_folders;
+  host.ApplySoundSettings();
+  Window w{g.flags, {}, {}, ui::MakeMenuScreens(), run.slots, host};
+  queue_for_pump = &w.queue;
+  w.pause_hold_frames = &g.frame.pause_hold_frames;
+  w.flags.safe_mode = o.safe_mode;
+  w.flags.skip_instance_check = o.skip_instance_check;
+  if (o.safe_mode) {
+    // "/0": 640×480 in 8 bits, stored with the next save.
+    run.data.settings.resolution = 0;
+    run.data.settings.colour_depth = 0;
+  }
+  PlaceMenuItems(run.slots, w.menus.main_menu);
+  PlaceMenuItems(run.slots, w.menus.pause_menu);
+  if (run.on_window) run.on_window(w);
+  g.flags.loading_phase = 1;
+  g.flags.main_menu_shown = 1;
+  g.rules.main_menu_shown = 1;
+  g.command_handler = [&w](Game&, int command, int arg) {
+    w.queue.Post(ui::CommandMessage(command, arg));
+  };
+
+  const int64_t limit = run.frame_limit >= 0 ? run.frame_limit : INT64_MAX;
+  int64_t frames = 0;
+  double next_tick = g.clock->Now() + 50.0;
+  bool quit = false;
+  bool first_idle_done = false;
+  bool game_started = false;
+  while (!quit && frames < limit) {
+    if (run.virtual_clock) {
+      const double target = static_cast<double>(frames + 1) * o.frame_ms;
+      if (target > kHeadlessGameTimeCapMs) break;
+      run.virtual_clock->Set(std::max(run.virtual_clock->Now(), target));
+    }
+    feed.Deliver(g.clock->Now() - script_origin, w.queue, answers, g, keyboard);
+    if (run.poll_events) run.poll_events(w.queue);
+    while (next_tick <= g.clock->Now()) {
+      ui::Message t;
+      t.kind = ui::MessageKind::kTimer;
+      t.param = 1;
+      w.queue.Post(t);
+      next_tick += 50.0;
+      // After a long stall (a dialog) the ticks do not pile up.
+      if (next_tick < g.clock->Now() - 500.0) next_tick = g.clock->Now() + 50.0;
+    }
+    while (auto m = w.queue.Take()) {
+      if (!WindowProc(w, *m)) {
+        quit = true;
+        break;
+      }
+    }
+    if (quit) break;
+    if (o.until_game_over && game_started && g.flow.state.game_ended) break;
+    if (!g.flags.main_menu_shown) game_started = true;
+    if (!first_idle_done) {
+      FirstIdlePass(w);
+      first_idle_done = true;
+    }
+    if (FramesRun(w) && !g.flags.loading_phase) {
+      if (keyboard != nullptr) {
+        input::ReadActions(run.input.controls, run.input.devices, run.data.bindings,
+                           g.flags.computer_playing != 0);
+        for (size_t a = 0; a < g.actions.size(); ++a) {
+          g.actions[a] = run.input.controls.actions[a] | feed.actions[a];
+        }
+      }
+      FrameGate(g);
+    } else if (run.wait && !run.virtual_clock) {
+      run.wait(50);
+    }
+    ++frames;
+  }
+  restart = w.flags.restart_requested != 0;
+  if (o.print_state || o.stats) {
+    std::fprintf(out, "{\"window\": %s, \"state\": %s}\n",
+                 WindowJson(w, host, answers, quit).c_str(), StateJson(g, frames, nullptr).c_str());
+  }
+  return 0;
+}
+
+int RunScriptedFrontEnd(Game& g, FakeClock& clock, const HeadlessOptions& o,
+                        const std::vector<ScriptEvent>& script, std::FILE* out, std::FILE* err) {
+  std::filesystem::path folder = store::GameDataFolder(o.config_dir);
+  if (folder.empty()) {
+    std::fprintf(err, "gfall: no folder for the game data file (set HOME or --config-dir)\n");
+    return 1;
+  }
+  store::GameData data;
+  const std::filesystem::path file = store::GameDataPath(folder);
+  store::IdentitySource id{static_cast<uint32_t>(std::time(nullptr)), &g.random};
+  store::LoadGameData(file, data, id);
+
+  FrontEndScreen screen;  // nothing drawn
+  platform::SdlKeyboard keyboard;  // fed by the script's key lines
+  FrontEndInput input;
+  input.devices.keyboard = &keyboard;
+  input::KeyboardOpen(input.devices);
+  input::KeyboardAcquire(input.devices, true);
+  render::SpriteSlots slots;
+  FrontEndRun run(o, script, data, file, screen, input, slots);
+  run.frame_limit = o.frames >= 0 ? o.frames : (o.until_game_over ? -1 : 600);
+  run.virtual_clock = &clock;
+  bool restart = false;
+  return RunFrontEnd(g, run, out, err, restart);
+}
+
+}  // namespace app

@@ -1,0 +1,272 @@
+#include "app/front_end_host.h"
+
+#include <array>
+#include <chrono>
+
+#include "app/game_passes.h"
+#include "app/help.h"
+#include "input/key_names.h"
+#include "store/high_score_entry.h"
+#include "store/score_report.h"
+
+namespace app {
+
+namespace {
+
+constexpr int32_t kMusicSample = 60;  // played when the music slider moves
+constexpr int32_t kSoundSample = 56;  // played when the game-sound slider moves
+
+ui::OptionsValues ValuesOf(const store::SettingsBlock& s) {
+  return {s.music_on, s.sounds_on, s.show_nudge, s.music_volume, s.sound_volume, s.resolution,
+          s.colour_depth};
+}
+
+void StoreValues(store::SettingsBlock& s, const ui::OptionsValues& v) {
+  s.music_on = v.music_on;
+  s.sounds_on = v.sounds_on;
+  s.show_nudge = v.show_nudge;
+  s.music_volume = v.music_volume;
+  s.sound_volume = v.sound_volume;
+  s.resolution = v.resolution;
+  s.colour_depth = v.depth;
+}
+
+constexpr std::array<const char*, core::kActionCount> kCapturePrompts = {
+    "Press a new key or button for Left Flipper.",
+    "Press a new key or button for Right Flipper.",
+    "Press a new key or button for Nudge from Left.",
+    "Press a new key or button for Nudge Up.",
+    "Press a new key or button for Nudge from Right.",
+    "Press a new key or button for Start.",
+};
+
+// Opens URLs through the screen (the report's address).
+class ScreenOpener final : public store::UrlOpener {
+ public:
+  explicit ScreenOpener(FrontEndScreen& s) : screen_(s) {}
+  bool OpenUrl(const std::string& url) override {
+    screen_.OpenUrl(url);
+    return true;
+  }
+
+ private:
+  FrontEndScreen& screen_;
+};
+
+class FormsHighScoreUi final : public store::HighScoreUi {
+ public:
+  FormsHighScoreUi(DialogForms& forms, FrontEndScreen& screen, const store::GameData& data,
+                   std::function<void(std::string_view)> help)
+      : forms_(forms), screen_(screen), data_(data), help_(std::move(help)) {}
+  void EnterHighScore(const store::HighScoreTable& table, int row, int32_t score,
+                      std::string& name) override {
+    std::string typed = name;
+    if (forms_.HighScores(table, row, score, typed, help_, {})) name = typed;
+  }
+  bool AskSendScore() override { return forms_.SubmitOffer(); }
+  void SendScore(int32_t score, const std::string& name) override {
+    ScreenOpener opener(screen_);
+    screen_.Minimise();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    store::SubmitScore(store::SenderFor(data_), score, name, static_cast<uint32_t>(ms.count()),
+                       opener);
+  }
+
+ private:
+  DialogForms& forms_;
+  FrontEndScreen& screen_;
+  const store::GameData& data_;
+  std::function<void(std::string_view)> help_;
+};
+
+}  // namespace
+
+void FrontEndHost::ApplySoundSettings() {
+  if (sound == nullptr) return;
+  const store::SettingsBlock& s = data_.settings;
+  sound->settings.music_on = s.music_on;
+  sound->settings.sound_on = s.sounds_on;
+  sound->settings.music_level = s.music_volume;
+  sound->settings.game_level = s.sound_volume;
+}
+
+void FrontEndHost::PlaySound(int32_t slot) {
+  if (sound) sound->Play(slot, 0, 0, true, false);
+}
+
+void FrontEndHost::StopSound(int32_t slot) {
+  if (sound) sound->Stop(slot);
+}
+
+void FrontEndHost::KeepLooping(int32_t slot) {
+  if (sound && !sound->IsPlaying(slot)) sound->Play(slot, 0, 0, false, true);
+}
+
+void FrontEndHost::GameCommand(int32_t command, int32_t arg) {
+  RunGameCommand(g_, command, arg);
+  data_.settings.players_minus_one = g_.rules.players.last_index;
+}
+
+void FrontEndHost::SaveGameData() {
+  data_.settings.players_minus_one = g_.rules.players.last_index;
+  if (store::SaveGameData(file_, data_)) ++saves;
+}
+
+bool FrontEndHost::OptionsFromPause() const { return g_.flags.pause_menu_shown != 0; }
+
+bool FrontEndHost::OptionsDialog() {
+  if (options_open_) return false;  // one options form at a time
+  options_open_ = true;
+  screen_.OpenBackdrop();
+  ui::OptionsForm form = ui::OpenOptionsForm(ValuesOf(data_.settings), modes_, OptionsFromPause());
+  OptionsFormHooks hooks;
+  // The sliders act at once, and stay in force even if the form is cancelled;
+  // the sample plays with its group switched on for that moment.
+  hooks.music_volume_changed = [this](int32_t step) {
+    data_.settings.music_volume = step;
+    ApplySoundSettings();
+    if (sound) {
+      const int32_t was = sound->settings.music_on;
+      sound->settings.music_on = 1;
+      sound->Play(kMusicSample, 0, 0, true, false);
+      sound->settings.music_on = was;
+    }
+  };
+  hooks.sound_volume_changed = [this](int32_t step) {
+    data_.settings.sound_volume = step;
+    ApplySoundSettings();
+    if (sound) {
+      const int32_t was = sound->settings.sound_on;
+      sound->settings.sound_on = 1;
+      sound->Play(kSoundSample, 0, 0, true, false);
+      sound->settings.sound_on = was;
+    }
+  };
+  hooks.change_controls = [this] {
+    const core::BindingTable before = data_.bindings;
+    if (!ControlsDialog()) data_.bindings = before;
+  };
+  hooks.help = [this](std::string_view topic) {
+    screen_.Minimise();
+    OpenHelp(topic);
+  };
+  const bool ok = forms_.Options(form, modes_, hooks);
+  bool restart = false;
+  if (ok) {
+    ui::OptionsValues current = ValuesOf(data_.settings);
+    ui::OptionsResult r = ui::FinishOptionsForm(form, current, modes_);
+    if (r.mode_changed) {
+      if (forms_.NewVideoMode()) {
+        restart = true;
+      } else {
+        r.values.resolution = data_.settings.resolution;
+        r.values.depth = data_.settings.colour_depth;
+      }
+    }
+    StoreValues(data_.settings, r.values);
+    ApplySoundSettings();
+    SaveGameData();
+  }
+  screen_.CloseBackdrop();
+  options_open_ = false;
+  return restart;
+}
+
+bool FrontEndHost::ControlsDialog() {
+  if (controls_open_) return false;
+  controls_open_ = true;
+  ControlsFormHooks hooks;
+  hooks.binding_text = [this](int32_t action) {
+    const core::ControlBinding& b = data_.bindings.sets[0][static_cast<size_t>(action)];
+    return input::BindingText(b.device, b.code);
+  };
+  hooks.capture = [this](int32_t action) { return CaptureBinding(action); };
+  hooks.restore_defaults = [this] {
+    if (forms_.RestoreDefaultsConfirm()) data_.bindings = core::DefaultBindingTable();
+  };
+  hooks.help = [this](std::string_view topic) {
+    screen_.Minimise();
+    OpenHelp(topic);
+  };
+  const bool ok = forms_.Controls(hooks);
+  controls_open_ = false;
+  return ok;
+}
+
+bool FrontEndHost::CaptureBinding(int32_t action) {
+  if (action < 0 || action >= core::kActionCount) return false;
+  input::Capture capture;
+  input::CaptureStart(capture, 0, action);
+  double next_tick = g_.clock->Now() + 50.0;
+  input::KeyboardAcquire(input_.devices, true);
+  return forms_.Capture(kCapturePrompts[static_cast<size_t>(action)], [&]() -> int {
+    // One capture step per 50 ms, as the window's timer would run it.
+    if (g_.clock->Now() < next_tick) return 0;
+    next_tick = g_.clock->Now() + 50.0;
+    if (input_.devices.keyboard == nullptr) return 0;
+    switch (input::CaptureTick(capture, input_.controls, input_.devices, data_.bindings, false)) {
+      case input::CaptureResult::kBound:
+        return 1;
+      case input::CaptureResult::kCancelled:
+        return 2;
+      default:
+        return 0;
+    }
+  });
+}
+
+void FrontEndHost::HighScoreDialog(bool entry, int32_t player) {
+  auto help = [this](std::string_view topic) {
+    screen_.Minimise();
+    OpenHelp(topic);
+  };
+  screen_.OpenBackdrop();
+  if (!entry) {
+    std::string unused;
+    forms_.HighScores(data_.high_scores, -1, 0, unused, help, [this] {
+      store::ClearHighScores(data_.high_scores);
+      SaveGameData();
+    });
+  } else if (player >= 0 && player < rules::kPlayerCount) {
+    FormsHighScoreUi ui(forms_, screen_, data_, help);
+    const int32_t score = g_.rules.players.records[static_cast<size_t>(player)].score;
+    if (store::RunHighScoreEntry(data_, player, score, file_, ui).saved) ++saves;
+  }
+  screen_.CloseBackdrop();
+}
+
+void FrontEndHost::AboutDialog() {
+  screen_.OpenBackdrop();
+  forms_.About([this] {
+    screen_.Minimise();
+    screen_.OpenUrl(kWebPage);
+    screen_.MarkRedraw();
+  });
+  screen_.CloseBackdrop();
+}
+
+void FrontEndHost::OpenHelp(std::string_view topic) {
+  log.push_back("help " + std::string(topic));
+  const std::string url = HelpUrl(help_folders, topic, [](const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+  });
+  if (!url.empty()) screen_.OpenUrl(url);  // a missing page quietly does nothing
+}
+
+void FrontEndHost::KeyboardAcquire(bool on) { input::KeyboardAcquire(input_.devices, on); }
+
+void FrontEndHost::JoypadsDetect() {
+  if (input_.devices.joypads) input::JoypadsDetect(input_.controls, input_.devices);
+}
+
+void FrontEndHost::SettleClock() {
+  FrameState& f = g_.frame;
+  f.now = g_.clock->Now();
+  f.previous_frame_time = f.now;
+  f.next_step_time = f.now;
+  f.step_debt = 0.0;
+}
+
+}  // namespace app

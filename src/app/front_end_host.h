@@ -1,0 +1,111 @@
+#pragma once
+// What the window procedure asks of the program, answered once for the
+// windowed game and for scripted runs: game commands, saving the game data
+// file, the options, controls, high-score and about dialogs with their rules,
+// help, music and sounds. The screen side (pictures, the window itself) is a
+// FrontEndScreen; without one nothing is drawn.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/dialog_forms.h"
+#include "app/game.h"
+#include "app/window_proc.h"
+#include "input/capture.h"
+#include "input/controls.h"
+#include "sound/sound_engine.h"
+#include "store/game_data.h"
+
+namespace app {
+
+class FrontEndScreen {
+ public:
+  virtual ~FrontEndScreen() = default;
+  virtual void MarkRedraw() {}
+  // The title picture replaces the table until a key or click.
+  virtual void ShowTitle() {}
+  virtual void EnterIdleState() {}
+  virtual void Minimise() {}
+  virtual void Raise() {}
+  virtual void WarpMouseInPlace() {}
+  virtual void ResetViewOffset() {}
+  // A dialog is about to show over the game / has closed.
+  virtual void OpenBackdrop() {}
+  virtual void CloseBackdrop() {}
+  // Opens a web address or file: URL in the user's browser.
+  virtual void OpenUrl(const std::string&) {}
+};
+
+// The devices the controls read, shared by play and the capture form.
+struct FrontEndInput {
+  input::Controls controls;
+  input::InputDevices devices;  // may be empty (no keyboard: capture binds nothing)
+};
+
+inline constexpr const char* kWebPage = "https://kestrune.example/glimmerfall";
+
+class FrontEndHost final : public WindowHost {
+ public:
+  FrontEndHost(Game& g, store::GameData& data, std::filesystem::path file, DialogForms& forms,
+               FrontEndScreen& screen, FrontEndInput& input, const render::ModeTable& modes)
+      : g_(g), data_(data), file_(std::move(file)), forms_(forms), screen_(screen),
+        input_(input), modes_(modes) {}
+
+  // Set before the first message: the sound engine (may be null) and the
+  // folders that may hold the help pages.
+  sound::SoundEngine* sound = nullptr;
+  std::vector<std::string> help_folders;
+
+  int saves = 0;
+  std::vector<std::string> log;  // help topics opened and the like
+
+  // Puts the settings' sound switches and levels into the engine.
+  void ApplySoundSettings();
+
+  void PlaySound(int32_t sound) override;
+  void StopSound(int32_t sound) override;
+  void KeepLooping(int32_t sound) override;
+  void GameCommand(int32_t command, int32_t arg) override;
+  void SaveGameData() override;
+  bool OptionsDialog() override;
+  void HighScoreDialog(bool entry, int32_t player) override;
+  void AboutDialog() override;
+  void OpenHelp(std::string_view topic) override;
+  void Minimise() override { screen_.Minimise(); }
+  void RaiseWindow() override { screen_.Raise(); }
+  void MarkRedraw() override { screen_.MarkRedraw(); }
+  void EnterIdleState() override { screen_.EnterIdleState(); }
+  void ShowTitle() override { screen_.ShowTitle(); }
+  // The capture form runs its own loop (see ControlsDialog); the window's
+  // tick never finds it open.
+  bool CaptureOpen() override { return false; }
+  void CaptureTick() override {}
+  void CancelCapture() override {}
+  void KeyboardAcquire(bool on) override;
+  void JoypadsDetect() override;
+  void SettleClock() override;
+  void ResetViewOffset() override { screen_.ResetViewOffset(); }
+  void WarpMouseInPlace() override { screen_.WarpMouseInPlace(); }
+
+  // The controls form over the options form. One at a time; true for OK.
+  bool ControlsDialog();
+
+ private:
+  bool OptionsFromPause() const;
+  bool CaptureBinding(int32_t action);
+
+  Game& g_;
+  store::GameData& data_;
+  std::filesystem::path file_;
+  DialogForms& forms_;
+  FrontEndScreen& screen_;
+  FrontEndInput& input_;
+  const render::ModeTable& modes_;
+  bool options_open_ = false;
+  bool controls_open_ = false;
+};
+
+}  // namespace app
