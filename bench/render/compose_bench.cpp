@@ -85,6 +85,7 @@ struct Bench {
     }
     set.work.assign(static_cast<size_t>(side * side), 0);
     set.radii.assign(40, radius + 2);
+    render::MeasureUsedBoxes(set);  // as loading a ball set does
     render::PrepareBalls(*c, f, *sets);
     for (int i = 0; i < 4; ++i) Present();  // past the first full repaints
   }

@@ -40,6 +40,15 @@ struct ClippedBox {
 bool ClipBox(int32_t x, int32_t y, int32_t w, int32_t h, const ClipRect& clip, int32_t screen_width,
              ClippedBox& out);
 
+// The part of a source plane that holds anything to draw, in source pixels.
+// A blitter given one draws only inside it and does not look for it itself.
+struct SourceBox {
+  int32_t x = 0, y = 0, w = 0, h = 0;
+};
+// The box of the bytes of a w × h plane other than `empty`; false when every
+// byte is `empty`.
+bool FindUsedBox(const uint8_t* plane, int32_t w, int32_t h, uint8_t empty, SourceBox& out);
+
 // The darkening tables of the current format, built at start-up (PAL8: loaded).
 struct ShadowTables {
   PixelFormatId format = PixelFormatId::PAL8;
@@ -63,6 +72,7 @@ struct IndexedSource {
   int32_t width = 0, height = 0;
   uint8_t key = 0;                  // transparent byte in PAL8; index 0 in the other formats
   const uint32_t* lookup = nullptr;  // 256 screen values (not PAL8)
+  const SourceBox* used = nullptr;   // where the non-transparent bytes lie, when known
 };
 
 // The scene depth map the depth test reads (screen-sized, larger = nearer).
@@ -82,14 +92,17 @@ void BlitTrueColour(const DisplayFormat& f, Surface dst, const uint8_t* pixels, 
                     int32_t h, int32_t x, int32_t y, const ClipRect& clip, uint32_t key);
 
 // Darkens by an 8-bit shadow plane: reads the scene, writes scene and target.
+// `used`, when given, holds every non-zero byte of the plane.
 void BlitShadow(const DisplayFormat& f, Surface dst, Surface scene, const ShadowTables& tables,
                 const uint8_t* shadow, int32_t w, int32_t h, int32_t x, int32_t y,
-                const ClipRect& clip);
+                const ClipRect& clip, const SourceBox* used = nullptr);
 
 // Turns every shadow value into `key` where depth + 30 (as given in `d`) is
-// below the scene depth; the plane is w × h at screen position (x, y).
+// below the scene depth; the plane is w × h at screen position (x, y). With
+// key 0 and `used` given, only that box of the plane is looked at.
 void MaskShadowByDepth(uint8_t* plane, int32_t w, int32_t h, int32_t x, int32_t y,
-                       const DepthView& depth, int16_t d, uint8_t key);
+                       const DepthView& depth, int16_t d, uint8_t key,
+                       const SourceBox* used = nullptr);
 
 // Copies a recorded rectangle from `from` (width × bytes per pixel per row) into
 // `dst` over 4-pixel aligned spans.

@@ -107,6 +107,7 @@ bool LoadCompositeSet(ImageSet& set, std::span<const uint8_t> picture_file,
   for (const SpriteFrame& f : set.frames) largest = std::max(largest, f.pixels.size());
   set.work.assign(largest, 0);
   set.cache_index = -1;
+  MeasureUsedBoxes(set);
   set.loaded = true;
   return true;
 }

@@ -1,8 +1,14 @@
 #include "render/compositor.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <optional>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace render {
 
@@ -53,7 +59,111 @@ void Record(Compositor& c, Display& display, Rect r) {
   ++l.count;
   if (l.count > kMaxRectsPerList) {
     EmptyLists(c);
+    c.scene_stale = true;
     display.full_redraw_count = c.buffer_count;
+  }
+}
+
+// The reflection map as the disc reads it.
+struct MapView {
+  const uint8_t* texels;
+  int32_t width, height;
+  bool pow2;  // both sides powers of two: wrapping is a mask
+};
+
+// Texel positions well inside int32 take the short way; anything else (huge
+// or not finite) the general one. Both pick the same texel.
+constexpr float kNearTexel = 1073741824.0f;  // 2^30
+
+inline bool TexelAt(const MapView& m, float fx, float fy, uint8_t& out) {
+  int64_t tx = 0, ty = 0;
+  if (fx > -kNearTexel && fx < kNearTexel && fy > -kNearTexel && fy < kNearTexel) {
+    tx = static_cast<int32_t>(fx);
+    ty = static_cast<int32_t>(fy);
+  } else {
+    if (!std::isfinite(fx) || !std::isfinite(fy)) return false;
+    tx = static_cast<int64_t>(fx);
+    ty = static_cast<int64_t>(fy);
+  }
+  if (tx < 0 || tx >= m.width) {
+    tx %= m.width;
+    if (tx < 0) tx += m.width;
+  }
+  if (ty < 0 || ty >= m.height) {
+    ty %= m.height;
+    if (ty < 0) ty += m.height;
+  }
+  out = m.texels[static_cast<size_t>(ty) * static_cast<size_t>(m.width) + static_cast<size_t>(tx)];
+  return true;
+}
+
+// One row of the disc's quadrant: the products for |j| = 0, 1, ...
+struct DiscRow {
+  const float *jc, *js, *ic, *is;  // (|j| q) cos a, (|j| q) sin a, (|i| q) cos a, (|i| q) sin a
+  const uint8_t* inside;           // within the outer radius
+};
+
+// The pixels j = step·a, a in [a0, a1], of one row (p and w point at j = 0):
+// fx = j q cos a + i q sin a + hx, fy = −j q sin a + i q cos a + hy, with
+// si the sign of i. The work copy still equals the pixels, so the mix reads
+// the pixel itself. Everything arrives by value: the byte stores cannot make
+// the compiler read it again.
+void ReflectRun(const uint8_t* __restrict p, uint8_t* __restrict w, const DiscRow r, int32_t a0,
+                int32_t a1, int32_t step, float si, float hx, float hy, const MapView map,
+                const uint8_t* __restrict mix, uint8_t key) {
+  const float sj = static_cast<float>(step);
+  int32_t a = a0;
+#if defined(__SSE2__)
+  if (map.pow2) {
+    const __m128 sjv = _mm_set1_ps(sj), njv = _mm_set1_ps(-sj), siv = _mm_set1_ps(si);
+    const __m128 hxv = _mm_set1_ps(hx), hyv = _mm_set1_ps(hy);
+    const __m128 hi = _mm_set1_ps(kNearTexel), lo = _mm_set1_ps(-kNearTexel);
+    const __m128i mx = _mm_set1_epi32(map.width - 1), my = _mm_set1_epi32(map.height - 1);
+    const __m128i shift = _mm_cvtsi32_si128(std::countr_zero(static_cast<uint32_t>(map.width)));
+    for (; a + 3 <= a1; a += 4) {
+      const __m128 fx = _mm_add_ps(
+          _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(r.jc + a), sjv), _mm_mul_ps(_mm_loadu_ps(r.is + a), siv)),
+          hxv);
+      const __m128 fy = _mm_add_ps(
+          _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(r.js + a), njv), _mm_mul_ps(_mm_loadu_ps(r.ic + a), siv)),
+          hyv);
+      const __m128 ok = _mm_and_ps(_mm_and_ps(_mm_cmplt_ps(fx, hi), _mm_cmpgt_ps(fx, lo)),
+                                   _mm_and_ps(_mm_cmplt_ps(fy, hi), _mm_cmpgt_ps(fy, lo)));
+      if (_mm_movemask_ps(ok) == 15) {
+        const __m128i tx = _mm_and_si128(_mm_cvttps_epi32(fx), mx);
+        const __m128i ty = _mm_and_si128(_mm_cvttps_epi32(fy), my);
+        alignas(16) int32_t index[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(index), _mm_add_epi32(_mm_sll_epi32(ty, shift), tx));
+        for (int32_t k = 0; k < 4; ++k) {
+          const ptrdiff_t j = static_cast<ptrdiff_t>(step) * (a + k);
+          const uint8_t v = p[j];
+          if (v == key || !r.inside[a + k]) continue;
+          w[j] = mix[static_cast<size_t>(v) * 256 + map.texels[index[k]]];
+        }
+      } else {
+        alignas(16) float xs[4], ys[4];
+        _mm_store_ps(xs, fx);
+        _mm_store_ps(ys, fy);
+        for (int32_t k = 0; k < 4; ++k) {
+          const ptrdiff_t j = static_cast<ptrdiff_t>(step) * (a + k);
+          const uint8_t v = p[j];
+          uint8_t texel;
+          if (v == key || !r.inside[a + k] || !TexelAt(map, xs[k], ys[k], texel)) continue;
+          w[j] = mix[static_cast<size_t>(v) * 256 + texel];
+        }
+      }
+    }
+  }
+#endif
+  for (; a <= a1; ++a) {
+    const ptrdiff_t j = static_cast<ptrdiff_t>(step) * a;
+    const uint8_t v = p[j];
+    uint8_t texel;
+    if (v == key || !r.inside[a]) continue;
+    if (!TexelAt(map, (sj * r.jc[a] + si * r.is[a]) + hx, (-sj * r.js[a] + si * r.ic[a]) + hy, texel)) {
+      continue;
+    }
+    w[j] = mix[static_cast<size_t>(v) * 256 + texel];
   }
 }
 
@@ -83,63 +193,102 @@ void ApplyReflection(Compositor& c, uint8_t* work, const uint8_t* pixels, int32_
   const int32_t reach = std::min(r, outer - 1);
   if (reach < 0) return;
   // The products the texel position is made of depend on |i| and |j| only
-  // (negating a factor negates a product exactly): one quadrant serves all four.
-  struct Terms {
-    float jc, js, ic, is;  // (|j| q) cos a, (|j| q) sin a, (|i| q) cos a, (|i| q) sin a
-    bool inside;           // within the outer radius
+  // (negating a factor negates a product exactly): one quadrant serves all
+  // four. Kept as rows of |i|, one array per product, so that neighbouring
+  // pixels are worked out four at a time.
+  struct Quadrant {
+    std::vector<float> jc, js, ic, is;  // (|j| q) cos a, (|j| q) sin a, (|i| q) cos a, (|i| q) sin a
+    std::vector<uint8_t> inside;        // within the outer radius
   };
-  static thread_local std::vector<Terms> terms;
+  static thread_local Quadrant quad;
   const size_t side = static_cast<size_t>(reach) + 1;
-  terms.resize(side * side);
+  quad.jc.assign(side * side, 0.0f);
+  quad.js.assign(side * side, 0.0f);
+  quad.ic.assign(side * side, 0.0f);
+  quad.is.assign(side * side, 0.0f);
+  quad.inside.assign(side * side, 0);
   const float outer_f = static_cast<float>(outer);
   for (size_t ai = 0; ai < side; ++ai) {
     for (size_t aj = 0; aj < side; ++aj) {
-      Terms& k = terms[ai * side + aj];
+      const size_t at = ai * side + aj;
       const float dist = t.distance[ai * kReflectionTableSide + aj];
-      k.inside = dist < outer_f;
-      if (!k.inside) continue;
+      if (!(dist < outer_f)) continue;
+      quad.inside[at] = 1;
       // Rounds as lround does: the distances are square roots of whole
       // numbers, never within a rounding step of a half.
       const float q = t.spread[static_cast<size_t>(dist + 0.5f) * 256 + static_cast<size_t>(l)] * e;
       const float jq = static_cast<float>(aj) * q, iq = static_cast<float>(ai) * q;
-      k.jc = jq * ca;
-      k.js = jq * sa;
-      k.ic = iq * ca;
-      k.is = iq * sa;
+      quad.jc[at] = jq * ca;
+      quad.js[at] = jq * sa;
+      quad.ic[at] = iq * ca;
+      quad.is[at] = iq * sa;
     }
   }
+  const MapView map{tex.bytes.data(), tw, th,
+                    std::has_single_bit(static_cast<uint32_t>(tw)) &&
+                        std::has_single_bit(static_cast<uint32_t>(th))};
   for (int32_t i = -reach; i <= reach; ++i) {
     const int64_t py = int64_t{b.centre_y} + i;
     if (py < 0 || py >= fh) continue;  // reads outside give 0, the key: skipped
-    const Terms* row = terms.data() + static_cast<size_t>(std::abs(i)) * side;
     const int32_t j0 = static_cast<int32_t>(std::max<int64_t>(-reach, -int64_t{b.centre_x}));
     const int32_t j1 = static_cast<int32_t>(std::min<int64_t>(reach, int64_t{fw} - 1 - b.centre_x));
-    for (int32_t j = j0; j <= j1; ++j) {
-      const size_t at = static_cast<size_t>(py) * fw + static_cast<size_t>(b.centre_x + j);
-      if (pixels[at] == key) continue;
-      const Terms& k = row[std::abs(j)];
-      if (!k.inside) continue;
-      // fx = j q cos a + i q sin a + hx, fy = −j q sin a + i q cos a + hy.
-      const float fx = ((j < 0 ? -k.jc : k.jc) + (i < 0 ? -k.is : k.is)) + hx;
-      const float fy = ((j < 0 ? k.js : -k.js) + (i < 0 ? -k.ic : k.ic)) + hy;
-      if (!std::isfinite(fx) || !std::isfinite(fy)) continue;
-      int64_t tx = static_cast<int64_t>(fx);
-      int64_t ty = static_cast<int64_t>(fy);
-      if (tx < 0 || tx >= tw) {
-        tx %= tw;
-        if (tx < 0) tx += tw;
-      }
-      if (ty < 0 || ty >= th) {
-        ty %= th;
-        if (ty < 0) ty += th;
-      }
-      const uint8_t texel = tex.bytes[static_cast<size_t>(ty) * tw + static_cast<size_t>(tx)];
-      work[at] = c.mix[static_cast<size_t>(work[at]) * 256 + texel];
+    if (j0 > j1) continue;
+    const size_t row = static_cast<size_t>(std::abs(i)) * side;
+    DiscRow r{quad.jc.data() + row, quad.js.data() + row, quad.ic.data() + row,
+              quad.is.data() + row, quad.inside.data() + row};
+    // The row's pixels, indexed by j.
+    const ptrdiff_t base = static_cast<ptrdiff_t>(py) * fw + b.centre_x;
+    const float si = i < 0 ? -1.0f : 1.0f;
+    if (j1 >= 0) {
+      ReflectRun(pixels + base, work + base, r, std::max(j0, 0), j1, 1, si, hx, hy, map,
+                 c.mix.data(), key);
+    }
+    if (j0 < 0) {
+      ReflectRun(pixels + base, work + base, r, std::max(1, -j1), -j0, -1, si, hx, hy, map,
+                 c.mix.data(), key);
     }
   }
 }
 
 enum class Pass { kShadow, kSprite };
+
+// A measured box still lies within its frame.
+bool BoxInside(const SourceBox& b, const SpriteFrame& fr) {
+  return b.x >= 0 && b.y >= 0 && b.w >= 0 && b.h >= 0 && int64_t{b.x} + b.w <= fr.width &&
+         int64_t{b.y} + b.h <= fr.height;
+}
+
+// Measured boxes a composite frame may be drawn through: with key 0, masking
+// the shadow by depth only clears bytes, so nothing lands outside them.
+bool UsesBoxes(const SpriteInstance& s, const SpriteFrame& fr) {
+  return s.shadow && fr.boxes_measured && fr.key == 0 && BoxInside(fr.pixel_box, fr) &&
+         BoxInside(fr.shadow_box, fr);
+}
+
+// The screen rectangle (x1, y1 exclusive) a frame drawn at (bx, by) can
+// change: the whole frame, or for measured frames the part its pixels and
+// shadow cover; none when a measured frame is empty.
+std::optional<Rect> DrawnRect(const SpriteInstance& s, const SpriteFrame& fr, int32_t bx, int32_t by) {
+  if (!UsesBoxes(s, fr)) return Rect{bx, by, bx + fr.width, by + fr.height};
+  int32_t x0 = fr.width, y0 = fr.height, x1 = 0, y1 = 0;
+  for (const SourceBox& b : {fr.pixel_box, fr.shadow_box}) {
+    if (b.w <= 0 || b.h <= 0) continue;
+    x0 = std::min(x0, b.x);
+    y0 = std::min(y0, b.y);
+    x1 = std::max(x1, b.x + b.w);
+    y1 = std::max(y1, b.y + b.h);
+  }
+  if (x1 <= x0 || y1 <= y0) return std::nullopt;
+  return Rect{bx + x0, by + y0, bx + x1, by + y1};
+}
+
+// Copies one box of a plane (rows `stride` bytes apart) to the same place in another.
+void CopyBox(uint8_t* to, const uint8_t* from, int32_t stride, const SourceBox& box) {
+  for (int32_t row = box.y; row < box.y + box.h; ++row) {
+    const size_t at = static_cast<size_t>(row) * static_cast<size_t>(stride) + static_cast<size_t>(box.x);
+    std::memcpy(to + at, from + at, static_cast<size_t>(box.w));
+  }
+}
 
 void DrawInstance(Compositor& c, Display& display, SpriteInstance& s, Pass pass, Surface target) {
   const DisplayFormat& f = display.format;
@@ -152,7 +301,9 @@ void DrawInstance(Compositor& c, Display& display, SpriteInstance& s, Pass pass,
   SpriteFrame& fr = set.frames[static_cast<size_t>(s.frame)];
   const int32_t bx = s.x - fr.hot_x, by = s.y - fr.hot_y;
   if (pass == Pass::kSprite && display.full_redraw_count <= c.buffer_count) {
-    Record(c, display, {bx, by, bx + fr.width, by + fr.height});
+    if (const std::optional<Rect> r = DrawnRect(s, fr, bx, by)) Record(c, display, *r);
+  } else if (pass == Pass::kSprite && s.shadow) {
+    c.scene_stale = true;
   }
   const ClipRect clip = s.clip;
   const size_t n = static_cast<size_t>(fr.width) * static_cast<size_t>(std::max(fr.height, 0));
@@ -161,23 +312,38 @@ void DrawInstance(Compositor& c, Display& display, SpriteInstance& s, Pass pass,
   const uint8_t key = f.bytes_per_pixel == 1 ? fr.key : 0;
 
   const uint8_t* pixels = nullptr;
+  const SourceBox* used = nullptr;  // where the frame's drawn bytes lie, when measured
   if (s.shadow) {
     if (set.work.size() < n || set.compression != kStoredPlain) return;
     if (pass == Pass::kShadow) {
       if (!s.shadow_on || fr.shadow.size() < n) return;
-      std::memcpy(set.work.data(), fr.shadow.data(), n);
+      // The mask turns bytes into the key: with key 0 the used box stays true.
+      if (UsesBoxes(s, fr)) used = &fr.shadow_box;
+      if (used != nullptr) {
+        if (used->w <= 0) return;
+        CopyBox(set.work.data(), fr.shadow.data(), fr.width, *used);
+      } else {
+        std::memcpy(set.work.data(), fr.shadow.data(), n);
+      }
       if (tested) {
         MaskShadowByDepth(set.work.data(), fr.width, fr.height, bx, by, depth,
-                          static_cast<int16_t>(s.depth + kShadowDepthBias), fr.key);
+                          static_cast<int16_t>(s.depth + kShadowDepthBias), fr.key, used);
       }
       BlitShadow(f, target, SceneSurface(c, f), c.shadows, set.work.data(), fr.width, fr.height,
-                 bx, by, clip);
+                 bx, by, clip, used);
       return;
     }
     if (fr.pixels.size() < n) return;
     pixels = fr.pixels.data();
+    if (UsesBoxes(s, fr)) used = &fr.pixel_box;
+    if (used != nullptr && used->w <= 0) return;
     if (s.reflection.radius > 0) {
-      std::memcpy(set.work.data(), pixels, n);
+      // The reflection changes only bytes other than the key, all inside the box.
+      if (used != nullptr) {
+        CopyBox(set.work.data(), pixels, fr.width, *used);
+      } else {
+        std::memcpy(set.work.data(), pixels, n);
+      }
       ApplyReflection(c, set.work.data(), pixels, fr.width, fr.height, fr.key, s.reflection);
       pixels = set.work.data();
     }
@@ -186,7 +352,8 @@ void DrawInstance(Compositor& c, Display& display, SpriteInstance& s, Pass pass,
     if (px.size() < n) return;
     pixels = px.data();
   }
-  IndexedSource src{pixels, fr.width, fr.height, key, set.lookup.empty() ? nullptr : set.lookup.data()};
+  IndexedSource src{pixels, fr.width, fr.height, key, set.lookup.empty() ? nullptr : set.lookup.data(),
+                    used};
   BlitIndexed(f, target, src, bx, by, clip, tested ? &depth : nullptr,
               static_cast<int16_t>(s.depth));
 }
@@ -210,7 +377,9 @@ void DrawInstances(Compositor& c, Display& display, Surface target) {
     }
     const SpriteFrame& fr = s.image_set->frames[static_cast<size_t>(s.frame)];
     const int32_t bx = s.x - fr.hot_x, by = s.y - fr.hot_y;
-    RestoreRect(f, SceneSurface(c, f), c.background.data(), {bx, by, bx + fr.width, by + fr.height});
+    if (const std::optional<Rect> r = DrawnRect(s, fr, bx, by)) {
+      RestoreRect(f, SceneSurface(c, f), c.background.data(), *r);
+    }
   }
   for (int32_t k = 0; k < count; ++k) {
     DrawInstance(c, display, c.instances[static_cast<size_t>(c.draw_list[static_cast<size_t>(k)].first)],
@@ -256,6 +425,7 @@ void InitCompositor(Compositor& c, Display& display) {
   c.buffer_count = kBufferCount;
   c.part_repaint_count.fill(0);
   c.shake_x = c.shake_y = 0;
+  c.scene_stale = false;
   display.full_redraw_count = 3;
   FillReflectionTables(c.reflection);
 }
@@ -469,6 +639,10 @@ void ComposeFrame(Compositor& c, Display& display, const SpriteSlots& slots) {
     return;
   }
   const Surface back{f.draw_target, f.pitch};
+  if (c.scene_stale) {
+    CopyWhole(f, SceneSurface(c, f), c.background.data());
+    c.scene_stale = false;
+  }
   if (c.shake_x != 0 || c.shake_y != 0) {
     display.full_redraw_count = c.buffer_count;
     RestoreLists(c, f, back);

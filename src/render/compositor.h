@@ -68,6 +68,10 @@ struct Compositor {
   std::array<int32_t, kSpriteSlotCount> part_repaint_count{};
   int32_t shake_x = 0, shake_y = 0;  // set by the nudge; 0, 0 = still
   bool menus_off = false;
+  // Shadows went into the scene with no rectangle left to take them out
+  // again (drawn while no rectangles were kept, or a list overflowed): the
+  // next frame copies the whole background back into the scene first.
+  bool scene_stale = false;
   ScreenOverlay* menus = nullptr;  // not owned; may be null
 
   // The table picture without moving things, and the same with this frame's shadows.

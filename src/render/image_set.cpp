@@ -463,6 +463,19 @@ int32_t PixelAt(ImageSet& set, int32_t frame, int32_t x, int32_t y) {
   return pixels[static_cast<size_t>(y) * static_cast<size_t>(f.width) + static_cast<size_t>(x)];
 }
 
+void MeasureUsedBoxes(ImageSet& set) {
+  for (SpriteFrame& f : set.frames) {
+    f.boxes_measured = false;
+    f.pixel_box = f.shadow_box = SourceBox{};
+    if (f.width <= 0 || f.height <= 0 || set.compression != kStoredPlain) continue;
+    const size_t n = static_cast<size_t>(f.width) * static_cast<size_t>(f.height);
+    if (f.pixels.size() < n || (!f.shadow.empty() && f.shadow.size() < n)) continue;
+    FindUsedBox(f.pixels.data(), f.width, f.height, f.key, f.pixel_box);
+    if (!f.shadow.empty()) FindUsedBox(f.shadow.data(), f.width, f.height, 0, f.shadow_box);
+    f.boxes_measured = true;
+  }
+}
+
 void MeasureBallRadii(ImageSet& set, int32_t centre_x, int32_t centre_y) {
   set.radii.assign(set.frames.size(), 0);
   if (set.frames.empty()) return;

@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "render/blitters.h"
 #include "render/colour_cube.h"
 #include "render/pixel_format.h"
 
@@ -38,6 +39,10 @@ struct SpriteFrame {
   uint8_t key = 0;                // transparent index (0 once loaded)
   uint8_t delta_key = 0;          // 254 in frames coded as differences
   uint8_t stored_plain = 0;       // 1 when this frame is not coded although the set is
+  // Plain frames of composite sets, once final (MeasureUsedBoxes): where
+  // `pixels` holds bytes other than `key` and `shadow` bytes other than 0.
+  bool boxes_measured = false;
+  SourceBox pixel_box, shadow_box;  // w = 0: nothing there
 };
 
 struct ImageSet {
@@ -111,6 +116,10 @@ int32_t PixelAt(ImageSet& set, int32_t frame, int32_t x, int32_t y);
 // Fills set.radii: for each hot-(0, 0) frame large enough, the distance from the
 // centre to the first key byte on the centre row (+2), the larger of both sides.
 void MeasureBallRadii(ImageSet& set, int32_t centre_x, int32_t centre_y);
+
+// Records each plain frame's used boxes, so drawing need not search for them.
+// Call again after changing a frame's planes.
+void MeasureUsedBoxes(ImageSet& set);
 
 // Reads every byte of the pixel data and of every plane of every frame of all
 // sets, so the memory is paged in before play. Returns a sum so the reads stay.

@@ -151,6 +151,32 @@ TEST(Compositor, AStoppedBallLeavesNoTraceAfterTwoPresents) {
   EXPECT_EQ(rig.c->scene[static_cast<size_t>(6 * 64 + 6) * 2], 0x22);
 }
 
+TEST(Compositor, AShadowWhoseRectangleWasDroppedLeavesNoGhostForTheShake) {
+  // An overflowing list drops every rectangle, the one that would take the
+  // ball's old shadow out of the scene too; the scene is what a nudge shows.
+  Rig rig(PixelFormatId::RGB565);
+  rig.FillBackground(0x22);
+  BuildShadowTables(rig.c->shadows, PixelFormatId::RGB565, ShadowPalette());
+  ImageSet ball;
+  MakeSet(ball, rig.display.format, 8, 8, 77, 2);
+  rig.Place(0, ball, 4, 4, 300);
+  SetShadow(*rig.c, 0, true);
+  SetShadowOn(*rig.c, 0, true);
+  for (int i = 0; i < 4; ++i) rig.Present();
+  ASSERT_NE(rig.c->scene[static_cast<size_t>(6 * 64 + 6) * 2], 0x22);  // the shadow is in the scene
+  for (int i = 0; i <= kMaxRectsPerList; ++i) AddDirtyRect(*rig.c, rig.display, {60, 40, 61, 41});
+  MoveInstance(*rig.c, rig.display.format, 0, 40, 30, 300);
+  for (int i = 0; i < 3; ++i) rig.Present();
+  rig.c->shake_x = 2;
+  rig.Present();
+  for (int32_t y = 4; y < 12; ++y) {
+    for (int32_t x = 4; x < 12; ++x) {
+      ASSERT_EQ(rig.c->scene[static_cast<size_t>(y * 64 + x) * 2], 0x22) << x << "," << y;
+      ASSERT_EQ(rig.Pixel(rig.Shown(), x - 2, y), 0x2222u) << x << "," << y;
+    }
+  }
+}
+
 TEST(Compositor, NegativeXStartsAtTheClippedSourceColumn) {
   ClippedBox b;
   ASSERT_TRUE(ClipBox(-5, 3, 10, 4, ClipRect{0, 0, 63, 47}, 64, b));
@@ -215,6 +241,67 @@ TEST(Compositor, SparseFramesDrawEveryVisiblePixelAndNoOther) {
           ASSERT_EQ(rig.Pixel(shown, x, y), want) << x << "," << y;
         }
       }
+    }
+  }
+}
+
+TEST(Compositor, MeasuredBallFramesDrawTheSamePicturesAsSearchedOnes) {
+  // A ball set whose frames' used boxes were measured at load draws, restores
+  // and shakes exactly as one whose boxes are found while drawing.
+  for (const PixelFormatId id : kAllFormats) {
+    SCOPED_TRACE(static_cast<int>(id));
+    const bool high = id == PixelFormatId::RGB555 || id == PixelFormatId::RGB565;
+    std::array<Rig, 2> rigs{Rig(id), Rig(id)};
+    std::array<ImageSet, 2> sets;
+    for (size_t k = 0; k < 2; ++k) {
+      Rig& rig = rigs[k];
+      rig.FillBackground(0x5A);
+      for (int32_t y = 0; y < 48; ++y) {
+        for (int32_t x = 0; x < 64; ++x) rig.c->scene_depth.data[static_cast<size_t>(y * 64 + x)] = static_cast<int16_t>(y * 20);
+      }
+      LookupTable256 mas{};
+      for (size_t i = 0; i < mas.size(); ++i) mas[i] = static_cast<uint8_t>((i >> 8) / 2);
+      BuildShadowTables(rig.c->shadows, id, ShadowPalette(), mas);
+      for (size_t i = 0; i < rig.c->mix.size(); ++i) rig.c->mix[i] = static_cast<uint8_t>(i * 7);
+      rig.c->mix_loaded = true;
+      ScreenImage& map = rig.c->reflection.maps[0];
+      map.width = 16;
+      map.height = 8;
+      map.bytes.resize(128);
+      for (size_t i = 0; i < 128; ++i) map.bytes[i] = static_cast<uint8_t>(i * 3);
+      // Two frames: a disc with a shadow below and to the right, and an empty one.
+      MakeSet(sets[k], rig.display.format, 30, 30, 0, 0, 2);
+      SpriteFrame& fr = sets[k].frames[0];
+      for (int32_t y = 0; y < 30; ++y) {
+        for (int32_t x = 0; x < 30; ++x) {
+          const size_t at = static_cast<size_t>(y * 30 + x);
+          if ((x - 12) * (x - 12) + (y - 11) * (y - 11) <= 36) fr.pixels[at] = static_cast<uint8_t>(40 + x);
+          if ((x - 16) * (x - 16) + (y - 17) * (y - 17) <= 49) fr.shadow[at] = high ? 3 : 1;
+        }
+      }
+      if (k == 1) MeasureUsedBoxes(sets[k]);
+      rig.Place(0, sets[k], 0, 0, 500);
+      SetShadow(*rig.c, 0, true);
+      SetShadowOn(*rig.c, 0, true);
+      SetDepthMap(*rig.c, 0, &rig.c->scene_depth);
+    }
+    ASSERT_TRUE(sets[1].frames[0].boxes_measured);
+    EXPECT_EQ(sets[1].frames[1].pixel_box.w, 0);  // the empty frame has nothing to draw
+    for (int step = 0; step < 24; ++step) {
+      for (Rig& rig : rigs) {
+        MoveInstance(*rig.c, rig.display.format, 0, (step * 13) % 80 - 20, (step * 7) % 60 - 15, 300 + step * 40);
+        SetInstanceFrame(*rig.c, 0, step % 5 == 4 ? 1 : 0);
+        physics::ReflectionBlock r;
+        r.radius = step % 3 == 0 ? 0 : 9;
+        r.centre_x = 12;
+        r.centre_y = 11;
+        r.roll_x = static_cast<float>(step) * 1.5f;
+        r.angle = static_cast<float>(step) * 0.4f;
+        SetReflection(*rig.c, 0, r);
+        rig.c->shake_x = step == 10 ? 3 : 0;
+        rig.Present();
+      }
+      ASSERT_EQ(rigs[0].Shown(), rigs[1].Shown()) << "step " << step;
     }
   }
 }
@@ -508,17 +595,19 @@ TEST(Reflection, EveryPixelTakesTheTexelOfTheFormula) {
   struct Case {
     int32_t radius, cx, cy;
     float roll_x, roll_y, angle;
+    int32_t map_w, map_h;  // sides that are not powers of two wrap another way
   };
-  for (const Case k : {Case{20, 20, 20, 3.7f, -5.2f, 0.9f}, Case{12, 3, 38, -60.0f, 41.5f, 5.5f},
-                       Case{27, 20, 20, 0.0f, 0.0f, 0.0f}, Case{9, 40, 1, 7.25f, -3.0f, 3.14159f}}) {
+  for (const Case k : {Case{20, 20, 20, 3.7f, -5.2f, 0.9f, 16, 8}, Case{12, 3, 38, -60.0f, 41.5f, 5.5f, 16, 8},
+                       Case{27, 20, 20, 0.0f, 0.0f, 0.0f, 16, 8}, Case{9, 40, 1, 7.25f, -3.0f, 3.14159f, 16, 8},
+                       Case{20, 20, 20, 3.7f, -5.2f, 0.9f, 12, 7}, Case{27, 20, 20, 0.0f, 0.0f, 2.0f, 12, 7}}) {
     SCOPED_TRACE(k.radius);
     Rig rig(PixelFormatId::PAL8);
     rig.FillBackground(1);
     ReflectionTables& t = rig.c->reflection;
-    t.maps[0].width = 16;
-    t.maps[0].height = 8;
-    t.maps[0].bytes.resize(128);
-    for (size_t i = 0; i < 128; ++i) t.maps[0].bytes[i] = static_cast<uint8_t>(100 + i);
+    t.maps[0].width = k.map_w;
+    t.maps[0].height = k.map_h;
+    t.maps[0].bytes.resize(static_cast<size_t>(k.map_w * k.map_h));
+    for (size_t i = 0; i < t.maps[0].bytes.size(); ++i) t.maps[0].bytes[i] = static_cast<uint8_t>(100 + i);
     for (size_t i = 0; i < rig.c->mix.size(); ++i) rig.c->mix[i] = static_cast<uint8_t>(i & 255);
     rig.c->mix_loaded = true;
     ImageSet ball;
@@ -540,8 +629,9 @@ TEST(Reflection, EveryPixelTakesTheTexelOfTheFormula) {
     std::vector<uint8_t> want = p;
     const int32_t outer = static_cast<int32_t>(static_cast<float>(k.radius) * 0.75f);
     const int32_t l = static_cast<int32_t>(std::lround(static_cast<float>(k.radius) * 2.0f));
-    const float e = 16.0f / static_cast<float>(k.radius);
-    const float hx = k.roll_x + 0.5f + 8.0f, hy = k.roll_y + 0.5f + 4.0f;
+    const float e = static_cast<float>(k.map_w) / static_cast<float>(k.radius);
+    const float hx = k.roll_x + 0.5f + static_cast<float>(k.map_w / 2);
+    const float hy = k.roll_y + 0.5f + static_cast<float>(k.map_h / 2);
     const float ca = std::cos(k.angle), sa = std::sin(k.angle);
     for (int32_t i = -k.radius; i <= k.radius; ++i) {
       for (int32_t j = -k.radius; j <= k.radius; ++j) {
@@ -551,11 +641,11 @@ TEST(Reflection, EveryPixelTakesTheTexelOfTheFormula) {
         if (dist >= static_cast<float>(outer)) continue;
         const float q = t.spread[static_cast<size_t>(std::lround(dist)) * 256 + static_cast<size_t>(l)] * e;
         const float fj = static_cast<float>(j), fi = static_cast<float>(i);
-        int64_t tx = static_cast<int64_t>(fj * q * ca + fi * q * sa + hx) % 16;
-        int64_t ty = static_cast<int64_t>(-fj * q * sa + fi * q * ca + hy) % 8;
-        if (tx < 0) tx += 16;
-        if (ty < 0) ty += 8;
-        want[static_cast<size_t>(y * 41 + x)] = static_cast<uint8_t>(100 + ty * 16 + tx);
+        int64_t tx = static_cast<int64_t>(fj * q * ca + fi * q * sa + hx) % k.map_w;
+        int64_t ty = static_cast<int64_t>(-fj * q * sa + fi * q * ca + hy) % k.map_h;
+        if (tx < 0) tx += k.map_w;
+        if (ty < 0) ty += k.map_h;
+        want[static_cast<size_t>(y * 41 + x)] = static_cast<uint8_t>(100 + ty * k.map_w + tx);
       }
     }
     for (int32_t y = 0; y < 41; ++y) {
