@@ -195,34 +195,56 @@ void ApplyReflection(Compositor& c, uint8_t* work, const uint8_t* pixels, int32_
   // The products the texel position is made of depend on |i| and |j| only
   // (negating a factor negates a product exactly): one quadrant serves all
   // four. Kept as rows of |i|, one array per product, so that neighbouring
-  // pixels are worked out four at a time.
+  // pixels are worked out four at a time. |j| q and |i| q do not depend on
+  // the angle and are kept from the last disc of the same size.
   struct Quadrant {
+    int32_t outer = -1, l = -1;
+    float e = 0.0f;
+    size_t side = 0;
+    const float *distance = nullptr, *spread = nullptr;
+    std::vector<float> jq, iq;          // |j| q, |i| q
     std::vector<float> jc, js, ic, is;  // (|j| q) cos a, (|j| q) sin a, (|i| q) cos a, (|i| q) sin a
     std::vector<uint8_t> inside;        // within the outer radius
   };
   static thread_local Quadrant quad;
   const size_t side = static_cast<size_t>(reach) + 1;
-  quad.jc.assign(side * side, 0.0f);
-  quad.js.assign(side * side, 0.0f);
-  quad.ic.assign(side * side, 0.0f);
-  quad.is.assign(side * side, 0.0f);
-  quad.inside.assign(side * side, 0);
-  const float outer_f = static_cast<float>(outer);
-  for (size_t ai = 0; ai < side; ++ai) {
-    for (size_t aj = 0; aj < side; ++aj) {
-      const size_t at = ai * side + aj;
-      const float dist = t.distance[ai * kReflectionTableSide + aj];
-      if (!(dist < outer_f)) continue;
-      quad.inside[at] = 1;
-      // Rounds as lround does: the distances are square roots of whole
-      // numbers, never within a rounding step of a half.
-      const float q = t.spread[static_cast<size_t>(dist + 0.5f) * 256 + static_cast<size_t>(l)] * e;
-      const float jq = static_cast<float>(aj) * q, iq = static_cast<float>(ai) * q;
-      quad.jc[at] = jq * ca;
-      quad.js[at] = jq * sa;
-      quad.ic[at] = iq * ca;
-      quad.is[at] = iq * sa;
+  const size_t cells = side * side;
+  if (quad.outer != outer || quad.l != l || quad.e != e || quad.side != side ||
+      quad.distance != t.distance.data() || quad.spread != t.spread.data()) {
+    quad.outer = outer;
+    quad.l = l;
+    quad.e = e;
+    quad.side = side;
+    quad.distance = t.distance.data();
+    quad.spread = t.spread.data();
+    quad.jq.assign(cells, 0.0f);
+    quad.iq.assign(cells, 0.0f);
+    quad.inside.assign(cells, 0);
+    const float outer_f = static_cast<float>(outer);
+    for (size_t ai = 0; ai < side; ++ai) {
+      for (size_t aj = 0; aj < side; ++aj) {
+        const size_t at = ai * side + aj;
+        const float dist = t.distance[ai * kReflectionTableSide + aj];
+        if (!(dist < outer_f)) continue;
+        quad.inside[at] = 1;
+        // Rounds as lround does: the distances are square roots of whole
+        // numbers, never within a rounding step of a half.
+        const float q = t.spread[static_cast<size_t>(dist + 0.5f) * 256 + static_cast<size_t>(l)] * e;
+        quad.jq[at] = static_cast<float>(aj) * q;
+        quad.iq[at] = static_cast<float>(ai) * q;
+      }
     }
+  }
+  quad.jc.resize(cells);
+  quad.js.resize(cells);
+  quad.ic.resize(cells);
+  quad.is.resize(cells);
+  for (size_t at = 0; at < cells; ++at) {
+    // Outside the disc both factors are 0, and so are the products.
+    quad.jc[at] = quad.jq[at] * ca;
+    quad.js[at] = quad.jq[at] * sa;
+    quad.ic[at] = quad.iq[at] * ca;
+    quad.is[at] = quad.iq[at] * sa;
   }
   const MapView map{tex.bytes.data(), tw, th,
                     std::has_single_bit(static_cast<uint32_t>(tw)) &&
