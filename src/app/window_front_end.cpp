@@ -144,7 +144,7 @@ class ScreenForms final : public DialogForms {
   ScreenForms(platform::ImGuiDialogs& dialogs, ui::ScriptedAnswers& answers,
               std::function<bool()> pump, bool scripted, std::string shots_dir,
               platform::SdlDisplayDevice& device)
-      : d_(dialogs), answers_(answers), script_(answers, pump), scripted_(scripted),
+      : d_(dialogs), script_(answers, pump), scripted_(scripted),
         shots_dir_(std::move(shots_dir)), device_(device) {
     d_.SetDrawnHook([this](int frame) {
       if (frame == kShownFrames - 1 && !shot_name_.empty()) {
@@ -248,7 +248,6 @@ class ScreenForms final : public DialogForms {
   }
 
   platform::ImGuiDialogs& d_;
-  ui::ScriptedAnswers& answers_;
   ScriptedForms script_;
   bool scripted_;
   std::string shots_dir_;
