@@ -27,6 +27,21 @@ Palette ShadowPalette() {
   return p;
 }
 
+// An RGB565 rig on a 0x22 background with one 8 × 8 ball at (4, 4) casting
+// a shadow under itself.
+struct ShadowedBall {
+  ShadowedBall() {
+    rig.FillBackground(0x22);
+    BuildShadowTables(rig.c->shadows, PixelFormatId::RGB565, ShadowPalette());
+    MakeSet(ball, rig.display.format, 8, 8, 77, 2);
+    rig.Place(0, ball, 4, 4, 300);
+    SetShadow(*rig.c, 0, true);
+    SetShadowOn(*rig.c, 0, true);
+  }
+  Rig rig{PixelFormatId::RGB565};
+  ImageSet ball;
+};
+
 TEST(Compositor, EqualDepthsDrawTheLowerNumberOnTopAndDepthZeroNeverDraws) {
   for (PixelFormatId id : kAllFormats) {
     SCOPED_TRACE(static_cast<int>(id));
@@ -128,14 +143,8 @@ TEST(Compositor, OverlappingShadowsAreDarker) {
 }
 
 TEST(Compositor, AStoppedBallLeavesNoTraceAfterTwoPresents) {
-  Rig rig(PixelFormatId::RGB565);
-  rig.FillBackground(0x22);
-  BuildShadowTables(rig.c->shadows, PixelFormatId::RGB565, ShadowPalette());
-  ImageSet ball;
-  MakeSet(ball, rig.display.format, 8, 8, 77, 2);
-  rig.Place(0, ball, 4, 4, 300);
-  SetShadow(*rig.c, 0, true);
-  SetShadowOn(*rig.c, 0, true);
+  ShadowedBall fixture;
+  Rig& rig = fixture.rig;
   for (int i = 0; i < 4; ++i) rig.Present();  // the three full repaints are over
   EXPECT_EQ(rig.display.full_redraw_count, 0);
   MoveInstance(*rig.c, rig.display.format, 0, 40, 30, 300);  // moves once, then stays
@@ -154,14 +163,8 @@ TEST(Compositor, AStoppedBallLeavesNoTraceAfterTwoPresents) {
 TEST(Compositor, AShadowWhoseRectangleWasDroppedLeavesNoGhostForTheShake) {
   // An overflowing list drops every rectangle, the one that would take the
   // ball's old shadow out of the scene too; the scene is what a nudge shows.
-  Rig rig(PixelFormatId::RGB565);
-  rig.FillBackground(0x22);
-  BuildShadowTables(rig.c->shadows, PixelFormatId::RGB565, ShadowPalette());
-  ImageSet ball;
-  MakeSet(ball, rig.display.format, 8, 8, 77, 2);
-  rig.Place(0, ball, 4, 4, 300);
-  SetShadow(*rig.c, 0, true);
-  SetShadowOn(*rig.c, 0, true);
+  ShadowedBall fixture;
+  Rig& rig = fixture.rig;
   for (int i = 0; i < 4; ++i) rig.Present();
   ASSERT_NE(rig.c->scene[static_cast<size_t>(6 * 64 + 6) * 2], 0x22);  // the shadow is in the scene
   for (int i = 0; i <= kMaxRectsPerList; ++i) AddDirtyRect(*rig.c, rig.display, {60, 40, 61, 41});
