@@ -6,13 +6,12 @@
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "app/clock.h"
 #include "app/game.h"
-#include "app/headless.h"
+#include "generated_table.h"
 #include "physics/world.h"
 #include "res/resource_layer.h"
 #include "rules/rules.h"
@@ -23,13 +22,10 @@ bool InPlungerLane(float x) { return x > 730.0f; }
 bool InHolePocket(float x, float y) { return x > 560 && x < 640 && y > 590 && y < 800; }
 
 TEST(TableDrop, BallsDrainOrKeepMovingAndNeverEndInsideAWall) {
-  if (!std::filesystem::exists(std::filesystem::path(GFALL_DATA_DIR) / "GFALL.DAT")) {
-    GTEST_SKIP() << "no generated table in " << GFALL_DATA_DIR;
-  }
+  if (!e2e::GeneratedTableBuilt()) GTEST_SKIP() << "no generated table in " << GFALL_DATA_DIR;
   app::Game g(std::make_unique<app::FakeClock>());
   res::ResourceLayer layer;
-  std::string error;
-  ASSERT_TRUE(app::LoadTableFromPack(g, layer, GFALL_DATA_DIR, error)) << error;
+  ASSERT_TRUE(e2e::LoadGeneratedTable(g, layer));
   physics::World& w = g.world;
   const int width = w.map.width, height = w.map.height;
   ASSERT_GT(width, 0);

@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "app/clock.h"
 #include "app/game.h"
-#include "app/headless.h"
+#include "generated_table.h"
 #include "physics/world.h"
 #include "rules/rules.h"
 #include "res/resource_layer.h"
@@ -23,13 +22,10 @@ constexpr int kFirstDropTarget = 56, kSecondDropTarget = 57, kDropTargets = 4;
 // the ball must land squarely on the second target, not graze the bank or
 // hit a neighbour.
 TEST(TableShots, TheHoleThrowsItsBallOntoTheSecondDropTarget) {
-  if (!std::filesystem::exists(std::filesystem::path(GFALL_DATA_DIR) / "GFALL.DAT")) {
-    GTEST_SKIP() << "no generated table in " << GFALL_DATA_DIR;
-  }
+  if (!e2e::GeneratedTableBuilt()) GTEST_SKIP() << "no generated table in " << GFALL_DATA_DIR;
   app::Game g(std::make_unique<app::FakeClock>());
   res::ResourceLayer layer;
-  std::string error;
-  ASSERT_TRUE(app::LoadTableFromPack(g, layer, GFALL_DATA_DIR, error)) << error;
+  ASSERT_TRUE(e2e::LoadGeneratedTable(g, layer));
   physics::World& w = g.world;
   rules::SetClock(g.rules, 10000, 17, 16.667);
 
