@@ -9,6 +9,7 @@
 
 #include "app/frame_loop.h"
 #include "app/game_passes.h"
+#include "platform/open_url.h"
 #include "platform/sdl_input.h"
 #include "store/game_data.h"
 
@@ -229,6 +230,21 @@ int RunFrontEnd(Game& g, FrontEndRun& run, std::FILE* out, std::FILE*, bool& res
   return 0;
 }
 
+namespace {
+
+// Headless runs draw nothing and open no browser, unless $GFALL_URL_OPENER
+// names a command to hand addresses to (a test's stand-in browser).
+class HeadlessScreen final : public FrontEndScreen {
+ public:
+  void OpenUrl(const std::string& url) override {
+    const std::string opener = platform::UrlOpenerCommand();
+    std::string error;
+    if (!opener.empty()) platform::OpenUrlWith(opener, url, error);
+  }
+};
+
+}  // namespace
+
 int RunScriptedFrontEnd(Game& g, FakeClock& clock, const HeadlessOptions& o,
                         const std::vector<ScriptEvent>& script, std::FILE* out, std::FILE* err) {
   std::filesystem::path folder = store::GameDataFolder(o.config_dir);
@@ -241,7 +257,7 @@ int RunScriptedFrontEnd(Game& g, FakeClock& clock, const HeadlessOptions& o,
   store::IdentitySource id{static_cast<uint32_t>(std::time(nullptr)), &g.random};
   store::LoadGameData(file, data, id);
 
-  FrontEndScreen screen;  // nothing drawn
+  HeadlessScreen screen;
   platform::SdlKeyboard keyboard;  // fed by the script's key lines
   FrontEndInput input;
   input.devices.keyboard = &keyboard;

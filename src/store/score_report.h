@@ -35,7 +35,7 @@ inline constexpr std::string_view kLowNibbleDigits = "K7WD2MHT9AVJRL4Y";
 inline constexpr std::string_view kHighNibbleDigits = "Q8ENB5XZC1FPUS6G";
 
 inline constexpr std::string_view kReportPath = "/hico.php?tt=gf&sc=";
-inline constexpr std::string_view kDefaultScoreServer = "https://scores.glimmerfall.invalid";
+inline constexpr std::string_view kDefaultScoreServer = "http://127.0.0.1:8087";
 
 struct ScoreReport {
   int32_t score = 0;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "command.h"
+#include "store/report_check.h"
 #include "store/score_report.h"
 
 namespace gftool {
@@ -35,7 +36,8 @@ int Run(Args args) {
   // Accept a whole address as well as the bare text.
   const size_t at = text.find(store::kReportPath);
   if (at != std::string_view::npos) text.remove_prefix(at + store::kReportPath.size());
-  const auto d = store::DecodeReport(text);
+  const store::ReportCheck check = store::CheckReport(text);
+  const auto& d = check.decoded;
   if (!d) {
     return Fail("not a report: need 208 characters, alternately from \"" +
                 std::string(store::kLowNibbleDigits) + "\" and \"" +
@@ -53,6 +55,9 @@ int Run(Args args) {
   std::printf("fold         0x%08" PRIX32 "  %s\n", r.fold, Verdict(d->fold_ok));
   std::printf("crc          0x%08" PRIX32 "  %s\n", r.crc, Verdict(d->crc_ok));
   if (!d->all_ok()) return Fail("report fails its check values");
+  // The same checks a score server makes before it stores a report.
+  if (!check.ok()) return Fail(std::string(store::ReportFaultText(check.fault)));
+  std::printf("verdict      accepted by a score server\n");
   return 0;
 }
 

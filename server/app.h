@@ -1,0 +1,51 @@
+#pragma once
+// The score server's HTTP side: the report address, the leaderboard page,
+// the JSON list of scores and the health check, over one ScoreDb.
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "rate_limit.h"
+#include "score_db.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace server {
+
+struct AppOptions {
+  int rate_limit = 30;            // reports per minute per client address; 0: no limit
+  size_t max_target = 1024;       // longest request target accepted (414 beyond)
+  size_t max_body = 1024;         // longest request body accepted (413 beyond)
+  int threads = 8;                // request threads
+  bool log = true;                // one line per request on stderr
+  std::function<int64_t()> now_ms;  // the clock (tests may replace it)
+};
+
+class App {
+ public:
+  App(ScoreDb& db, AppOptions options);
+  ~App();
+
+  // Binds host:port (port 0: any free port). Returns the port, or -1.
+  int Bind(const std::string& host, int port);
+  // Serves until Stop(); false when serving failed.
+  bool Serve();
+  void Stop();
+
+ private:
+  void Routes();
+  ScoreDb& db_;
+  AppOptions opt_;
+  RateLimiter limiter_;
+  std::unique_ptr<httplib::Server> http_;
+  std::mutex log_mu_;
+};
+
+// "127.0.0.1:8087", "[::1]:8087", "localhost:0" -> host and port; false when malformed.
+bool ParseListen(const std::string& text, std::string& host, int& port);
+
+}  // namespace server
