@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 60
 
 CMAKE_FLAGS = -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: all deps build run test test-release test-asan bench fuzz clean
+.PHONY: all deps build run serve test test-release test-asan bench fuzz clean
 
 all: build
 
@@ -31,6 +31,13 @@ build: deps $(BUILD)/build.ninja
 
 run: build
 	cd $(BUILD) && ./gfall $(ARGS)
+
+# The score server on 127.0.0.1:8087 with the default SQLite file, where the
+# game sends a new first place; SERVER_ARGS adds options (see README).
+SERVER_ARGS ?=
+serve: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target gfall-server
+	$(BUILD)/gfall-server $(SERVER_ARGS)
 
 test-release: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)

@@ -13,6 +13,8 @@ packages=(
   libmp3lame-dev libfreetype-dev fonts-dejavu-core nlohmann-json3-dev
   # dialogs
   libimgui-dev
+  # the score server, its databases and its browser test
+  libcpp-httplib-dev libsqlite3-dev libpqxx-dev libcli11-dev postgresql chromium
   # tests in a real X window (xwd: the X server's picture of the screen), fuzzing runtime
   xvfb x11-apps libclang-rt-14-dev
 )
