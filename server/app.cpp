@@ -89,6 +89,10 @@ App::App(ScoreDb& db, AppOptions options)
   http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
   http_->set_payload_max_length(opt_.max_body);
   http_->set_read_timeout(5);
+  // Answers are small and come at once: no Nagle delay, and a browser or a
+  // proxy may keep its connection for many requests.
+  http_->set_tcp_nodelay(true);
+  http_->set_keep_alive_max_count(100);
   http_->set_write_timeout(5);
   Routes();
 }

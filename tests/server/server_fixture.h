@@ -2,7 +2,6 @@
 // A score server on a loopback port over a database in a fresh folder,
 // served from a thread of the test, and a client for it.
 
-#include <gtest/gtest.h>
 #include <httplib.h>
 #include <stdlib.h>
 
@@ -20,7 +19,7 @@ namespace server_test {
 
 inline std::filesystem::path MakeTempDir(const char* stem) {
   std::string pattern =
-      (std::filesystem::path(testing::TempDir()) / (std::string(stem) + "_XXXXXX")).string();
+      (std::filesystem::temp_directory_path() / (std::string(stem) + "_XXXXXX")).string();
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   return mkdtemp(buf.data()) ? std::filesystem::path(buf.data()) : std::filesystem::path();
