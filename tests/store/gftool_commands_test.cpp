@@ -113,6 +113,7 @@ TEST(GftoolReport, EncodeAndDecode) {
   EXPECT_TRUE(Has(dec.output, "user         16909060 (0x01020304)")) << dec.output;
   EXPECT_TRUE(Has(dec.output, "player       \"Ada\"")) << dec.output;
   EXPECT_TRUE(Has(dec.output, "key          0xCAFEF00D")) << dec.output;
+  EXPECT_TRUE(Has(dec.output, "verdict      accepted by a score server")) << dec.output;
 
   std::string bad = text;
   bad[0] = bad[0] == 'K' ? '7' : 'K';
