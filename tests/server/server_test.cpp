@@ -105,6 +105,10 @@ TEST(Server, RefusedReportsStoreNothing) {
   EXPECT_NE(s.Get("/").second.find("No scores yet."), std::string::npos);
   EXPECT_EQ(s.Get("/nothing").first, 404);
   EXPECT_EQ(s.Get("/hico.php?tt=gf&sc=" + std::string(2000, 'K')).first, 414);
+  httplib::Client big("127.0.0.1", s.port());
+  const auto res = big.Post("/hico.php", std::string(5000, 'x'), "text/plain");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 413);
 }
 
 TEST(Server, TheBoardKeepsEachPlayersBestAndBreaksTiesByTime) {
