@@ -121,8 +121,8 @@ class SqliteDb final : public ScoreDb {
       }
       if (have < kSchemaVersion) {
         Exec("DELETE FROM schema_version");
-        Exec(("INSERT INTO schema_version (version) VALUES (" + std::to_string(kSchemaVersion) +
-              ")").c_str());
+        Stmt set(db_, "INSERT INTO schema_version (version) VALUES (?1)");
+        set.Bind(1, kSchemaVersion).Run();
       }
       Exec("COMMIT");
     } catch (...) {

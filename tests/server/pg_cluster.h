@@ -61,8 +61,10 @@ class Cluster {
     }
     started_ = true;
   }
-  ~Cluster() {
+  ~Cluster() { Stop(); }
+  void Stop() {
     if (started_) Shell(as_ + bin_ + "/pg_ctl -D " + (dir_ / "data").string() + " -m immediate -w stop");
+    started_ = false;
   }
   const std::string& error() const { return error_; }
   std::string conninfo() const {

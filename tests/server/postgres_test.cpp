@@ -97,6 +97,16 @@ TEST(Postgres, TwoServersOverOneDatabaseSeeEveryReportOnce) {
     EXPECT_EQ(boards[0], boards[1]);
     EXPECT_NE(boards[0].find("{\"rank\":1,\"name\":\"P199\",\"score\":1199,\"user\":199,"),
               std::string::npos);
+    // With the database gone the servers say so, and keep running.
+    pg.Stop();
+    httplib::Client cl("127.0.0.1", a.port());
+    auto res = cl.Get("/healthz");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 503);
+    res = cl.Get(("/hico.php?tt=gf&sc=" + Report(1, "Late", 5000, 5000)).c_str());
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 503);
+    EXPECT_EQ(cl.Get("/api/scores")->status, 503);
     EXPECT_EQ(a.Stop(), 0) << a.log();
     EXPECT_EQ(b.Stop(), 0) << b.log();
     std::filesystem::remove_all(logs + "-logs");
