@@ -137,6 +137,9 @@ void App::Routes() {
 
     const store::ReportCheck check = store::CheckReport(*sc);
     if (!check.ok()) return Refuse(res, 400, store::ReportFaultText(check.fault));
+    // A HEAD (a link checker, a prefetch) learns whether the report is sound
+    // but stores nothing: only a real visit counts.
+    if (req.method == "HEAD") return Html(res, 200, "");
     const store::ScoreReport& r = check.decoded->report;
 
     NewScore s;

@@ -57,6 +57,15 @@ TEST(Server, AReportIsStoredRankedAndCountsOnce) {
   EXPECT_NE(body.find("1,234,567"), std::string::npos);
   EXPECT_NE(body.find("<span id=\"rank\">1</span>"), std::string::npos);
 
+  // A HEAD of an address stores nothing.
+  httplib::Client head("127.0.0.1", s.port());
+  const std::string other = Report(99, "Cy", 44, 1000);
+  const auto probe = head.Head(("/hico.php?tt=gf&sc=" + other).c_str());
+  ASSERT_TRUE(probe);
+  EXPECT_EQ(probe->status, 200);
+  EXPECT_EQ(head.Head("/hico.php?tt=gf&sc=KQ")->status, 400);
+  EXPECT_EQ(s.Get("/api/scores").second.find("Cy"), std::string::npos);
+
   // The same address again: refused, nothing stored.
   std::tie(status, body) = s.Submit(text);
   EXPECT_EQ(status, 409);
