@@ -5,7 +5,10 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <stdlib.h>
+
 #include <atomic>
+#include <fstream>
 #include <filesystem>
 #include <glob.h>
 #include <map>
@@ -31,6 +34,11 @@ TEST(Postgres, TwoServersOverOneDatabaseSeeEveryReportOnce) {
     ASSERT_EQ(pg.error(), "");
     const std::string logs = std::filesystem::temp_directory_path() / dir.filename();
     std::filesystem::create_directories(logs + "-logs");
+    // Under LeakSanitizer: libpqxx 6.4 drops libpq's result when a connection
+    // breaks in the middle of a statement (as it does below, on purpose).
+    // Only the servers started here read this.
+    std::ofstream(logs + "-logs/lsan.supp") << "leak:libpq.so\nleak:libpqxx\n";
+    setenv("LSAN_OPTIONS", ("suppressions=" + logs + "-logs/lsan.supp").c_str(), 1);
     ServerProcess a({"--db", pg.conninfo(), "--rate-limit", "0", "--quiet"}, logs + "-logs/a.log");
     ServerProcess b({"--db", pg.conninfo(), "--rate-limit", "0", "--quiet"}, logs + "-logs/b.log");
     ASSERT_GT(a.port(), 0) << a.log();
