@@ -79,10 +79,11 @@ class ServerProcess {
   std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
   std::string log() const { return ReadFile(log_); }
 
-  // SIGTERM, then the exit status (-1 when it did not exit normally in 10 s).
-  int Stop() {
+  // A signal (SIGTERM unless said), then the exit status (-1 when it did not
+  // exit normally in 10 s).
+  int Stop(int sig = SIGTERM) {
     if (pid_ <= 0) return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
-    kill(pid_, SIGTERM);
+    kill(pid_, sig);
     for (int i = 0; i < 200; ++i) {
       if (waitpid(pid_, &status_, WNOHANG) == pid_) {
         pid_ = -1;
