@@ -55,6 +55,31 @@ thread_local std::chrono::steady_clock::time_point t_started;
 
 }  // namespace
 
+std::string ClientAddress(const std::string& peer, std::string_view forwarded,
+                          const std::vector<std::string>& trusted) {
+  auto is_trusted = [&](std::string_view a) {
+    for (const auto& t : trusted) {
+      if (t == a) return true;
+    }
+    return false;
+  };
+  if (!is_trusted(peer)) return peer;
+  // Walk the list from the right: each proxy appends the address it saw.
+  std::string client = peer;
+  while (!forwarded.empty()) {
+    const size_t comma = forwarded.rfind(',');
+    std::string_view hop =
+        comma == std::string_view::npos ? forwarded : forwarded.substr(comma + 1);
+    forwarded = comma == std::string_view::npos ? std::string_view() : forwarded.substr(0, comma);
+    while (!hop.empty() && hop.front() == ' ') hop.remove_prefix(1);
+    while (!hop.empty() && hop.back() == ' ') hop.remove_suffix(1);
+    if (hop.empty() || hop.size() > 64) break;
+    client = std::string(hop);
+    if (!is_trusted(hop)) break;
+  }
+  return client;
+}
+
 bool ParseListen(const std::string& text, std::string& host, int& port) {
   size_t colon;
   if (!text.empty() && text[0] == '[') {
@@ -120,8 +145,10 @@ void App::Routes() {
 
   http_->Get("/hico.php", [this](const httplib::Request& req, httplib::Response& res) {
     const int64_t now = opt_.now_ms();
-    if (!limiter_.Allow(req.remote_addr, now)) {
-      res.set_header("Retry-After", std::to_string(limiter_.RetryAfter(req.remote_addr, now)));
+    const std::string client = ClientAddress(
+        req.remote_addr, req.get_header_value("X-Forwarded-For"), opt_.trusted_proxies);
+    if (!limiter_.Allow(client, now)) {
+      res.set_header("Retry-After", std::to_string(limiter_.RetryAfter(client, now)));
       Refuse(res, 429, "Too many reports from this address; try again in a minute.");
       return;
     }
@@ -149,7 +176,7 @@ void App::Routes() {
     s.user = r.user;
     s.key = r.key;
     s.received_ms = now;
-    s.client = req.remote_addr;
+    s.client = client;
     AddResult added;
     try {
       added = db_.Add(s);
@@ -225,7 +252,10 @@ void App::Routes() {
     std::lock_guard lock(log_mu_);
     // The path only: the report text would fill the log and says nothing.
     std::fprintf(stderr, "%s %s %s %s %d %.1fms\n", IsoTime(opt_.now_ms()).c_str(),
-                 req.remote_addr.c_str(), req.method.c_str(), LogSafe(req.path).c_str(),
+                 LogSafe(ClientAddress(req.remote_addr, req.get_header_value("X-Forwarded-For"),
+                                       opt_.trusted_proxies))
+                     .c_str(),
+                 req.method.c_str(), LogSafe(req.path).c_str(),
                  res.status, ms);
   });
 }

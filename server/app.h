@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "rate_limit.h"
 #include "score_db.h"
@@ -23,6 +24,10 @@ struct AppOptions {
   int threads = 8;                // request threads
   bool log = true;                // one line per request on stderr
   std::function<int64_t()> now_ms;  // the clock (tests may replace it)
+  // Addresses of reverse proxies whose X-Forwarded-For is believed: a request
+  // from one of them counts as coming from the nearest address in that header
+  // that is not a trusted proxy itself.
+  std::vector<std::string> trusted_proxies;
 };
 
 class App {
@@ -44,6 +49,11 @@ class App {
   std::unique_ptr<httplib::Server> http_;
   std::mutex log_mu_;
 };
+
+// The client address of a request from `peer` carrying X-Forwarded-For
+// `forwarded` (may be empty), given the trusted proxies.
+std::string ClientAddress(const std::string& peer, std::string_view forwarded,
+                          const std::vector<std::string>& trusted);
 
 // "127.0.0.1:8087", "[::1]:8087", "localhost:0" -> host and port; false when malformed.
 bool ParseListen(const std::string& text, std::string& host, int& port);

@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
   cli.add_option("--threads", opt.threads, "request threads")
       ->check(CLI::Range(1, 256))
       ->capture_default_str();
+  cli.add_option("--trusted-proxy", opt.trusted_proxies,
+                 "address of a reverse proxy whose X-Forwarded-For names the client (repeatable)");
   cli.add_flag("--quiet", quiet, "no line per request on stderr");
   cli.set_version_flag("--version", std::string("gfall-server ") + GFALL_VERSION);
   CLI11_PARSE(cli, argc, argv);

@@ -188,6 +188,38 @@ TEST(Server, ReportsBeyondTheRateLimitAreRefused) {
   for (uint32_t k = 1; k <= 40; ++k) ASSERT_EQ(unlimited.Submit(Report(5, "A", 1, k)).first, 200);
 }
 
+TEST(Server, ClientsBehindATrustedProxyAreToldApart) {
+  const std::vector<std::string> proxies = {"10.0.0.1", "10.0.0.2"};
+  const struct {
+    const char* peer;
+    const char* forwarded;
+    const char* client;
+  } cases[] = {
+      {"203.0.113.5", "198.51.100.7", "203.0.113.5"},  // not a proxy: the header is ignored
+      {"10.0.0.1", "198.51.100.7", "198.51.100.7"},
+      {"10.0.0.1", "6.6.6.6, 198.51.100.7", "198.51.100.7"},  // only the proxy's own entry counts
+      {"10.0.0.1", "198.51.100.7, 10.0.0.2", "198.51.100.7"},  // through two proxies
+      {"10.0.0.1", "", "10.0.0.1"},
+      {"10.0.0.1", " , ", "10.0.0.1"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(server::ClientAddress(c.peer, c.forwarded, proxies), c.client) << c.forwarded;
+
+  server::AppOptions opt;
+  opt.rate_limit = 1;
+  opt.trusted_proxies = {"127.0.0.1"};
+  LocalServer s(opt);
+  httplib::Client cl("127.0.0.1", s.port());
+  auto send = [&](const char* from, uint32_t key) {
+    const auto res = cl.Get(("/hico.php?tt=gf&sc=" + Report(5, "A", 1, key)).c_str(),
+                            {{"X-Forwarded-For", from}});
+    return res ? res->status : -1;
+  };
+  EXPECT_EQ(send("198.51.100.1", 1), 200);
+  EXPECT_EQ(send("198.51.100.2", 2), 200);  // another player behind the same proxy
+  EXPECT_EQ(send("198.51.100.1", 3), 429);
+}
+
 TEST(Server, SchemaIsVersionedAndMigratedOnce) {
   const auto dir = MakeTempDir("gfall_schema");
   const std::string path = (dir / "s.sqlite").string();
