@@ -236,6 +236,7 @@ bool BallLifecycleCheck(GameFlow& f, int b) {
   }
   BallRuleState& rs = r.balls[b];
   if (rs.drain_time == 0) {
+    rs.drain_side = DrainSide(w, ball.x);
     const BallRuleState& other_rs = r.balls[1 - b];
     if (!(other.in_play && other_rs.drain_time == 0)) CountBonus(r, false);
   }
@@ -247,12 +248,22 @@ bool BallLifecycleCheck(GameFlow& f, int b) {
   return true;
 }
 
+int DrainSide(const physics::World& w, float x) {
+  const float a = static_cast<float>(w.flippers[0].pivot_x);
+  const float c = static_cast<float>(w.flippers[1].pivot_x);
+  if (x < std::min(a, c)) return 0;
+  if (x > std::max(a, c)) return 2;
+  return 1;
+}
+
 void DrainHandling(GameFlow& f, int b) {
   Rules& r = f.rules;
   if (!ValidBall(b) || !r.world) return;
   physics::World& w = *r.world;
   FlowState& s = f.state;
   ++s.drains;
+  const int side = r.balls[b].drain_side;
+  ++(side == 0 ? s.drains_left : side == 2 ? s.drains_right : s.drains_centre);
   const int other = 1 - b;
   if (w.balls[other].in_play) {
     w.balls[b].in_play = 0;

@@ -57,6 +57,11 @@ struct FlowState {
   // Counts for the statistics of headless runs.
   int32_t launches = 0;
   int32_t drains = 0;
+  // Drains by where the ball left the table: left of the left flipper's
+  // pivot, between the pivots, right of the right flipper's pivot.
+  int32_t drains_left = 0;
+  int32_t drains_centre = 0;
+  int32_t drains_right = 0;
   int32_t multiballs = 0;
 };
 
@@ -85,6 +90,9 @@ void StopGame(GameFlow& f);
 // Once per frame per ball: true when the ball is to be removed (then run
 // DrainHandling for it).
 bool BallLifecycleCheck(GameFlow& f, int ball);
+// Where a ball falling out at x leaves the table: 0 past the left flipper
+// (the left outlane), 2 past the right one, 1 between them.
+int DrainSide(const physics::World& w, float x);
 void DrainHandling(GameFlow& f, int ball);
 // Once per frame after the physics steps. The flipper states are this frame's.
 void FlowRulesFrame(GameFlow& f, bool left_held, bool right_held);

@@ -119,6 +119,10 @@ TEST(HeadlessGames, AScriptedGameLaunchesDrainsAndEnds) {
   EXPECT_GE(Num(r.out, "lane_exit"), Num(r.out, "launches"));
   EXPECT_LE(Num(r.out, "lane_exit"), 2 * Num(r.out, "launches"));
   EXPECT_EQ(Num(r.out, "stuck_balls"), 0);
+  EXPECT_EQ(Num(r.out, "drains"),
+            Num(r.out, "drains_left") + Num(r.out, "drains_centre") + Num(r.out, "drains_right"));
+  EXPECT_EQ(Num(r.out, "awards"), Num(r.out, "awards_extra") + Num(r.out, "awards_double") +
+                                      Num(r.out, "awards_special"));
 }
 
 TEST(HeadlessGames, TwoPlayersTakeTurns) {

@@ -133,6 +133,32 @@ TEST(GameFlow, OnePlayerGameEndsAfterThreeDrainedBalls) {
   EXPECT_EQ(h.canvas.ball_number_frame, 2);
 }
 
+// A drain is counted by where the ball fell out: past the left flipper's
+// pivot, between the pivots, or past the right one (223 and 497 here).
+TEST(GameFlow, DrainsAreCountedBySide) {
+  FlowHarness h;
+  h.Start(4);
+  struct Case {
+    float x;
+    int left, centre, right;  // totals after this drain
+  };
+  const Case cases[] = {
+      {40.0f, 1, 0, 0}, {222.0f, 2, 0, 0}, {223.0f, 2, 1, 0}, {360.0f, 2, 2, 0},
+      {497.0f, 2, 3, 0}, {498.0f, 2, 3, 1}, {690.0f, 2, 3, 2},
+  };
+  for (const Case& c : cases) {
+    h.LaunchAndPlay();
+    h.world.balls[0].x = c.x;
+    h.Drain();
+    const rules::FlowState& s = h.flow.state;
+    EXPECT_EQ(s.drains_left, c.left) << c.x;
+    EXPECT_EQ(s.drains_centre, c.centre) << c.x;
+    EXPECT_EQ(s.drains_right, c.right) << c.x;
+    EXPECT_EQ(s.drains, s.drains_left + s.drains_centre + s.drains_right);
+  }
+  EXPECT_FALSE(h.flow.state.game_ended);
+}
+
 TEST(GameFlow, TwoPlayersAlternateAndEachGetsAHighScoreCheck) {
   FlowHarness h;
   h.Start(2);
