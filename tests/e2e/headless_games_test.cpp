@@ -1,5 +1,5 @@
 // Whole games of gfall played headless: scripted human games, two players
-// taking turns, a tilt, and the computer's demonstration games. They run on
+// taking turns, and the computer's demonstration games. They run on
 // the generated table when it can be loaded, else on the built-in test table.
 
 #include <gtest/gtest.h>
@@ -139,16 +139,6 @@ TEST(HeadlessGames, TwoPlayersTakeTurns) {
     if (turns.empty() || turns.back() != p) turns.push_back(p);
   }
   EXPECT_EQ(turns, (std::vector<long>{0, 1, 0, 1, 0, 1}));
-}
-
-TEST(HeadlessGames, HoldingANudgeTiltsTheTable) {
-  Script script(
-      "600 start down\n1600 start up\n"
-      "3000 nudge-left down\n3100 nudge-left up\n");
-  const Result r = RunGfall(Table() + " --input " + script.path + " --frames 200 --stats --seed 2");
-  ASSERT_EQ(r.status, 0);
-  EXPECT_EQ(Num(r.out, "tilts"), 1);
-  EXPECT_EQ(Field(r.out, "tilted"), "true");
 }
 
 TEST(HeadlessGames, WindowCommandsFromTheScript) {
