@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -89,6 +90,9 @@ TEST_F(ShotMapTable, EachFlipperReachesBumpersTargetsAndLanes) {
     EXPECT_EQ(kinds_reached, 3);
     EXPECT_GT(app::WidestWindow(*map_, flipper, "drain"), 0.0) << "some presses miss";
   }
+  EXPECT_GT(std::max(app::WidestWindow(*map_, 0, "lane rgift"), app::WidestWindow(*map_, 1, "lane rgift")),
+            0.0)
+      << "no flipper reaches the GIFT lane";
 }
 
 TEST_F(ShotMapTable, GfallWritesThePictureAndTheJson) {
