@@ -51,7 +51,9 @@ class FlowHost {
 };
 
 struct FlowState {
-  int32_t cycles_left = 0;
+  // Before the first game as at a new game, so that the scoreboard waiting on
+  // the main menu shows the first ball (after a game the last ball stays).
+  int32_t cycles_left = kCyclesPerGame;
   int32_t game_ended = 0;
   int32_t ball_hold_time = 0;  // ms; while above zero no ball moves
   int32_t ball_served = 0;     // a ball waits on the plunger for its launch

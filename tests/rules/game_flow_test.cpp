@@ -89,6 +89,22 @@ struct FlowHarness {
   uint32_t now = 10000;
 };
 
+// The board redrawn behind the main menu before any game shows the first
+// ball; after a game the third ball's picture stays.
+TEST(GameFlow, TheBoardShowsTheFirstBallBeforeAnyGameAndTheLastAfterOne) {
+  FlowHarness h;
+  rules::RedrawTable(h.flow);
+  EXPECT_EQ(h.canvas.ball_number_frame, 0);
+  h.Start(1);
+  for (int ball = 0; ball < 3; ++ball) {
+    h.LaunchAndPlay();
+    h.Drain();
+  }
+  ASSERT_TRUE(h.flow.state.game_ended);
+  rules::RedrawTable(h.flow);
+  EXPECT_EQ(h.canvas.ball_number_frame, 2);
+}
+
 TEST(GameFlow, NewGameServesBallZeroOnThePlunger) {
   FlowHarness h;
   h.Start(1);
