@@ -390,7 +390,7 @@ std::string StateJson(const Game& g, int64_t frames, const HeadlessStats* stats)
       s << (i ? ", " : "") << "\"" << kLaneNames[i] << "\": " << c.lane_entries[i];
     }
     s << "}, \"launches\": " << f.launches << ", \"drains\": " << f.drains
-      << ", \"multiballs\": " << f.multiballs << ", \"hole_catches\": " << c.hole_catches
+      << ", \"multiballs\": " << f.multiballs << ", \"ball_searches\": " << f.ball_searches << ", \"hole_catches\": " << c.hole_catches
       << ", \"spinner_revolutions\": " << c.spinner_revolutions
       << ", \"skill_shots\": " << c.skill_shots << ", \"awards\": " << c.awards
       << ", \"awards_extra\": " << c.awards_by_kind[0]

@@ -46,6 +46,10 @@ struct BallRuleState {
   // Per one-way gate: this passage through it has been counted.
   std::array<int32_t, 3> gate_counted{};
   int32_t drain_side = 1;  // where the ball left the table: 0 left, 1 centre, 2 right
+  // Where the ball came to rest and for how long it has stayed there (ball search).
+  float rest_x = 0.0f, rest_y = 0.0f;
+  int32_t rest_ms = 0;
+  int32_t search_turn = 0;  // side the last search turned the push to: -1, 1, 0 for none yet
 };
 
 inline constexpr int kLaneLineCount = 13;
