@@ -390,10 +390,15 @@ std::string StateJson(const Game& g, int64_t frames, const HeadlessStats* stats)
       s << (i ? ", " : "") << "\"" << kLaneNames[i] << "\": " << c.lane_entries[i];
     }
     s << "}, \"launches\": " << f.launches << ", \"drains\": " << f.drains
-      << ", \"multiballs\": " << f.multiballs << ", \"hole_catches\": " << c.hole_catches
+      << ", \"multiballs\": " << f.multiballs << ", \"ball_searches\": " << f.ball_searches << ", \"hole_catches\": " << c.hole_catches
       << ", \"spinner_revolutions\": " << c.spinner_revolutions
       << ", \"skill_shots\": " << c.skill_shots << ", \"awards\": " << c.awards
-      << ", \"tilts\": " << g.nudge.tilts << ", \"max_speed\": ";
+      << ", \"awards_extra\": " << c.awards_by_kind[0]
+      << ", \"awards_double\": " << c.awards_by_kind[1]
+      << ", \"awards_special\": " << c.awards_by_kind[2]
+      << ", \"drains_left\": " << f.drains_left << ", \"drains_centre\": " << f.drains_centre
+      << ", \"drains_right\": " << f.drains_right << ", \"tilts\": " << g.nudge.tilts
+      << ", \"max_speed\": ";
     Float(s, stats->max_speed);
     s << ", \"stuck_balls\": " << stats->stuck_balls << "}";
   }

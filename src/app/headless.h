@@ -34,6 +34,7 @@ struct HeadlessOptions {
   std::string config_dir;  // folder of the game data file (empty: the user's data folder)
   int32_t safe_mode = 0;            // "/0"
   int32_t skip_instance_check = 0;  // "/R": a restart, no title
+  std::string shot_map, shot_map_json;  // write the shot map instead of playing
 };
 
 // Upper bound of one headless run, whatever the options: four hours of game time.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/headless.h"
+#include "app/shot_map.h"
 #include "app/startup.h"
 #include "app/table_run.h"
 #include "app/window_front_end.h"
@@ -52,6 +53,8 @@ constexpr const char* kUsage =
     "                     (default: $XDG_DATA_HOME/gfall or ~/.local/share/gfall)\n"
     "  /0                 safe mode: 640 x 480 in 8-bit colour, stored at the next save\n"
     "  /R                 a restart: no title picture\n"
+    "  --shot-map F.png   headless: draw every flipper shot over the table plan\n"
+    "  --shot-map-json F  headless: the shots' windows per flipper and feed as JSON\n"
     "  --print-state      print the final state as JSON\n"
     "  --stats            print the state with statistics\n"
     "  --help             this text\n";
@@ -122,6 +125,10 @@ int Parse(int argc, char** argv, app::HeadlessOptions& o, app::WindowOptions& wo
       o.test_table = true;
     } else if (a == "--until-game-over") {
       o.until_game_over = true;
+    } else if (a == "--shot-map") {
+      if (!text(o.shot_map)) return 1;
+    } else if (a == "--shot-map-json") {
+      if (!text(o.shot_map_json)) return 1;
     } else if (a == "--print-state") {
       o.print_state = true;
     } else if (a == "--stats") {
@@ -224,7 +231,8 @@ int main(int argc, char** argv) {
     }
     int status = 0;
     if (headless) {
-      status = app::RunHeadless(o, stdout, stderr);
+      status = o.shot_map.empty() && o.shot_map_json.empty() ? app::RunHeadless(o, stdout, stderr)
+                                                              : app::RunShotMap(o, stdout, stderr);
     } else {
       if (o.test_table) {
         std::fputs("gfall: --test-table plays headless only\n", stderr);

@@ -1,5 +1,8 @@
 #include "app/table_view.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "physics/flipper.h"
 #include "render/colour_cube.h"
 #include "render/image_files.h"
@@ -21,6 +24,9 @@ constexpr const char* kBallFile = "RES\\ANIM\\BALL.IMG";
 constexpr const char* kShadowFile = "RES\\ANIM\\SHAD.IMG";
 constexpr const char* kLaneBallFile = "RES\\ANIM\\BALL_PL.IMG";
 constexpr const char* kReflectionFile = "RES\\TGA\\BALLMAP.LSC";
+// Screen pixels at 1024 wide around a flipper's frames that its other frames
+// repaint where the resting flipper's edge and shadow lie in the table picture.
+constexpr double kFlipperRestRim = 6.0;
 
 void Note(std::string& error, const std::string& what) {
   if (!error.empty()) error += "; ";
@@ -115,10 +121,14 @@ bool LoadTableDrawing(TableView& v, res::ResourceLayer& layer, std::string& erro
   for (size_t k = 0; k < 2; ++k) {
     render::TrueColourSprite& s = v.slots->slots[static_cast<size_t>(kFlipperSlots[k])];
     render::FreeTrueColourSprite(s);
+    // The resting flippers are part of the table picture; the rim covers
+    // their edge and shadow there once they move.
+    const int32_t rim = std::max(2, static_cast<int32_t>(std::lround(kFlipperRestRim * f.scale)));
     if (!render::LoadTrueColourSprite(s, tc, flippers[k].picture_file, flippers[k].image_mask_file,
-                                      0, 0)) {
+                                      0, 0, rim)) {
       Note(error, std::string("no ") + flippers[k].picture_file);
     }
+    render::CoverRestRim(s, v.lit_picture);
     if (!render::LoadPartDepth(layer, flippers[k].depth_file, f, v.flipper_depth[k])) {
       Note(error, std::string("no ") + flippers[k].depth_file);
     }

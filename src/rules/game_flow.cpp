@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "physics/ball.h"
+#include "physics/surface_map.h"
+#include "physics/world.h"
 
 namespace rules {
 
@@ -236,6 +238,7 @@ bool BallLifecycleCheck(GameFlow& f, int b) {
   }
   BallRuleState& rs = r.balls[b];
   if (rs.drain_time == 0) {
+    rs.drain_side = DrainSide(w, ball.x);
     const BallRuleState& other_rs = r.balls[1 - b];
     if (!(other.in_play && other_rs.drain_time == 0)) CountBonus(r, false);
   }
@@ -247,12 +250,22 @@ bool BallLifecycleCheck(GameFlow& f, int b) {
   return true;
 }
 
+int DrainSide(const physics::World& w, float x) {
+  const float a = static_cast<float>(w.flippers[0].pivot_x);
+  const float c = static_cast<float>(w.flippers[1].pivot_x);
+  if (x < std::min(a, c)) return 0;
+  if (x > std::max(a, c)) return 2;
+  return 1;
+}
+
 void DrainHandling(GameFlow& f, int b) {
   Rules& r = f.rules;
   if (!ValidBall(b) || !r.world) return;
   physics::World& w = *r.world;
   FlowState& s = f.state;
   ++s.drains;
+  const int side = r.balls[b].drain_side;
+  ++(side == 0 ? s.drains_left : side == 2 ? s.drains_right : s.drains_centre);
   const int other = 1 - b;
   if (w.balls[other].in_play) {
     w.balls[b].in_play = 0;
@@ -313,6 +326,92 @@ void DrainHandling(GameFlow& f, int b) {
   BallStartReset(f);
 }
 
+void BallSearchCheck(GameFlow& f, bool flipper_held) {
+  Rules& r = f.rules;
+  if (!r.world) return;
+  physics::World& w = *r.world;
+  for (int i = 0; i < physics::kBallCount; ++i) {
+    const physics::BallRecord& b = w.balls[i];
+    BallRuleState& rs = r.balls[i];
+    const bool watched = !f.state.game_ended && f.state.ball_hold_time == 0 && !flipper_held &&
+                         b.in_play && b.launched && !b.held && !b.waiting_at_plunger &&
+                         !InPlungerLane(b.x, b.y) && std::fabs(b.y) <= TableBottom(r);
+    const float dx = b.x - rs.rest_x, dy = b.y - rs.rest_y;
+    if (!watched || !(dx * dx + dy * dy <= kRestRadius * kRestRadius)) {
+      rs.rest_x = b.x;
+      rs.rest_y = b.y;
+      rs.rest_ms = 0;
+      continue;
+    }
+    rs.rest_ms += std::max<int32_t>(r.frame_time, 0);
+    if (rs.rest_ms >= kBallSearchMs) {
+      rs.rest_ms = 0;
+      BallSearch(f, i);
+    }
+  }
+}
+
+void BallSearch(GameFlow& f, int ball) {
+  Rules& r = f.rules;
+  if (!ValidBall(ball) || !r.world || !r.random) return;
+  physics::World& w = *r.world;
+  ++f.state.ball_searches;
+  if (!Tilted(r)) {
+    for (int row = kRowBumperFirst; row <= kRowBumperLast; ++row) {
+      TableObject& o = r.table.objects[row];
+      o.frame = o.value ? 3 : 6;  // the flash of a lit or an unlit bumper
+      o.animating = 1;
+      o.rising = 1;
+      o.step_timer = o.step_period;
+      PlaySound(r.table, o.value ? 42 : 41, static_cast<float>(o.x), static_cast<float>(o.y));
+    }
+    TableObject& k = r.table.objects[kRowKicker];
+    k.animating = 1;
+    k.rising = 1;
+    k.frame = 0;
+    k.step_timer = k.step_period;
+    PlaySound(r.table, 0, static_cast<float>(k.x), static_cast<float>(k.y));
+  }
+  // Which way is free: the sum of the directions to closed pixels on rings
+  // around the ball points into the walls.
+  physics::BallRecord& b = w.balls[ball];
+  constexpr int kDirections = 16;
+  constexpr float kTwoPi = 6.2831853f;
+  float sx = 0.0f, sy = 0.0f;
+  bool on_element = false;
+  for (int radius = 2; radius <= 8; radius += 2) {
+    for (int k = 0; k < kDirections; ++k) {
+      const float a = kTwoPi * static_cast<float>(k) / kDirections;
+      const float cx = std::cos(a), cy = std::sin(a);
+      const int px = physics::PixelOf(b.x + cx * static_cast<float>(radius));
+      const int py = physics::PixelOf(b.y + cy * static_cast<float>(radius));
+      if (physics::IsOpenAt(w, b, px, py)) continue;
+      sx += cx;
+      sy += cy;
+      const int code = physics::SurfaceCodeAt(w, px, py);
+      if (code == physics::kCodeBumper || code == physics::kCodeKicker ||
+          code == physics::kCodeKickerStrong) {
+        on_element = true;
+      }
+    }
+  }
+  // With no wall found, up the table.
+  float away = sx * sx + sy * sy > 0.01f ? std::atan2(-sy, -sx) : -kTwoPi / 4.0f;
+  // Turned 60 to 85 degrees to one side, so that the ball mostly rolls along
+  // its wall and off a flat ledge instead of hopping back onto it: a random
+  // side at first, then the other side each time, since one side of a ledge
+  // may lead back onto it.
+  int32_t& side = r.balls[ball].search_turn;
+  side = side == 0 ? (r.random->Below(2) ? 1 : -1) : -side;
+  away += static_cast<float>(side) * (60.0f + r.random->UpTo(25.0f)) * kTwoPi / 360.0f;
+  const float speed = on_element ? kSearchKick : kSearchPush;
+  b.vx = speed * std::cos(away);
+  b.vy = speed * std::sin(away);
+  b.pending_vx = b.pending_vy = 0.0f;
+  b.rolling = 0;
+  b.hold_counter = 0;
+}
+
 void BallStartReset(GameFlow& f) {
   Rules& r = f.rules;
   if (!r.world) return;
@@ -368,6 +467,7 @@ void FlowRulesFrame(GameFlow& f, bool left_held, bool right_held) {
   UpdateScoreDisplay(f.display, r.players, r.frame_time, false);
   RulesFrameEarly(r, left_held, right_held);
   PlungerUpdate(f);
+  BallSearchCheck(f, left_held || right_held);
   if (s.ball_hold_time == 0) {
     if (!r.main_menu_shown && !s.game_ended && s.ball_served && r.table.flags.computer_playing &&
         r.random) {

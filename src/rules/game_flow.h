@@ -23,6 +23,11 @@ inline constexpr int32_t kNewGameHoldMs = 1;
 inline constexpr int32_t kCyclesPerGame = 2;  // cycles after the first: three balls each
 inline constexpr int kCommandHighScore = 108;
 inline constexpr int kServeSoundSlot = 1;
+// Ball search: a ball that has stayed within kRestRadius pixels for kBallSearchMs.
+inline constexpr int32_t kBallSearchMs = 10000;
+inline constexpr float kRestRadius = 3.0f;
+inline constexpr float kSearchPush = 2.5f;     // pixels per step, away from a wall
+inline constexpr float kSearchKick = 5.0f;     // from a bumper or kicker the ball lies against
 
 // The plunger lane: a ball inside it lies on the plunger.
 inline bool InPlungerLane(float x, float y) {
@@ -46,7 +51,9 @@ class FlowHost {
 };
 
 struct FlowState {
-  int32_t cycles_left = 0;
+  // Before the first game as at a new game, so that the scoreboard waiting on
+  // the main menu shows the first ball (after a game the last ball stays).
+  int32_t cycles_left = kCyclesPerGame;
   int32_t game_ended = 0;
   int32_t ball_hold_time = 0;  // ms; while above zero no ball moves
   int32_t ball_served = 0;     // a ball waits on the plunger for its launch
@@ -57,7 +64,13 @@ struct FlowState {
   // Counts for the statistics of headless runs.
   int32_t launches = 0;
   int32_t drains = 0;
+  // Drains by where the ball left the table: left of the left flipper's
+  // pivot, between the pivots, right of the right flipper's pivot.
+  int32_t drains_left = 0;
+  int32_t drains_centre = 0;
+  int32_t drains_right = 0;
   int32_t multiballs = 0;
+  int32_t ball_searches = 0;
 };
 
 class GameFlow final : public FlowHooks {
@@ -85,7 +98,20 @@ void StopGame(GameFlow& f);
 // Once per frame per ball: true when the ball is to be removed (then run
 // DrainHandling for it).
 bool BallLifecycleCheck(GameFlow& f, int ball);
+// Where a ball falling out at x leaves the table: 0 past the left flipper
+// (the left outlane), 2 past the right one, 1 between them.
+int DrainSide(const physics::World& w, float x);
 void DrainHandling(GameFlow& f, int ball);
+// Once per rules frame: a ball on the table (launched, not held in the hole,
+// not in the plunger lane, not draining) that has lain still for 10 s while
+// no flipper was held gets a ball search, so that no resting place can keep a
+// game from ending.
+void BallSearchCheck(GameFlow& f, bool flipper_held);
+// Fires every bumper and the kicker once (pictures and sounds, no score) and
+// pushes the ball along and a little away from the walls around it, so that
+// it also leaves a flat ledge; harder when it lies against a bumper or the
+// kicker.
+void BallSearch(GameFlow& f, int ball);
 // Once per frame after the physics steps. The flipper states are this frame's.
 void FlowRulesFrame(GameFlow& f, bool left_held, bool right_held);
 void PlungerUpdate(GameFlow& f);

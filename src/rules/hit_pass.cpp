@@ -48,15 +48,24 @@ bool InsideGateBox(const GateBox& g, float x, float y) {
   return x > g.x0 && x < g.x1 && y >= g.y0 && (g.y1_inclusive ? y <= g.y1 : y < g.y1);
 }
 
-void GateCheck(Rules& r, physics::BallRecord& b) {
+void GateCheck(Rules& r, int ball) {
+  physics::BallRecord& b = r.world->balls[ball];
+  std::array<int32_t, 3>& counted = r.balls[ball].gate_counted;
   for (int g = 0; g < 3; ++g) {
     if (InsideGateBox(kGateBoxes[g], b.x, b.y)) {
       b.gate_pass[g] = 1;
+      counted[g] = 0;
     } else if (b.gate_pass[g]) {
       if (ProbeDiagonal(r, b.x, b.y, 1, physics::kCodeGate)) {
+        // The first step on the gate counts the passage for that gate's row.
+        if (!counted[g]) {
+          counted[g] = 1;
+          ++r.counters.object_hits[kRowGateLeft + g];
+        }
         GatePassage(r, kRowGateLeft + g);
       } else {
         b.gate_pass[g] = 0;
+        counted[g] = 0;
       }
     }
   }
@@ -180,7 +189,7 @@ void HitPass(Rules& r) {
   for (int i = 0; i < physics::kBallCount; ++i) {
     physics::BallRecord& b = w.balls[i];
     if (!b.in_play) continue;
-    GateCheck(r, b);
+    GateCheck(r, i);
     SpinnerCheck(r, b);
     HoleCheck(r, b);
     LaneCheck(r, i);
@@ -204,7 +213,9 @@ void HitPass(Rules& r) {
     TableObject& o = r.table.objects[nearest];
     if (r.now - o.last_hit_time <= 100) continue;
     o.last_hit_time = r.now;
-    if (nearest < kUsedObjectRows) ++r.counters.object_hits[nearest];
+    // Gates are counted by their passages (GateCheck): their rows share one
+    // surface code and no hit point, so the nearest one says nothing.
+    if (nearest < kUsedObjectRows && o.kind != kKindGate) ++r.counters.object_hits[nearest];
     switch (o.kind) {
       case kKindKicker:
         KickerHit(r);

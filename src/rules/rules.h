@@ -43,13 +43,21 @@ struct BallRuleState {
   int32_t new_ball = 0;        // served to a player and not yet past the lane exit
   int32_t drain_time = 0;      // ms below the table bottom
   int32_t lane_line = -1;      // lane line of the lane check the ball is in, -1 in none
+  // Per one-way gate: this passage through it has been counted.
+  std::array<int32_t, 3> gate_counted{};
+  int32_t drain_side = 1;  // where the ball left the table: 0 left, 1 centre, 2 right
+  // Where the ball came to rest and for how long it has stayed there (ball search).
+  float rest_x = 0.0f, rest_y = 0.0f;
+  int32_t rest_ms = 0;
+  int32_t search_turn = 0;  // side the last search turned the push to: -1, 1, 0 for none yet
 };
 
 inline constexpr int kLaneLineCount = 13;
 
 // What happened on the table, counted for statistics (headless runs, tuning).
 struct RuleCounters {
-  std::array<int32_t, kUsedObjectRows> object_hits{};  // accepted hits by row
+  // Accepted hits by row; the gate rows count passages through their gate.
+  std::array<int32_t, kUsedObjectRows> object_hits{};
   // Entries into each lane line of the lane check: upper E2, TREE T R E1 E2,
   // SANTA S A1 N T A2, lane exit, side lane, gift lane.
   std::array<int32_t, kLaneLineCount> lane_entries{};
@@ -57,6 +65,8 @@ struct RuleCounters {
   int32_t spinner_revolutions = 0;
   int32_t skill_shots = 0;
   int32_t awards = 0;
+  // Awards collected by kind: EXTRA, DOUBLE, SPECIAL (their sum is awards).
+  std::array<int32_t, 3> awards_by_kind{};
 };
 
 // What the rules ask of the game flow.

@@ -30,8 +30,9 @@ bool AllStatesOn(const Rules& r, int first, int count) {
   return true;
 }
 
-void AwardFanfare(Rules& r) {
+void AwardFanfare(Rules& r, int kind) {
   ++r.counters.awards;
+  ++r.counters.awards_by_kind[static_cast<size_t>(kind)];
   if (Tilted(r)) return;
   PlaySound(r.table, 53, 400.0f, 0.0f);
   PlaySound(r.table, 60, 400.0f, 800.0f);
@@ -166,7 +167,7 @@ void CollectAward(Rules& r) {
       SetLamp(r.table, kRowShootAgain, true);
       s.extra_earned = 0;
       UpdateAwardLamps(r, false);
-      AwardFanfare(r);
+      AwardFanfare(r, 0);
       for (int i = 0; i < 5; ++i) SetLamp(r.table, kRowSantaFirst + i, false);
       return;
     case 1:
@@ -176,7 +177,7 @@ void CollectAward(Rules& r) {
       for (int i = 0; i < 4; ++i) SetLamp(r.table, kRowTreeFirst + i, false);
       CountBonus(r, true);
       UpdateAwardLamps(r, false);
-      AwardFanfare(r);
+      AwardFanfare(r, 1);
       return;
     case 2:
       if (!s.special_earned) return;
@@ -190,7 +191,7 @@ void CollectAward(Rules& r) {
       }
       ClearSkillShot(r);
       UpdateAwardLamps(r, false);
-      AwardFanfare(r);
+      AwardFanfare(r, 2);
       return;
     default:
       return;

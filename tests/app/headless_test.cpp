@@ -12,6 +12,7 @@
 #include "app/frame_loop.h"
 #include "app/game_passes.h"
 #include "physics/flipper.h"
+#include "physics/surface_map.h"
 
 namespace app {
 namespace {
@@ -149,6 +150,34 @@ TEST(GamePasses, ADemoGameOnTheTestTableEnds) {
   EXPECT_EQ(t.game.flow.state.launches, 6);
   EXPECT_TRUE(t.game.posted_commands.empty());
   EXPECT_EQ(t.game.flags.main_menu_shown, 1);
+}
+
+// A flat-topped block in mid-table holds a ball that lands on it at rest: the
+// ball search frees it and the computer's game goes on to its end.
+TEST(BallSearch, FreesABallRestingOnALedgeAndTheGameEnds) {
+  TestTableGame t;
+  t.game.world.map.Fill(300, 600, 500, 640, physics::kCodeWall);
+  StartGame(t.game, true);
+  t.Frames(1);
+  physics::BallRecord& b = t.game.world.balls[0];
+  ASSERT_TRUE(b.launched);
+  b.x = 400.0f;
+  b.y = 598.0f;
+  b.vx = b.vy = 0.0f;
+  t.Frames(60 * 9);
+  EXPECT_EQ(t.game.flow.state.ball_searches, 0);
+  EXPECT_NEAR(b.x, 400.0f, 3.0f);  // it rests on the ledge
+  EXPECT_NEAR(b.y, 598.0f, 3.0f);
+  t.Frames(60 * 2);
+  EXPECT_EQ(t.game.flow.state.ball_searches, 1);
+  int frames = 0;
+  while (!t.game.flow.state.game_ended && frames < 60 * 600) {
+    t.Frames(1);
+    ++frames;
+  }
+  EXPECT_TRUE(t.game.flow.state.game_ended);
+  EXPECT_EQ(t.game.flow.state.drains, 3);
+  EXPECT_LE(t.game.flow.state.ball_searches, 3);
 }
 
 TEST(StuckBalls, ABallThatStaysPutFor30SecondsIsCounted) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -88,6 +89,22 @@ struct FlowHarness {
   uint32_t now = 10000;
 };
 
+// The board redrawn behind the main menu before any game shows the first
+// ball; after a game the third ball's picture stays.
+TEST(GameFlow, TheBoardShowsTheFirstBallBeforeAnyGameAndTheLastAfterOne) {
+  FlowHarness h;
+  rules::RedrawTable(h.flow);
+  EXPECT_EQ(h.canvas.ball_number_frame, 0);
+  h.Start(1);
+  for (int ball = 0; ball < 3; ++ball) {
+    h.LaunchAndPlay();
+    h.Drain();
+  }
+  ASSERT_TRUE(h.flow.state.game_ended);
+  rules::RedrawTable(h.flow);
+  EXPECT_EQ(h.canvas.ball_number_frame, 2);
+}
+
 TEST(GameFlow, NewGameServesBallZeroOnThePlunger) {
   FlowHarness h;
   h.Start(1);
@@ -131,6 +148,123 @@ TEST(GameFlow, OnePlayerGameEndsAfterThreeDrainedBalls) {
   EXPECT_EQ(h.host.commands[0], std::make_pair(rules::kCommandHighScore, 0));
   EXPECT_FALSE(h.world.balls[0].in_play);  // the drained ball left the table
   EXPECT_EQ(h.canvas.ball_number_frame, 2);
+}
+
+// A drain is counted by where the ball fell out: past the left flipper's
+// pivot, between the pivots, or past the right one (223 and 497 here).
+TEST(GameFlow, DrainsAreCountedBySide) {
+  FlowHarness h;
+  h.Start(4);
+  struct Case {
+    float x;
+    int left, centre, right;  // totals after this drain
+  };
+  const Case cases[] = {
+      {40.0f, 1, 0, 0}, {222.0f, 2, 0, 0}, {223.0f, 2, 1, 0}, {360.0f, 2, 2, 0},
+      {497.0f, 2, 3, 0}, {498.0f, 2, 3, 1}, {690.0f, 2, 3, 2},
+  };
+  for (const Case& c : cases) {
+    h.LaunchAndPlay();
+    h.world.balls[0].x = c.x;
+    h.Drain();
+    const rules::FlowState& s = h.flow.state;
+    EXPECT_EQ(s.drains_left, c.left) << c.x;
+    EXPECT_EQ(s.drains_centre, c.centre) << c.x;
+    EXPECT_EQ(s.drains_right, c.right) << c.x;
+    EXPECT_EQ(s.drains, s.drains_left + s.drains_centre + s.drains_right);
+  }
+  EXPECT_FALSE(h.flow.state.game_ended);
+}
+
+// The ball search. Nothing moves the balls here, so a placed ball rests.
+struct SearchHarness : FlowHarness {
+  SearchHarness() {
+    Start(1);
+    LaunchAndPlay();  // ball 0 launched, at (400, 700)
+    Rest(400.0f, 700.0f);
+  }
+  void Rest(float x, float y) {
+    physics::BallRecord& b = world.balls[0];
+    b.x = x;
+    b.y = y;
+    b.vx = b.vy = 0.0f;
+  }
+  // Frames of 17 ms for `ms`, with a flipper held or not.
+  void Run(int ms, bool flipper = false) {
+    for (int t = 0; t < ms; t += 17) {
+      now += 17;
+      rules::SetClock(rules, now, 17, 17.0);
+      for (int b = 0; b < physics::kBallCount; ++b) {
+        if (rules::BallLifecycleCheck(flow, b)) rules::DrainHandling(flow, b);
+      }
+      rules::FlowRulesFrame(flow, flipper, false);
+    }
+  }
+  int Searches() const { return flow.state.ball_searches; }
+  void Paint(int x0, int y0, int x1, int y1, int code = physics::kCodeWall) {
+    world.map.Fill(x0, y0, x1, y1, static_cast<uint8_t>(code));
+  }
+};
+
+TEST(BallSearch, ABallAtRestForTenSecondsIsSearched) {
+  SearchHarness h;
+  h.Paint(350, 701, 450, 740);  // the ledge it lies on
+  const int32_t score = h.rules.players.records[0].score;
+  h.Run(9900);
+  EXPECT_EQ(h.Searches(), 0);
+  EXPECT_EQ(h.world.balls[0].vx, 0.0f);
+  h.Run(200);
+  ASSERT_EQ(h.Searches(), 1);
+  // Pushed along the ledge and a little up from it: 60 to 85 degrees from
+  // straight up.
+  const physics::BallRecord& b = h.world.balls[0];
+  const float speed = std::hypot(b.vx, b.vy);
+  EXPECT_NEAR(speed, rules::kSearchPush, 1e-3f);
+  EXPECT_LT(b.vy, 0.0f);
+  const float turn = std::atan2(std::fabs(b.vx), -b.vy) * 180.0f / 3.14159265f;
+  EXPECT_GE(turn, 59.0f);
+  EXPECT_LE(turn, 86.0f);
+  const float first_vx = b.vx;
+  // Every bumper and the kicker fired, for nothing.
+  for (int row = rules::kRowBumperFirst; row <= rules::kRowBumperLast; ++row) {
+    EXPECT_EQ(h.rules.table.objects[row].animating, 1) << row;
+  }
+  EXPECT_EQ(h.rules.table.objects[rules::kRowKicker].animating, 1);
+  EXPECT_EQ(h.sound.Count(41), 9);
+  EXPECT_EQ(h.sound.Count(0), 1);
+  EXPECT_EQ(h.rules.players.records[0].score, score);
+  // Still there 10 s later: searched again, pushed to the other side.
+  h.Rest(400.0f, 700.0f);
+  h.Run(10100);
+  ASSERT_EQ(h.Searches(), 2);
+  EXPECT_LT(h.world.balls[0].vx * first_vx, 0.0f);
+}
+
+TEST(BallSearch, AgainstABumperTheBallIsKickedAwayFromIt) {
+  SearchHarness h;
+  h.Paint(330, 650, 396, 750, physics::kCodeBumper);  // to the ball's left
+  h.Run(10100);
+  ASSERT_EQ(h.Searches(), 1);
+  const physics::BallRecord& b = h.world.balls[0];
+  EXPECT_NEAR(std::hypot(b.vx, b.vy), rules::kSearchKick, 1e-3f);
+  EXPECT_GT(b.vx, 0.0f);
+}
+
+TEST(BallSearch, NoSearchForABallThatMovesOrIsNotOnTheTable) {
+  enum Setup { kMoving, kHeld, kInLane, kDraining, kFlipperHeld, kGameOver };
+  for (Setup setup : {kMoving, kHeld, kInLane, kDraining, kFlipperHeld, kGameOver}) {
+    SearchHarness h;
+    physics::BallRecord& b = h.world.balls[0];
+    if (setup == kHeld) b.held = 1;
+    if (setup == kInLane) h.Rest(765.0f, 1450.0f);
+    if (setup == kDraining) h.Rest(400.0f, 1550.0f);
+    if (setup == kGameOver) rules::StopGame(h.flow);
+    for (int second = 0; second < 25; ++second) {
+      if (setup == kMoving) b.x += 4.0f;  // slow, but more than 3 pixels a second
+      h.Run(1000, setup == kFlipperHeld);
+    }
+    EXPECT_EQ(h.Searches(), 0) << setup;
+  }
 }
 
 TEST(GameFlow, TwoPlayersAlternateAndEachGetsAHighScoreCheck) {

@@ -320,6 +320,42 @@ TEST(Gates, PassageAndSwing) {
   EXPECT_EQ(h.sound.Count(59), 4);  // both click at rest
 }
 
+// Each gate's passages land on its own row, once per passage however long
+// the ball stays on the gate; a ball meeting gate code without coming through
+// the gate counts nothing.
+TEST(Gates, EachPassageCountsOnceOnItsOwnRow) {
+  struct Case {
+    int row;
+    int band_x0, band_y0, band_x1, band_y1;  // gate code just outside the box
+    float in_x, in_y, on_x, on_y;            // inside the box, then on the band
+  };
+  const Case cases[] = {
+      {11, 120, 140, 150, 148, 140, 160, 140, 145},
+      {12, 700, 110, 720, 120, 710, 150, 710, 115},
+      {13, 600, 380, 620, 390, 610, 300, 610, 385},
+  };
+  for (const Case& c : cases) {
+    RulesHarness h;
+    h.Paint(c.band_x0, c.band_y0, c.band_x1, c.band_y1, 23);
+    h.PlaceBall(0, c.on_x, c.on_y, 0, 0, 23);  // on the gate from the wrong side
+    h.HitPass();
+    for (int pass = 1; pass <= 2; ++pass) {
+      h.PlaceBall(0, c.in_x, c.in_y);
+      h.HitPass();
+      for (int step = 0; step < 3; ++step) {
+        h.PlaceBall(0, c.on_x, c.on_y, 0, 0, 23);
+        h.HitPass(120);  // past the hit debounce each time
+      }
+      h.PlaceBall(0, 400, 1000);
+      h.HitPass();
+      for (int row = 11; row <= 13; ++row) {
+        EXPECT_EQ(h.rules.counters.object_hits[row], row == c.row ? pass : 0)
+            << "gate " << c.row << " pass " << pass << " row " << row;
+      }
+    }
+  }
+}
+
 TEST(Spinner, CheckSetsSpeedFromTheBall) {
   RulesHarness h;
   h.Paint(600, 520, 601, 521, 13);

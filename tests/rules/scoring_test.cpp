@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 
 #include "rules/rules.h"
@@ -98,6 +99,7 @@ TEST(CollectAward, SpecialIsWorthTheCurrentScore) {
     EXPECT_EQ(h.Obj(6).value, 0);  // the bumper lights are cleared
     EXPECT_EQ(h.sound.Count(53), 1);
     EXPECT_TRUE(h.rules.table.shows[kShowAward].active);
+    EXPECT_EQ(h.rules.counters.awards_by_kind, (std::array<int32_t, 3>{0, 0, 1}));
   }
 }
 
@@ -116,6 +118,7 @@ TEST(CollectAward, ExtraAndDoubleAndNotEarned) {
   r.state.award_rotation = 2;  // SPECIAL not earned: nothing
   CollectAward(r);
   EXPECT_EQ(h.Obj(kRowGift).state, 2);
+  EXPECT_EQ(r.counters.awards, 0);
 
   r.state.award_rotation = 0;
   CollectAward(r);
@@ -123,6 +126,7 @@ TEST(CollectAward, ExtraAndDoubleAndNotEarned) {
   EXPECT_EQ(h.Obj(kRowGift).state, 0);
   EXPECT_EQ(h.Obj(21).state, 0);
   EXPECT_EQ(r.state.extra_earned, 0);
+  EXPECT_EQ(r.counters.awards_by_kind, (std::array<int32_t, 3>{1, 0, 0}));
 
   r.players.Current().bonus_level = 20;
   r.state.award_rotation = 1;
@@ -130,6 +134,8 @@ TEST(CollectAward, ExtraAndDoubleAndNotEarned) {
   EXPECT_EQ(h.Score(), 80000);
   EXPECT_EQ(h.Obj(14).state, 0);
   EXPECT_EQ(r.state.double_earned, 0);
+  EXPECT_EQ(r.counters.awards_by_kind, (std::array<int32_t, 3>{1, 1, 0}));
+  EXPECT_EQ(r.counters.awards, 2);
 
   h.world.tilted = 1;  // a tilted table pays and plays nothing
   r.state.double_earned = 1;

@@ -2,7 +2,8 @@
 // and draws the plan of the surface map.
 //
 //   tablegen --table DIR --out PACK [--threads N] [--plan OUT.png] [--screenshots DIR]
-//   tablegen --check PACK
+//   tablegen --check PACK [--trap-sweep [--sweep-grid PX] [--sweep-seeds N]
+//                               [--sweep-step PERCENT] [--sweep-seconds S]]
 //   tablegen --table DIR --plan OUT.png
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include "plan.h"
 #include "png_out.h"
 #include "res/pack.h"
+#include "trap_sweep.h"
 #include "soundgen/soundgen.h"
 
 namespace {
@@ -27,7 +29,8 @@ int Usage() {
   std::fprintf(stderr,
                "usage: tablegen --table DIR [--out PACK] [--threads N] [--plan OUT.png] "
                "[--screenshots DIR]\n"
-               "       tablegen --check PACK\n");
+               "       tablegen --check PACK [--trap-sweep [--sweep-grid PX] [--sweep-seeds N]\n"
+               "                               [--sweep-step PERCENT] [--sweep-seconds S]]\n");
   return 2;
 }
 
@@ -56,6 +59,8 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 int main(int argc, char** argv) {
   std::string table_dir, out_path, plan_path, shots_dir, check_path;
   int threads = 2;
+  bool sweep = false;
+  tablegen::SweepOptions sweep_options;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto next = [&](std::string& v) {
@@ -69,6 +74,26 @@ int main(int argc, char** argv) {
     if (a == "--plan" && next(plan_path)) continue;
     if (a == "--screenshots" && next(shots_dir)) continue;
     if (a == "--check" && next(check_path)) continue;
+    if (a == "--trap-sweep") {
+      sweep = true;
+      continue;
+    }
+    if (a == "--sweep-grid" && next(n)) {
+      sweep_options.grid = std::clamp(std::atoi(n.c_str()), 1, 400);
+      continue;
+    }
+    if (a == "--sweep-seeds" && next(n)) {
+      sweep_options.launch_seeds = std::clamp(std::atoi(n.c_str()), 1, 1000);
+      continue;
+    }
+    if (a == "--sweep-step" && next(n)) {
+      sweep_options.pull_step_percent = std::clamp(std::atoi(n.c_str()), 1, 100);
+      continue;
+    }
+    if (a == "--sweep-seconds" && next(n)) {
+      sweep_options.follow_ms = 1000.0 * std::clamp(std::atof(n.c_str()), 3.0, 3600.0);
+      continue;
+    }
     if (a == "--threads" && next(n)) {
       threads = std::max(1, std::atoi(n.c_str()));
       continue;
@@ -76,12 +101,16 @@ int main(int argc, char** argv) {
     return Usage();
   }
   if (!check_path.empty()) {
-    const int failures = tablegen::CheckPack(check_path);
+    int failures = tablegen::CheckPack(check_path);
+    if (sweep) {
+      const int traps = tablegen::CheckTraps(check_path, sweep_options);
+      failures += traps < 0 ? 1 : traps;
+    }
     if (failures == 0) std::printf("%s: all checks passed\n", check_path.c_str());
     else std::printf("%s: %d check(s) failed\n", check_path.c_str(), failures);
     return failures == 0 ? 0 : 1;
   }
-  if (table_dir.empty()) return Usage();
+  if (table_dir.empty() || sweep) return Usage();
   tablegen::Layout layout;
   std::string error;
   if (!tablegen::LoadLayout(table_dir + "/table.json", layout, error)) {
