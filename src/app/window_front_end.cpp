@@ -227,6 +227,14 @@ class ScreenForms final : public DialogForms {
     }
     return d_.RestoreDefaultsConfirm() == platform::kDialogOk;
   }
+  void Notice(std::string_view text) override {
+    if (Show("notice")) {
+      d_.Notice(text);
+      script_.Notice(text);
+      return;
+    }
+    d_.Notice(text);
+  }
   bool Capture(std::string_view prompt, const std::function<int()>& tick) override {
     // The capture form waits for a key in every run; a script gives it a limit.
     shot_name_ = shots_dir_.empty() ? "" : "capture";
@@ -328,7 +336,7 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
 
   store::GameData data;
   store::IdentitySource id{static_cast<uint32_t>(std::time(nullptr)), &g.random};
-  store::LoadGameData(data_file, data, id);
+  GameDataStart data_start = OpenGameData(data_file, data, id);
 
   // The mode: the stored one ("/0" forces 640×480 in 8 bits), or this run's.
   if (o.safe_mode) {
@@ -474,6 +482,8 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
   const bool scripted = !o.input_file.empty();
   FrontEndRun run(o, script, data, data_file, screen, input, *view->slots);
   run.frame_limit = o.frames;
+  run.start_notices = std::move(data_start.notices);
+  run.saving = data_start.saving;
   run.virtual_clock = fake;
   run.sound = &engine;
   run.help_folders = HelpFolders(o.data_dir);
