@@ -422,6 +422,7 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
     close_display();
     return 1;
   }
+  if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
   ui::MenuScreens menus_for_load = ui::MakeMenuScreens();
   const std::string_view missing = ui::LoadMenuImages(menus_for_load, *view->slots, tc);
   if (!missing.empty()) {
