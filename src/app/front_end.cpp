@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <array>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include "app/game_passes.h"
 #include "platform/sdl_input.h"
 #include "store/game_data.h"
+#include "store/web_address.h"
 
 namespace app {
 
@@ -150,6 +152,12 @@ bool FolderWritable(const std::filesystem::path& folder, std::string& reason) {
 GameDataStart OpenGameData(const std::filesystem::path& file, store::GameData& data,
                            const store::IdentitySource& id) {
   GameDataStart start;
+  // Not about the file, but said at the same moment: a score server address
+  // from the environment that cannot be used.
+  if (std::string problem = store::ScoreServerProblem(std::getenv("GFALL_SCORE_SERVER"));
+      !problem.empty()) {
+    start.notices.push_back(problem);
+  }
   store::RemoveStaleTemporaryFiles(file);
   const store::GameDataLoad load = store::LoadGameData(file, data, id);
   if (!load.message.empty()) start.notices.push_back(load.message);

@@ -168,5 +168,21 @@ TEST(Saving, StartFindsWhatToSay) {
   }
 }
 
+TEST(Saving, AScoreServerAddressThatCannotBeUsedIsSaidAtStart) {
+  core::Random15 random{1};
+  const store::IdentitySource id{1700000000u, &random};
+  Folder dir;
+  store::GameData data;
+  setenv("GFALL_SCORE_SERVER", "ftp://scores.example", 1);
+  const GameDataStart bad = OpenGameData(store::GameDataPath(dir.path()), data, id);
+  setenv("GFALL_SCORE_SERVER", "https://scores.example", 1);
+  const GameDataStart good = OpenGameData(store::GameDataPath(dir.path()), data, id);
+  unsetenv("GFALL_SCORE_SERVER");
+  ASSERT_EQ(bad.notices.size(), 1u);
+  EXPECT_NE(bad.notices[0].find("GFALL_SCORE_SERVER is not an http or https address"),
+            std::string::npos);
+  EXPECT_TRUE(good.notices.empty());
+}
+
 }  // namespace
 }  // namespace app
