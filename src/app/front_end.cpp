@@ -17,6 +17,7 @@
 #include "app/frame_loop.h"
 #include "app/game_passes.h"
 #include "platform/sdl_input.h"
+#include "platform/single_instance.h"
 #include "store/game_data.h"
 #include "store/web_address.h"
 
@@ -128,12 +129,7 @@ struct ScriptFeed {
 
 // Whether a file can be made in `folder` (created when missing); the reason when not.
 bool FolderWritable(const std::filesystem::path& folder, std::string& reason) {
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec) {
-    reason = ec.message();
-    return false;
-  }
+  if (!platform::MakePrivateFolders(folder.string(), reason)) return false;
   std::string pattern = (folder / ".gfall-probe.XXXXXX").string();
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
@@ -157,6 +153,14 @@ GameDataStart OpenGameData(const std::filesystem::path& file, store::GameData& d
   if (std::string problem = store::ScoreServerProblem(std::getenv("GFALL_SCORE_SERVER"));
       !problem.empty()) {
     start.notices.push_back(problem);
+  }
+  if (file.empty()) {
+    store::ApplyDefaults(data, id);
+    start.saving = false;
+    start.notices.push_back(
+        "There is no folder for the game data file (HOME is not set; --config-dir names "
+        "one): saving is off, settings and high scores last until the game is closed.");
+    return start;
   }
   store::RemoveStaleTemporaryFiles(file);
   const store::GameDataLoad load = store::LoadGameData(file, data, id);
@@ -293,13 +297,9 @@ int RunFrontEnd(Game& g, FrontEndRun& run, std::FILE* out, std::FILE* err, bool&
 
 int RunScriptedFrontEnd(Game& g, FakeClock& clock, const HeadlessOptions& o,
                         const std::vector<ScriptEvent>& script, std::FILE* out, std::FILE* err) {
-  std::filesystem::path folder = store::GameDataFolder(o.config_dir);
-  if (folder.empty()) {
-    std::fprintf(err, "gfall: no folder for the game data file (set HOME or --config-dir)\n");
-    return 1;
-  }
+  const std::filesystem::path folder = store::GameDataFolder(o.config_dir);
   store::GameData data;
-  const std::filesystem::path file = store::GameDataPath(folder);
+  const std::filesystem::path file = folder.empty() ? folder : store::GameDataPath(folder);
   store::IdentitySource id{static_cast<uint32_t>(std::time(nullptr)), &g.random};
   GameDataStart start = OpenGameData(file, data, id);
 

@@ -309,11 +309,7 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
 
   // The game data file: settings, bindings, names and scores.
   const std::filesystem::path folder = store::GameDataFolder(o.config_dir);
-  if (folder.empty()) {
-    std::fprintf(err, "gfall: no folder for the game data file (set HOME or --config-dir)\n");
-    return 1;
-  }
-  const std::filesystem::path data_file = store::GameDataPath(folder);
+  const std::filesystem::path data_file = folder.empty() ? folder : store::GameDataPath(folder);
 
   std::unique_ptr<Clock> clock_owned;
   FakeClock* fake = nullptr;

@@ -1,5 +1,7 @@
 #include "store/game_data.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -450,10 +452,11 @@ GameDataLoad LoadGameData(const std::filesystem::path& file, GameData& d, const 
 }
 
 bool SaveGameData(const std::filesystem::path& file, const GameData& d, std::string* error) {
-  const std::filesystem::path folder = file.parent_path();
-  if (!folder.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+  // Missing folders are made for this user only, whatever the umask.
+  std::filesystem::path built;
+  for (const auto& part : file.parent_path()) {
+    built /= part;
+    ::mkdir(built.c_str(), 0700);
   }
   const std::vector<uint8_t> bytes = SerialiseGameData(d);
   return WriteFileDurably(file, bytes, error);
