@@ -42,13 +42,13 @@ long Num(const std::string& json, const std::string& name) {
   return std::regex_search(json, m, re) ? std::stol(m[1].str()) : -999999;
 }
 
-// The generated pack when gfall can play it, else the built-in test table.
+// The generated pack when it was built, else the built-in test table. A pack
+// that was built but does not load fails the tests that use it: it is never
+// passed over for the test table.
 const std::string& Table() {
   static const std::string table = [] {
-    const std::string pack = std::string("--data ") + GFALL_DATA_DIR;
-    if (std::filesystem::exists(std::filesystem::path(GFALL_DATA_DIR) / "GFALL.DAT") &&
-        RunCmd(std::string(GFALL_EXE) + " --headless " + pack + " --frames 1").status == 0) {
-      return pack;
+    if (std::filesystem::exists(std::filesystem::path(GFALL_DATA_DIR) / "GFALL.DAT")) {
+      return std::string("--data ") + GFALL_DATA_DIR;
     }
     return std::string("--test-table");
   }();
@@ -68,7 +68,7 @@ struct FrontEnd : ::testing::TestWithParam<const char*> {
   void SetUp() override {
     window = Windowed(GetParam());
     if (window && !HaveXvfb()) GTEST_SKIP() << "no xvfb-run";
-    if (window && Table() == "--test-table") GTEST_SKIP() << "no playable GFALL.DAT";
+    if (window && Table() == "--test-table") GTEST_SKIP() << "no GFALL.DAT was built";
     dir = std::filesystem::temp_directory_path() /
           ("gfall_front_" + std::to_string(getpid()) + "_" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -245,6 +245,8 @@ TEST_P(FrontEnd, OptionsOkSavesAndANewModeCanBeRefused) {
 }
 
 TEST_P(FrontEnd, AGameToGameOverEntersTheNameAndSavesTheTable) {
+  // The built-in test table has nothing that scores; the generated pack must.
+  if (Table() == "--test-table") GTEST_SKIP() << "no GFALL.DAT was built";
   // New Game from the menu, then launch, flip and wait for each drain.
   std::string s = Tap(300, "0x1C") + "150 answer highscore ok Alice Q\n";
   for (int t = 0; t < 1200; t += 4) {
@@ -255,8 +257,7 @@ TEST_P(FrontEnd, AGameToGameOverEntersTheNameAndSavesTheTable) {
   }
   Result r = Play(s, "--until-game-over --seed 4");
   ASSERT_EQ(r.status, 0) << r.out.substr(0, 400);
-  // The built-in test table has nothing that scores; the generated pack does.
-  if (Num(r.out, "score") <= 0) GTEST_SKIP() << "the table scored nothing";
+  ASSERT_GT(Num(r.out, "score"), 0) << "the table scored nothing: " << r.out.substr(0, 400);
   ASSERT_NE(r.out.find("\"game_ended\": true"), std::string::npos) << r.out.substr(0, 400);
   EXPECT_NE(r.out.find("\"dialogs\":[\"highscore ok\",\"submit no\"]"), std::string::npos)
       << r.out.substr(0, 400);
