@@ -314,7 +314,7 @@ TEST_P(FrontEnd, ControlsCaptureAKeyEscapeCancelsAndRestoreDefaultsCanBeUndone) 
   const std::string keys = "150 answer options ok controls\n150 answer controls ok capture=0\n";
   Result r = Play(open + keys + Hold(900, "0x1E"), "--frames 120");
   ASSERT_EQ(r.status, 0) << r.out.substr(0, 400);
-  EXPECT_NE(r.out.find("\"options ok\", \"controls ok\""), std::string::npos)
+  EXPECT_NE(r.out.find("\"options ok\",\"controls ok\""), std::string::npos)
       << r.out.substr(0, 400);
   Result info = RunCmd(std::string(GFTOOL_EXE) + " scores " + ScoresFile());
   EXPECT_TRUE(std::regex_search(info.out, std::regex("Left Flipper +keyboard code 0x1E")))
