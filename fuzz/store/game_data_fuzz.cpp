@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the game data file loader. An accepted file must
-// save to bytes that load again to the same bytes.
+// save to bytes that load again to the same bytes; a salvaged one must
+// save to bytes that pass every check.
 
 #include <cstdint>
 #include <cstdlib>
@@ -22,5 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   store::GameData again;
   if (!store::ParseGameData(saved, again, id)) std::abort();  // even the defaults must load
   if (store::SerialiseGameData(again) != saved) std::abort();
+
+  // Whatever a damaged file holds, what is salvaged saves to a file that loads.
+  store::GameData salvaged;
+  store::SalvageGameData(bytes, salvaged, id);
+  const auto repaired = store::SerialiseGameData(salvaged);
+  if (!store::CheckGameData(repaired).ok()) std::abort();
+  for (const auto& name : salvaged.player_names) {
+    if (store::CleanName(name, store::kNameFieldSize) != name) std::abort();
+  }
   return 0;
 }

@@ -63,6 +63,8 @@ bool ScriptedForms::Capture(std::string_view, const std::function<int()>& tick) 
   return false;
 }
 
+void ScriptedForms::Notice(std::string_view) { answers_.log.push_back("notice ok"); }
+
 bool ScriptedForms::RunControlsSteps(std::string_view text, const ControlsFormHooks& hooks,
                                      ui::ScriptedAnswers& answers) {
   bool ok = true;

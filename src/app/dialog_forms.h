@@ -56,6 +56,8 @@ class DialogForms {
   // Shows the capture prompt; `tick` runs on every pass of the form's loop and
   // returns 0 to go on, 1 when a binding was taken, 2 to cancel. True for 1.
   virtual bool Capture(std::string_view prompt, const std::function<int()>& tick) = 0;
+  // A short message over the game with an OK button; nothing to answer.
+  virtual void Notice(std::string_view text) = 0;
 };
 
 // Forms answered by the input script ("MS answer DIALOG RESULT [TEXT]"). A
@@ -79,6 +81,7 @@ class ScriptedForms final : public DialogForms {
   bool Controls(const ControlsFormHooks& hooks) override;
   bool RestoreDefaultsConfirm() override;
   bool Capture(std::string_view prompt, const std::function<int()>& tick) override;
+  void Notice(std::string_view text) override;
 
   // Runs the steps of a controls answer's text against the form's hooks:
   // "capture=A" (action 0-5) and "defaults=ok|cancel", in order. False on an

@@ -1,17 +1,26 @@
 #include "app/front_end.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <array>
 #include <cstdint>
 #include <ctime>
 #include <sstream>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "app/frame_loop.h"
 #include "app/game_passes.h"
 #include "platform/open_url.h"
 #include "platform/sdl_input.h"
+#include "platform/single_instance.h"
 #include "store/game_data.h"
+#include "store/web_address.h"
 
 namespace app {
 
@@ -43,21 +52,24 @@ void PlaceMenuItems(render::SpriteSlots& slots, const ui::MenuScreen& screen) {
 
 std::string WindowJson(const Window& w, const FrontEndHost& host,
                        const ui::ScriptedAnswers& answers, bool quit) {
-  std::ostringstream s;
-  s << "{\"loading\": " << w.app.loading_phase << ", \"title\": " << w.app.title_shown
-    << ", \"main_menu\": " << w.app.main_menu_shown
-    << ", \"pause_menu\": " << w.app.pause_menu_shown
-    << ", \"computer_playing\": " << w.app.computer_playing
-    << ", \"main_selected\": " << w.menus.main_menu.selected
-    << ", \"pause_selected\": " << w.menus.pause_menu.selected
-    << ", \"dialog_depth\": " << w.flags.dialog_depth << ", \"quit\": " << (quit ? 1 : 0)
-    << ", \"restart\": " << w.flags.restart_requested << ", \"saves\": " << host.saves
-    << ", \"dialogs\": [";
-  for (size_t i = 0; i < answers.log.size(); ++i) {
-    s << (i ? ", " : "") << "\"" << answers.log[i] << "\"";
-  }
-  s << "], \"help\": " << host.log.size() << "}";
-  return s.str();
+  nlohmann::ordered_json j;
+  j["loading"] = w.app.loading_phase;
+  j["title"] = w.app.title_shown;
+  j["main_menu"] = w.app.main_menu_shown;
+  j["pause_menu"] = w.app.pause_menu_shown;
+  j["computer_playing"] = w.app.computer_playing;
+  j["main_selected"] = w.menus.main_menu.selected;
+  j["pause_selected"] = w.menus.pause_menu.selected;
+  j["dialog_depth"] = w.flags.dialog_depth;
+  j["quit"] = quit ? 1 : 0;
+  j["restart"] = w.flags.restart_requested;
+  j["saves"] = host.saves;
+  j["saving"] = host.saving;
+  j["dialogs"] = answers.log;
+  j["help"] = host.log.size();
+  j["notices"] = host.notices;
+  // Script texts may hold anything; invalid UTF-8 is replaced, never written raw.
+  return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 // Feeds the input script to the window and the devices as its times come.
@@ -116,9 +128,60 @@ struct ScriptFeed {
   }
 };
 
+// Whether a file can be made in `folder` (created when missing); the reason when not.
+bool FolderWritable(const std::filesystem::path& folder, std::string& reason) {
+  if (!platform::MakePrivateFolders(folder.string(), reason)) return false;
+  std::string pattern = (folder / ".gfall-probe.XXXXXX").string();
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  ::close(fd);
+  ::unlink(name.data());
+  return true;
+}
+
 }  // namespace
 
-int RunFrontEnd(Game& g, FrontEndRun& run, std::FILE* out, std::FILE*, bool& restart) {
+GameDataStart OpenGameData(const std::filesystem::path& file, store::GameData& data,
+                           const store::IdentitySource& id) {
+  GameDataStart start;
+  // Not about the file, but said at the same moment: a score server address
+  // from the environment that cannot be used.
+  if (std::string problem = store::ScoreServerProblem(std::getenv("GFALL_SCORE_SERVER"));
+      !problem.empty()) {
+    start.notices.push_back(problem);
+  }
+  if (file.empty()) {
+    store::ApplyDefaults(data, id);
+    start.saving = false;
+    start.notices.push_back(
+        "There is no folder for the game data file (HOME is not set; --config-dir names "
+        "one): saving is off, settings and high scores last until the game is closed.");
+    return start;
+  }
+  store::RemoveStaleTemporaryFiles(file);
+  const store::GameDataLoad load = store::LoadGameData(file, data, id);
+  if (!load.message.empty()) start.notices.push_back(load.message);
+  if (!load.may_save) {
+    start.saving = false;
+    return start;
+  }
+  std::string reason;
+  if (!FolderWritable(file.parent_path(), reason)) {
+    start.saving = false;
+    start.notices.push_back("The folder " + file.parent_path().string() +
+                            " cannot be written (" + reason +
+                            "): saving is off, settings and high scores last until the game is "
+                            "closed.");
+  }
+  return start;
+}
+
+int RunFrontEnd(Game& g, FrontEndRun& run, std::FILE* out, std::FILE* err, bool& restart) {
   const HeadlessOptions& o = run.options;
   restart = false;
   g.rules.players.last_index = std::clamp(run.data.settings.players_minus_one, 0, 3);
@@ -149,6 +212,8 @@ int RunFrontEnd(Game& g, FrontEndRun& run, std::FILE* out, std::FILE*, bool& res
   if (!forms) forms = std::make_unique<ScriptedForms>(answers, pump);
 
   FrontEndHost host(g, run.data, run.data_file, *forms, run.screen, run.input, modes);
+  host.err = err;
+  host.saving = run.saving;
   host.sound = run.sound;
   host.help_folders = run.help_folders;
   host.ApplySoundSettings();
@@ -207,6 +272,7 @@ int RunFrontEnd(Game& g, FrontEndRun& run, std::FILE* out, std::FILE*, bool& res
     if (!first_idle_done) {
       FirstIdlePass(w);
       first_idle_done = true;
+      for (const std::string& text : run.start_notices) host.Say(text);
     }
     if (FramesRun(w) && !g.flags.loading_phase) {
       if (keyboard != nullptr) {
@@ -247,15 +313,11 @@ class HeadlessScreen final : public FrontEndScreen {
 
 int RunScriptedFrontEnd(Game& g, FakeClock& clock, const HeadlessOptions& o,
                         const std::vector<ScriptEvent>& script, std::FILE* out, std::FILE* err) {
-  std::filesystem::path folder = store::GameDataFolder(o.config_dir);
-  if (folder.empty()) {
-    std::fprintf(err, "gfall: no folder for the game data file (set HOME or --config-dir)\n");
-    return 1;
-  }
+  const std::filesystem::path folder = store::GameDataFolder(o.config_dir);
   store::GameData data;
-  const std::filesystem::path file = store::GameDataPath(folder);
+  const std::filesystem::path file = folder.empty() ? folder : store::GameDataPath(folder);
   store::IdentitySource id{static_cast<uint32_t>(std::time(nullptr)), &g.random};
-  store::LoadGameData(file, data, id);
+  GameDataStart start = OpenGameData(file, data, id);
 
   HeadlessScreen screen;
   platform::SdlKeyboard keyboard;  // fed by the script's key lines
@@ -267,6 +329,8 @@ int RunScriptedFrontEnd(Game& g, FakeClock& clock, const HeadlessOptions& o,
   FrontEndRun run(o, script, data, file, screen, input, slots);
   run.frame_limit = o.frames >= 0 ? o.frames : (o.until_game_over ? -1 : 600);
   run.virtual_clock = &clock;
+  run.start_notices = std::move(start.notices);
+  run.saving = start.saving;
   bool restart = false;
   return RunFrontEnd(g, run, out, err, restart);
 }

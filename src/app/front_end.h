@@ -52,7 +52,23 @@ struct FrontEndRun {
   std::function<void(Window&)> on_window;
   // "MS shot NAME" lines (may be empty).
   std::function<void(const std::string&)> on_shot;
+  // Said to the player once the menu shows (a damaged file kept aside, saving off).
+  std::vector<std::string> start_notices;
+  bool saving = true;  // false: the game data file is not written
 };
+
+// The game data file at start: what was found and what the player must be told.
+struct GameDataStart {
+  bool saving = true;
+  std::vector<std::string> notices;
+};
+
+// Loads the game data file into `data`: temporary files left by interrupted
+// saves are removed; a damaged file is kept aside and salvaged (see
+// store::LoadGameData); saving is switched off when the file cannot be read or the
+// folder cannot be written, with the reason in the notices.
+GameDataStart OpenGameData(const std::filesystem::path& file, store::GameData& data,
+                           const store::IdentitySource& id);
 
 // Runs until the window quits or the frame limit; `out` gets the JSON state
 // when options.print_state is set. Returns the exit code; `restart` tells

@@ -108,9 +108,22 @@ void FrontEndHost::GameCommand(int32_t command, int32_t arg) {
   data_.settings.players_minus_one = g_.rules.players.last_index;
 }
 
+void FrontEndHost::Say(const std::string& text) {
+  if (err) std::fprintf(err, "gfall: %s\n", text.c_str());
+  notices.push_back(text);
+  forms_.Notice(text);
+}
+
 void FrontEndHost::SaveGameData() {
   data_.settings.players_minus_one = g_.rules.players.last_index;
-  if (store::SaveGameData(file_, data_)) ++saves;
+  if (!saving) return;
+  std::string error;
+  if (store::SaveGameData(file_, data_, &error)) {
+    ++saves;
+  } else {
+    Say("The settings and high scores could not be saved to " + file_.string() + ": " + error +
+        ". The game goes on; they are kept until the game is closed.");
+  }
 }
 
 bool FrontEndHost::OptionsFromPause() const { return g_.flags.pause_menu_shown != 0; }
@@ -231,7 +244,13 @@ void FrontEndHost::HighScoreDialog(bool entry, int32_t player) {
   } else if (player >= 0 && player < rules::kPlayerCount) {
     FormsHighScoreUi ui(forms_, screen_, data_, help);
     const int32_t score = g_.rules.players.records[static_cast<size_t>(player)].score;
-    if (store::RunHighScoreEntry(data_, player, score, file_, ui).saved) ++saves;
+    const store::HighScoreEntryResult r =
+        store::RunHighScoreEntry(data_, player, score, saving ? file_ : std::filesystem::path(), ui);
+    if (r.saved) ++saves;
+    if (r.place >= 0 && saving && !r.saved) {
+      Say("The new high score could not be saved to " + file_.string() + ": " + r.save_error +
+          ". The game goes on; it is kept until the game is closed.");
+    }
   }
   screen_.CloseBackdrop();
 }

@@ -6,6 +6,7 @@
 // FrontEndScreen; without one nothing is drawn.
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -61,6 +62,15 @@ class FrontEndHost final : public WindowHost {
 
   int saves = 0;
   std::vector<std::string> log;  // help topics opened and the like
+  // Where the messages for the player also go (stderr in the game).
+  std::FILE* err = stderr;
+  // False when the game data file must not or cannot be written: saves then
+  // do nothing (the reason was said once at start).
+  bool saving = true;
+  std::vector<std::string> notices;  // every message said to the player, in order
+
+  // Tells the player: a line on `err` and a short message in the window.
+  void Say(const std::string& text);
 
   // Puts the settings' sound switches and levels into the engine.
   void ApplySoundSettings();

@@ -285,7 +285,7 @@ bool OpenTablePack(res::ResourceLayer& layer, const std::string& data_dir, std::
   layer.loose_root = data_dir;
   std::string pack_error;
   if (!res::PackOpen(layer, path, &pack_error)) {
-    error = "cannot open " + path + (pack_error.empty() ? "" : ": " + pack_error);
+    error = path + ": " + (pack_error.empty() ? "cannot open the file" : pack_error);
     return false;
   }
   return true;
@@ -314,9 +314,27 @@ bool LoadTablePhysics(Game& g, res::ResourceLayer& layer, const std::string& dat
   colours->palette_loaded = true;
   render::BuildTableCube(*colours);
   render::ImageSetContext ctx{format, *colours, nullptr};
-  if (!LoadPlayfieldPhysics(g, layer, ctx, std::move(*map))) {
+  physics::TuningFileLoad tuning;
+  const bool loaded = LoadPlayfieldPhysics(g, layer, ctx, std::move(*map), &tuning);
+  // The built-in tuning is for the test table only: a table without its own,
+  // or with a damaged one, does not play as it was made.
+  if (tuning.status == physics::TuningFileStatus::kDamaged) {
+    error = "the tuning file " + tuning.error + " (in " + path + ")";
+    return false;
+  }
+  if (tuning.status == physics::TuningFileStatus::kMissing) {
+    error = std::string("the tuning file ") + physics::kTuningTableName + " is missing from " + path;
+    return false;
+  }
+  if (!loaded) {
     error = "the playfield in " + path + " does not load";
     return false;
+  }
+  // Refused lines do not stop the table; they are named (the caller prints a
+  // non-empty error of a successful load as a warning).
+  error.clear();
+  for (const std::string& line : tuning.refused) {
+    error += (error.empty() ? "" : "\ngfall: ") + tuning.file + " " + line + "; the line is refused";
   }
   return true;
 }
@@ -442,6 +460,7 @@ int RunHeadless(const HeadlessOptions& o, std::FILE* out, std::FILE* err) {
       std::fprintf(err, "gfall: %s\n", error.c_str());
       return 1;
     }
+    if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
     g.reload_tuning = [&layer](Game& game) {
       physics::LoadTuning(layer, game.world.tuning_targets());
     };

@@ -27,12 +27,20 @@ std::string HelpUrl(const std::vector<std::string>& folders, std::string_view to
     if (path.back() != '/') path += '/';
     path += page;
     if (!exists(path)) continue;
+    // Every byte but the unreserved ones and the separators is percent-encoded.
     std::string url = "file://";
     for (char c : path) {
-      if (c == ' ') {
-        url += "%20";
-      } else {
+      const auto b = static_cast<unsigned char>(c);
+      const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                              (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
+                              c == '~' || c == '/';
+      if (unreserved) {
         url += c;
+      } else {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        url += '%';
+        url += kHex[b >> 4];
+        url += kHex[b & 15];
       }
     }
     return url + std::string(anchor);

@@ -211,10 +211,15 @@ int main(int argc, char** argv) {
       const app::Switches sw = app::ScanSwitches(switch_text);
       o.safe_mode = sw.safe_mode;
       o.skip_instance_check = sw.skip_instance_check;
-      const std::string folder = store::GameDataFolder(o.config_dir).string();
+      const std::string folder = platform::InstanceFolder(
+          !o.config_dir.empty(), store::GameDataFolder(o.config_dir).string(),
+          std::getenv("XDG_RUNTIME_DIR"));
       std::string error;
-      switch (platform::AcquireSingleInstance(instance, folder, !sw.skip_instance_check,
-                                              sw.skip_instance_check ? 2000 : 0, error)) {
+      switch (folder.empty() ? platform::InstanceResult::kError
+                             : platform::AcquireSingleInstance(instance, folder,
+                                                               !sw.skip_instance_check,
+                                                               sw.skip_instance_check ? 2000 : 0,
+                                                               error)) {
         case platform::InstanceResult::kFirst:
           break;
         case platform::InstanceResult::kRaisedOther:
@@ -225,8 +230,12 @@ int main(int argc, char** argv) {
                        folder.c_str());
           return 1;
         case platform::InstanceResult::kError:
-          std::fprintf(stderr, "gfall: %s\n", error.c_str());
-          return 1;
+          // Without a usable folder the game still plays; only the guard
+          // against a second copy is missing.
+          std::fprintf(stderr, "gfall: %s; running without the single-instance lock\n",
+                       folder.empty() ? "no usable home folder (HOME is not set)"
+                                      : error.c_str());
+          break;
       }
     }
     int status = 0;

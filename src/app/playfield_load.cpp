@@ -42,10 +42,13 @@ bool LoadFlipperMasks(physics::World& world, res::ResourceLayer& layer,
 }
 
 bool LoadPlayfieldPhysics(Game& g, res::ResourceLayer& layer, render::ImageSetContext& ctx,
-                          physics::SurfaceMap surface_map) {
+                          physics::SurfaceMap surface_map, physics::TuningFileLoad* tuning) {
   physics::World& w = g.world;
   physics::PlayfieldReset(w, g.random);
-  physics::LoadTuning(layer, w.tuning_targets());
+  physics::TuningFileLoad loaded = physics::LoadTuningFile(layer, w.tuning_targets());
+  const bool damaged = loaded.status == physics::TuningFileStatus::kDamaged;
+  if (tuning) *tuning = std::move(loaded);
+  if (damaged) return false;
   if (!physics::SetSurfaceMap(w, std::move(surface_map))) return false;
   return LoadFlipperMasks(w, layer, ctx);
 }

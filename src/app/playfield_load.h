@@ -4,6 +4,7 @@
 // The drawing side (playfield maps and depth, flipper pictures and depth, ball
 // sets) loads between and after these steps and does not touch the physics.
 
+#include "physics/tuning_file.h"
 #include "physics/surface_map.h"
 #include "render/image_set.h"
 #include "res/resource_layer.h"
@@ -24,11 +25,12 @@ bool LoadFlipperMasks(physics::World& world, res::ResourceLayer& layer,
                       render::ImageSetContext& ctx);
 
 // In order: the surface table and both balls reset with ball 0 on the
-// plunger; the tuning file (its absence is no error); the surface map; the
-// flippers' masks. The surface map comes decoded from "RES\MASK\P_MASK0.LSC"
-// by the caller. False when the map is empty or a mask set failed: the
-// program cannot run without them.
+// plunger; the tuning file; the surface map; the flippers' masks. The surface
+// map comes decoded from "RES\MASK\P_MASK0.LSC" by the caller. False when the
+// map is empty, a mask set failed or the tuning file is damaged: the program
+// cannot run without them. `tuning` (when given) gets what the tuning load found.
 bool LoadPlayfieldPhysics(Game& game, res::ResourceLayer& layer, render::ImageSetContext& ctx,
-                          physics::SurfaceMap surface_map);
+                          physics::SurfaceMap surface_map,
+                          physics::TuningFileLoad* tuning = nullptr);
 
 }  // namespace app

@@ -121,6 +121,7 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
     render::CloseDisplay(view->display, device);
     return 1;
   }
+  if (!why.empty()) std::fprintf(err, "gfall: %s\n", why.c_str());
   std::string error;
   if (!LoadTableView(*view, layer, error)) {
     std::fprintf(err, "gfall: %s\n", error.c_str());

@@ -227,6 +227,14 @@ class ScreenForms final : public DialogForms {
     }
     return d_.RestoreDefaultsConfirm() == platform::kDialogOk;
   }
+  void Notice(std::string_view text) override {
+    if (Show("notice")) {
+      d_.Notice(text);
+      script_.Notice(text);
+      return;
+    }
+    d_.Notice(text);
+  }
   bool Capture(std::string_view prompt, const std::function<int()>& tick) override {
     // The capture form waits for a key in every run; a script gives it a limit.
     shot_name_ = shots_dir_.empty() ? "" : "capture";
@@ -301,11 +309,7 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
 
   // The game data file: settings, bindings, names and scores.
   const std::filesystem::path folder = store::GameDataFolder(o.config_dir);
-  if (folder.empty()) {
-    std::fprintf(err, "gfall: no folder for the game data file (set HOME or --config-dir)\n");
-    return 1;
-  }
-  const std::filesystem::path data_file = store::GameDataPath(folder);
+  const std::filesystem::path data_file = folder.empty() ? folder : store::GameDataPath(folder);
 
   std::unique_ptr<Clock> clock_owned;
   FakeClock* fake = nullptr;
@@ -328,7 +332,7 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
 
   store::GameData data;
   store::IdentitySource id{static_cast<uint32_t>(std::time(nullptr)), &g.random};
-  store::LoadGameData(data_file, data, id);
+  GameDataStart data_start = OpenGameData(data_file, data, id);
 
   // The mode: the stored one ("/0" forces 640×480 in 8 bits), or this run's.
   if (o.safe_mode) {
@@ -414,6 +418,7 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
     close_display();
     return 1;
   }
+  if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
   ui::MenuScreens menus_for_load = ui::MakeMenuScreens();
   const std::string_view missing = ui::LoadMenuImages(menus_for_load, *view->slots, tc);
   if (!missing.empty()) {
@@ -474,6 +479,8 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
   const bool scripted = !o.input_file.empty();
   FrontEndRun run(o, script, data, data_file, screen, input, *view->slots);
   run.frame_limit = o.frames;
+  run.start_notices = std::move(data_start.notices);
+  run.saving = data_start.saving;
   run.virtual_clock = fake;
   run.sound = &engine;
   run.help_folders = HelpFolders(o.data_dir);

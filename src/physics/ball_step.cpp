@@ -172,6 +172,26 @@ int BallStep(World& w, int index, float f) {
   return rolled ? 0 : 2;
 }
 
+namespace {
+
+// Whatever the tuning, a ball never holds a value that is not finite: a step
+// that would give one leaves the ball where the step started, at rest.
+void KeepFinite(BallRecord& b, float start_x, float start_y) {
+  if (std::isfinite(b.vx) && std::isfinite(b.vy) && std::isfinite(b.x) && std::isfinite(b.y)) {
+    return;
+  }
+  b.vx = 0.0f;
+  b.vy = 0.0f;
+  if (!std::isfinite(b.x) || !std::isfinite(b.y)) {
+    b.x = start_x;
+    b.y = start_y;
+  }
+  b.prev_x = b.x;
+  b.prev_y = b.y;
+}
+
+}  // namespace
+
 int StepBall(World& w, int index) {
   if (index < 0 || index >= kBallCount) return 0;
   w.current_ball = index;
@@ -180,7 +200,9 @@ int StepBall(World& w, int index) {
     MirrorBallY(w.balls[index]);
     w.mirrored_step = 1;
   }
+  const float start_x = w.balls[index].x, start_y = w.balls[index].y;
   int result = BallStep(w, index, 1.0f);
+  KeepFinite(w.balls[index], start_x, start_y);
   if (mirrored) {
     MirrorBallY(w.balls[index]);
     w.mirrored_step = 0;

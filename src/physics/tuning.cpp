@@ -275,9 +275,88 @@ bool ApplySurface(SurfaceTable& t, std::string_view key, float v) {
   return false;
 }
 
+// Sane ranges. A value outside them cannot be meant, and several would stop
+// the ball for good or make its speed infinite.
+struct KeyRange {
+  std::string_view key;
+  TuningRange range;
+};
+constexpr std::array kKeyRanges = {
+    KeyRange{"BALLMAXSPEED", {0.01, 100}},
+    KeyRange{"PLANEMU", {0, 1}},
+    KeyRange{"PLANEG", {0.0001, 10}},
+    KeyRange{"ADDGDOWN", {0, 10}},
+    KeyRange{"PLANEADDMU", {0, 1}},
+    KeyRange{"BALLSPEEDDECAY", {0, 1}},
+    KeyRange{"MAXBALLNORMALSPEED", {0, 100}},
+    KeyRange{"BALLCATCHDECAY", {0, 1}},
+    KeyRange{"BALLCATCHSPEEDY", {0, 100}},
+    KeyRange{"BALLSTARTDX", {-100, 100}},
+    KeyRange{"BALLSTARTDY", {-100, 100}},
+    KeyRange{"BALLSTARTDXRAND", {0, 100}},
+    KeyRange{"BALLSTARTDYRAND", {0, 100}},
+    KeyRange{"MAXNORMALSPEED", {0, 100}},
+    KeyRange{"KREFLECTIONROLL", {0, 2}},
+    KeyRange{"FLIPPERUPREFLECTION", {0, 2}},
+    KeyRange{"FLIPPERDOWNREFLECTION", {0, 2}},
+    KeyRange{"REBOUNDFORCEDECAY", {0, 1}},
+    KeyRange{"FLIPPERSPEEDDECAY", {0, 1}},
+    KeyRange{"FLIPPERCATCHDECAY", {0, 1}},
+    KeyRange{"MAXNUDGEDISTANCE", {0, 1e6}},
+    // Surface columns, by base name.
+    KeyRange{"MUWALL", {-1, 1}},
+    KeyRange{"GPLANE", {-10, 10}},
+    KeyRange{"MAXNORMALSPEEDS", {0, 100}},
+    KeyRange{"KREFLECTION", {0, 2}},
+    KeyRange{"SURFNONLINEARMINSPEED", {0, 100}},
+    KeyRange{"SURFNONLINEARMINREFL", {0, 10}},
+    KeyRange{"ABSREFLECTION", {-100, 100}},
+    KeyRange{"RANDOMMULT", {-1000, 1000}},  // negative: row 255's value
+};
+
+TuningRange RangeOfType(TuningType type) {
+  switch (type) {
+    case TuningType::kBool:
+      return {0, 1};
+    case TuningType::kCount:
+      return {-100000, 100000};
+    case TuningType::kMs:
+      return {-600000, 600000};
+    case TuningType::kAngle:
+      return {-360, 360};
+    case TuningType::kReal:
+      break;
+  }
+  return {-10000, 10000};
+}
+
+std::string FormatNumber(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", v);
+  return buf;
+}
+
 struct LineState {
   int comment_depth = 0;
+  int line = 0;  // 1-based number of the line being read
+  std::vector<std::string>* refused = nullptr;
+  bool any_refused = false;
 };
+
+// True when `v` may be given to `key` (a single key or a surface key with its code).
+bool CheckRange(std::string_view key, std::string_view base, TuningType type, float v,
+                LineState& state) {
+  TuningRange r{};
+  if (!RangeOfTuningKey(base, r)) r = RangeOfType(type);
+  if (v >= r.low && v <= r.high) return true;
+  state.any_refused = true;
+  if (state.refused) {
+    state.refused->push_back("line " + std::to_string(state.line) + ": " + std::string(key) + " " +
+                             FormatNumber(v) + " is outside " + FormatNumber(r.low) + " to " +
+                             FormatNumber(r.high));
+  }
+  return false;
+}
 
 void ApplyLine(const TuningTargets& to, std::string_view line, LineState& state) {
   // Words are separated as a scanf "%s" would separate them.
@@ -309,9 +388,14 @@ void ApplyLine(const TuningTargets& to, std::string_view line, LineState& state)
 
   for (const SingleKey& k : kSingleKeys) {
     if (k.name == key) {
-      ApplySingle(to, k, v);
+      if (CheckRange(key, key, k.type, v, state)) ApplySingle(to, k, v);
       return;
     }
+  }
+  for (const SurfaceKey& sk : kSurfaceKeys) {
+    if (!key.starts_with(sk.base) || SurfaceCode(key.substr(sk.base.size())) < 0) continue;
+    if (!CheckRange(key, sk.base, sk.type, v, state)) return;
+    break;
   }
   ApplySurface(to.surfaces, key, v);
 }
@@ -333,27 +417,63 @@ void AppendValue(std::string& out, TuningType type, double value) {
 
 }  // namespace
 
-bool LoadTuningText(const TuningTargets& targets, std::span<const uint8_t> text) {
+bool RangeOfTuningKey(std::string_view key, TuningRange& range) {
+  for (const KeyRange& k : kKeyRanges) {
+    if (k.key == key) {
+      range = k.range;
+      return true;
+    }
+  }
+  for (const SingleKey& k : kSingleKeys) {
+    if (k.name == key) {
+      range = RangeOfType(k.type);
+      return true;
+    }
+  }
+  for (const SurfaceKey& k : kSurfaceKeys) {
+    if (k.base == key) {
+      range = RangeOfType(k.type);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool LoadTuningText(const TuningTargets& targets, std::span<const uint8_t> text,
+                    std::vector<std::string>* refused) {
   LineState state;
+  state.refused = refused;
   size_t pos = 0;
   const size_t n = text.size();
   while (pos < n) {
     size_t start = pos;
     while (pos < n && text[pos] != 0 && text[pos] != '\r' && text[pos] != '\n') ++pos;
-    size_t length = pos - start;
-    if (length > kMaxLineLength) return false;
-    if (pos < n && text[pos] == 0) ++pos;  // a zero byte ends its line
-    while (pos < n && (text[pos] == '\r' || text[pos] == '\n')) ++pos;
-    if (length == 0) continue;
-    ApplyLine(targets, std::string_view(reinterpret_cast<const char*>(text.data() + start), length),
-              state);
+    // A long line (a long comment, most often) is read as far as a line goes.
+    const size_t length = std::min(pos - start, kMaxLineLength);
+    const bool zero_end = pos < n && text[pos] == 0;
+    if (zero_end) ++pos;  // a zero byte ends its line
+    // Count the line ends passed: "\r\n" is one, blank lines count too.
+    int ends = zero_end ? 1 : 0;
+    while (pos < n && (text[pos] == '\r' || text[pos] == '\n')) {
+      if (text[pos] == '\n' || pos + 1 >= n || text[pos + 1] != '\n') ++ends;
+      ++pos;
+    }
+    ++state.line;
+    if (length != 0) {
+      ApplyLine(targets,
+                std::string_view(reinterpret_cast<const char*>(text.data() + start), length),
+                state);
+    }
+    if (ends > 1) state.line += ends - 1;
   }
-  return true;
+  return !state.any_refused;
 }
 
-bool LoadTuningText(const TuningTargets& targets, std::string_view text) {
-  return LoadTuningText(targets, std::span<const uint8_t>(
-                                     reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+bool LoadTuningText(const TuningTargets& targets, std::string_view text,
+                    std::vector<std::string>* refused) {
+  return LoadTuningText(
+      targets, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+      refused);
 }
 
 std::vector<TuningEntry> ListTuning(const Tuning& tuning, const SurfaceTable& surfaces,

@@ -105,12 +105,25 @@ struct TuningTargets {
   std::span<BallRecord, kBallCount> balls;
 };
 
-// Applies a tuning text. Returns true when the text was read to its end; false
-// when a line is longer than 250 characters, in which case the lines before it
-// keep their effect. Lines whose key matches nothing, and lines with no
-// readable (finite) number after the key, are skipped.
-bool LoadTuningText(const TuningTargets& targets, std::span<const uint8_t> text);
-bool LoadTuningText(const TuningTargets& targets, std::string_view text);
+// Applies a tuning text, always to its end. Of a line longer than 250
+// characters only the first 250 are read. Lines whose key matches nothing, and
+// lines with no readable (finite) number after the key, are skipped. A value
+// outside its key's sane range (TuningRange) is refused: the line changes
+// nothing and is named in `refused` ("line 12: KREFLECTION10 1e+30 is outside
+// 0 to 2"). Returns true when no line was refused.
+bool LoadTuningText(const TuningTargets& targets, std::span<const uint8_t> text,
+                    std::vector<std::string>* refused = nullptr);
+bool LoadTuningText(const TuningTargets& targets, std::string_view text,
+                    std::vector<std::string>* refused = nullptr);
+
+// The values a key accepts, as written in the file (angles in degrees); keys
+// with a surface code are given by their base name ("KREFLECTION"). False for
+// an unknown key.
+struct TuningRange {
+  double low;
+  double high;
+};
+bool RangeOfTuningKey(std::string_view key, TuningRange& range);
 
 enum class TuningType : uint8_t { kBool, kCount, kReal, kAngle, kMs };
 

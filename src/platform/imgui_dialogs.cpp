@@ -233,6 +233,16 @@ int ImGuiDialogs::Question(const char* text) {
   }, kDialogCancel);
 }
 
+int ImGuiDialogs::Notice(std::string_view text) {
+  const std::string shown(text);
+  return Run(kGameName, 460, 170, [&]() -> int {
+    ImGui::TextWrapped("%s", shown.c_str());
+    ButtonRow();
+    if (Button("OK")) return kDialogOk;
+    return 0;
+  }, kDialogOk);
+}
+
 int ImGuiDialogs::ResetScoresConfirm() {
   return Question("Are you sure you want to delete all high scores?");
 }

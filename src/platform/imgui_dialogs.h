@@ -80,6 +80,8 @@ class ImGuiDialogs {
   int HighScores(const store::HighScoreTable& table, int entry_row, int32_t score,
                  std::string& name, const HighScoreHooks& hooks);
   int ResetScoresConfirm();
+  // A short message for the player with an OK button (a failed save, a damaged file kept aside).
+  int Notice(std::string_view text);
   // "Change Controls": one button per action showing its binding; OK or Cancel.
   int Controls(const ControlsHooks& hooks);
   int RestoreDefaultsConfirm();

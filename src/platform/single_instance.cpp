@@ -38,10 +38,32 @@ bool AskOtherToRaise(const std::string& socket_path) {
 
 }  // namespace
 
+std::string InstanceFolder(bool chosen, const std::string& data_folder, const char* runtime_dir) {
+  if (!chosen && runtime_dir != nullptr && runtime_dir[0] == '/') {
+    return (std::filesystem::path(runtime_dir) / "gfall").string();
+  }
+  return data_folder;
+}
+
+bool MakePrivateFolders(const std::string& path, std::string& error) {
+  std::filesystem::path built;
+  for (const auto& part : std::filesystem::path(path)) {
+    built /= part;
+    if (::mkdir(built.c_str(), 0700) != 0 && errno != EEXIST) {
+      error = "cannot make the folder " + built.string() + ": " + std::strerror(errno);
+      return false;
+    }
+  }
+  return true;
+}
+
 InstanceResult AcquireSingleInstance(SingleInstance& s, const std::string& dir, bool ask_other,
                                      int wait_ms, std::string& error) {
-  std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
+  if (dir.empty()) {
+    error = "no folder for the lock file";
+    return InstanceResult::kError;
+  }
+  if (!MakePrivateFolders(dir, error)) return InstanceResult::kError;
   s.lock_path = dir + "/gfall.lock";
   s.socket_path = dir + "/gfall.sock";
   s.lock_fd = ::open(s.lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -69,8 +91,11 @@ InstanceResult AcquireSingleInstance(SingleInstance& s, const std::string& dir, 
   sockaddr_un addr;
   if (FillAddress(addr, s.socket_path)) {
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::listen(fd, 4) == 0) {
+    // The socket file takes its mode from the umask: only we may connect.
+    const mode_t old_mask = ::umask(077);
+    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::umask(old_mask);
+    if (bound && ::chmod(s.socket_path.c_str(), 0600) == 0 && ::listen(fd, 4) == 0) {
       s.listen_fd = fd;
     } else if (fd >= 0) {
       ::close(fd);  // raising from a second copy is a nicety; play on without it
@@ -81,27 +106,30 @@ InstanceResult AcquireSingleInstance(SingleInstance& s, const std::string& dir, 
 
 bool PollRaiseRequest(SingleInstance& s) {
   if (s.listen_fd < 0) return false;
-  bool raise = false;
-  for (;;) {
+  for (size_t taken = 0; taken < kRaiseClients && s.clients.size() < kRaiseClients; ++taken) {
     int c = ::accept4(s.listen_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (c < 0) break;
+    s.clients.push_back({c, kRaisePolls});
+  }
+  bool raise = false;
+  for (auto it = s.clients.begin(); it != s.clients.end();) {
     char buf[16] = {};
-    // The client writes before it closes; wait briefly for the bytes.
-    for (int tries = 0; tries < 50; ++tries) {
-      ssize_t n = ::read(c, buf, sizeof buf - 1);
-      if (n > 0) {
-        if (std::strncmp(buf, "raise", 5) == 0) raise = true;
-        break;
-      }
-      if (n == 0 || (errno != EAGAIN && errno != EINTR)) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const ssize_t n = ::read(it->fd, buf, sizeof buf - 1);
+    const bool waiting = n < 0 && (errno == EAGAIN || errno == EINTR);
+    if (n > 0 && std::strncmp(buf, "raise", 5) == 0) raise = true;
+    if (waiting && --it->polls_left > 0) {
+      ++it;
+      continue;
     }
-    ::close(c);
+    ::close(it->fd);  // heard from, gone, or silent for too long
+    it = s.clients.erase(it);
   }
   return raise;
 }
 
 void ReleaseSingleInstance(SingleInstance& s) {
+  for (const auto& c : s.clients) ::close(c.fd);
+  s.clients.clear();
   if (s.listen_fd >= 0) {
     ::close(s.listen_fd);
     s.listen_fd = -1;

@@ -4,6 +4,8 @@
 // asks the first to raise its window.
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -12,7 +14,22 @@ struct SingleInstance {
   int listen_fd = -1;
   std::string lock_path;
   std::string socket_path;
+  // Second copies connected but not yet heard from, with the polls left before
+  // they are given up.
+  struct Client {
+    int fd = -1;
+    int polls_left = 0;
+  };
+  std::vector<Client> clients;
 };
+
+// The folder of the lock and the socket: `data_folder` when the player chose
+// it (--config-dir), else $XDG_RUNTIME_DIR/gfall when that is an absolute
+// path, else `data_folder`; empty when none is known.
+std::string InstanceFolder(bool chosen, const std::string& data_folder, const char* runtime_dir);
+
+// Makes the missing folders of `path` with mode 0700, whatever the umask.
+bool MakePrivateFolders(const std::string& path, std::string& error);
 
 enum class InstanceResult {
   kFirst,          // we hold the lock and listen for raise requests
@@ -21,14 +38,19 @@ enum class InstanceResult {
   kError,          // the lock file could not be made (error text filled in)
 };
 
-// Takes the lock in `dir` (made if missing). When another copy holds it and
+// Takes the lock in `dir` (made 0700 if missing; the socket is 0600). When another copy holds it and
 // `ask_other` is true, sends it a raise request. `wait_ms` retries the lock
 // for that long first (a restart waits for the old copy to let go).
 InstanceResult AcquireSingleInstance(SingleInstance& s, const std::string& dir, bool ask_other,
                                      int wait_ms, std::string& error);
 
 // True when a second copy asked us to raise the window since the last call.
+// Never waits: a copy that has connected but sent nothing yet is read again on
+// later calls (at most kRaisePolls of them), and at most kRaiseClients are
+// taken per call.
 bool PollRaiseRequest(SingleInstance& s);
+inline constexpr int kRaisePolls = 100;
+inline constexpr size_t kRaiseClients = 8;
 
 // Lets go of the lock and the socket.
 void ReleaseSingleInstance(SingleInstance& s);

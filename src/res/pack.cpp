@@ -1,5 +1,9 @@
 #include "res/pack.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include <cstring>
 #include <limits>
 
@@ -52,9 +56,24 @@ bool PackOpen(ResourceLayer& layer, const std::string& path, std::string* error)
     SetError(error, "all pack slots are in use");
     return false;
   }
+  // Only a regular file is a pack: a FIFO would block the open for ever, and
+  // a folder is better named than read as an empty file.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    SetError(error, (std::string("cannot open the file: ") + std::strerror(errno)).c_str());
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    SetError(error, "is a folder, not a file");
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    SetError(error, "is not a regular file");
+    return false;
+  }
   FilePtr stream(std::fopen(path.c_str(), "rb"));
   if (!stream) {
-    SetError(error, "cannot open the file");
+    SetError(error, (std::string("cannot open the file: ") + std::strerror(errno)).c_str());
     return false;
   }
   return PackOpenStream(layer, std::move(stream), path, error);

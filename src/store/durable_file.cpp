@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -35,21 +36,34 @@ bool SyncFd(int fd) {
 
 }  // namespace
 
-bool WriteFileDurably(const std::filesystem::path& file, std::span<const uint8_t> bytes) {
+bool WriteFileDurably(const std::filesystem::path& file, std::span<const uint8_t> bytes,
+                      std::string* error) {
   std::filesystem::path folder = file.parent_path();
   if (folder.empty()) folder = ".";
   std::string pattern = (folder / (file.filename().string() + ".XXXXXX")).string();
   std::vector<char> tmp(pattern.begin(), pattern.end());
   tmp.push_back('\0');
 
+  auto fail = [&](int err) {
+    if (error) *error = std::strerror(err);
+    return false;
+  };
   const int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return false;
+  if (fd < 0) return fail(errno);
+  int err = 0;
   bool ok = WriteAll(fd, bytes) && SyncFd(fd);
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = std::rename(tmp.data(), file.c_str()) == 0;
+  if (!ok) err = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (ok && std::rename(tmp.data(), file.c_str()) != 0) {
+    ok = false;
+    err = errno;
+  }
   if (!ok) {
     ::unlink(tmp.data());
-    return false;
+    return fail(err);
   }
   // Make the rename itself durable. Some file systems cannot sync a folder;
   // the new file is in place either way.

@@ -5,13 +5,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 
 namespace store {
 
 // Writes the bytes to a new temporary file in the same folder, flushes it to
 // disk, renames it over `file` and flushes the folder. The folder must exist.
 // False when any step before the rename fails; the old file is then untouched
-// and the temporary file removed.
-bool WriteFileDurably(const std::filesystem::path& file, std::span<const uint8_t> bytes);
+// and the temporary file removed, and `error` (when given) says why.
+bool WriteFileDurably(const std::filesystem::path& file, std::span<const uint8_t> bytes,
+                      std::string* error = nullptr);
 
 }  // namespace store

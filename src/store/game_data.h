@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -126,12 +127,69 @@ bool ParseGameData(std::span<const uint8_t> bytes, GameData& d, const IdentitySo
 // The 1676 bytes of the file.
 std::vector<uint8_t> SerialiseGameData(const GameData& d);
 
-// Loads the file; a missing, short or damaged file leaves the defaults and gives false.
-bool LoadGameData(const std::filesystem::path& file, GameData& d, const IdentitySource& id);
+// What could be kept of stored bytes that fail a check.
+struct GameDataSalvage {
+  std::vector<std::string> damage;  // each fault found, as GameDataCheckResult::Describe says it
+  int rows_kept = 0;                // non-empty high-score rows kept
+  int rows_lost = 0;                // rows dropped (bad check values or cut off)
+  int settings_lost = 0;            // settings values replaced by their defaults
+  bool settings_kept = false;       // the settings block was readable at all
+  // "kept 4 of 5 high scores and all settings" and the like.
+  std::string Kept() const;
+};
+
+// Salvages damaged bytes: the defaults, then, when the file is recognisably
+// this game's (its magic or its trailer holds), every high-score row whose own
+// check values hold (best first), every setting within its range, the
+// bindings and the names as far as the bytes reach. Names keep printable
+// characters only.
+GameDataSalvage SalvageGameData(std::span<const uint8_t> bytes, GameData& d,
+                                const IdentitySource& id);
+
+// What loading found.
+enum class GameDataLoadStatus {
+  kLoaded,      // every check passed
+  kMissing,     // no file: the defaults
+  kSalvaged,    // a check failed: the file was kept aside and what was valid taken
+  kUnreadable,  // the file exists but cannot be read (not a file, no permission)
+};
+
+struct GameDataLoad {
+  GameDataLoadStatus status = GameDataLoadStatus::kMissing;
+  // For the player, when status is kSalvaged or kUnreadable: what was
+  // damaged, what was kept, where the damaged file now is.
+  std::string message;
+  std::filesystem::path damaged_copy;  // empty when no copy could be made
+  // False when the file must not be written over (it could not be read, or
+  // its damaged bytes could not be kept aside).
+  bool may_save = true;
+  explicit operator bool() const { return status == GameDataLoadStatus::kLoaded; }
+};
+
+// The name a damaged file is kept under: "KEPB_GF.DAT.damaged-YYYYMMDD-HHMMSS"
+// (local time), with "-2", "-3", ... when that name is taken.
+std::filesystem::path DamagedCopyPath(const std::filesystem::path& file, std::time_t when);
+
+// Loads the file. A missing file leaves the defaults. A file that fails any
+// check is never thrown away: its bytes are first kept as DamagedCopyPath,
+// what is still valid is salvaged and written back as the file. A file that
+// cannot be read leaves the defaults and may_save false.
+GameDataLoad LoadGameData(const std::filesystem::path& file, GameData& d, const IdentitySource& id,
+                          std::time_t now = std::time(nullptr));
 
 // Replaces the file whole (creating its folder when needed); a crash at any
-// point leaves the old file or the new one. False when nothing was written.
-bool SaveGameData(const std::filesystem::path& file, const GameData& d);
+// point leaves the old file or the new one. False when nothing was written,
+// with the reason in `error` when given.
+bool SaveGameData(const std::filesystem::path& file, const GameData& d,
+                  std::string* error = nullptr);
+
+// Removes the temporary files ("KEPB_GF.DAT.XXXXXX") that saves cut short by a
+// crash left in the folder; returns how many were removed.
+int RemoveStaleTemporaryFiles(const std::filesystem::path& file);
+
+// Names as the game keeps them: control bytes and invalid UTF-8 removed,
+// at most `max_chars` characters, never cut inside a character.
+std::string CleanName(std::string_view name, size_t max_chars);
 
 // The folder of the game data file: `config_dir` when given, else
 // $XDG_DATA_HOME/gfall when that is an absolute path, else $HOME/.local/share/gfall;

@@ -33,14 +33,13 @@ HighScoreEntryResult RunHighScoreEntry(GameData& d, int player, int32_t score,
   d.current_name = d.player_names[player];
   std::string name = d.current_name;
   ui.EnterHighScore(d.high_scores, place, score, name);
-  if (name != d.current_name)
-    d.current_name = std::string(FitName(CutToCharacters(name, kEnteredNameMax)));
+  if (name != d.current_name) d.current_name = CleanName(name, kEnteredNameMax);
   d.player_names[player] = d.current_name;
 
   const int inserted = InsertScore(d.high_scores, score, d.current_name);
   if (inserted == kInsertNone) return result;
   result.place = place;
-  result.saved = SaveGameData(file, d);
+  if (!file.empty()) result.saved = SaveGameData(file, d, &result.save_error);
   if (place == 0 && ui.AskSendScore()) {
     ui.SendScore(score, d.current_name);
     result.sent = true;

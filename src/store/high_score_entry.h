@@ -30,12 +30,14 @@ struct HighScoreEntryResult {
   int place = -1;      // the row the score took, or -1
   bool saved = false;  // the game data file was written
   bool sent = false;   // the report was sent
+  std::string save_error;  // why the save failed, when it did
 };
 
 // Offers player `player`'s (0-3) final score to the table: when it places, the
 // player's stored name is proposed, the dialog edits it (at most 10
-// characters), the name is kept as the player's, the score inserted and the
-// file saved; a first place may then be sent. Other players are ignored.
+// printable characters), the name is kept as the player's, the score inserted
+// and the file saved (not when `file` is empty: saving is off); a first place
+// may then be sent. Other players are ignored.
 HighScoreEntryResult RunHighScoreEntry(GameData& d, int player, int32_t score,
                                        const std::filesystem::path& file, HighScoreUi& ui);
 

@@ -6,6 +6,7 @@
 
 #include "core/byte_io.h"
 #include "core/crc32.h"
+#include "store/web_address.h"
 
 namespace store {
 
@@ -17,6 +18,17 @@ constexpr size_t kNameField = 12;
 
 std::string_view Cut(std::string_view s, size_t max) {
   return s.substr(0, std::min({s.find('\0'), s.size(), max}));
+}
+
+// As Cut, never ending inside a UTF-8 character.
+std::string_view CutOnCharacter(std::string_view s, size_t max) {
+  std::string_view cut = Cut(s, max);
+  if (cut.size() < s.size() && cut.size() == max) {
+    size_t end = cut.size();
+    while (end > 0 && (static_cast<uint8_t>(s[end]) & 0xC0) == 0x80) --end;
+    cut = cut.substr(0, end);
+  }
+  return cut;
 }
 
 uint32_t ScoreCrc(int32_t score) {
@@ -129,7 +141,7 @@ std::optional<DecodedReport> DecodeReport(std::string_view text) {
 }
 
 std::string ScoreServerFrom(const char* env_value) {
-  if (env_value && *env_value) return env_value;
+  if (env_value && *env_value && IsWebAddress(env_value)) return env_value;
   return std::string(kDefaultScoreServer);
 }
 
@@ -149,7 +161,7 @@ std::string SubmitScore(const ReportSender& sender, int32_t score, std::string_v
   report.score = score;
   report.user = sender.user;
   report.owner = std::string(Cut(sender.owner, kOwnerNameMax));
-  report.player = std::string(Cut(player_name, kReportNameMax));
+  report.player = std::string(CutOnCharacter(player_name, kReportNameMax));
   const std::string text = EncodeReport(report, ReportKey(clock_ms));
   std::string url = ReportAddress(sender.server, text);
   if (!opener.OpenUrl(url)) return {};

@@ -54,6 +54,21 @@ TEST(GfallCli, MissingPackIsAnError) {
   EXPECT_NE(r.out.find("GFALL.DAT"), std::string::npos) << r.out;
 }
 
+// With no home folder the front end still plays: no lock, no saving, both said.
+TEST(GfallCli, WithoutAHomeFolderTheGameSaysSoAndPlays) {
+  Result r = RunGfall("--headless --test-table --menus --frames 30 --print-state",
+                      "env -u HOME -u XDG_DATA_HOME -u XDG_RUNTIME_DIR ");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("gfall: no usable home folder (HOME is not set); running without the "
+                       "single-instance lock\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("gfall: There is no folder for the game data file"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\"saving\":false"), std::string::npos) << r.out;
+  EXPECT_FALSE(std::filesystem::exists("/gfall.lock"));
+}
+
 TEST(GfallCli, HelpAndBadArguments) {
   Result help = RunGfall("--help");
   EXPECT_EQ(help.status, 0);

@@ -1,11 +1,15 @@
 // Headless play on a table read from a "GFALL.DAT" pack.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +17,7 @@
 #include "app/headless.h"
 #include "render/image_files.h"
 #include "render/sprite_file.h"
+#include "res/cdata.h"
 #include "res/pack.h"
 
 namespace app {
@@ -21,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class HeadlessPack : public ::testing::Test {
- protected:
+ public:
   HeadlessPack() {
     std::string tmpl = (fs::temp_directory_path() / "gfall_pack_XXXXXX").string();
     EXPECT_NE(mkdtemp(tmpl.data()), nullptr);
@@ -50,6 +55,18 @@ class HeadlessPack : public ::testing::Test {
     return out;
   }
 
+  // The tuning file every pack carries: a few values, a long comment line.
+  static std::vector<uint8_t> TuningFile(const std::string& text) {
+    return res::CDataEncode(std::span<const uint8_t>(
+                                reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+                            0x1234u);
+  }
+  std::string tuning_text = "// " + std::string(300, '-') + "\nBALLSTARTDY -2.5\nPLANEG 0.05\n";
+  // Changes the tuning file's bytes before the pack is written.
+  std::function<void(std::vector<uint8_t>&)> damage_tuning;
+  bool with_tuning = true;
+  bool write_pack = true;
+
   void WritePack(bool with_masks) {
     const physics::SurfaceMap map = PaintedTestTableMap();
     std::vector<uint8_t> screen;
@@ -60,6 +77,11 @@ class HeadlessPack : public ::testing::Test {
     if (with_masks) {
       items.push_back({"RES\\MASK\\F_L.IMG", left});
       items.push_back({"RES\\MASK\\F_R.IMG", right});
+    }
+    std::vector<uint8_t> tuning = TuningFile(tuning_text);
+    if (with_tuning) {
+      if (damage_tuning) damage_tuning(tuning);
+      items.push_back({"RES\\GFALL.CDA", tuning});
     }
     auto pack = res::PackBuild(items);
     ASSERT_TRUE(pack);
@@ -84,6 +106,7 @@ class HeadlessPack : public ::testing::Test {
   }
 
   fs::path dir;
+  void TestBody() override {}
 };
 
 TEST_F(HeadlessPack, PlaysOnTheTableOfThePack) {
@@ -96,6 +119,9 @@ TEST_F(HeadlessPack, PlaysOnTheTableOfThePack) {
   EXPECT_EQ(g.world.map.width, 800);
   EXPECT_EQ(g.world.map.height, 1514);
   EXPECT_EQ(g.world.map.codes, PaintedTestTableMap().codes);
+  // The pack's tuning is in force, read past its long comment line.
+  EXPECT_FLOAT_EQ(g.world.tuning.ball_start_dy, -2.5f);
+  EXPECT_FLOAT_EQ(g.world.balls[0].plane_gravity, 0.05f);
 
   HeadlessOptions o;
   o.data_dir = dir.string();
@@ -117,6 +143,68 @@ TEST_F(HeadlessPack, APackWithoutFlipperMasksIsRefused) {
   const std::string text = Run(o, status);
   EXPECT_EQ(status, 1);
   EXPECT_NE(text.find("does not load"), std::string::npos) << text;
+}
+
+// A table that cannot be played as it was made stops the start with one line
+// naming the file and the cause.
+TEST_F(HeadlessPack, ADamagedOrMissingTableStopsTheStartWithOneLine) {
+  struct Case {
+    const char* what;
+    std::function<void(HeadlessPack&)> setup;
+    const char* said;
+  };
+  const std::vector<Case> cases = {
+      {"tuning with one flipped bit",
+       [](HeadlessPack& t) { t.damage_tuning = [](auto& b) { b[30] ^= 0x04; }; },
+       "the tuning file RES\\GFALL.CDA: CDATA payload fails its CRC check (in "},
+      {"no tuning file", [](HeadlessPack& t) { t.with_tuning = false; },
+       "the tuning file RES\\GFALL.CDA is missing from "},
+      {"GFALL.DAT a folder",
+       [](HeadlessPack& t) {
+         t.write_pack = false;
+         fs::create_directory(t.dir / "GFALL.DAT");
+       },
+       "GFALL.DAT: is a folder, not a file"},
+      {"GFALL.DAT a FIFO",
+       [](HeadlessPack& t) {
+         t.write_pack = false;
+         ASSERT_EQ(mkfifo((t.dir / "GFALL.DAT").c_str(), 0600), 0);
+       },
+       "GFALL.DAT: is not a regular file"},
+      {"no GFALL.DAT", [](HeadlessPack& t) { t.write_pack = false; }, "GFALL.DAT: cannot open"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    HeadlessPack t;
+    c.setup(t);
+    if (t.write_pack) t.WritePack(true);
+    HeadlessOptions o;
+    o.data_dir = t.dir.string();
+    o.frames = 10;
+    int status = -1;
+    const std::string text = t.Run(o, status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(text.find(c.said), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    EXPECT_EQ(text.rfind("gfall: ", 0), 0u) << text;
+  }
+}
+
+TEST_F(HeadlessPack, TuningValuesOutOfRangeAreRefusedAndNamed) {
+  tuning_text = "BALLSTARTDY -2.5\nKREFLECTION10 1e30\nPLANEG -1\n";
+  WritePack(true);
+  HeadlessOptions o;
+  o.data_dir = dir.string();
+  o.frames = 10;
+  int status = -1;
+  const std::string text = Run(o, status);
+  EXPECT_EQ(status, 0) << text;
+  EXPECT_NE(text.find("gfall: RES\\GFALL.CDA line 2: KREFLECTION10 1e+30 is outside 0 to 2; "
+                      "the line is refused\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("gfall: RES\\GFALL.CDA line 3: PLANEG -1 is outside"), std::string::npos)
+      << text;
 }
 
 }  // namespace

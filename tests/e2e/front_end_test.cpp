@@ -37,18 +37,18 @@ Result RunCmd(const std::string& cmd) {
 }
 
 long Num(const std::string& json, const std::string& name) {
-  const std::regex re("\"" + name + "\": (-?[0-9]+)");
+  const std::regex re("\"" + name + "\": ?(-?[0-9]+)");
   std::smatch m;
   return std::regex_search(json, m, re) ? std::stol(m[1].str()) : -999999;
 }
 
-// The generated pack when gfall can play it, else the built-in test table.
+// The generated pack when it was built, else the built-in test table. A pack
+// that was built but does not load fails the tests that use it: it is never
+// passed over for the test table.
 const std::string& Table() {
   static const std::string table = [] {
-    const std::string pack = std::string("--data ") + GFALL_DATA_DIR;
-    if (std::filesystem::exists(std::filesystem::path(GFALL_DATA_DIR) / "GFALL.DAT") &&
-        RunCmd(std::string(GFALL_EXE) + " --headless " + pack + " --frames 1").status == 0) {
-      return pack;
+    if (std::filesystem::exists(std::filesystem::path(GFALL_DATA_DIR) / "GFALL.DAT")) {
+      return std::string("--data ") + GFALL_DATA_DIR;
     }
     return std::string("--test-table");
   }();
@@ -68,7 +68,7 @@ struct FrontEnd : ::testing::TestWithParam<const char*> {
   void SetUp() override {
     window = Windowed(GetParam());
     if (window && !HaveXvfb()) GTEST_SKIP() << "no xvfb-run";
-    if (window && Table() == "--test-table") GTEST_SKIP() << "no playable GFALL.DAT";
+    if (window && Table() == "--test-table") GTEST_SKIP() << "no GFALL.DAT was built";
     dir = std::filesystem::temp_directory_path() /
           ("gfall_front_" + std::to_string(getpid()) + "_" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -129,6 +129,45 @@ TEST_P(FrontEnd, LoadingTitleAndMenuKeys) {
   EXPECT_TRUE(std::filesystem::exists(ScoresFile()));
 }
 
+TEST_P(FrontEnd, ADamagedDataFileIsKeptAsideSalvagedAndSaid) {
+  // A saved file, then one flipped bit in its second high-score row.
+  Result r = Play(Tap(200, "0xC8") + Tap(300, "0x1C"), "--frames 600");
+  ASSERT_TRUE(std::filesystem::exists(ScoresFile())) << r.out;
+  std::vector<char> bytes;
+  {
+    std::ifstream in(ScoresFile(), std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  ASSERT_EQ(bytes.size(), 1676u);
+  bytes[620 + 104 + 41] ^= 0x01;  // row 2 now holds a score of 256 its check values do not match
+  std::ofstream(ScoresFile(), std::ios::binary).write(bytes.data(), 1676);
+
+  r = Play("", "--frames 60");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("gfall: KEPB_GF.DAT was damaged (high-score row 2 fails its check values)"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\"notices\":[\"KEPB_GF.DAT was damaged"), std::string::npos);
+  EXPECT_NE(r.out.find("\"notice ok\""), std::string::npos);  // the message in the window
+  int copies = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    if (e.path().filename().string().starts_with("KEPB_GF.DAT.damaged-")) ++copies;
+  }
+  EXPECT_EQ(copies, 1);
+  // The file now holds what was salvaged and is accepted as it is.
+  Result info = RunCmd(std::string(GFTOOL_EXE) + " scores " + ScoresFile());
+  EXPECT_EQ(info.status, 0) << info.out;
+  EXPECT_NE(info.out.find("accepted"), std::string::npos) << info.out;
+  // Said once: the next start finds a sound file.
+  r = Play("", "--frames 60");
+  EXPECT_EQ(r.out.find("was damaged"), std::string::npos) << r.out;
+}
+
+TEST_P(FrontEnd, AScriptAnswerWithAQuoteStillGivesValidJson) {
+  Result r = Play("300 click " + OptionsItem() + "\n150 answer options ok\"x\n", "--frames 60");
+  EXPECT_NE(r.out.find("\"options ok\\\"x\""), std::string::npos) << r.out.substr(0, 600);
+}
+
 TEST_P(FrontEnd, RestartSwitchSkipsTheTitle) {
   Result r = Play("", "--frames 5 /R");
   EXPECT_EQ(Num(r.out, "title"), 0);
@@ -140,10 +179,10 @@ TEST_P(FrontEnd, PressMoveReleaseOnOptionsSendsNothing) {
   Result r = Play("300 press " + OptionsItem() + "\n400 mouse 700 590\n500 release 700 590\n",
                   "--frames 60");
   EXPECT_EQ(Num(r.out, "main_selected"), 2);
-  EXPECT_NE(r.out.find("\"dialogs\": []"), std::string::npos) << r.out.substr(0, 400);
+  EXPECT_NE(r.out.find("\"dialogs\":[]"), std::string::npos) << r.out.substr(0, 400);
   // A click on it opens the options dialog.
   r = Play("300 click " + OptionsItem() + "\n", "--frames 60");
-  EXPECT_NE(r.out.find("\"dialogs\": [\"options cancel\"]"), std::string::npos)
+  EXPECT_NE(r.out.find("\"dialogs\":[\"options cancel\"]"), std::string::npos)
       << r.out.substr(0, 400);
 }
 
@@ -178,7 +217,7 @@ TEST_P(FrontEnd, OptionsOkSavesAndANewModeCanBeRefused) {
   // Options (Down twice, Enter) with new volumes.
   const std::string open = Tap(200, "0xD0") + Tap(300, "0xD0") + Tap(400, "0x1C");
   Result r = Play(open + "150 answer options ok music_volume=4 sound_volume=7\n", "--frames 60");
-  EXPECT_NE(r.out.find("\"dialogs\": [\"options ok\"]"), std::string::npos)
+  EXPECT_NE(r.out.find("\"dialogs\":[\"options ok\"]"), std::string::npos)
       << r.out.substr(0, 400);
   EXPECT_EQ(Num(r.out, "saves"), 1);
   EXPECT_EQ(Num(r.out, "restart"), 0);
@@ -189,7 +228,7 @@ TEST_P(FrontEnd, OptionsOkSavesAndANewModeCanBeRefused) {
   // A new resolution, and Cancel when asked about the new mode.
   r = Play(open + "150 answer options ok resolution=0 sound_volume=2\n150 answer newmode cancel\n",
            "--frames 60");
-  EXPECT_NE(r.out.find("\"options ok\", \"newmode cancel\""), std::string::npos);
+  EXPECT_NE(r.out.find("\"options ok\",\"newmode cancel\""), std::string::npos);
   EXPECT_EQ(Num(r.out, "restart"), 0);
   EXPECT_EQ(Num(r.out, "quit"), 0);
   // OK restarts.
@@ -206,6 +245,8 @@ TEST_P(FrontEnd, OptionsOkSavesAndANewModeCanBeRefused) {
 }
 
 TEST_P(FrontEnd, AGameToGameOverEntersTheNameAndSavesTheTable) {
+  // The built-in test table has nothing that scores; the generated pack must.
+  if (Table() == "--test-table") GTEST_SKIP() << "no GFALL.DAT was built";
   // New Game from the menu, then launch, flip and wait for each drain.
   std::string s = Tap(300, "0x1C") + "150 answer highscore ok Alice Q\n";
   for (int t = 0; t < 1200; t += 4) {
@@ -216,10 +257,9 @@ TEST_P(FrontEnd, AGameToGameOverEntersTheNameAndSavesTheTable) {
   }
   Result r = Play(s, "--until-game-over --seed 4");
   ASSERT_EQ(r.status, 0) << r.out.substr(0, 400);
-  // The built-in test table has nothing that scores; the generated pack does.
-  if (Num(r.out, "score") <= 0) GTEST_SKIP() << "the table scored nothing";
+  ASSERT_GT(Num(r.out, "score"), 0) << "the table scored nothing: " << r.out.substr(0, 400);
   ASSERT_NE(r.out.find("\"game_ended\": true"), std::string::npos) << r.out.substr(0, 400);
-  EXPECT_NE(r.out.find("\"dialogs\": [\"highscore ok\", \"submit no\"]"), std::string::npos)
+  EXPECT_NE(r.out.find("\"dialogs\":[\"highscore ok\",\"submit no\"]"), std::string::npos)
       << r.out.substr(0, 400);
   EXPECT_EQ(Num(r.out, "main_menu"), 1);
   Result info = RunCmd(std::string(GFTOOL_EXE) + " scores " + ScoresFile());
@@ -274,7 +314,7 @@ TEST_P(FrontEnd, ControlsCaptureAKeyEscapeCancelsAndRestoreDefaultsCanBeUndone) 
   const std::string keys = "150 answer options ok controls\n150 answer controls ok capture=0\n";
   Result r = Play(open + keys + Hold(900, "0x1E"), "--frames 120");
   ASSERT_EQ(r.status, 0) << r.out.substr(0, 400);
-  EXPECT_NE(r.out.find("\"options ok\", \"controls ok\""), std::string::npos)
+  EXPECT_NE(r.out.find("\"options ok\",\"controls ok\""), std::string::npos)
       << r.out.substr(0, 400);
   Result info = RunCmd(std::string(GFTOOL_EXE) + " scores " + ScoresFile());
   EXPECT_TRUE(std::regex_search(info.out, std::regex("Left Flipper +keyboard code 0x1E")))

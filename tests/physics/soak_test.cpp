@@ -118,3 +118,47 @@ TEST(Soak, TwoBallsInAClosedBox) {
 
 }  // namespace
 }  // namespace physics
+
+namespace physics {
+namespace {
+
+// Tuning values no file may give any more (they are refused when read), set
+// straight into the world: the ball still never holds a value that is not finite.
+TEST(Soak, ExtremeTuningNeverGivesANonFiniteBall) {
+  struct Case {
+    const char* what;
+    void (*set)(World&);
+  };
+  const Case cases[] = {
+      {"wall rebound 1e30", [](World& w) { w.surfaces.wall_rebound.fill(1e30f); }},
+      {"speed limit infinite",
+       [](World& w) {
+         for (auto& b : w.balls) b.speed_limit = INFINITY;
+         w.surfaces.wall_rebound.fill(1e20f);
+       }},
+      {"gravity 1e38", [](World& w) { for (auto& b : w.balls) b.plane_gravity = 1e38f; }},
+      {"friction -1e38", [](World& w) { for (auto& b : w.balls) b.plane_friction = -1e38f; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    World w;
+    core::Random15 r(7);
+    PlayfieldReset(w, r);
+    painted::ClosedBox(w);
+    c.set(w);
+    Throw(w, r, 0);
+    Throw(w, r, 1);
+    for (int step = 0; step < 2000; ++step) {
+      for (int i = 0; i < kBallCount; ++i) {
+        StepBall(w, i);
+        const BallRecord& b = w.balls[static_cast<size_t>(i)];
+        ASSERT_TRUE(std::isfinite(b.x) && std::isfinite(b.y) && std::isfinite(b.vx) &&
+                    std::isfinite(b.vy))
+            << "ball " << i << " step " << step;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace physics

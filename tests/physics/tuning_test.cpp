@@ -130,20 +130,66 @@ TEST_F(TuningTest, LineLengthLimit) {
   too_long.resize(251, ' ');
   EXPECT_TRUE(Load(ok + "\n"));
   EXPECT_FLOAT_EQ(world.balls[0].plane_gravity, 0.4f);
-  // The long line stops the load; the lines before it keep their effect.
-  EXPECT_FALSE(Load("ADDGDOWN 0.2\n" + too_long + "\nPLANEADDMU 0.5\n"));
+  // A long line is read as far as 250 characters and the load goes on.
+  EXPECT_TRUE(Load("ADDGDOWN 0.2\n" + too_long + "\nPLANEADDMU 0.5\n"));
   EXPECT_FLOAT_EQ(world.tuning.add_g_down, 0.2f);
-  EXPECT_FLOAT_EQ(world.balls[0].plane_friction, 0.006f);
-  EXPECT_FLOAT_EQ(world.tuning.plane_add_mu, 0.001f);
-  // A long line at the very end counts too.
-  EXPECT_FALSE(Load(too_long));
+  EXPECT_FLOAT_EQ(world.balls[0].plane_friction, 0.5f);
+  EXPECT_FLOAT_EQ(world.tuning.plane_add_mu, 0.5f);
+  // A long comment, and a value beyond the 250th character (not read).
+  std::string far_value = "BUMPERSPEED";
+  far_value.resize(260, ' ');
+  EXPECT_TRUE(Load("// " + std::string(400, 'x') + "\n" + far_value + "9\nREBOUNDSPEED 3\n"));
+  EXPECT_FLOAT_EQ(world.tuning.bumper_speed, 4.0f);
+  EXPECT_FLOAT_EQ(world.tuning.rebound_speed, 3.0f);
+}
+
+TEST_F(TuningTest, ValuesOutOfRangeAreRefusedAndNamed) {
+  struct Case {
+    std::string line;
+    std::string named;
+  };
+  const Case cases[] = {
+      {"KREFLECTION10 1e30", "line 2: KREFLECTION10 1e+30 is outside 0 to 2"},
+      {"kreflection10 -0.5", "line 2: KREFLECTION10 -0.5 is outside 0 to 2"},
+      {"BALLMAXSPEED 0", "line 2: BALLMAXSPEED 0 is outside 0.01 to 100"},
+      {"PLANEG -0.3", "line 2: PLANEG -0.3 is outside 0.0001 to 10"},
+      {"PLANEMU 5", "line 2: PLANEMU 5 is outside 0 to 1"},
+      {"BALLSPEEDDECAY 3", "line 2: BALLSPEEDDECAY 3 is outside 0 to 1"},
+      {"MAXTILTCOUNTER 1e9", "line 2: MAXTILTCOUNTER 1e+09 is outside -100000 to 100000"},
+      {"AIPRESSTIME 1e12", "line 2: AIPRESSTIME 1e+12 is outside -600000 to 600000"},
+      {"RANDOMANGLE 1000", "line 2: RANDOMANGLE 1000 is outside -360 to 360"},
+      {"BUMPERSPEED 1e20", "line 2: BUMPERSPEED 1e+20 is outside -10000 to 10000"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    World w;
+    const World before;
+    std::vector<std::string> refused;
+    EXPECT_FALSE(LoadTuningText(w.tuning_targets(), "ADDGDOWN 0.2\r\n" + c.line + "\nNUDGEMULTI 3",
+                                &refused));
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0], c.named);
+    // The refused line changed nothing; the lines around it were read.
+    EXPECT_EQ(w.surfaces.wall_rebound, before.surfaces.wall_rebound);
+    EXPECT_EQ(w.balls[0].speed_limit, before.balls[0].speed_limit);
+    EXPECT_EQ(w.balls[0].plane_gravity, before.balls[0].plane_gravity);
+    EXPECT_EQ(w.tuning.max_tilt_counter, before.tuning.max_tilt_counter);
+    EXPECT_FLOAT_EQ(w.tuning.add_g_down, 0.2f);
+    EXPECT_FLOAT_EQ(w.tuning.nudge_multi, 3.0f);
+  }
+  // Line numbers count blank lines too.
+  World w;
+  std::vector<std::string> refused;
+  EXPECT_FALSE(LoadTuningText(w.tuning_targets(), "\n\nPLANEMU 0.5\n\nPLANEMU 9\n", &refused));
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0].rfind("line 5: ", 0), 0u) << refused[0];
 }
 
 TEST_F(TuningTest, LineEndingsAndUnreadableLines) {
   std::string text = "ADDGDOWN 0.1\r\nPLANEADDMU 0.2\rBALLSPEEDDECAY 0.3\n\n\r\n";
   text += std::string("NUDGESPEED 0.4", 14) + '\0' + "NUDGEMULTI 5\n   \nSOUNDPANOSCALE\n";
   text += "SOUNDVOLUMESCALE nan\nSOUNDSPEEDSCALE inf\nMAXTILTCOUNTER 1e30\n\tBUMPERSPEED\t7";
-  EXPECT_TRUE(Load(text));
+  EXPECT_FALSE(Load(text));  // MAXTILTCOUNTER 1e30 is refused
   const Tuning& t = world.tuning;
   EXPECT_FLOAT_EQ(t.add_g_down, 0.1f);
   EXPECT_FLOAT_EQ(t.plane_add_mu, 0.2f);
@@ -153,7 +199,7 @@ TEST_F(TuningTest, LineEndingsAndUnreadableLines) {
   EXPECT_FLOAT_EQ(t.sound_pano_scale, 4.0f);     // no number: skipped
   EXPECT_FLOAT_EQ(t.sound_volume_scale, 0.03f);  // not finite: skipped
   EXPECT_FLOAT_EQ(t.sound_speed_scale, 1.0f);
-  EXPECT_EQ(t.max_tilt_counter, INT32_MAX);  // saturates instead of overflowing
+  EXPECT_EQ(t.max_tilt_counter, 300);        // refused: out of range
   EXPECT_FLOAT_EQ(t.bumper_speed, 7.0f);     // no trailing newline, tabs as blanks
   EXPECT_TRUE(Load(""));
 }
@@ -189,18 +235,27 @@ TEST(SurfaceTable, ResetAndFallBack) {
 TEST_F(TuningTest, EveryListedKeyLoadsAndLists) {
   std::vector<TuningEntry> keys = ListTuning(world.tuning, world.surfaces, world.balls);
   ASSERT_EQ(keys.size(), 72u);
+  // A distinct value inside each key's range; whole numbers where large.
+  auto value_for = [&](size_t i) {
+    if (keys[i].type == TuningType::kBool) return keys[i].value > 0.5 ? 0.0 : 1.0;
+    TuningRange r{};
+    EXPECT_TRUE(RangeOfTuningKey(keys[i].key, r)) << keys[i].key;
+    const double v = r.low + (r.high - r.low) * (0.3 + 0.005 * static_cast<double>(i));
+    return std::fabs(v) > 50 || keys[i].type != TuningType::kReal ? std::round(v)
+                                                                    : std::round(v * 1000) / 1000;
+  };
   std::string text;
   for (size_t i = 0; i < keys.size(); ++i) {
-    double v = keys[i].type == TuningType::kBool ? (keys[i].value > 0.5 ? 0 : 1) : 300 + 2 * i;
-    text += std::string(keys[i].key) + " " + std::to_string(v) + "\n";
+    text += std::string(keys[i].key) + " " + std::to_string(value_for(i)) + "\n";
   }
-  EXPECT_TRUE(Load(text));
+  std::vector<std::string> refused;
+  EXPECT_TRUE(LoadTuningText(world.tuning_targets(), text, &refused))
+      << (refused.empty() ? "" : refused[0]);
   std::vector<TuningEntry> after = ListTuning(world.tuning, world.surfaces, world.balls);
   ASSERT_EQ(after.size(), keys.size());
   for (size_t i = 0; i < keys.size(); ++i) {
-    double expected =
-        keys[i].type == TuningType::kBool ? (keys[i].value > 0.5 ? 0 : 1) : 300 + 2 * i;
-    EXPECT_NEAR(after[i].value, expected, 1e-3) << keys[i].key;
+    const double expected = value_for(i);
+    EXPECT_NEAR(after[i].value, expected, 1e-3 + 1e-6 * std::fabs(expected)) << keys[i].key;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "core/byte_io.h"
 #include "store/temp_dir.h"
@@ -174,23 +175,163 @@ TEST(GameData, FileTheGameWouldRefuseGivesTheDefaults) {
   EXPECT_TRUE(CheckGameData(b).ok()) << CheckGameData(b).Describe();
 }
 
-TEST(GameData, ShortFileIsIgnoredLongerFileReadsItsFirst1676Bytes) {
+TEST(GameData, LongerFileReadsItsFirst1676Bytes) {
   TempDir dir;
   const auto file = GameDataPath(dir.path());
   auto b = FilledBytes();
   Identity id;
   GameData d;
-
-  WriteAll(file, std::vector<uint8_t>(b.begin(), b.begin() + 1660));
-  EXPECT_FALSE(LoadGameData(file, d, id.source()));
-  EXPECT_EQ(d.settings.players_minus_one, 0);
   EXPECT_EQ(CheckGameData(std::vector<uint8_t>(b.begin(), b.begin() + 1675)).failed,
             GameDataCheck::kTooShort);
-
   b.insert(b.end(), 100, 0xEE);
   WriteAll(file, b);
   EXPECT_TRUE(LoadGameData(file, d, id.source()));
   EXPECT_EQ(d.settings.players_minus_one, 3);
+}
+
+// Five scores, so a damaged fourth row leaves four good ones.
+GameData FiveScores() {
+  GameData d = Filled();
+  InsertScore(d.high_scores, 70000, "Dee");
+  InsertScore(d.high_scores, 50000, "Eve");
+  return d;  // 120000 Brook, 90000 Ada, 90000 Cy, 70000 Dee, 50000 Eve
+}
+
+std::vector<std::string> NamesOf(const HighScoreTable& t) {
+  std::vector<std::string> names;
+  for (const auto& row : t) {
+    if (row.score != 0) names.push_back(row.name);
+  }
+  return names;
+}
+
+TEST(GameData, DamagedFileIsKeptAsideAndWhatIsValidIsSalvaged) {
+  constexpr size_t kRow4 = kOffsetHighScores + 3 * kHighScoreEntrySize;
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&)> damage;
+    std::vector<std::string> names;  // the rows kept, best first
+    int32_t players_minus_one;       // 3 when the settings were kept
+    int32_t resolution;              // 1 when kept, 2 (the default) when lost
+    const char* said;                // in the message
+  };
+  const std::vector<std::string> all = {"Brook", "Ada", "Cy", "Dee", "Eve"};
+  const std::vector<Case> cases = {
+      {"one flipped byte in row 4", [](auto& b) { b[kRow4 + 1] ^= 0x01; },
+       {"Brook", "Ada", "Cy", "Eve"}, 3, 1, "high-score row 4 fails its check values"},
+      {"row 4's score changed", [](auto& b) { b[kRow4 + 40] ^= 0x10; },
+       {"Brook", "Ada", "Cy", "Eve"}, 3, 1, "kept 4 of 5 high scores and all settings"},
+      {"resolution out of range", [](auto& b) { core::StoreU32(b.data() + 20, 7); }, all, 3, 2,
+       "resolution outside 0-2"},
+      {"trailer damaged", [](auto& b) { b[kOffsetTrailer] = 'X'; }, all, 3, 1,
+       "trailer at offset 1660"},
+      {"magic damaged", [](auto& b) { b[0] = 'X'; }, all, 3, 1, "magic at offset 0"},
+      {"cut after row 3", [](auto& b) { b.resize(kOffsetHighScores + 3 * 104 + 50); },
+       {"Brook", "Ada", "Cy"}, 3, 1, "kept 3 of 4 high scores"},
+      {"cut inside the settings", [](auto& b) { b.resize(60); }, {}, 0, 2,
+       "the settings are the defaults"},
+      {"all zero", [](auto& b) { std::fill(b.begin(), b.end(), 0); }, {}, 0, 2, "magic"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const auto file = GameDataPath(dir.path());
+    auto b = SerialiseGameData(FiveScores());
+    c.damage(b);
+    WriteAll(file, b);
+
+    Identity id;
+    GameData d;
+    const std::time_t when = 1765375200;  // the copy's name comes from this time
+    const GameDataLoad load = LoadGameData(file, d, id.source(), when);
+    EXPECT_EQ(load.status, GameDataLoadStatus::kSalvaged);
+    EXPECT_FALSE(load);
+    EXPECT_EQ(NamesOf(d.high_scores), c.names);
+    EXPECT_EQ(d.settings.players_minus_one, c.players_minus_one);
+    EXPECT_EQ(d.settings.resolution, c.resolution);
+    EXPECT_NE(load.message.find(c.said), std::string::npos) << load.message;
+
+    // The damaged bytes are kept whole beside the file, and the message says where.
+    ASSERT_FALSE(load.damaged_copy.empty());
+    EXPECT_EQ(load.damaged_copy.parent_path(), dir.path());
+    EXPECT_EQ(load.damaged_copy.filename().string().rfind("KEPB_GF.DAT.damaged-2025", 0), 0u)
+        << load.damaged_copy;
+    EXPECT_EQ(ReadAll(load.damaged_copy), b);
+    EXPECT_NE(load.message.find(load.damaged_copy.string()), std::string::npos);
+
+    // The file now holds what was salvaged, and loads cleanly.
+    const auto repaired = ReadAll(file);
+    EXPECT_TRUE(CheckGameData(repaired).ok()) << CheckGameData(repaired).Describe();
+    GameData again;
+    EXPECT_TRUE(LoadGameData(file, again, id.source()));
+    EXPECT_EQ(NamesOf(again.high_scores), c.names);
+  }
+}
+
+TEST(GameData, ASecondDamagedCopyInTheSameSecondGetsItsOwnName) {
+  TempDir dir;
+  const auto file = GameDataPath(dir.path());
+  const std::time_t when = 1765375200;
+  const auto first = DamagedCopyPath(file, when);
+  WriteAll(first, {1});
+  const auto second = DamagedCopyPath(file, when);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(second.string(), first.string() + "-2");
+}
+
+TEST(GameData, UnreadableFileIsNeitherLoadedNorWrittenOver) {
+  TempDir dir;
+  const auto file = GameDataPath(dir.path());
+  std::filesystem::create_directory(file);
+  Identity id;
+  GameData d;
+  const GameDataLoad load = LoadGameData(file, d, id.source());
+  EXPECT_EQ(load.status, GameDataLoadStatus::kUnreadable);
+  EXPECT_FALSE(load.may_save);
+  EXPECT_NE(load.message.find("is a folder"), std::string::npos) << load.message;
+  EXPECT_EQ(d.settings.resolution, 2);
+}
+
+TEST(GameData, StaleTemporaryFilesAreRemovedAndNothingElse) {
+  TempDir dir;
+  const auto file = GameDataPath(dir.path());
+  const auto stale = dir.path() / "KEPB_GF.DAT.aB3xYz";
+  const std::vector<std::filesystem::path> kept = {
+      file, dir.path() / "KEPB_GF.DAT.damaged-20261210-101010", dir.path() / "KEPB_GF.DAT.abc",
+      dir.path() / "OTHER.DAT.aB3xYz"};
+  WriteAll(stale, {1});
+  for (const auto& p : kept) WriteAll(p, {2});
+  std::filesystem::create_directory(dir.path() / "KEPB_GF.DAT.folder");
+  EXPECT_EQ(RemoveStaleTemporaryFiles(file), 1);
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  for (const auto& p : kept) EXPECT_TRUE(std::filesystem::exists(p)) << p;
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "KEPB_GF.DAT.folder"));
+}
+
+TEST(GameData, NamesKeepPrintableCharactersOnlyAndAreCutOnCharacters) {
+  struct Case {
+    std::string in;
+    size_t max;
+    std::string out;
+  };
+  const std::string sixty_continuations(60, '\x80');
+  const Case cases[] = {
+      {"Ada", 10, "Ada"},
+      {"A\x01" "d\ta\x7F", 10, "Ada"},
+      {"A\xC2\x85" "da", 10, "Ada"},  // U+0085, a C1 control
+      {"\xC3\xA9l\xC3\xA8ve", 10, "\xC3\xA9l\xC3\xA8ve"},
+      {"\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC", 2, "\xE2\x82\xAC\xE2\x82\xAC"},
+      {"\xF0\x9F\x8E\xB1x", 1, "\xF0\x9F\x8E\xB1"},
+      {"ab" + sixty_continuations + "cd", 10, "abcd"},
+      {"\xC0\xAFx", 10, "x"},          // an overlong '/'
+      {"\xED\xA0\x80x", 10, "x"},     // a surrogate
+      {"\xE2\x82", 10, ""},            // a cut-off character
+      {"abcdefghijklmnop", 10, "abcdefghij"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_EQ(CleanName(c.in, c.max), c.out);
+  }
 }
 
 TEST(GameData, HandEditedNameFailsCheckValueOneAndTheWholeFileIsIgnored) {
@@ -257,7 +398,9 @@ TEST(GameData, SaveIntoAnUnwritablePlaceFailsAndLeavesNoFile) {
   TempDir dir;
   const auto blocker = dir.path() / "file";
   WriteAll(blocker, {1, 2, 3});
-  EXPECT_FALSE(SaveGameData(GameDataPath(blocker), Filled()));
+  std::string error;
+  EXPECT_FALSE(SaveGameData(GameDataPath(blocker), Filled(), &error));
+  EXPECT_EQ(error, "Not a directory");
   EXPECT_EQ(ReadAll(blocker), (std::vector<uint8_t>{1, 2, 3}));
 }
 

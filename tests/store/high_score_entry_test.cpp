@@ -92,6 +92,29 @@ TEST(HighScoreEntry, TypedNameIsCutToTenCharacters) {
   EXPECT_EQ(CutToCharacters("abcdefghijkl", 10), "abcdefghij");
 }
 
+TEST(HighScoreEntry, TypedNamesKeepPrintableCharactersOnly) {
+  struct Case {
+    std::string typed;
+    std::string kept;
+  };
+  const Case cases[] = {
+      {"Ada\x01\x1B[2J", "Ada[2J"},                        // control bytes dropped
+      {"A" + std::string(60, '\x80') + "da", "Ada"},        // stray continuation bytes
+      {"\xFF\xFEZo\xC3", "Zo"},                            // invalid UTF-8
+      {"\xE2\x82\xAC" + std::string(12, 'x'), "\xE2\x82\xACxxxxxxxxx"},  // 10 characters
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    TempDir dir;
+    GameData d = WithScores();
+    ScriptedUi ui;
+    ui.typed = c.typed;
+    RunHighScoreEntry(d, 0, 100, GameDataPath(dir.path()), ui);
+    EXPECT_EQ(d.player_names[0], c.kept);
+    EXPECT_EQ(d.high_scores[5].name, c.kept);
+  }
+}
+
 TEST(HighScoreEntry, FirstPlaceIsSentOnlyWhenThePlayerSaysYes) {
   TempDir dir;
   for (bool yes : {false, true}) {
