@@ -268,7 +268,8 @@ TEST(TableSounds, MusicLoopsArePiecesWithoutAStepAtTheSeam) {
     const size_t bar = frames / bars, win = static_cast<size_t>(p.rate) / 10;
 
     // The tenth of a second either side of the seam against the same either
-    // side of every bar line inside the piece.
+    // side of the same point of every other bar (the file may begin on a
+    // pickup, so these are whole bars from the seam rather than bar lines).
     std::vector<double> before, after;
     for (size_t b = 1; b < bars; ++b) {
       before.push_back(Level(p, b * bar - win, win));

@@ -597,6 +597,10 @@ bool RenderMusic(const MusicRecipe& m, Pcm& out, std::string* error) {
   const double beat_s = 60.0 / m.tempo;
   const size_t piece = static_cast<size_t>(std::llround(total_beats * beat_s * rate));
   const int passes = m.loop ? 3 : 1;
+  // A loop starting inside the piece is taken from the second pass on: a whole
+  // piece before it has rung into it, as for the start of the last pass.
+  const size_t loop_at = static_cast<size_t>(std::llround(m.loop_start * beat_s * rate));
+  if (m.loop && loop_at >= piece) return fail("loop_start is not inside the piece");
   const size_t len = m.loop ? piece * passes : piece + static_cast<size_t>(m.tail * rate);
   std::vector<float> left(len, 0.0f), right(len, 0.0f), voice;
 
@@ -643,7 +647,7 @@ bool RenderMusic(const MusicRecipe& m, Pcm& out, std::string* error) {
       right[i] += static_cast<float>(wr * m.reverb.mix);
     }
   }
-  const size_t from = m.loop ? piece * (passes - 1) : 0;
+  const size_t from = !m.loop ? 0 : loop_at > 0 ? piece + loop_at : piece * (passes - 1);
   const size_t frames = m.loop ? piece : len;
   out = Pcm{};
   out.rate = rate;
