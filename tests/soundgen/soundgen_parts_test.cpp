@@ -62,6 +62,8 @@ TEST(Recipes, ErrorsNameTheFileTheFieldAndTheProblem) {
        "no instrument \"x\""},
       {R"({"music": [{"file": "M", "chords": "C", "instruments": {}, "tracks": [{"play": "dance", "instrument": "x"}]}]})",
        "\"play\" must be"},
+      {R"({"music": [{"file": "M", "loop_start": 2, "chords": "C", "instruments": {}, "tracks": []}]})",
+       "\"loop_start\" is for a looping piece"},
       {R"({"effects": [ )", "test.json"},
   };
   for (const Case& c : cases) {
@@ -193,6 +195,20 @@ TEST(Music, LoopingPieceIsExactlyItsBarsAndWrapsItsTails) {
   for (size_t i = 1; i < 200; ++i)
     steps = std::max<double>(steps, std::fabs(loop.samples[i] - loop.samples[i - 1]));
   EXPECT_LE(seam, steps * 1.01);
+
+  // Begun on the last beat, the file is the same loop turned round; a start
+  // outside the piece is refused.
+  MusicRecipe late = SmallPiece(true);
+  late.loop_start = 3;
+  Pcm turned;
+  ASSERT_TRUE(RenderMusic(late, turned, &error)) << error;
+  ASSERT_EQ(turned.frames(), 32000u);
+  for (size_t i = 0; i < 32000; i += 97) {
+    ASSERT_NEAR(turned.samples[i], loop.samples[(i + 24000) % 32000], 1e-6) << i;
+  }
+  late.loop_start = 4;
+  EXPECT_FALSE(RenderMusic(late, turned, &error));
+  EXPECT_NE(error.find("loop_start"), std::string::npos) << error;
 }
 
 TEST(Music, ReportsWhatCannotBeRead) {

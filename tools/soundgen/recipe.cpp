@@ -248,8 +248,8 @@ MusicRecipe ParseMusic(const json& j, const Format& base, const std::string& whe
   std::string file = j.is_object() ? Str(j, "file", "", where0) : "";
   std::string where = where0 + (file.empty() ? "" : " (" + file + ")");
   CheckKeys(j, where,
-            {"file", "about", "format", "loop", "tempo", "beats_per_bar", "tail", "peak", "reverb",
-             "chords", "instruments", "tracks"});
+            {"file", "about", "format", "loop", "loop_start", "tempo", "beats_per_bar", "tail", "peak",
+             "reverb", "chords", "instruments", "tracks"});
   MusicRecipe m;
   m.file = file;
   if (m.file.empty()) Fail(where, "\"file\" is missing");
@@ -258,6 +258,8 @@ MusicRecipe ParseMusic(const json& j, const Format& base, const std::string& whe
   m.tempo = Num(j, "tempo", m.tempo, where, 20, 400);
   m.beats_per_bar = Int(j, "beats_per_bar", 4, where, 1, 16);
   m.tail = Num(j, "tail", m.tail, where, 0, 30);
+  m.loop_start = Num(j, "loop_start", 0, where, 0, 4096);
+  if (m.loop_start > 0 && !m.loop) Fail(where, "\"loop_start\" is for a looping piece");
   m.peak = Num(j, "peak", m.peak, where, 0.01, 0.95);
   if (j.contains("reverb")) {
     const json& r = j.at("reverb");

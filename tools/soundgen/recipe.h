@@ -114,6 +114,9 @@ struct MusicRecipe {
   double tempo = 100;  // beats per minute
   int beats_per_bar = 4;
   double tail = 2;  // seconds after the last bar (not looping)
+  // Looping: the beat of the piece the file begins (and loops) at, so the
+  // seam can sit in a quiet moment rather than on a downbeat.
+  double loop_start = 0;
   double peak = 0.8;
   Reverb reverb;
   std::string chords;  // one chord per bar, or "Am:2 G:2" with beats

@@ -1,7 +1,10 @@
 #include "soundgen/soundgen.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
+#include <mutex>
+#include <thread>
 
 #include "sound/sound_file.h"
 #include "sound/sound_list.h"
@@ -99,6 +102,11 @@ bool IndexBook(const RecipeBook& book, std::map<std::string, const EffectRecipe*
   return true;
 }
 
+// The encoder library keeps tables it fills on first use, so encoding and the
+// check of each file run one at a time; synthesis (most of the work) runs in
+// parallel.
+std::mutex g_encode_mutex;
+
 bool BuildIndexed(const std::map<std::string, const EffectRecipe*>& effects,
                   const std::map<std::string, const MusicRecipe*>& music, const std::string& name,
                   BuiltSound& built, std::string* error) {
@@ -127,6 +135,7 @@ bool BuildIndexed(const std::map<std::string, const EffectRecipe*>& effects,
   if (!compressed && !format.wave) {
     return Fail(error, name, "is a plain wave file: its format needs \"wave\": true");
   }
+  std::lock_guard<std::mutex> lock(g_encode_mutex);
   if (compressed) return BuildCompressed(name, format, built.source, loop, built, error);
   return BuildWave(name, built.source, loop, built, error);
 }
@@ -146,11 +155,37 @@ bool BuildSounds(const RecipeBook& book, std::vector<BuiltSound>& out, std::stri
   std::map<std::string, const EffectRecipe*> effects;
   std::map<std::string, const MusicRecipe*> music;
   if (!IndexBook(book, effects, music, error)) return false;
-  for (const std::string& name : SoundFileNames()) {
-    BuiltSound built;
-    if (!BuildIndexed(effects, music, name, built, error)) return false;
-    out.push_back(std::move(built));
+  const std::vector<std::string> names = SoundFileNames();
+  // The long pieces first, so the threads finish together; each file is built
+  // on its own from its recipe, so the bytes do not depend on the order.
+  std::vector<size_t> order(names.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_partition(order.begin(), order.end(),
+                        [&](size_t i) { return music.count(names[i]) != 0; });
+  std::vector<BuiltSound> built(names.size());
+  std::vector<std::string> errors(names.size());
+  std::vector<char> ok(names.size(), 0);
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t k = next++; k < order.size(); k = next++) {
+      const size_t i = order[k];
+      ok[i] = BuildIndexed(effects, music, names[i], built[i], &errors[i]) ? 1 : 0;
+    }
+  };
+  const size_t threads =
+      std::clamp<size_t>(std::thread::hardware_concurrency(), 1, std::max<size_t>(1, names.size()));
+  std::vector<std::thread> pool;
+  for (size_t t = 1; t < threads; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+  // The first failure in list order, whichever thread met it.
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (!ok[i]) {
+      if (error) *error = errors[i];
+      return false;
+    }
   }
+  out = std::move(built);
   return true;
 }
 

@@ -43,7 +43,7 @@ struct BuiltSound {
 // The distinct files of the game's sound list, in list order (30 names).
 std::vector<std::string> SoundFileNames();
 
-// Renders, encodes and verifies every recipe. The book must hold exactly one
+// Renders, encodes and verifies every recipe, on every core. The book must hold exactly one
 // recipe for each file of the sound list, no more. False with a reason (the
 // file and what failed) otherwise, or when any file fails its check.
 bool BuildSounds(const RecipeBook& book, std::vector<BuiltSound>& out, std::string* error);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 #include <numbers>
 #include <sstream>
 
@@ -597,8 +598,12 @@ bool RenderMusic(const MusicRecipe& m, Pcm& out, std::string* error) {
   const double beat_s = 60.0 / m.tempo;
   const size_t piece = static_cast<size_t>(std::llround(total_beats * beat_s * rate));
   const int passes = m.loop ? 3 : 1;
+  // A loop starting inside the piece is taken from the second pass on: a whole
+  // piece before it has rung into it, as for the start of the last pass.
+  const size_t loop_at = static_cast<size_t>(std::llround(m.loop_start * beat_s * rate));
+  if (m.loop && loop_at >= piece) return fail("loop_start is not inside the piece");
   const size_t len = m.loop ? piece * passes : piece + static_cast<size_t>(m.tail * rate);
-  std::vector<float> left(len, 0.0f), right(len, 0.0f), voice;
+  std::vector<float> left(len, 0.0f), right(len, 0.0f);
 
   for (size_t ti = 0; ti < m.tracks.size(); ++ti) {
     const Track& t = m.tracks[ti];
@@ -612,17 +617,23 @@ bool RenderMusic(const MusicRecipe& m, Pcm& out, std::string* error) {
     const double pan_turns = (t.pan + 1) / 8;
     const double gl = DetCosTurns(pan_turns) * std::sqrt(2.0),
                  gr = DetSinTurns(pan_turns) * std::sqrt(2.0);
+    // A note of the same pitch and length sounds the same every time (noise
+    // follows the sample index), so each is synthesised once per track.
+    std::map<std::pair<int, double>, std::vector<float>> voices;
     for (const NoteEvent& e : events) {
       const double bar = e.beat / m.beats_per_bar;
       if (bar < t.from_bar - 1e-9 || (t.to_bar > 0 && bar >= t.to_bar - 1e-9)) continue;
-      const double hz = 440.0 * DetExp2((e.midi - 69) / 12.0);
       const double gate = e.beats * beat_s * t.gate;
-      double seconds = 0;
-      for (const Layer& l : ins.layers) seconds = std::max(seconds, LayerSeconds(l, gate));
-      const size_t vlen = static_cast<size_t>(std::ceil(seconds * rate)) + 1;
-      voice.assign(vlen, 0.0f);
-      for (const Layer& l : ins.layers)
-        RenderLayer(l, hz, rate, gate, 0, 0, 1.0, voice.data(), vlen);
+      std::vector<float>& voice = voices[{e.midi, gate}];
+      if (voice.empty()) {
+        const double hz = 440.0 * DetExp2((e.midi - 69) / 12.0);
+        double seconds = 0;
+        for (const Layer& l : ins.layers) seconds = std::max(seconds, LayerSeconds(l, gate));
+        voice.assign(static_cast<size_t>(std::ceil(seconds * rate)) + 1, 0.0f);
+        for (const Layer& l : ins.layers)
+          RenderLayer(l, hz, rate, gate, 0, 0, 1.0, voice.data(), voice.size());
+      }
+      const size_t vlen = voice.size();
       const double g = t.gain * e.velocity;
       for (int pass = 0; pass < passes; ++pass) {
         const size_t at = static_cast<size_t>(pass) * piece +
@@ -643,7 +654,7 @@ bool RenderMusic(const MusicRecipe& m, Pcm& out, std::string* error) {
       right[i] += static_cast<float>(wr * m.reverb.mix);
     }
   }
-  const size_t from = m.loop ? piece * (passes - 1) : 0;
+  const size_t from = !m.loop ? 0 : loop_at > 0 ? piece + loop_at : piece * (passes - 1);
   const size_t frames = m.loop ? piece : len;
   out = Pcm{};
   out.rate = rate;
