@@ -280,6 +280,18 @@ bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& da
   return OpenTablePack(layer, data_dir, error) && LoadTablePhysics(g, layer, data_dir, error);
 }
 
+bool LoadRunTable(Game& g, res::ResourceLayer& layer, const HeadlessOptions& o, std::FILE* err) {
+  if (o.test_table) {
+    physics::PlayfieldReset(g.world, g.random);
+    UseTestTable(g);
+    return true;
+  }
+  std::string error;
+  const bool ok = LoadTableFromPack(g, layer, o.data_dir, error);
+  if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
+  return ok;
+}
+
 bool OpenTablePack(res::ResourceLayer& layer, const std::string& data_dir, std::string& error) {
   const std::string path = (std::filesystem::path(data_dir) / "GFALL.DAT").string();
   layer.loose_root = data_dir;
@@ -451,16 +463,8 @@ int RunHeadless(const HeadlessOptions& o, std::FILE* out, std::FILE* err) {
   Game g(std::move(owned_clock), std::make_unique<HeadlessPasses>(stats));
   g.random.Seed(o.seed);
   res::ResourceLayer layer;
-  if (o.test_table) {
-    physics::PlayfieldReset(g.world, g.random);
-    UseTestTable(g);
-  } else {
-    std::string error;
-    if (!LoadTableFromPack(g, layer, o.data_dir, error)) {
-      std::fprintf(err, "gfall: %s\n", error.c_str());
-      return 1;
-    }
-    if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
+  if (!LoadRunTable(g, layer, o, err)) return 1;
+  if (!o.test_table) {
     g.reload_tuning = [&layer](Game& game) {
       physics::LoadTuning(layer, game.world.tuning_targets());
     };

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -99,6 +100,10 @@ std::optional<physics::SurfaceMap> LoadSurfaceMapFromPack(res::ResourceLayer& la
 // when the pack or its playfield cannot be used.
 bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
                        std::string& error);
+// The table of a headless run: the test table (`--test-table`) or the pack's,
+// whose tuning warnings go to err. False, said on err, when the pack cannot
+// be used.
+bool LoadRunTable(Game& g, res::ResourceLayer& layer, const HeadlessOptions& o, std::FILE* err);
 // Its two steps: opening the pack, and loading the playfield physics from it.
 bool OpenTablePack(res::ResourceLayer& layer, const std::string& data_dir, std::string& error);
 bool LoadTablePhysics(Game& g, res::ResourceLayer& layer, const std::string& data_dir,

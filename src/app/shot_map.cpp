@@ -343,16 +343,7 @@ int RunShotMap(const HeadlessOptions& o, std::FILE* out, std::FILE* err) {
   Game g(std::make_unique<FakeClock>());
   g.random.Seed(o.seed);
   res::ResourceLayer layer;
-  if (o.test_table) {
-    physics::PlayfieldReset(g.world, g.random);
-    UseTestTable(g);
-  } else {
-    std::string error;
-    if (!LoadTableFromPack(g, layer, o.data_dir, error)) {
-      std::fprintf(err, "gfall: %s\n", error.c_str());
-      return 1;
-    }
-  }
+  if (!LoadRunTable(g, layer, o, err)) return 1;
   const ShotMap map = BuildShotMap(g);
   if (!o.shot_map.empty()) {
     platform::RgbFrame frame;

@@ -365,12 +365,7 @@ void BallSearch(GameFlow& f, int ball) {
       o.step_timer = o.step_period;
       PlaySound(r.table, o.value ? 42 : 41, static_cast<float>(o.x), static_cast<float>(o.y));
     }
-    TableObject& k = r.table.objects[kRowKicker];
-    k.animating = 1;
-    k.rising = 1;
-    k.frame = 0;
-    k.step_timer = k.step_period;
-    PlaySound(r.table, 0, static_cast<float>(k.x), static_cast<float>(k.y));
+    FireKicker(r);
   }
   // Which way is free: the sum of the directions to closed pixels on rings
   // around the ball points into the walls.

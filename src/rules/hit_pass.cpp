@@ -236,6 +236,10 @@ void KickerHit(Rules& r) {
   if (Tilted(r)) return;
   ClearSkillShot(r);
   AddScore(r, 10, 0);
+  FireKicker(r);
+}
+
+void FireKicker(Rules& r) {
   TableObject& k = r.table.objects[kRowKicker];
   k.animating = 1;
   k.rising = 1;

@@ -138,6 +138,8 @@ void ShiftLampsByFlippers(Rules& r, bool left_held, bool right_held);
 // gate, spinner, hole and lane checks and the nearest-object hit.
 void HitPass(Rules& r);
 void KickerHit(Rules& r);
+// The kicker's kick picture and sound, without scoring (a hit, a ball search).
+void FireKicker(Rules& r);
 void BumperHit(Rules& r, int row);
 void DropTargetHit(Rules& r, float x, float y, int row, int ball);
 void DropTarget(Rules& r, int row, bool direct);
