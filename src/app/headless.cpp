@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "app/frame_loop.h"
 #include "app/game_passes.h"
 #include "app/playfield_load.h"
@@ -355,17 +357,12 @@ bool LoadTablePhysics(Game& g, res::ResourceLayer& layer, const std::string& dat
 
 namespace {
 
-void Float(std::ostringstream& s, float v) {
-  if (!std::isfinite(v)) {
-    s << "null";
-    return;
-  }
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%.4f", static_cast<double>(v));
-  s << buf;
+// A float with four decimals, as the printed state has always shown them;
+// null when it is not finite.
+nlohmann::ordered_json Float(float v) {
+  if (!std::isfinite(v)) return nullptr;
+  return std::round(static_cast<double>(v) * 1e4) / 1e4;
 }
-
-const char* Bool(bool b) { return b ? "true" : "false"; }
 
 constexpr const char* kLaneNames[rules::kLaneLineCount] = {
     "upper_e2", "tree_t",  "tree_r",   "tree_e1",   "tree_e2", "santa_s", "santa_a1",
@@ -374,66 +371,67 @@ constexpr const char* kLaneNames[rules::kLaneLineCount] = {
 }  // namespace
 
 std::string StateJson(const Game& g, int64_t frames, const HeadlessStats* stats) {
-  std::ostringstream s;
+  using Json = nlohmann::ordered_json;
   const rules::FlowState& f = g.flow.state;
   const rules::Players& p = g.rules.players;
-  s << "{\"frames\": " << frames
-    << ", \"game_ms\": " << static_cast<int64_t>(std::llround(g.frame.now))
-    << ", \"game_ended\": " << Bool(f.game_ended != 0) << ", \"current_player\": " << p.current
-    << ", \"cycles_left\": " << f.cycles_left << ", \"tilted\": " << Bool(g.world.tilted != 0)
-    << ", \"players\": [";
+  Json j;
+  j["frames"] = frames;
+  j["game_ms"] = static_cast<int64_t>(std::llround(g.frame.now));
+  j["game_ended"] = f.game_ended != 0;
+  j["current_player"] = p.current;
+  j["cycles_left"] = f.cycles_left;
+  j["tilted"] = g.world.tilted != 0;
+  Json& players = j["players"] = Json::array();
   const int last = std::clamp(p.last_index, 0, rules::kPlayerCount - 1);
   for (int i = 0; i <= last; ++i) {
-    s << (i ? ", " : "") << "{\"score\": " << p.records[i].score
-      << ", \"bonus_level\": " << p.records[i].bonus_level << "}";
+    players.push_back({{"score", p.records[i].score}, {"bonus_level", p.records[i].bonus_level}});
   }
-  s << "], \"balls\": [";
+  Json& balls = j["balls"] = Json::array();
   for (int i = 0; i < physics::kBallCount; ++i) {
     const physics::BallRecord& b = g.world.balls[i];
-    s << (i ? ", " : "") << "{\"in_play\": " << Bool(b.in_play != 0)
-      << ", \"held\": " << Bool(b.held != 0) << ", \"x\": ";
-    Float(s, b.x);
-    s << ", \"y\": ";
-    Float(s, b.y);
-    s << ", \"vx\": ";
-    Float(s, b.vx);
-    s << ", \"vy\": ";
-    Float(s, b.vy);
-    s << "}";
+    balls.push_back({{"in_play", b.in_play != 0},
+                     {"held", b.held != 0},
+                     {"x", Float(b.x)},
+                     {"y", Float(b.y)},
+                     {"vx", Float(b.vx)},
+                     {"vy", Float(b.vy)}});
   }
-  s << "], \"objects\": [";
+  Json& objects = j["objects"] = Json::array();
   for (int row = 0; row < rules::kUsedObjectRows; ++row) {
     const rules::TableObject& o = g.rules.table.objects[row];
-    s << (row ? ", " : "") << "{\"row\": " << row << ", \"kind\": " << o.kind
-      << ", \"state\": " << o.state << ", \"value\": " << o.value << ", \"frame\": " << o.frame
-      << "}";
+    objects.push_back({{"row", row},
+                       {"kind", o.kind},
+                       {"state", o.state},
+                       {"value", o.value},
+                       {"frame", o.frame}});
   }
-  s << "]";
   if (stats) {
     const rules::RuleCounters& c = g.rules.counters;
-    s << ", \"stats\": {\"object_hits\": [";
-    for (int row = 0; row < rules::kUsedObjectRows; ++row) {
-      s << (row ? ", " : "") << c.object_hits[row];
-    }
-    s << "], \"lanes\": {";
-    for (int i = 0; i < rules::kLaneLineCount; ++i) {
-      s << (i ? ", " : "") << "\"" << kLaneNames[i] << "\": " << c.lane_entries[i];
-    }
-    s << "}, \"launches\": " << f.launches << ", \"drains\": " << f.drains
-      << ", \"multiballs\": " << f.multiballs << ", \"ball_searches\": " << f.ball_searches << ", \"hole_catches\": " << c.hole_catches
-      << ", \"spinner_revolutions\": " << c.spinner_revolutions
-      << ", \"skill_shots\": " << c.skill_shots << ", \"awards\": " << c.awards
-      << ", \"awards_extra\": " << c.awards_by_kind[0]
-      << ", \"awards_double\": " << c.awards_by_kind[1]
-      << ", \"awards_special\": " << c.awards_by_kind[2]
-      << ", \"drains_left\": " << f.drains_left << ", \"drains_centre\": " << f.drains_centre
-      << ", \"drains_right\": " << f.drains_right << ", \"tilts\": " << g.nudge.tilts
-      << ", \"max_speed\": ";
-    Float(s, stats->max_speed);
-    s << ", \"stuck_balls\": " << stats->stuck_balls << "}";
+    Json st;
+    st["object_hits"] = Json::array();
+    for (int row = 0; row < rules::kUsedObjectRows; ++row) st["object_hits"].push_back(c.object_hits[row]);
+    Json& lanes = st["lanes"] = Json::object();
+    for (int i = 0; i < rules::kLaneLineCount; ++i) lanes[kLaneNames[i]] = c.lane_entries[i];
+    st["launches"] = f.launches;
+    st["drains"] = f.drains;
+    st["multiballs"] = f.multiballs;
+    st["ball_searches"] = f.ball_searches;
+    st["hole_catches"] = c.hole_catches;
+    st["spinner_revolutions"] = c.spinner_revolutions;
+    st["skill_shots"] = c.skill_shots;
+    st["awards"] = c.awards;
+    st["awards_extra"] = c.awards_by_kind[0];
+    st["awards_double"] = c.awards_by_kind[1];
+    st["awards_special"] = c.awards_by_kind[2];
+    st["drains_left"] = f.drains_left;
+    st["drains_centre"] = f.drains_centre;
+    st["drains_right"] = f.drains_right;
+    st["tilts"] = g.nudge.tilts;
+    st["max_speed"] = Float(stats->max_speed);
+    st["stuck_balls"] = stats->stuck_balls;
+    j["stats"] = std::move(st);
   }
-  s << "}";
-  return s.str();
+  return j.dump();
 }
 
 // --- The run ---

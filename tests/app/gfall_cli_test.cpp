@@ -36,7 +36,7 @@ TEST(GfallCli, HeadlessRunIsRepeatableAndSeeded) {
   ASSERT_EQ(a.status, 0) << a.out;
   EXPECT_EQ(a.out, b.out);
   EXPECT_NE(a.out, c.out);
-  EXPECT_NE(a.out.find("{\"frames\": 400, "), std::string::npos) << a.out;
+  EXPECT_NE(a.out.find("{\"frames\":400,"), std::string::npos) << a.out;
 }
 
 TEST(GfallCli, WithoutADisplayItSaysSoAndFails) {

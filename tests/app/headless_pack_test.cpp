@@ -131,7 +131,7 @@ TEST_F(HeadlessPack, PlaysOnTheTableOfThePack) {
   int status = -1;
   const std::string text = Run(o, status);
   EXPECT_EQ(status, 0) << text;
-  EXPECT_EQ(text.rfind("{\"frames\": 300, ", 0), 0u) << text;
+  EXPECT_EQ(text.rfind("{\"frames\":300,", 0), 0u) << text;
 }
 
 TEST_F(HeadlessPack, APackWithoutFlipperMasksIsRefused) {

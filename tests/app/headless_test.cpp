@@ -208,17 +208,17 @@ TEST(StateJson, HasOnePlayerEntryPerPlayerAndAllRows) {
   StartGame(t.game, false);
   HeadlessStats s;
   const std::string json = StateJson(t.game, 7, &s);
-  EXPECT_EQ(json.rfind("{\"frames\": 7, \"game_ms\": ", 0), 0u) << json;
+  EXPECT_EQ(json.rfind("{\"frames\":7,\"game_ms\":", 0), 0u) << json;
   size_t players = 0;
   for (size_t p = json.find("\"bonus_level\""); p != std::string::npos;
        p = json.find("\"bonus_level\"", p + 1)) {
     ++players;
   }
   EXPECT_EQ(players, 3u);
-  EXPECT_NE(json.find("{\"row\": 64, \"kind\": 25"), std::string::npos);
-  EXPECT_EQ(json.find("{\"row\": 65"), std::string::npos);
-  EXPECT_NE(json.find("\"lanes\": {\"upper_e2\": 0, "), std::string::npos);
-  EXPECT_NE(json.find("\"stuck_balls\": 0}}"), std::string::npos);
+  EXPECT_NE(json.find("{\"row\":64,\"kind\":25"), std::string::npos);
+  EXPECT_EQ(json.find("{\"row\":65"), std::string::npos);
+  EXPECT_NE(json.find("\"lanes\":{\"upper_e2\":0,"), std::string::npos);
+  EXPECT_NE(json.find("\"stuck_balls\":0}}"), std::string::npos);
 }
 
 }  // namespace

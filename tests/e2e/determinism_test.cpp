@@ -55,10 +55,10 @@ struct Pinned {
 };
 
 constexpr Pinned kPinned[] = {
-    {"test-table", 11, 0x301016ac1d208929ull},
-    {"test-table", 29, 0x83439f84dec6fe5bull},
-    {"pack", 11, 0x09710d35b56061dcull},
-    {"pack", 29, 0xbd5b3a4657599dbeull},
+    {"test-table", 11, 0x8e7136b891d07491ull},
+    {"test-table", 29, 0x4b8aecefe57cf4fdull},
+    {"pack", 11, 0x1aad426110a469c4ull},
+    {"pack", 29, 0x5894e8db7fc906aaull},
 };
 
 TEST(Determinism, SeededComputerGamesEndInThePinnedState) {
@@ -74,7 +74,7 @@ TEST(Determinism, SeededComputerGamesEndInThePinnedState) {
     }
     const Output a = Play(pack ? std::string("--data ") + GFALL_DATA_DIR : "--test-table", p.seed);
     ASSERT_EQ(a.status, 0) << a.text;
-    ASSERT_NE(a.text.find("\"game_ended\": true"), std::string::npos) << a.text;
+    ASSERT_NE(a.text.find("\"game_ended\":true"), std::string::npos) << a.text;
     // The same seed gives the same game, run after run.
     const Output b = Play(pack ? std::string("--data ") + GFALL_DATA_DIR : "--test-table", p.seed);
     EXPECT_EQ(a.text, b.text);

@@ -258,7 +258,7 @@ TEST_P(FrontEnd, AGameToGameOverEntersTheNameAndSavesTheTable) {
   Result r = Play(s, "--until-game-over --seed 4");
   ASSERT_EQ(r.status, 0) << r.out.substr(0, 400);
   ASSERT_GT(Num(r.out, "score"), 0) << "the table scored nothing: " << r.out.substr(0, 400);
-  ASSERT_NE(r.out.find("\"game_ended\": true"), std::string::npos) << r.out.substr(0, 400);
+  ASSERT_NE(r.out.find("\"game_ended\":true"), std::string::npos) << r.out.substr(0, 400);
   EXPECT_NE(r.out.find("\"dialogs\":[\"highscore ok\",\"submit no\"]"), std::string::npos)
       << r.out.substr(0, 400);
   EXPECT_EQ(Num(r.out, "main_menu"), 1);

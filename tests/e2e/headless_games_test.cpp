@@ -50,7 +50,7 @@ bool OnPack() { return Table() != "--test-table"; }
 
 // A number or bool field of the printed JSON (the first one of that name).
 std::string Field(const std::string& json, const std::string& name) {
-  const std::regex re("\"" + name + "\": (-?[0-9.]+|true|false)");
+  const std::regex re("\"" + name + "\":(-?[0-9.]+|true|false)");
   std::smatch m;
   return std::regex_search(json, m, re) ? m[1].str() : "";
 }
@@ -61,10 +61,11 @@ long Num(const std::string& json, const std::string& name) {
 
 std::vector<long> Array(const std::string& json, const std::string& name) {
   std::vector<long> v;
-  const size_t p = json.find("\"" + name + "\": [");
+  const std::string key = "\"" + name + "\":[";
+  const size_t p = json.find(key);
   if (p == std::string::npos) return v;
   const size_t end = json.find(']', p);
-  std::string body = json.substr(p + name.size() + 5, end - p - name.size() - 5);
+  std::string body = json.substr(p + key.size(), end - p - key.size());
   for (size_t i = 0; i < body.size();) {
     const size_t c = body.find(',', i);
     v.push_back(std::stol(body.substr(i, c == std::string::npos ? c : c - i)));
@@ -230,7 +231,7 @@ TEST(HeadlessGames, TheSameSeedPrintsTheSameState) {
   const Result demo_b =
       RunGfall(Table() + " --demo --players 3 --until-game-over --print-state --seed 9");
   EXPECT_EQ(demo_a.out, demo_b.out);
-  EXPECT_NE(demo_a.out.find("\"game_ended\": true"), std::string::npos);
+  EXPECT_NE(demo_a.out.find("\"game_ended\":true"), std::string::npos);
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ std::string PlayScript(const std::string& script_text) {
 
 long Tilts(const std::string& json) {
   std::smatch m;
-  const std::regex re("\"tilts\": ([0-9]+)");
+  const std::regex re("\"tilts\":([0-9]+)");
   return std::regex_search(json, m, re) ? std::stol(m[1].str()) : -1;
 }
 
