@@ -34,11 +34,20 @@ TEST(DurableSave, KilledSavesLeaveTheOldOrTheNewFile) {
   ASSERT_NE(old_bytes, new_bytes);
 
   std::mt19937 rng(12345);
-  std::uniform_int_distribution<long> delay_ns(0, 3'000'000);
+  // The kills must land before, inside and after whole saves. A save's length
+  // depends on the machine (sanitizers, a loaded disk), so the longest wait
+  // doubles whenever a stretch of rounds has not once let a save finish.
+  long max_delay_ns = 3'000'000;
+  int rounds_without_new = 0;
   int saw_new = 0;
   int saw_old = 0;
   int leftovers = 0;
-  for (int round = 0; round < 150; ++round) {
+  for (int round = 0; round < 400 && (round < 150 || saw_new == 0 || saw_old == 0); ++round) {
+    if (rounds_without_new >= 25 && max_delay_ns < 400'000'000) {
+      max_delay_ns *= 2;
+      rounds_without_new = 0;
+    }
+    std::uniform_int_distribution<long> delay_ns(0, max_delay_ns);
     ASSERT_TRUE(SaveGameData(file, Version(1)));
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -47,7 +56,8 @@ TEST(DurableSave, KilledSavesLeaveTheOldOrTheNewFile) {
       const GameData next = Version(2);
       for (;;) SaveGameData(file, next);
     }
-    timespec ts{0, delay_ns(rng)};
+    const long wait_ns = delay_ns(rng);
+    timespec ts{wait_ns / 1'000'000'000, wait_ns % 1'000'000'000};
     nanosleep(&ts, nullptr);
     kill(child, SIGKILL);
     int status = 0;
@@ -56,7 +66,9 @@ TEST(DurableSave, KilledSavesLeaveTheOldOrTheNewFile) {
     const auto now = ReadAll(file);
     if (now == new_bytes) {
       ++saw_new;
+      rounds_without_new = 0;
     } else {
+      ++rounds_without_new;
       ASSERT_EQ(now, old_bytes) << "round " << round << ": damaged file of " << now.size()
                                 << " bytes";
       ++saw_old;
@@ -71,7 +83,8 @@ TEST(DurableSave, KilledSavesLeaveTheOldOrTheNewFile) {
     core::Random15 random;
     ASSERT_TRUE(LoadGameData(file, loaded, {1, &random}));
   }
-  std::printf("old %d, new %d, killed mid-save (temporary left) %d\n", saw_old, saw_new, leftovers);
+  std::printf("old %d, new %d, killed mid-save (temporary left) %d, longest wait %ld ms\n", saw_old,
+              saw_new, leftovers, max_delay_ns / 1'000'000);
   // Both outcomes must occur, or the kills never landed inside a save (or the
   // saves never completed) and the rounds above proved nothing.
   EXPECT_GT(saw_old, 0);
