@@ -16,25 +16,13 @@
 #include <filesystem>
 #include <string>
 
+#include "run_command.h"
+
 namespace {
 
-struct Output {
-  int status = -1;
-  std::string text;
-};
-
-Output Play(const std::string& table, int seed) {
-  Output o;
-  const std::string cmd = std::string(GFALL_EXE) + " --headless " + table + " --demo --seed " +
-                          std::to_string(seed) + " --until-game-over --print-state --stats";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return o;
-  char buf[8192];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) o.text.append(buf, n);
-  const int st = pclose(p);
-  o.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return o;
+test_util::CommandRun Play(const std::string& table, int seed) {
+  return test_util::RunCommand(std::string(GFALL_EXE) + " --headless " + table + " --demo --seed " +
+                               std::to_string(seed) + " --until-game-over --print-state --stats");
 }
 
 // FNV-1a, 64 bits: the printed end state of the game (frames, time, scores,
@@ -72,17 +60,17 @@ TEST(Determinism, SeededComputerGamesEndInThePinnedState) {
       std::printf("%s: skipped, no GFALL.DAT was built\n", name.c_str());
       continue;
     }
-    const Output a = Play(pack ? std::string("--data ") + GFALL_DATA_DIR : "--test-table", p.seed);
-    ASSERT_EQ(a.status, 0) << a.text;
-    ASSERT_NE(a.text.find("\"game_ended\":true"), std::string::npos) << a.text;
+    const test_util::CommandRun a = Play(pack ? std::string("--data ") + GFALL_DATA_DIR : "--test-table", p.seed);
+    ASSERT_EQ(a.status, 0) << a.out;
+    ASSERT_NE(a.out.find("\"game_ended\":true"), std::string::npos) << a.out;
     // The same seed gives the same game, run after run.
-    const Output b = Play(pack ? std::string("--data ") + GFALL_DATA_DIR : "--test-table", p.seed);
-    EXPECT_EQ(a.text, b.text);
-    const uint64_t now = Hash(a.text);
+    const test_util::CommandRun b = Play(pack ? std::string("--data ") + GFALL_DATA_DIR : "--test-table", p.seed);
+    EXPECT_EQ(a.out, b.out);
+    const uint64_t now = Hash(a.out);
     EXPECT_EQ(now, p.hash) << name << ": pinned 0x" << std::hex << p.hash << ", now 0x" << now
                            << "\n(if the change was meant, pin the new value; see the top of "
                               "this file)\n"
-                           << a.text.substr(0, 300);
+                           << a.out.substr(0, 300);
   }
 }
 

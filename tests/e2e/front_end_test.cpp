@@ -16,25 +16,13 @@
 #include <string>
 
 #include "platform/single_instance.h"
+#include "run_command.h"
 
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
+using Result = test_util::CommandRun;
 
-Result RunCmd(const std::string& cmd) {
-  Result r;
-  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-  if (!p) return r;
-  char buf[8192];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+Result RunCmd(const std::string& cmd) { return test_util::RunCommand(cmd + " 2>&1"); }
 
 long Num(const std::string& json, const std::string& name) {
   const std::regex re("\"" + name + "\": ?(-?[0-9]+)");

@@ -14,24 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "run_command.h"
+
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
+using Result = test_util::CommandRun;
 
 Result RunGfall(const std::string& args) {
-  Result r;
-  const std::string cmd = std::string(GFALL_EXE) + " --headless " + args + " 2>/dev/null";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[8192];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
+  return test_util::RunCommand(std::string(GFALL_EXE) + " --headless " + args + " 2>/dev/null");
 }
 
 // The table: the generated pack when it was built, else the test table. A
@@ -104,15 +94,9 @@ std::string PlayerScript(int seconds) {
 
 TEST(HeadlessGames, BuiltPackLoads) {
   if (!OnPack()) GTEST_SKIP() << "no GFALL.DAT was built";
-  const std::string cmd = std::string(GFALL_EXE) + " --headless " + Table() + " --frames 1 2>&1";
-  Result r;
-  FILE* p = popen(cmd.c_str(), "r");
-  ASSERT_NE(p, nullptr);
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << r.out;
+  const Result r =
+      test_util::RunCommand(std::string(GFALL_EXE) + " --headless " + Table() + " --frames 1 2>&1");
+  EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out.find("gfall:"), std::string::npos) << r.out;  // not even a warning
 }
 

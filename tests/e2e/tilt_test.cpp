@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "generated_table.h"
+#include "run_command.h"
 
 namespace {
 
@@ -33,16 +34,9 @@ std::string PlayScript(const std::string& script_text) {
   const std::string cmd = std::string(GFALL_EXE) + " --headless --data " + GFALL_DATA_DIR +
                           " --frame-ms 16.667 --frames 900 --stats --seed 3 --input " + path +
                           " 2>/dev/null";
-  std::string out;
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char buf[8192];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int st = pclose(p);
-    if (!WIFEXITED(st) || WEXITSTATUS(st) != 0) out.clear();
-  }
+  test_util::CommandRun r = test_util::RunCommand(cmd);
   std::filesystem::remove(path);
-  return out;
+  return r.status == 0 ? r.out : std::string();
 }
 
 long Tilts(const std::string& json) {

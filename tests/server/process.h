@@ -16,25 +16,14 @@
 #include <thread>
 #include <vector>
 
+#include "run_command.h"
+
 namespace server_test {
 
-struct ShellRun {
-  int status = -1;
-  std::string out;
-};
+using ShellRun = test_util::CommandRun;
 
 // A shell command's exit status and its standard output and error together.
-inline ShellRun Shell(const std::string& cmd) {
-  ShellRun r;
-  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-  if (!p) return r;
-  char buf[8192];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+inline ShellRun Shell(const std::string& cmd) { return test_util::RunCommand(cmd + " 2>&1"); }
 
 inline std::string ReadFile(const std::filesystem::path& p) {
   std::ifstream in(p);
