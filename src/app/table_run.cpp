@@ -1,7 +1,6 @@
 #include "app/table_run.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -195,103 +194,6 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
   if (!quit) Linger(o.linger_ms, device, *view);  // not when the player asked to leave
   render::CloseDisplay(view->display, device);
   return code;
-}
-
-}  // namespace app
-
-namespace app {
-
-namespace {
-
-constexpr const char* kTableUsage =
-    "usage: gfall --play [--window | --fullscreen | --headless] [--screenshot FILE.png]\n"
-    "             [--width 640|800|1024] [--depth 0..4] [--data DIR] [--frames N] [--seed S]\n"
-    "             [--input FILE] [--window-screenshot FILE.png] [--linger MS]\n"
-    "  --window       show the table in a resizable window (Alt+Enter: full screen)\n"
-    "  --fullscreen   show the table full screen\n"
-    "  --headless     no window; frames on a virtual clock (the default with --screenshot)\n"
-    "  --screenshot   write the last composed frame as a true-colour PNG at exit\n"
-    "  --width        640, 800 or 1024 (default 1024)\n"
-    "  --depth        0 = 8-bit, 1 = 15-bit, 2 = 16-bit, 3 = 24-bit, 4 = 32-bit (default)\n"
-    "  --data DIR     folder holding GFALL.DAT (default: the current folder)\n"
-    "  --frames N     frames to run (default 240 headless, until Escape otherwise)\n"
-    "  --seed S       seed of the random source\n"
-    "  --input FILE   scripted input, as for --headless\n"
-    "  --window-screenshot FILE.png   what the window shows at exit (with --window)\n"
-    "  --linger MS    with a window: after the last frame (and the screenshots are\n"
-    "                 written) keep showing it for MS milliseconds; Escape ends it\n"
-    "Enter launches a ball, the Shift keys work the flippers, Escape quits.\n";
-
-}  // namespace
-
-bool WantsTableRun(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--window" || a == "--fullscreen" || a == "--screenshot" || a == "--width" ||
-        a == "--depth") {
-      return true;
-    }
-  }
-  return false;
-}
-
-int TableRunMain(int argc, char** argv) {
-  TableRunOptions o;
-  bool shown = false, frames_given = false, play = false, headless = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    const bool has_value = i + 1 < argc;
-    auto number = [&](long lo, long hi, long& out) {
-      if (!has_value) return false;
-      char* end = nullptr;
-      out = std::strtol(argv[i + 1], &end, 10);
-      if (end == argv[i + 1] || *end != '\0' || out < lo || out > hi) return false;
-      ++i;
-      return true;
-    };
-    long v = 0;
-    if (a == "--help" || a == "-h") {
-      std::fputs(kTableUsage, stdout);
-      return 0;
-    } else if (a == "--play") {
-      play = true;
-    } else if (a == "--window") {
-      shown = true;
-      o.fullscreen = false;
-    } else if (a == "--fullscreen") {
-      shown = true;
-      o.fullscreen = true;
-    } else if (a == "--headless") {
-      shown = false;
-      headless = true;
-    } else if (a == "--screenshot" && has_value) {
-      o.screenshot = argv[++i];
-    } else if (a == "--input" && has_value) {
-      o.input_file = argv[++i];
-    } else if (a == "--window-screenshot" && has_value) {
-      o.window_screenshot = argv[++i];
-    } else if (a == "--data" && has_value) {
-      o.data_dir = argv[++i];
-    } else if (a == "--width" && number(640, 1024, v) && (v == 640 || v == 800 || v == 1024)) {
-      o.width = static_cast<int32_t>(v);
-    } else if (a == "--depth" && number(0, 4, v)) {
-      o.depth = static_cast<int32_t>(v);
-    } else if (a == "--frames" && number(0, 100000000, v)) {
-      o.frames = v;
-      frames_given = true;
-    } else if (a == "--linger" && number(0, 3600000, v)) {
-      o.linger_ms = v;
-    } else if (a == "--seed" && number(0, 4294967295L, v)) {
-      o.seed = static_cast<uint32_t>(v);
-    } else {
-      std::fprintf(stderr, "gfall: bad or unknown option %s\n%s", a.c_str(), kTableUsage);
-      return 1;
-    }
-  }
-  if (play && !headless && !shown) shown = true;  // full screen unless asked otherwise
-  o.headless = !shown;
-  if (shown && !frames_given) o.frames = -1;
-  return RunTable(o, stderr);
 }
 
 }  // namespace app

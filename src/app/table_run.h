@@ -30,13 +30,3 @@ struct TableRunOptions {
 int RunTable(const TableRunOptions& o, std::FILE* err);
 
 }  // namespace app
-
-namespace app {
-
-// True when the command line asks for the table view (--window, --fullscreen,
-// --screenshot, --width or --depth).
-bool WantsTableRun(int argc, char** argv);
-// Parses the table view's options and runs it; the program's exit code.
-int TableRunMain(int argc, char** argv);
-
-}  // namespace app
