@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/sound_slots.h"
+
 namespace sound {
 
-inline constexpr int kFirstMusicSlot = 60;
-inline constexpr int kMenuMusicSlot = 201;
-inline constexpr int kJingleSlot = 200;
-inline constexpr int kCounterSlot = 58;
+inline constexpr int kFirstMusicSlot = core::kSoundFirstMusic;
+inline constexpr int kMenuMusicSlot = core::kSoundMenuMusic;
+inline constexpr int kJingleSlot = core::kSoundTableMusic;
+inline constexpr int kCounterSlot = core::kSoundCounter;
 
 struct SoundListRow {
   int32_t slot;
