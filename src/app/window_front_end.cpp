@@ -26,6 +26,7 @@
 #include "platform/sdl_audio_device.h"
 #include "platform/sdl_display_device.h"
 #include "platform/sdl_events.h"
+#include "input/event_keyboard.h"
 #include "platform/sdl_input.h"
 #include "platform/single_instance.h"
 #include "render/image_files.h"
@@ -295,13 +296,10 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
   HeadlessOptions o = wo.run;
   std::vector<ScriptEvent> script;
   if (!o.input_file.empty()) {
-    std::ifstream in(o.input_file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
     std::string error;
-    auto parsed = in ? ParseInputScript(text.str(), error) : std::nullopt;
+    auto parsed = ReadInputScript(o.input_file, error);
     if (!parsed) {
-      std::fprintf(err, "gfall: cannot use %s %s\n", o.input_file.c_str(), error.c_str());
+      std::fprintf(err, "gfall: %s\n", error.c_str());
       return 1;
     }
     script = std::move(*parsed);
@@ -453,11 +451,12 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
   MenuOverlay overlay(g, *view);
   view->compositor->menus = &overlay;
 
-  platform::SdlKeyboard keyboard;
+  input::EventKeyboard keyboard;
   platform::SdlJoypads joypads;
   platform::SdlInputClock input_clock;
   FrontEndInput input;
   input.devices = {&keyboard, &joypads, &input_clock};
+  input.keyboard = &keyboard;
   if (!input::KeyboardOpen(input.devices)) {
     std::fprintf(err, "gfall: cannot open the keyboard\n");
     close_display();
@@ -469,12 +468,7 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
   platform::ImGuiDialogs dialogs;
   dialogs.Open(device.sdl_window(), device.sdl_renderer());
   dialogs.SetBackdropPainter([&device] { device.DrawBackdrop(); });
-  dialogs.SetEventHook([&keyboard](const SDL_Event& e) {
-    platform::Event ev;
-    if (!platform::TranslateEvent(e, ev)) return;
-    if (ev.kind == platform::EventKind::kKeyDown) keyboard.KeyEvent(ev.key, true);
-    if (ev.kind == platform::EventKind::kKeyUp) keyboard.KeyEvent(ev.key, false);
-  });
+  dialogs.SetKeyboard(&keyboard);
 
   const bool scripted = !o.input_file.empty();
   FrontEndRun run(o, script, data, data_file, screen, input, *view->slots);
