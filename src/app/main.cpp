@@ -17,6 +17,61 @@
 #include "platform/single_instance.h"
 #include "store/game_data.h"
 
+namespace {
+
+// What each driver takes of the options.
+app::TableRunOptions TableRunOptionsOf(const app::Options& o) {
+  app::TableRunOptions t;
+  t.headless = !(o.shown_last || (o.play && !o.headless));
+  t.fullscreen = o.fullscreen;
+  if (!o.data_dir.empty()) t.data_dir = o.data_dir;
+  t.screenshot = o.screenshot;
+  t.window_screenshot = o.window_screenshot;
+  if (o.width != 0) t.width = o.width;
+  if (o.depth >= 0) t.depth = o.depth;
+  t.frames = o.frames >= 0 ? o.frames : t.headless ? 240 : -1;
+  t.frame_ms = o.frame_ms;
+  t.linger_ms = o.linger_ms;
+  t.seed = o.seed;
+  t.input_file = o.input_file;
+  t.config_dir = o.config_dir;
+  return t;
+}
+
+app::HeadlessOptions HeadlessOptionsOf(const app::Options& o) {
+  app::HeadlessOptions h;
+  h.data_dir = o.data_dir.empty() ? h.data_dir : o.data_dir;
+  h.frame_ms = o.frame_ms;
+  h.demo = o.demo;
+  h.players = o.players;
+  h.seed = o.seed;
+  h.frames = o.frames;
+  h.until_game_over = o.until_game_over;
+  h.input_file = o.input_file;
+  h.print_state = o.print_state;
+  h.stats = o.stats;
+  h.test_table = o.test_table;
+  h.menus = o.menus;
+  h.config_dir = o.config_dir;
+  h.shot_map = o.shot_map;
+  h.shot_map_json = o.shot_map_json;
+  return h;
+}
+
+app::WindowOptions WindowOptionsOf(const app::Options& o) {
+  app::WindowOptions wo;
+  wo.fullscreen = o.fullscreen;
+  wo.virtual_clock = o.virtual_clock;
+  wo.width = o.width;
+  wo.depth = o.depth;
+  wo.screenshot = o.screenshot;
+  wo.window_screenshot = o.window_screenshot;
+  wo.shots_dir = o.shots_dir;
+  return wo;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   try {
     app::Options opts;
@@ -34,45 +89,10 @@ int main(int argc, char** argv) {
       return 1;
     }
     if (mode == app::RunMode::kTable) {
-      app::TableRunOptions t;
-      t.headless = !(opts.shown_last || (opts.play && !opts.headless));
-      t.fullscreen = opts.fullscreen;
-      if (!opts.data_dir.empty()) t.data_dir = opts.data_dir;
-      t.screenshot = opts.screenshot;
-      t.window_screenshot = opts.window_screenshot;
-      if (opts.width != 0) t.width = opts.width;
-      if (opts.depth >= 0) t.depth = opts.depth;
-      t.frames = opts.frames >= 0 ? opts.frames : t.headless ? 240 : -1;
-      t.frame_ms = opts.frame_ms;
-      t.linger_ms = opts.linger_ms;
-      t.seed = opts.seed;
-      t.input_file = opts.input_file;
-      return app::RunTable(t, stderr);
+      return app::RunTable(TableRunOptionsOf(opts), stderr);
     }
-    app::HeadlessOptions o;
-    o.data_dir = opts.data_dir.empty() ? o.data_dir : opts.data_dir;
-    o.frame_ms = opts.frame_ms;
-    o.demo = opts.demo;
-    o.players = opts.players;
-    o.seed = opts.seed;
-    o.frames = opts.frames;
-    o.until_game_over = opts.until_game_over;
-    o.input_file = opts.input_file;
-    o.print_state = opts.print_state;
-    o.stats = opts.stats;
-    o.test_table = opts.test_table;
-    o.menus = opts.menus;
-    o.config_dir = opts.config_dir;
-    o.shot_map = opts.shot_map;
-    o.shot_map_json = opts.shot_map_json;
-    app::WindowOptions wo;
-    wo.fullscreen = opts.fullscreen;
-    wo.virtual_clock = opts.virtual_clock;
-    wo.width = opts.width;
-    wo.depth = opts.depth;
-    wo.screenshot = opts.screenshot;
-    wo.window_screenshot = opts.window_screenshot;
-    wo.shots_dir = opts.shots_dir;
+    app::HeadlessOptions o = HeadlessOptionsOf(opts);
+    app::WindowOptions wo = WindowOptionsOf(opts);
     const bool headless = mode == app::RunMode::kHeadless;
     const bool data_given = !opts.data_dir.empty();
     const std::string& switch_text = opts.switches;

@@ -173,7 +173,7 @@ RunMode ModeOf(const Options& o) {
 std::string OptionOutOfPlace(const Options& o, RunMode mode) {
   static constexpr const char* kNotForTable[] = {
       "--virtual-clock", "--shots",    "--test-table",    "--demo",       "--players",
-      "--until-game-over", "--menus",  "--config-dir",    "--shot-map",   "--shot-map-json",
+      "--until-game-over", "--menus",  "--shot-map",   "--shot-map-json",
       "--print-state",   "--stats"};
   if (mode == RunMode::kTable) {
     for (const char* name : kNotForTable) {

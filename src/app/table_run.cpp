@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <vector>
 #include <memory>
 
@@ -11,16 +11,23 @@
 #include "app/frame_loop.h"
 #include "app/game.h"
 #include "app/game_passes.h"
-#include "app/headless.h"
-#include "app/scoreboard.h"
+#include "app/input_script.h"
 #include "app/playfield_load.h"
+#include "app/scoreboard.h"
 #include "app/table_view.h"
 #include "app/view_passes.h"
 #include "physics/ball.h"
 #include "physics/tuning_file.h"
 #include "platform/png_file.h"
 #include "platform/sdl_display_device.h"
+#include "platform/sdl_audio_device.h"
 #include "platform/sdl_events.h"
+#include "platform/sdl_input.h"
+#include "input/controls.h"
+#include "input/event_keyboard.h"
+#include "sound/pack_sound_file.h"
+#include "sound/sound_engine.h"
+#include "store/game_data.h"
 #include "render/image_files.h"
 #include "res/pack.h"
 
@@ -29,21 +36,6 @@ namespace app {
 namespace {
 
 constexpr uint8_t kKeyEscape = 0x01;
-
-// The default keys until the bindings are read: Shift keys the flippers, Z,
-// Space and Slash nudge, Enter the plunger.
-int ActionOfKey(uint8_t key) {
-  switch (key) {
-    case 0x2A: return core::kActionLeftFlipper;
-    case 0x36: return core::kActionRightFlipper;
-    case 0x2C: return core::kActionNudgeLeft;
-    case 0x39: return core::kActionNudgeUp;
-    case 0x35: return core::kActionNudgeRight;
-    case 0x1C:
-    case 0x9C: return core::kActionStart;
-    default: return -1;
-  }
-}
 
 // The window's own events: closing, full screen, exposure and activation.
 // True when the window asks to quit.
@@ -78,6 +70,45 @@ void Linger(int64_t ms, platform::SdlDisplayDevice& device, TableView& view) {
     }
     wall.Sleep(std::min(10.0, std::max(0.0, static_cast<double>(ms) - wall.Now())));
   }
+}
+
+void SetSoundTuning(sound::SoundEngine& engine, const Game& g) {
+  engine.tuning = {g.world.tuning.sound_pano_scale, g.world.tuning.sound_volume_scale,
+                   g.world.tuning.sound_speed_scale};
+}
+
+// The settings and bindings of the game data file, read without touching the
+// file; the defaults when there is none or it does not read.
+void ReadStoredSettings(const std::string& config_dir, store::GameData& data) {
+  store::ApplyDefaults(data, {});
+  const std::filesystem::path folder = store::GameDataFolder(config_dir);
+  if (folder.empty()) return;
+  std::ifstream in(store::GameDataPath(folder), std::ios::binary);
+  if (!in) return;
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+  store::GameData read;
+  if (store::ParseGameData(bytes, read, {})) data = std::move(read);
+}
+
+// Opens the sound engine with the pack's sounds and the stored levels and
+// gives it to the table; a missing device leaves the game silent.
+void AttachSound(Game& g, sound::SoundEngine& engine, platform::SdlAudioDevice& audio,
+                 res::ResourceLayer& layer, const store::SettingsBlock& s, std::FILE* err) {
+  engine.Open(&audio);
+  if (!engine.LoadSounds(sound::PackSoundFiles(layer))) {
+    std::fprintf(err, "gfall: some sounds did not load\n");
+  }
+  engine.Stop(core::kSoundMenuMusic);  // the menus' music starts with the loading
+  engine.settings.music_on = s.music_on;
+  engine.settings.sound_on = s.sounds_on;
+  engine.settings.music_level = s.music_volume;
+  engine.settings.game_level = s.sound_volume;
+  SetSoundTuning(engine, g);
+  engine.SetPlayfieldSize(g.world.map.width, g.world.map.height);
+  g.world.sound = &engine;
+  g.rules.table.sound = &engine;
+  g.score_display.sound = &engine;
 }
 
 }  // namespace
@@ -139,47 +170,62 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
   CompositorCanvas canvas(*view);
   game->rules.table.canvas = &canvas;
   rules::ResetObjects(game->rules.table);
+  // With a window the player plays: the stored bindings and sound settings
+  // (read only; the defaults when there is no usable file), the keyboard fed
+  // by the window's events, the joypads, and the sound engine.
+  store::GameData data;
+  ReadStoredSettings(o.config_dir, data);
+  input::EventKeyboard keyboard;
+  platform::SdlJoypads joypads;
+  platform::SdlInputClock input_clock;
+  input::Controls controls;
+  input::InputDevices devices{&keyboard, &joypads, &input_clock};
+  platform::SdlAudioDevice audio;
+  sound::SoundEngine engine;
+  if (!o.headless) {
+    input::KeyboardOpen(devices);
+    input::KeyboardAcquire(devices, true);
+    AttachSound(*game, engine, audio, layer, data.settings, err);
+    game->reload_tuning = [&layer, &engine](Game& g) {
+      physics::LoadTuning(layer, g.world.tuning_targets());
+      SetSoundTuning(engine, g);
+    };
+  }
   // Without a window the computer plays, so the picture shows a game under way.
   StartGame(*game, o.headless);
 
   std::vector<ScriptEvent> script;
   if (!o.input_file.empty()) {
-    std::ifstream in(o.input_file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
     std::string script_error;
-    auto parsed = in ? ParseInputScript(text.str(), script_error) : std::nullopt;
+    auto parsed = ReadInputScript(o.input_file, script_error);
     if (!parsed) {
-      std::fprintf(err, "gfall: cannot use %s %s\n", o.input_file.c_str(), script_error.c_str());
+      std::fprintf(err, "gfall: %s\n", script_error.c_str());
       render::CloseDisplay(view->display, device);
       return 1;
     }
     script = std::move(*parsed);
   }
-  size_t next_event = 0;
+  ScriptFeed feed(script);
 
   bool quit = false;
   for (int64_t frame = 0; !quit && (o.frames < 0 || frame < o.frames); ++frame) {
     if (!o.headless) {
       platform::Event e;
-      while (platform::PollEvent(e, nullptr)) {
+      while (platform::PollEvent(e, &keyboard)) {
         if (WindowEvent(e, device, *view)) quit = true;
-        if (platform::IsFullscreenToggle(e)) continue;
-        if (e.kind != platform::EventKind::kKeyDown && e.kind != platform::EventKind::kKeyUp) continue;
-        const bool down = e.kind == platform::EventKind::kKeyDown;
-        if (e.key == kKeyEscape && down) quit = true;
-        const int action = ActionOfKey(e.key);
-        if (action >= 0) game->actions[static_cast<size_t>(action)] = down ? 1 : 0;
+        if (e.kind == platform::EventKind::kKeyDown && e.key == kKeyEscape) quit = true;
       }
     } else if (fake != nullptr) {
       fake->Advance(o.frame_ms);
     }
-    while (next_event < script.size() && script[next_event].ms <= game->clock->Now()) {
-      const ScriptEvent& e = script[next_event++];
-      if (e.action >= 0) {
-        game->actions[static_cast<size_t>(e.action)] = e.down ? 1 : 0;
-      } else {
-        game->host.PostCommand(e.command, 0);
+    feed.Deliver(game->clock->Now(), *game, nullptr, nullptr, nullptr);
+    if (!o.headless) {
+      input::ReadActions(controls, devices, data.bindings, false);
+      for (size_t a = 0; a < game->actions.size(); ++a) {
+        game->actions[a] = controls.actions[a] | feed.actions[a];
+      }
+      if (!engine.IsPlaying(core::kSoundTableMusic)) {
+        engine.Play(core::kSoundTableMusic, 0, 0, false, true);
       }
     }
     FrameGate(*game);
@@ -192,6 +238,10 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
     code = 1;
   }
   if (!quit) Linger(o.linger_ms, device, *view);  // not when the player asked to leave
+  engine.Close();
+  game->world.sound = &game->silent_sound;
+  game->rules.table.sound = &game->silent_sound;
+  game->score_display.sound = &game->silent_sound;
   render::CloseDisplay(view->display, device);
   return code;
 }

@@ -77,6 +77,8 @@ TEST(Options, EachCombinationFindsItsWayOfRunning) {
   EXPECT_EQ(OptionOutOfPlace(Parse({"--headless", "--linger", "5"}).o, RunMode::kHeadless),
             "--linger");
   EXPECT_EQ(OptionOutOfPlace(Parse({"--play", "--linger", "5"}).o, RunMode::kTable), "");
+  // --play reads the stored bindings and sound levels from the game data folder.
+  EXPECT_EQ(OptionOutOfPlace(Parse({"--play", "--config-dir", "d"}).o, RunMode::kTable), "");
 }
 
 TEST(Options, TheLastOfWindowAndHeadlessDecides) {
