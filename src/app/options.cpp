@@ -95,7 +95,7 @@ std::unique_ptr<CLI::App> MakeParser(Options& o, std::vector<std::string>& words
                                     "and dialogs");
   cli->add_option("--config-dir", o.config_dir, "folder of the settings and high scores file "
                                                 "(default: $XDG_DATA_HOME/gfall or "
-                                                "~/.local/share/gfall)")
+                                                "~/.local/share/gfall; --play only reads it)")
       ->option_text("DIR");
   cli->add_option("--shot-map", o.shot_map, "headless: draw every flipper shot over the table "
                                             "plan into this PNG")
