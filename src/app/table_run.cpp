@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 #include <memory>
+#include <optional>
 
 #include "app/clock.h"
 #include "app/frame_loop.h"
@@ -176,13 +177,14 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
   store::GameData data;
   ReadStoredSettings(o.config_dir, data);
   input::EventKeyboard keyboard;
-  platform::SdlJoypads joypads;
+  std::optional<platform::SdlJoypads> joypads;  // opened with a window only
   platform::SdlInputClock input_clock;
   input::Controls controls;
-  input::InputDevices devices{&keyboard, &joypads, &input_clock};
+  input::InputDevices devices{&keyboard, nullptr, &input_clock};
   platform::SdlAudioDevice audio;
   sound::SoundEngine engine;
   if (!o.headless) {
+    devices.joypads = &joypads.emplace();
     input::KeyboardOpen(devices);
     input::KeyboardAcquire(devices, true);
     AttachSound(*game, engine, audio, layer, data.settings, err);
