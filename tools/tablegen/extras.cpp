@@ -500,8 +500,8 @@ bool BuildExtras(BuildResult& out, std::string& error) {
   // The illustrated full-screen pictures, and the loading indicator drawn
   // over the loading picture.
   const std::vector<uint8_t> title = DrawWinterScene(SceneText::kTitle);
-  std::vector<uint8_t> fs = DrawWinterScene(SceneText::kLoading);
   const std::vector<uint8_t> plain = DrawWinterScene(SceneText::kPlain);
+  std::vector<uint8_t> fs = plain;
   const size_t screen_bytes = static_cast<size_t>(kScreenW * kScreenH) * 3;
   if (title.size() != screen_bytes || fs.size() != screen_bytes || plain.size() != screen_bytes)
     return error = "the title pictures (Cairo or the fonts failed)", false;

@@ -10,9 +10,8 @@
 namespace tablegen {
 
 enum class SceneText {
-  kTitle,    // the logo and "Press any key"
-  kLoading,  // the logo; the loading indicator goes below the table
-  kPlain,    // the logo only
+  kTitle,  // the logo and "Press any key"
+  kPlain,  // the logo only (loading picture, menu background)
 };
 
 // A 1024 × 768 RGB picture. Empty if Cairo or the fonts fail.
