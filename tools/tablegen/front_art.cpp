@@ -277,10 +277,10 @@ void Poly(cairo_t* cr, const Camera& cam, std::initializer_list<V3> pts) {
 // The table's shape.
 // The snow is deep: the legs stand kSnowZ into it.
 constexpr double kSnowZ = 16;
-constexpr double kHalfW = 28, kLen = 112, kFrontTop = 88, kBackTop = 98, kBodyDepth = 32;
+constexpr double kHalfW = 33, kLen = 112, kFrontTop = 88, kBackTop = 98, kBodyDepth = 32;
 double TopZ(double y) { return kFrontTop + (kBackTop - kFrontTop) * y / kLen; }
 // The playfield surface, recessed under the rails.
-constexpr double kPfHalfW = 24.5, kPfFront = 4, kPfBack = 106;
+constexpr double kPfHalfW = 28.5, kPfFront = 4, kPfBack = 106;
 double PfZ(double y) { return TopZ(y) - 4.0; }
 V3 Pf(double u, double v) { return {u, v, PfZ(v)}; }
 
@@ -313,7 +313,7 @@ void FillLinear(cairo_t* cr, double x0, double y0, double x1, double y1,
 
 // A bumper: skirt, body and a cap in the theme.
 void Bumper(cairo_t* cr, const Camera& cam, double u, double v, Rgb cap) {
-  const double r = 4.2, h = 4.5;
+  const double r = 5.4, h = 5.5;
   // Shadow and lit ring on the playfield.
   PfCircle(cr, cam, u + 0.8, v - 0.6, r + 1.2);
   Set(cr, {0, 0, 0.05}, 0.35);
@@ -652,7 +652,7 @@ void DrawTable(cairo_t* cr, const Camera& cam) {
   {
     const double tu = 0, tv = 48;
     for (int t = 0; t < 3; ++t) {
-      const double w = 9 - t * 2.3, base = tv - 7 + t * 6.5, top = base + 10;
+      const double w = 11 - t * 2.8, base = tv - 8 + t * 7.5, top = base + 12;
       Poly(cr, cam, {Pf(tu - w, base), Pf(tu + w, base), Pf(tu, top)});
       Set(cr, t % 2 ? Hex(0x1f8a4a) : Hex(0x16703a));
       cairo_fill(cr);
@@ -663,8 +663,8 @@ void DrawTable(cairo_t* cr, const Camera& cam) {
     const std::array<Rgb, 4> baubles = {Hex(0xff3040), Hex(0xffd040), Hex(0x40b0ff), Hex(0xff70d0)};
     Rng rng(9);
     for (int k = 0; k < 10; ++k) {
-      const double v = tv - 6 + rng.In(0, 17);
-      const double half = 9 - (v - (tv - 7)) * 0.42;
+      const double v = tv - 7 + rng.In(0, 20);
+      const double half = 11 - (v - (tv - 8)) * 0.45;
       const double u = rng.In(-0.8, 0.8) * std::max(0.5, half);
       const auto [x, y] = cam(Pf(u, v));
       Glow(cr, x, y, 6, baubles[static_cast<size_t>(k % 4)], 0.6);
@@ -672,7 +672,7 @@ void DrawTable(cairo_t* cr, const Camera& cam) {
       cairo_arc(cr, x, y, 1.8, 0, 2 * kPi);
       cairo_fill(cr);
     }
-    const auto [sx, sy] = cam(Pf(tu, tv + 13.5));
+    const auto [sx, sy] = cam(Pf(tu, tv + 16));
     Glow(cr, sx, sy, 22, Hex(0xffe070), 0.8);
     StarPath(cr, sx, sy, 7, 0.45);
     Set(cr, Hex(0xffe680));
@@ -680,22 +680,22 @@ void DrawTable(cairo_t* cr, const Camera& cam) {
     for (int k = 0; k < 20; ++k) {
       const double a = 2 * kPi * k / 20;
       const std::array<Rgb, 4> c = {Hex(0xff4050), Hex(0xffd050), Hex(0x50e070), Hex(0x60b0ff)};
-      Lamp(cr, cam, tu + 15 * std::cos(a), tv + 3 + 15 * std::sin(a), 0.9, c[static_cast<size_t>(k % 4)],
+      Lamp(cr, cam, tu + 18 * std::cos(a), tv + 4 + 18 * std::sin(a), 1.1, c[static_cast<size_t>(k % 4)],
            k % 3 != 1);
     }
   }
   // SANTA lanes at the top.
   for (int k = 0; k < 6; ++k) {
-    const double u = -15 + k * 6;
+    const double u = -17.5 + k * 7;
     Poly(cr, cam, {Pf(u - 0.35, 92), Pf(u + 0.35, 92), Pf(u + 0.35, 101), Pf(u - 0.35, 101)});
     Set(cr, Hex(0xd8dde8));
     cairo_fill(cr);
-    if (k < 5) Lamp(cr, cam, u + 3, 96, 1.3, Hex(0xffc040), k != 2);
+    if (k < 5) Lamp(cr, cam, u + 3.5, 96, 1.3, Hex(0xffc040), k != 2);
   }
   // Bumpers.
-  Bumper(cr, cam, -9, 76, Hex(0xd42030));
-  Bumper(cr, cam, 9, 76, Hex(0x1a9a48));
-  Bumper(cr, cam, 0, 85, Hex(0xd42030));
+  Bumper(cr, cam, -11, 76, Hex(0xd42030));
+  Bumper(cr, cam, 11, 76, Hex(0x1a9a48));
+  Bumper(cr, cam, 0, 86, Hex(0xd42030));
   // Award arrows above the flippers.
   {
     const std::array<Rgb, 3> c = {Hex(0x50c0ff), Hex(0xffb040), Hex(0xff60c0)};
@@ -1192,7 +1192,12 @@ std::vector<uint8_t> DrawWinterScene(SceneText text) {
   cairo_t* cr = cairo_create(s);
   DrawSky(cr);
   DrawLand(cr);
-  const Camera cam({-90, -240, 300}, {0, 50, 60}, 1000, 500, 548);
+  const Camera cam({-70, -250, 300}, {0, 50, 60}, 1000, 505, 548);
+  // The lit table throws a warm halo into the night.
+  {
+    const auto [hx, hy] = cam({0, kLen - 8, TopZ(kLen) + 20});
+    Glow(cr, hx, hy, 260, Hex(0xffd890), 0.22);
+  }
   DrawTable(cr, cam);
   DrawSnowfall(cr, 11);
   DrawLogo(cr, kW / 2.0, 150);
