@@ -203,10 +203,10 @@ Sprite ScoreTab(Typeface& tf, const std::vector<uint8_t>& playfield, int player)
     Canvas c(kTabW, kTabH, {0, 0, 0});
     c.rgb = Crop(playfield, kScreenW, kTabX, kTabY + rules::kDigitRowStep * player, kTabW, kTabH);
     if (look == 0) {
-      c.Panel(0, 0, kTabW, kTabH, 6, 1, {40, 46, 70}, {90, 100, 130});
-      tf.DrawCentred(c, text, 14, 0, 0, kTabW, kTabH, {150, 160, 185});
+      c.Panel(0, 0, kTabW, kTabH, 6, 1, {22, 62, 38}, {96, 140, 104});
+      tf.DrawCentred(c, text, 14, 0, 0, kTabW, kTabH, {178, 204, 182});
     } else {
-      c.Panel(0, 0, kTabW, kTabH, 6, 2, {200, 140, 30}, {255, 230, 140});
+      c.Panel(0, 0, kTabW, kTabH, 6, 2, {196, 36, 46}, {240, 200, 96});
       tf.DrawCentred(c, text, 14, 0, 0, kTabW, kTabH, {255, 255, 240}, 1);
     }
     s.frames.push_back(std::move(c.rgb));
@@ -267,7 +267,7 @@ Sprite BallNumber(Typeface& tf) {
   Sprite s{kBallNumX, kBallNumY, kBallNumW, kBallNumH, {}};
   for (int b = 0; b < 3; ++b) {
     Canvas c(kBallNumW, kBallNumH, {0, 0, 0});
-    c.Panel(0, 0, kBallNumW, kBallNumH, 8, 2, {30, 60, 110}, {140, 180, 230});
+    c.Panel(0, 0, kBallNumW, kBallNumH, 8, 2, {24, 96, 52}, {240, 200, 96});
     tf.DrawCentred(c, "BALL " + std::to_string(b + 1), 22, 0, 0, kBallNumW, kBallNumH,
                    {255, 240, 170}, 1);
     s.frames.push_back(std::move(c.rgb));

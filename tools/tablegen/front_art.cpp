@@ -1287,9 +1287,12 @@ ArtFrame DrawMenuItem(const std::string& text, int w, int h, ItemLook look, bool
       cairo_fill(cr);
     }
     const double shift = look == ItemLook::kPressed ? 1 : 0;
-    UseFont(cr, fonts.sans, 21);
+    // Long words shrink to stay clear of the holly and the star.
+    double size = 21;
+    UseFont(cr, fonts.sans, size);
+    while (size > 14 && TextWidth(cr, text) > w - 84) UseFont(cr, fonts.sans, size -= 0.5);
     const double tw = TextWidth(cr, text);
-    cairo_move_to(cr, (w - tw) / 2 + shift, py + ph / 2 + 8 + shift);
+    cairo_move_to(cr, (w - tw) / 2 + shift, py + ph / 2 + size * 0.37 + shift);
     cairo_text_path(cr, text.c_str());
     Set(cr, Hex(0x3a0008), 0.85);
     cairo_set_line_width(cr, 3.5);
