@@ -12,6 +12,16 @@ inline constexpr int kFirstMusicSlot = 60;
 inline constexpr int kMenuMusicSlot = 201;
 inline constexpr int kJingleSlot = 200;
 inline constexpr int kCounterSlot = 58;
+inline constexpr int kSpinnerEvenSlot = 56;
+inline constexpr int kSpinnerOddSlot = 57;
+
+// Both spinner slots load the same tick. The odd revolution plays it three
+// quarters as fast, a fourth lower and a little longer, so that a turning
+// spinner alternates tick and tock. Returns the rate a slot's buffer is
+// played at, given the rate the file was decoded at.
+constexpr uint32_t SlotPlaybackRate(int slot, uint32_t file_rate) {
+  return slot == kSpinnerOddSlot ? file_rate * 3 / 4 : file_rate;
+}
 
 struct SoundListRow {
   int32_t slot;
