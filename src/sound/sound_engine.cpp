@@ -76,7 +76,8 @@ bool SoundEngine::LoadSlot(int s, bool compressed, const std::string& name, Soun
   slot.size = static_cast<uint32_t>(slot.buffer.size() * sizeof(int16_t));
   slot.file_name = name;
   Lock();
-  mixer_.SetBuffer(s, slot.buffer, static_cast<uint32_t>(slot.sample_rate), slot.stereo != 0);
+  mixer_.SetBuffer(s, slot.buffer, SlotPlaybackRate(s, static_cast<uint32_t>(slot.sample_rate)),
+                   slot.stereo != 0);
   Unlock();
   return true;
 }

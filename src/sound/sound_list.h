@@ -14,6 +14,16 @@ inline constexpr int kFirstMusicSlot = core::kSoundFirstMusic;
 inline constexpr int kMenuMusicSlot = core::kSoundMenuMusic;
 inline constexpr int kJingleSlot = core::kSoundTableMusic;
 inline constexpr int kCounterSlot = core::kSoundCounter;
+inline constexpr int kSpinnerEvenSlot = core::kSoundClick;
+inline constexpr int kSpinnerOddSlot = core::kSoundClickOdd;
+
+// Both spinner slots load the same tick. The odd revolution plays it three
+// quarters as fast, a fourth lower and a little longer, so that a turning
+// spinner alternates tick and tock. Returns the rate a slot's buffer is
+// played at, given the rate the file was decoded at.
+constexpr uint32_t SlotPlaybackRate(int slot, uint32_t file_rate) {
+  return slot == kSpinnerOddSlot ? file_rate * 3 / 4 : file_rate;
+}
 
 struct SoundListRow {
   int32_t slot;

@@ -212,6 +212,48 @@ TEST(SoundEngine, LoadsTheSoundList) {
   EXPECT_TRUE(engine.slot(42).buffer.empty());
 }
 
+// The two spinner slots share one file; the odd one plays it a fourth lower,
+// so alternate revolutions are heard as two different ticks.
+TEST(SoundEngine, SpinnerSlotsPlayTheOneTickAtTwoPitches) {
+  soundtest::SineSpec spec;
+  spec.frames = 8820;
+  const auto wac = soundtest::Stored(soundtest::EncodeSine(spec));
+  NullAudioDevice device;
+  SoundEngine engine;
+  ASSERT_TRUE(engine.Open(&device));
+  for (int s : {kSpinnerEvenSlot, kSpinnerOddSlot}) {
+    MemorySoundFile f(wac);
+    ASSERT_TRUE(engine.LoadSlot(s, true, "SP.WAC", f));
+  }
+  // The slot still reports the file's own rate.
+  EXPECT_EQ(engine.slot(kSpinnerOddSlot).sample_rate, engine.slot(kSpinnerEvenSlot).sample_rate);
+  // Zero crossings of the left channel over the same stretch of output, and
+  // how far into its buffer each voice got.
+  auto measure = [&](int s, int& crossings, uint32_t& position) {
+    ASSERT_TRUE(engine.Play(s, 0, 0, true, false));
+    std::vector<int16_t> out(2 * 4096);
+    engine.Render(out);
+    position = engine.mixer().State(s).position;
+    engine.Stop(s);
+    crossings = 0;
+    for (size_t i = 2 * 2048 + 2; i < out.size(); i += 2)
+      crossings += (out[i] >= 0) != (out[i - 2] >= 0);
+  };
+  int even = 0, odd = 0;
+  uint32_t even_pos = 0, odd_pos = 0;
+  measure(kSpinnerEvenSlot, even, even_pos);
+  measure(kSpinnerOddSlot, odd, odd_pos);
+  ASSERT_GT(even, 50);  // the 1 kHz tone: about 93 crossings in 2048 frames
+  EXPECT_NEAR(static_cast<double>(odd) / even, 0.75, 0.05);
+  EXPECT_EQ(even_pos, 4096u);
+  EXPECT_NEAR(static_cast<double>(odd_pos), 3072.0, 1.0);
+  // Every other slot plays its buffer at the file's rate.
+  for (const auto& row : kSoundList)
+    if (row.slot != kSpinnerOddSlot) {
+      EXPECT_EQ(SlotPlaybackRate(row.slot, 44100), 44100u);
+    }
+}
+
 TEST(SoundEngine, ImplementsTableSound) {
   NullAudioDevice device;
   SoundEngine engine;

@@ -129,21 +129,64 @@ TEST_F(Extras, DrumsShowTenNumeralsAndTurnBetweenThem) {
   }
 }
 
-TEST_F(Extras, MenuItemsHaveFourDistinctLooksAndKeepTheirShape) {
+TEST_F(Extras, MenuItemsAndLoadingLightsHaveDistinctLooksAndKeepTheirShape) {
   ASSERT_TRUE(ok_) << error_;
-  for (const auto& m : tablegen::MenuItems()) {
-    if (std::string(m.file) == "RES\\UI\\PMTITLE.J24") continue;  // only frame 0 is shown
-    const auto frames = Frames(m.file);
-    ASSERT_EQ(frames.size(), 4u) << m.file;
+  std::vector<std::pair<std::string, size_t>> sprites;
+  for (const auto& m : tablegen::MenuItems())  // the pause title shows only frame 0
+    if (std::string(m.file) != "RES\\UI\\PMTITLE.J24") sprites.push_back({m.file, 4});
+  sprites.push_back({"RES\\UI\\LOADING.J24", 3});
+  for (const auto& [file, count] : sprites) {
+    const auto frames = Frames(file);
+    ASSERT_EQ(frames.size(), count) << file;
     std::set<std::vector<uint8_t>> looks(frames.begin(), frames.end());
-    EXPECT_EQ(looks.size(), 4u) << m.file;
+    EXPECT_EQ(looks.size(), count) << file;
     // Keyed pixels agree in every frame (the corners), so no frame leaves stale pixels.
     for (size_t k = 0; k + 2 < frames[0].size(); k += 3) {
       const bool keyed0 = frames[0][k] == 255 && frames[0][k + 1] == 0 && frames[0][k + 2] == 255;
       for (const auto& f : frames)
-        ASSERT_EQ(keyed0, f[k] == 255 && f[k + 1] == 0 && f[k + 2] == 255) << m.file;
+        ASSERT_EQ(keyed0, f[k] == 255 && f[k + 1] == 0 && f[k + 2] == 255) << file;
     }
   }
+}
+
+// The full-screen pictures are drawn, not taken from the table picture: the
+// same bytes over any table, a night sky over snow, and words only where they
+// belong (the title's prompt).
+TEST_F(Extras, FullScreenPicturesAreIllustrationsOfTheirOwn) {
+  ASSERT_TRUE(ok_) << error_;
+  tablegen::BuildResult other;
+  other.playfield_rgb.assign(1024 * 768 * 3, 200);
+  std::string error;
+  ASSERT_TRUE(tablegen::BuildExtras(other, error)) << error;
+  auto file_of = [](const tablegen::BuildResult& r, const std::string& name) {
+    for (const auto& f : r.files)
+      if (f.name == name) return f.bytes;
+    return std::vector<uint8_t>{};
+  };
+  const std::vector<std::string> names = {"RES\\TGA\\F_0000.JPG", "RES\\TGA\\FS_0000.JPG",
+                                          "RES\\TGA\\F_0001.JPG"};
+  for (const auto& n : names) {
+    const auto& bytes = File(n);
+    ASSERT_FALSE(bytes.empty()) << n;
+    EXPECT_EQ(bytes, file_of(other, n)) << n << " depends on the table picture";
+  }
+  EXPECT_NE(File(names[0]), File(names[1])) << "the title has its prompt, the loading picture not";
+  const tablegen::Shot* title = nullptr;
+  for (const auto& s : result_->shots)
+    if (s.name == "title.png") title = &s;
+  ASSERT_NE(title, nullptr);
+  ASSERT_EQ(title->rgb.size(), 1024u * 768u * 3u);
+  auto mean = [&](int y0, int y1) {
+    double sum = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = 100; x < 924; ++x) {
+        const uint8_t* p = &title->rgb[static_cast<size_t>(y * 1024 + x) * 3];
+        sum += (p[0] + p[1] + p[2]) / 3.0;
+      }
+    return sum / ((y1 - y0) * 824.0);
+  };
+  EXPECT_LT(mean(20, 60), 60.0);    // night sky above the logo
+  EXPECT_GT(mean(660, 700), 180.0);  // snow in front of the table
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <memory>
 
+#include "front_art.h"
 #include "render/jpeg_io.h"
 #include "render/spr24_file.h"
 #include "render/sprite_file.h"
@@ -202,10 +203,10 @@ Sprite ScoreTab(Typeface& tf, const std::vector<uint8_t>& playfield, int player)
     Canvas c(kTabW, kTabH, {0, 0, 0});
     c.rgb = Crop(playfield, kScreenW, kTabX, kTabY + rules::kDigitRowStep * player, kTabW, kTabH);
     if (look == 0) {
-      c.Panel(0, 0, kTabW, kTabH, 6, 1, {40, 46, 70}, {90, 100, 130});
-      tf.DrawCentred(c, text, 14, 0, 0, kTabW, kTabH, {150, 160, 185});
+      c.Panel(0, 0, kTabW, kTabH, 6, 1, {22, 62, 38}, {96, 140, 104});
+      tf.DrawCentred(c, text, 14, 0, 0, kTabW, kTabH, {178, 204, 182});
     } else {
-      c.Panel(0, 0, kTabW, kTabH, 6, 2, {200, 140, 30}, {255, 230, 140});
+      c.Panel(0, 0, kTabW, kTabH, 6, 2, {196, 36, 46}, {240, 200, 96});
       tf.DrawCentred(c, text, 14, 0, 0, kTabW, kTabH, {255, 255, 240}, 1);
     }
     s.frames.push_back(std::move(c.rgb));
@@ -266,7 +267,7 @@ Sprite BallNumber(Typeface& tf) {
   Sprite s{kBallNumX, kBallNumY, kBallNumW, kBallNumH, {}};
   for (int b = 0; b < 3; ++b) {
     Canvas c(kBallNumW, kBallNumH, {0, 0, 0});
-    c.Panel(0, 0, kBallNumW, kBallNumH, 8, 2, {30, 60, 110}, {140, 180, 230});
+    c.Panel(0, 0, kBallNumW, kBallNumH, 8, 2, {24, 96, 52}, {240, 200, 96});
     tf.DrawCentred(c, "BALL " + std::to_string(b + 1), 22, 0, 0, kBallNumW, kBallNumH,
                    {255, 240, 170}, 1);
     s.frames.push_back(std::move(c.rgb));
@@ -295,14 +296,6 @@ void KeyOutside(Sprite& s, const std::vector<uint8_t>& shape_mask) {
         f[k * 3 + 2] = 255;
       }
   }
-}
-
-std::vector<uint8_t> PanelMask(int w, int h, int r) {
-  Canvas c(w, h, {0, 0, 0});
-  c.Panel(0, 0, w, h, r, 0, {255, 255, 255}, {255, 255, 255});
-  std::vector<uint8_t> m(static_cast<size_t>(w * h));
-  for (size_t k = 0; k < m.size(); ++k) m[k] = c.rgb[k * 3] != 0 ? 1 : 0;
-  return m;
 }
 
 // --- fonts ---------------------------------------------------------------------
@@ -361,88 +354,38 @@ bool BuildFont(Typeface& tf, const rules::FontSpec& spec, const render::Palette&
 
 constexpr int kItemW = 300, kItemH = 46, kItemX = (kScreenW - kItemW) / 2;
 
-struct Look {
-  Colour fill, edge, text;
-  int shift;
-};
-constexpr std::array<Look, 4> kLooks = {{
-    {{26, 44, 88}, {120, 150, 205}, {232, 236, 246}, 0},   // normal
-    {{44, 76, 140}, {250, 210, 90}, {255, 242, 180}, 0},   // under the mouse
-    {{14, 26, 58}, {250, 210, 90}, {255, 222, 120}, 1},    // pressed
-    {{130, 86, 20}, {255, 232, 130}, {255, 255, 255}, 0},  // selected
-}};
-
-Sprite MenuItem(Typeface& tf, const MenuItemSpec& m, bool title) {
-  Sprite s{m.x, m.y, m.w, m.h, {}};
-  for (const Look& look : kLooks) {
-    Canvas c(m.w, m.h, {0, 0, 0});
-    if (title) {
-      c.Panel(0, 0, m.w, m.h, 12, 3, {90, 30, 110}, {240, 200, 255});
-      tf.DrawCentred(c, m.text, 30, 0, 0, m.w, m.h, {255, 255, 255}, 2);
-    } else {
-      c.Panel(0, 0, m.w, m.h, 10, 2, look.fill, look.edge);
-      tf.DrawCentred(c, m.text, 22, look.shift, look.shift, m.w, m.h, look.text, 1);
-    }
-    s.frames.push_back(std::move(c.rgb));
-  }
-  KeyOutside(s, PanelMask(m.w, m.h, title ? 12 : 10));
+// Frames drawn over `under` (the crop of the picture the sprite is shown on):
+// keyed wherever no frame draws anything, so every frame keys the same pixels.
+Sprite KeyedSprite(int x, int y, int w, int h, std::vector<ArtFrame> art) {
+  Sprite s{x, y, w, h, {}};
+  std::vector<uint8_t> shape(static_cast<size_t>(w * h), 0);
+  for (const ArtFrame& f : art)
+    for (size_t k = 0; k < shape.size() && k < f.coverage.size(); ++k)
+      shape[k] = shape[k] || f.coverage[k] != 0;
+  for (ArtFrame& f : art) s.frames.push_back(std::move(f.rgb));
+  KeyOutside(s, shape);
   return s;
+}
+
+Sprite MenuItem(const MenuItemSpec& m, bool title, const std::vector<uint8_t>& table) {
+  const std::vector<uint8_t> under = Crop(table, kScreenW, m.x, m.y, m.w, m.h);
+  std::vector<ArtFrame> art;
+  for (ItemLook look : {ItemLook::kNormal, ItemLook::kHover, ItemLook::kPressed, ItemLook::kSelected})
+    art.push_back(DrawMenuItem(m.text, m.w, m.h, look, title, under));
+  return KeyedSprite(m.x, m.y, m.w, m.h, std::move(art));
 }
 
 // --- full-screen pictures ------------------------------------------------------
 
 // The loading indicator: 0 finished, 1 and 2 alternate while loading.
-constexpr int kLoadX = 392, kLoadY = 680, kLoadW = 240, kLoadH = 44;
+constexpr int kLoadX = 60, kLoadY = 694, kLoadW = 240, kLoadH = 44;
 
-Sprite LoadingIndicator(Typeface& tf) {
-  Sprite s{kLoadX, kLoadY, kLoadW, kLoadH, {}};
-  const char* texts[3] = {"Ready", "Loading", "Loading"};
-  for (int f = 0; f < 3; ++f) {
-    Canvas c(kLoadW, kLoadH, {0, 0, 0});
-    c.Panel(0, 0, kLoadW, kLoadH, 10, 2, f == 0 ? Colour{30, 100, 50} : Colour{26, 44, 88},
-            f == 0 ? Colour{150, 230, 160} : Colour{120, 150, 205});
-    tf.DrawCentred(c, texts[f], 22, -12, 0, kLoadW, kLoadH, {240, 240, 250}, 1);
-    if (f > 0) {
-      // Two lamps that blink in turn.
-      for (int lamp = 0; lamp < 2; ++lamp) {
-        const bool lit = (lamp == 0) == (f == 1);
-        const int cx = kLoadW - 44 + lamp * 18, cy = kLoadH / 2;
-        for (int y = -6; y <= 6; ++y)
-          for (int x = -6; x <= 6; ++x)
-            if (x * x + y * y <= 36)
-              c.Blend(cx + x, cy + y, lit ? Colour{255, 220, 80} : Colour{70, 60, 40}, 255);
-      }
-    }
-    s.frames.push_back(std::move(c.rgb));
-  }
-  KeyOutside(s, PanelMask(kLoadW, kLoadH, 10));
-  return s;
-}
-
-// The table picture under a darkened band with the title over it.
-Canvas TitlePicture(Typeface& tf, const std::vector<uint8_t>& table, bool second) {
-  Canvas c(kScreenW, kScreenH, {0, 0, 0});
-  c.rgb = table;
-  for (int y = 0; y < kScreenH; ++y) {
-    const double t = std::abs((y - 250.0) / 250.0);
-    const int a = static_cast<int>(std::clamp(200.0 - 150.0 * t, 40.0, 200.0));
-    for (int x = 0; x < kScreenW; ++x)
-      c.Blend(x, y, second ? Colour{40, 10, 50} : Colour{8, 12, 30}, a);
-  }
-  const Colour gold{255, 214, 90}, pale{235, 240, 255};
-  tf.DrawCentred(c, "Kestrune Pinball:", 58, 0, 120, kScreenW, 90, second ? gold : pale, 3);
-  tf.DrawCentred(c, "Glimmerfall", 104, 0, 210, kScreenW, 130, second ? pale : gold, 4);
-  tf.DrawCentred(c, second ? "Ready for the next ball" : "Press any key", 28, 0, 640, kScreenW, 60,
-                 pale, 2);
-  return c;
-}
-
-Canvas LoadingPicture(Typeface& tf, const std::vector<uint8_t>& table) {
-  Canvas c(kScreenW, kScreenH, {0, 0, 0});
-  c.rgb = table;
-  c.Darken(0.35);
-  tf.DrawCentred(c, "Kestrune Pinball: Glimmerfall", 44, 0, 300, kScreenW, 80, {255, 214, 90}, 3);
-  return c;
+// Drawn over the loading picture.
+Sprite LoadingIndicator(const std::vector<uint8_t>& picture) {
+  const std::vector<uint8_t> under = Crop(picture, kScreenW, kLoadX, kLoadY, kLoadW, kLoadH);
+  std::vector<ArtFrame> art;
+  for (int f = 0; f < 3; ++f) art.push_back(DrawLoadingIndicator(f, kLoadW, kLoadH, under));
+  return KeyedSprite(kLoadX, kLoadY, kLoadW, kLoadH, std::move(art));
 }
 
 void AddFile(BuildResult& out, std::string name, std::vector<uint8_t> bytes) {
@@ -540,8 +483,10 @@ bool BuildExtras(BuildResult& out, std::string& error) {
   menu_shot.rgb = table;
   for (const MenuItemSpec& m : MenuItems()) {
     const bool title = std::string(m.file) == "RES\\UI\\PMTITLE.J24";
-    const Sprite s = MenuItem(tf, m, title);
-    if (!WriteSprite(s.x, s.y, s.w, s.h, s.frames, bytes, true)) return error = m.file, false;
+    const Sprite s = MenuItem(m, title, table);
+    if (s.frames.size() != 4 || s.frames[0].empty() ||
+        !WriteSprite(s.x, s.y, s.w, s.h, s.frames, bytes, true))
+      return error = m.file, false;
     AddFile(out, m.file, bytes);
     const std::string f = m.file;
     if (m.main_menu &&
@@ -552,25 +497,30 @@ bool BuildExtras(BuildResult& out, std::string& error) {
       Paste(menu_shot.rgb, kScreenW, s.x, s.y, s.w, s.h, s.frames[static_cast<size_t>(look)]);
     }
   }
-  // Loading indicator and the full-screen pictures.
-  const Sprite loading = LoadingIndicator(tf);
-  if (!WriteSprite(loading.x, loading.y, loading.w, loading.h, loading.frames, bytes, true))
+  // The illustrated full-screen pictures, and the loading indicator drawn
+  // over the loading picture.
+  const std::vector<uint8_t> title = DrawWinterScene(SceneText::kTitle);
+  const std::vector<uint8_t> plain = DrawWinterScene(SceneText::kPlain);
+  std::vector<uint8_t> fs = plain;
+  const size_t screen_bytes = static_cast<size_t>(kScreenW * kScreenH) * 3;
+  if (title.size() != screen_bytes || fs.size() != screen_bytes || plain.size() != screen_bytes)
+    return error = "the title pictures (Cairo or the fonts failed)", false;
+  const Sprite loading = LoadingIndicator(fs);
+  if (loading.frames.size() != 3 || loading.frames[0].empty() ||
+      !WriteSprite(loading.x, loading.y, loading.w, loading.h, loading.frames, bytes, true))
     return error = "loading", false;
   AddFile(out, "RES\\UI\\LOADING.J24", bytes);
-  Canvas fs = LoadingPicture(tf, table);
-  if (!render::JpegEncode(kScreenW, kScreenH, fs.rgb, 90, bytes)) return error = "FS_0000", false;
+  if (!render::JpegEncode(kScreenW, kScreenH, fs, 90, bytes)) return error = "FS_0000", false;
   AddFile(out, "RES\\TGA\\FS_0000.JPG", bytes);
-  Paste(fs.rgb, kScreenW, loading.x, loading.y, loading.w, loading.h, loading.frames[1]);
-  const Canvas title = TitlePicture(tf, table, false);
-  if (!render::JpegEncode(kScreenW, kScreenH, title.rgb, 90, bytes)) return error = "F_0000", false;
+  Paste(fs, kScreenW, loading.x, loading.y, loading.w, loading.h, loading.frames[1]);
+  if (!render::JpegEncode(kScreenW, kScreenH, title, 90, bytes)) return error = "F_0000", false;
   AddFile(out, "RES\\TGA\\F_0000.JPG", bytes);
-  const Canvas second = TitlePicture(tf, out.dark_rgb.empty() ? table : out.dark_rgb, true);
-  if (!render::JpegEncode(kScreenW, kScreenH, second.rgb, 90, bytes))
-    return error = "F_0001", false;
+  // The menu background the game never loads: the picture without words.
+  if (!render::JpegEncode(kScreenW, kScreenH, plain, 90, bytes)) return error = "F_0001", false;
   AddFile(out, "RES\\TGA\\F_0001.JPG", bytes);
 
-  out.shots.push_back({"title.png", kScreenW, kScreenH, title.rgb});
-  out.shots.push_back({"loading.png", kScreenW, kScreenH, fs.rgb});
+  out.shots.push_back({"title.png", kScreenW, kScreenH, title});
+  out.shots.push_back({"loading.png", kScreenW, kScreenH, fs});
   out.shots.push_back({"main-menu.png", kScreenW, kScreenH, menu_shot.rgb});
   // Close-up at twice the size: the players' rows (left) and the ball number
   // and tilt sign (right).
