@@ -1,7 +1,7 @@
 #pragma once
-// The passes one frame runs, in the order the frame loop calls them. Each
-// subsystem supplies its pass by overriding the matching function; until it
-// exists the pass does nothing (and a present succeeds). The hit pass and the
+// The passes one frame runs, in the order the frame loop calls them. A pass
+// that a kind of run does not need is left as it is here: it does nothing
+// (and a present succeeds); tests override single passes to watch the order. The hit pass and the
 // rules frame run the table's rules; the flipper passes run the physics
 // flippers of the game's world (frame_passes.cpp).
 

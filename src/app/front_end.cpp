@@ -17,7 +17,7 @@
 #include "app/frame_loop.h"
 #include "app/game_passes.h"
 #include "platform/open_url.h"
-#include "platform/sdl_input.h"
+#include "input/event_keyboard.h"
 #include "platform/single_instance.h"
 #include "store/game_data.h"
 #include "store/web_address.h"
@@ -71,62 +71,6 @@ std::string WindowJson(const Window& w, const FrontEndHost& host,
   // Script texts may hold anything; invalid UTF-8 is replaced, never written raw.
   return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
-
-// Feeds the input script to the window and the devices as its times come.
-struct ScriptFeed {
-  const std::vector<ScriptEvent>& script;
-  size_t next = 0;
-  bool shift = false;
-  std::array<int32_t, core::kActionCount> actions{};  // held by "MS ACTION down" lines
-
-  std::function<void(const std::string&)> on_shot;
-
-  void Deliver(double now, MessageQueue& q, ui::ScriptedAnswers& answers, Game& g,
-               platform::SdlKeyboard* keyboard) {
-    while (next < script.size() && script[next].ms <= now) {
-      const ScriptEvent& e = script[next++];
-      switch (e.kind) {
-        case ScriptKind::kAction:
-          actions[static_cast<size_t>(e.action)] = e.down ? 1 : 0;
-          g.actions[static_cast<size_t>(e.action)] = e.down ? 1 : 0;
-          break;
-        case ScriptKind::kCommand:
-          q.Post(ui::CommandMessage(e.command));
-          break;
-        case ScriptKind::kKey: {
-          if (keyboard) keyboard->KeyEvent(static_cast<uint8_t>(e.code), e.down);
-          int32_t key = ui::VirtualKeyFromScanCode(e.code);
-          if (key == ui::vk::kShift) shift = e.down;
-          q.Post(ui::KeyMessage(e.down ? ui::MessageKind::kKeyDown : ui::MessageKind::kKeyUp, key,
-                                shift));
-          break;
-        }
-        case ScriptKind::kMouse:
-          q.Post(ui::MouseMessage(ui::MessageKind::kMouseMove, e.x, e.y));
-          break;
-        case ScriptKind::kClick:
-          q.Post(ui::MouseMessage(ui::MessageKind::kMouseMove, e.x, e.y));
-          q.Post(ui::MouseMessage(ui::MessageKind::kLeftButtonDown, e.x, e.y));
-          q.Post(ui::MouseMessage(ui::MessageKind::kLeftButtonUp, e.x, e.y));
-          break;
-        case ScriptKind::kPress:
-          q.Post(ui::MouseMessage(ui::MessageKind::kMouseMove, e.x, e.y));
-          q.Post(ui::MouseMessage(ui::MessageKind::kLeftButtonDown, e.x, e.y));
-          break;
-        case ScriptKind::kRelease:
-          q.Post(ui::MouseMessage(ui::MessageKind::kMouseMove, e.x, e.y));
-          q.Post(ui::MouseMessage(ui::MessageKind::kLeftButtonUp, e.x, e.y));
-          break;
-        case ScriptKind::kAnswer:
-          answers.pending.push_back({e.dialog, e.result, e.text});
-          break;
-        case ScriptKind::kShot:
-          if (on_shot) on_shot(e.text);
-          break;
-      }
-    }
-  }
-};
 
 // Whether a file can be made in `folder` (created when missing); the reason when not.
 bool FolderWritable(const std::filesystem::path& folder, std::string& reason) {
@@ -188,8 +132,9 @@ int RunFrontEnd(Game& g, FrontEndRun& run, std::FILE* out, std::FILE* err, bool&
 
   render::ModeTable modes = AllModes();
   ui::ScriptedAnswers answers;
-  ScriptFeed feed{run.script, 0, false, {}, run.on_shot};
-  auto* keyboard = dynamic_cast<platform::SdlKeyboard*>(run.input.devices.keyboard);
+  ScriptFeed feed(run.script);
+  feed.on_shot = run.on_shot;
+  input::EventKeyboard* keyboard = run.input.keyboard;
 
   // Script times count from the start of the message loop (loading took real time).
   const double script_origin = run.virtual_clock ? 0.0 : g.clock->Now();
@@ -203,7 +148,7 @@ int RunFrontEnd(Game& g, FrontEndRun& run, std::FILE* out, std::FILE* err, bool&
     }
     if (queue_for_pump) {
       MessageQueue during;  // messages for the game window wait until the form closes
-      feed.Deliver(g.clock->Now() - script_origin, during, answers, g, keyboard);
+      feed.Deliver(g.clock->Now() - script_origin, g, &during, &answers, keyboard);
       for (const ui::Message& m : during.messages) queue_for_pump->Post(m);
     }
     return true;
@@ -249,7 +194,7 @@ int RunFrontEnd(Game& g, FrontEndRun& run, std::FILE* out, std::FILE* err, bool&
       if (target > kHeadlessGameTimeCapMs) break;
       run.virtual_clock->Set(std::max(run.virtual_clock->Now(), target));
     }
-    feed.Deliver(g.clock->Now() - script_origin, w.queue, answers, g, keyboard);
+    feed.Deliver(g.clock->Now() - script_origin, g, &w.queue, &answers, keyboard);
     if (run.poll_events) run.poll_events(w.queue);
     while (next_tick <= g.clock->Now()) {
       ui::Message t;
@@ -320,8 +265,9 @@ int RunScriptedFrontEnd(Game& g, FakeClock& clock, const HeadlessOptions& o,
   GameDataStart start = OpenGameData(file, data, id);
 
   HeadlessScreen screen;
-  platform::SdlKeyboard keyboard;  // fed by the script's key lines
+  input::EventKeyboard keyboard;  // fed by the script's key lines
   FrontEndInput input;
+  input.keyboard = &keyboard;
   input.devices.keyboard = &keyboard;
   input::KeyboardOpen(input.devices);
   input::KeyboardAcquire(input.devices, true);

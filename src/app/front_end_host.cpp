@@ -13,8 +13,8 @@ namespace app {
 
 namespace {
 
-constexpr int32_t kMusicSample = 60;  // played when the music slider moves
-constexpr int32_t kSoundSample = 56;  // played when the game-sound slider moves
+constexpr int32_t kMusicSample = core::kSoundPrize;  // played when the music slider moves
+constexpr int32_t kSoundSample = core::kSoundClick;  // played when the game-sound slider moves
 
 ui::OptionsValues ValuesOf(const store::SettingsBlock& s) {
   return {s.music_on, s.sounds_on, s.show_nudge, s.music_volume, s.sound_volume, s.resolution,

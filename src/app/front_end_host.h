@@ -20,6 +20,10 @@
 #include "sound/sound_engine.h"
 #include "store/game_data.h"
 
+namespace input {
+class EventKeyboard;
+}
+
 namespace app {
 
 class FrontEndScreen {
@@ -44,6 +48,9 @@ class FrontEndScreen {
 struct FrontEndInput {
   input::Controls controls;
   input::InputDevices devices;  // may be empty (no keyboard: capture binds nothing)
+  // The keyboard of `devices`, which the window's and the script's key events set
+  // (null: no keyboard; the script's actions alone then play).
+  input::EventKeyboard* keyboard = nullptr;
 };
 
 inline constexpr const char* kWebPage = "https://kestrune.example/glimmerfall";

@@ -94,7 +94,7 @@ struct Game {
   Game& operator=(const Game&) = delete;
 
   core::Random15 random;
-  core::SilentTableSound silent_sound;  // until the sound engine is attached
+  core::SilentTableSound silent_sound;  // the sound of runs without a sound engine
   physics::World world;
   rules::Rules rules;  // bound to the world
   std::unique_ptr<Clock> clock;
@@ -116,7 +116,7 @@ struct Game {
   int32_t dark_playfield = 0;         // the dark playfield picture is shown
 
   rules::ScoreDisplay score_display;
-  rules::RecordingScoreCanvas score_recorder;  // until the compositor draws the scoreboard
+  rules::RecordingScoreCanvas score_recorder;  // the scoreboard of runs that draw nothing
   GameHost host{*this};
   rules::GameFlow flow{rules, score_display, host};
 

@@ -143,19 +143,19 @@ void StartGame(Game& g, bool computer) {
 
 bool RunGameCommand(Game& g, int command, int /*arg*/) {
   switch (command) {
-    case 101:
+    case core::kCommandNewGame:
       StartGame(g, false);
       return true;
-    case 116:
+    case core::kCommandComputerGame:
       StartGame(g, true);
       return true;
-    case 102: {
+    case core::kCommandNextPlayerCount: {
       rules::Players& p = g.rules.players;
       p.last_index = (p.last_index + 1) % rules::kPlayerCount;
       rules::UpdateScoreDisplay(g.score_display, p, 0, true);
       return true;
     }
-    case 112:
+    case core::kCommandEndGame:
       rules::StopGame(g.flow);
       g.flags.main_menu_shown = 1;
       g.rules.main_menu_shown = 1;

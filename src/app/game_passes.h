@@ -24,10 +24,9 @@ class GamePasses : public FramePasses {
   void RulesFrame(Game& g) override;
 };
 
-// The window commands a game answers itself: 101 (new game for the chosen
-// players), 102 (next number of players), 112 (end the game, main menu), 116
-// (the computer's demonstration game). 108 (high-score entry) and the rest
-// belong to the window; false for those.
+// The window commands a game answers itself: kCommandNewGame,
+// kCommandNextPlayerCount, kCommandEndGame and kCommandComputerGame. The
+// high-score entry and the rest belong to the window; false for those.
 bool RunGameCommand(Game& g, int command, int arg);
 
 // Starts a game as commands 101 and 116 do (computer: the demonstration).

@@ -26,150 +26,6 @@
 
 namespace app {
 
-// --- Input scripts ---
-
-namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) {
-    s.remove_prefix(1);
-  }
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
-std::vector<std::string_view> Words(std::string_view s) {
-  std::vector<std::string_view> w;
-  size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
-    size_t j = i;
-    while (j < s.size() && s[j] != ' ' && s[j] != '\t') ++j;
-    if (j > i) w.push_back(s.substr(i, j - i));
-    i = j;
-  }
-  return w;
-}
-
-int ActionOf(std::string_view name) {
-  if (name == "left") return core::kActionLeftFlipper;
-  if (name == "right") return core::kActionRightFlipper;
-  if (name == "nudge-left") return core::kActionNudgeLeft;
-  if (name == "nudge-up") return core::kActionNudgeUp;
-  if (name == "nudge-right") return core::kActionNudgeRight;
-  if (name == "start") return core::kActionStart;
-  return -1;
-}
-
-bool ParseMs(std::string_view s, double& out) {
-  std::string text(s);
-  char* end = nullptr;
-  out = std::strtod(text.c_str(), &end);
-  return end == text.c_str() + text.size() && !text.empty() && std::isfinite(out) && out >= 0.0 &&
-         out <= 1e12;
-}
-
-}  // namespace
-
-std::optional<std::vector<ScriptEvent>> ParseInputScript(std::string_view text,
-                                                         std::string& error) {
-  std::vector<ScriptEvent> events;
-  int line_no = 0;
-  while (!text.empty()) {
-    const size_t nl = text.find('\n');
-    std::string_view line = Trim(text.substr(0, nl));
-    text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
-    ++line_no;
-    if (line.empty() || line.front() == '#') continue;
-    const auto w = Words(line);
-    auto fail = [&](const char* what) {
-      error = "line " + std::to_string(line_no) + ": " + what;
-      return std::nullopt;
-    };
-    if (w.size() >= 2 && w[1] == "answer") {
-      if (w.size() < 4) return fail("expected \"MS answer DIALOG RESULT [TEXT]\"");
-      ScriptEvent e;
-      if (!ParseMs(w[0], e.ms)) return fail("bad time");
-      e.kind = ScriptKind::kAnswer;
-      e.dialog = std::string(w[2]);
-      e.result = std::string(w[3]);
-      if (w.size() > 4) {
-        const size_t from = static_cast<size_t>(w[4].data() - line.data());
-        e.text = std::string(line.substr(from));
-      }
-      events.push_back(std::move(e));
-      continue;
-    }
-    if (w.size() == 4 && (w[1] == "key" || w[1] == "mouse" || w[1] == "click" ||
-                        w[1] == "press" || w[1] == "release")) {
-      ScriptEvent e;
-      if (!ParseMs(w[0], e.ms)) return fail("bad time");
-      auto number = [](std::string_view t, int& out) {
-        int base = 10;
-        if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
-          t.remove_prefix(2);
-          base = 16;
-        }
-        auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), out, base);
-        return ec == std::errc() && p == t.data() + t.size() && out >= 0 && out <= 65535;
-      };
-      if (w[1] == "key") {
-        e.kind = ScriptKind::kKey;
-        if (!number(w[2], e.code) || e.code > 255) return fail("bad key code");
-        if (w[3] == "down") {
-          e.down = true;
-        } else if (w[3] != "up") {
-          return fail("expected down or up");
-        }
-      } else {
-        e.kind = w[1] == "mouse"   ? ScriptKind::kMouse
-                 : w[1] == "click" ? ScriptKind::kClick
-                 : w[1] == "press" ? ScriptKind::kPress
-                                   : ScriptKind::kRelease;
-        if (!number(w[2], e.x) || !number(w[3], e.y)) return fail("bad position");
-      }
-      events.push_back(std::move(e));
-      continue;
-    }
-    if (w.size() != 3) return fail("expected \"MS ACTION down|up\" or \"MS cmd N\"");
-    ScriptEvent e;
-    if (w[1] == "shot") {
-      // A picture of the window at that moment, named by a plain word.
-      if (!ParseMs(w[0], e.ms)) return fail("bad time");
-      if (w[2].find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-_") !=
-          std::string_view::npos) {
-        return fail("a shot name is lower-case letters, digits, - and _");
-      }
-      e.kind = ScriptKind::kShot;
-      e.text = std::string(w[2]);
-      events.push_back(std::move(e));
-      continue;
-    }
-    if (!ParseMs(w[0], e.ms)) return fail("bad time");
-    if (w[1] == "cmd") {
-      e.kind = ScriptKind::kCommand;
-      int n = 0;
-      auto [p, ec] = std::from_chars(w[2].data(), w[2].data() + w[2].size(), n);
-      if (ec != std::errc() || p != w[2].data() + w[2].size()) return fail("bad command number");
-      e.command = n;
-    } else {
-      e.action = ActionOf(w[1]);
-      if (e.action < 0) return fail("unknown action");
-      if (w[2] == "down") {
-        e.down = true;
-      } else if (w[2] != "up") {
-        return fail("expected down or up");
-      }
-    }
-    events.push_back(e);
-  }
-  std::stable_sort(events.begin(), events.end(),
-                   [](const ScriptEvent& a, const ScriptEvent& b) { return a.ms < b.ms; });
-  return events;
-}
-
 // --- Statistics ---
 
 void TrackStuckBalls(HeadlessStats& s, const Game& g, double now_ms) {
@@ -265,23 +121,6 @@ void UseTestTable(Game& g) {
   g.world.tuning.ball_start_dy_rand = 0.2f;
 }
 
-std::optional<physics::SurfaceMap> LoadSurfaceMapFromPack(res::ResourceLayer& layer) {
-  render::ScreenImage image;
-  if (!render::LoadScreenImage(layer, kSurfaceMapFile, nullptr, image)) return std::nullopt;
-  if (image.width <= 0 || image.height <= 0 ||
-      image.bytes.size() < static_cast<size_t>(image.width) * static_cast<size_t>(image.height)) {
-    return std::nullopt;
-  }
-  physics::SurfaceMap map(image.width, image.height, 0);
-  std::copy_n(image.bytes.begin(), map.codes.size(), map.codes.begin());
-  return map;
-}
-
-bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
-                       std::string& error) {
-  return OpenTablePack(layer, data_dir, error) && LoadTablePhysics(g, layer, data_dir, error);
-}
-
 bool LoadRunTable(Game& g, res::ResourceLayer& layer, const HeadlessOptions& o, std::FILE* err) {
   if (o.test_table) {
     physics::PlayfieldReset(g.world, g.random);
@@ -292,65 +131,6 @@ bool LoadRunTable(Game& g, res::ResourceLayer& layer, const HeadlessOptions& o, 
   const bool ok = LoadTableFromPack(g, layer, o.data_dir, error);
   if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
   return ok;
-}
-
-bool OpenTablePack(res::ResourceLayer& layer, const std::string& data_dir, std::string& error) {
-  const std::string path = (std::filesystem::path(data_dir) / "GFALL.DAT").string();
-  layer.loose_root = data_dir;
-  std::string pack_error;
-  if (!res::PackOpen(layer, path, &pack_error)) {
-    error = path + ": " + (pack_error.empty() ? "cannot open the file" : pack_error);
-    return false;
-  }
-  return true;
-}
-
-bool LoadTablePhysics(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
-                      std::string& error) {
-  const std::string path = (std::filesystem::path(data_dir) / "GFALL.DAT").string();
-  std::optional<physics::SurfaceMap> map = LoadSurfaceMapFromPack(layer);
-  if (!map || !map->loaded()) {
-    error = std::string("the surface map ") + kSurfaceMapFile + " in " + path + " does not load";
-    return false;
-  }
-  // The flipper masks are read at table resolution without re-indexing, so
-  // any display format and palette will do for them.
-  render::DisplayFormat format;
-  format.width = 1024;
-  format.height = 768;
-  format.format_id = render::PixelFormatId::RGB32;
-  render::SetFormatDefaults(format);
-  auto colours = std::make_unique<render::TableColours>();
-  for (int i = 0; i < 256; ++i) {
-    const auto v = static_cast<uint8_t>(i);
-    colours->palette[static_cast<size_t>(i)] = {v, v, v};
-  }
-  colours->palette_loaded = true;
-  render::BuildTableCube(*colours);
-  render::ImageSetContext ctx{format, *colours, nullptr};
-  physics::TuningFileLoad tuning;
-  const bool loaded = LoadPlayfieldPhysics(g, layer, ctx, std::move(*map), &tuning);
-  // The built-in tuning is for the test table only: a table without its own,
-  // or with a damaged one, does not play as it was made.
-  if (tuning.status == physics::TuningFileStatus::kDamaged) {
-    error = "the tuning file " + tuning.error + " (in " + path + ")";
-    return false;
-  }
-  if (tuning.status == physics::TuningFileStatus::kMissing) {
-    error = std::string("the tuning file ") + physics::kTuningTableName + " is missing from " + path;
-    return false;
-  }
-  if (!loaded) {
-    error = "the playfield in " + path + " does not load";
-    return false;
-  }
-  // Refused lines do not stop the table; they are named (the caller prints a
-  // non-empty error of a successful load as a warning).
-  error.clear();
-  for (const std::string& line : tuning.refused) {
-    error += (error.empty() ? "" : "\ngfall: ") + tuning.file + " " + line + "; the line is refused";
-  }
-  return true;
 }
 
 // --- State ---
@@ -439,17 +219,10 @@ std::string StateJson(const Game& g, int64_t frames, const HeadlessStats* stats)
 int RunHeadless(const HeadlessOptions& o, std::FILE* out, std::FILE* err) {
   std::vector<ScriptEvent> script;
   if (!o.input_file.empty()) {
-    std::ifstream in(o.input_file, std::ios::binary);
-    if (!in) {
-      std::fprintf(err, "gfall: cannot read %s\n", o.input_file.c_str());
-      return 1;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
     std::string error;
-    auto parsed = ParseInputScript(text.str(), error);
+    auto parsed = ReadInputScript(o.input_file, error);
     if (!parsed) {
-      std::fprintf(err, "gfall: %s: %s\n", o.input_file.c_str(), error.c_str());
+      std::fprintf(err, "gfall: %s\n", error.c_str());
       return 1;
     }
     script = std::move(*parsed);
@@ -474,20 +247,13 @@ int RunHeadless(const HeadlessOptions& o, std::FILE* out, std::FILE* err) {
   StartGame(g, o.demo);
 
   const int64_t limit = o.frames >= 0 ? o.frames : (o.until_game_over ? -1 : 600);
-  size_t next_event = 0;
+  ScriptFeed feed(script);
   int64_t frames = 0;
   while (limit < 0 || frames < limit) {
     const double target = static_cast<double>(frames + 1) * o.frame_ms;
     if (target > kHeadlessGameTimeCapMs) break;
     clock->Set(std::max(clock->Now(), target));
-    while (next_event < script.size() && script[next_event].ms <= clock->Now()) {
-      const ScriptEvent& e = script[next_event++];
-      if (e.action >= 0) {
-        g.actions[e.action] = e.down ? 1 : 0;
-      } else if (e.kind == ScriptKind::kCommand) {
-        g.host.PostCommand(e.command, 0);
-      }  // keys, mouse and answers need --menus
-    }
+    feed.Deliver(clock->Now(), g, nullptr, nullptr, nullptr);
     FrameGate(g);
     ++frames;
     TrackStuckBalls(stats, g, clock->Now());

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/game.h"
+#include "app/input_script.h"
+#include "app/playfield_load.h"
 #include "physics/surface_map.h"
 #include "res/resource_layer.h"
 
@@ -41,29 +43,6 @@ struct HeadlessOptions {
 // Upper bound of one headless run, whatever the options: four hours of game time.
 inline constexpr double kHeadlessGameTimeCapMs = 4.0 * 3600.0 * 1000.0;
 
-// One line of an input script.
-enum class ScriptKind { kAction, kCommand, kKey, kMouse, kClick, kPress, kRelease, kAnswer, kShot };
-
-struct ScriptEvent {
-  double ms = 0.0;
-  int action = -1;  // core::Action, or -1 for a window command
-  bool down = false;
-  int command = 0;
-  ScriptKind kind = ScriptKind::kAction;
-  int code = 0;      // kKey: keyboard scan code
-  int x = 0, y = 0;  // kMouse, kClick
-  std::string dialog, result, text;  // kAnswer
-};
-
-// Parses "MS ACTION down|up", "MS cmd N", "MS key CODE down|up" (a keyboard
-// scan code, decimal or 0x..), "MS mouse X Y", "MS click X Y" (a move, a
-// press and a release of the left button there), "MS press X Y", "MS release X Y" and
-// "MS answer DIALOG RESULT [TEXT]" and "MS shot NAME" (a picture of the window,
-// windowed runs with a shots folder) lines; # starts a comment line.
-// Events come back sorted by time (stable). On a bad line returns nullopt
-// and sets error to "line N: ...".
-std::optional<std::vector<ScriptEvent>> ParseInputScript(std::string_view text, std::string& error);
-
 // Statistics of a run (--stats).
 struct HeadlessStats {
   float max_speed = 0.0f;  // pixels per step
@@ -89,26 +68,10 @@ physics::SurfaceMap PaintedTestTableMap();
 // player and launch values suited to it.
 void UseTestTable(Game& g);
 
-inline constexpr const char* kSurfaceMapFile = "RES\\MASK\\P_MASK0.LSC";
-
-// The surface map (a "SCREEN" picture, one surface code per playfield pixel)
-// read through the file layer; nothing when it is missing or does not load.
-std::optional<physics::SurfaceMap> LoadSurfaceMapFromPack(res::ResourceLayer& layer);
-
-// Opens "GFALL.DAT" in the data folder and loads the playfield physics: the
-// tuning file, the surface map and the flipper masks. False with a message
-// when the pack or its playfield cannot be used.
-bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
-                       std::string& error);
 // The table of a headless run: the test table (`--test-table`) or the pack's,
 // whose tuning warnings go to err. False, said on err, when the pack cannot
 // be used.
 bool LoadRunTable(Game& g, res::ResourceLayer& layer, const HeadlessOptions& o, std::FILE* err);
-// Its two steps: opening the pack, and loading the playfield physics from it.
-bool OpenTablePack(res::ResourceLayer& layer, const std::string& data_dir, std::string& error);
-bool LoadTablePhysics(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
-                      std::string& error);
-
 // The state object printed by --print-state (with "stats" when asked).
 std::string StateJson(const Game& g, int64_t frames, const HeadlessStats* stats);
 

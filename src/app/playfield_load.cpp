@@ -1,5 +1,8 @@
 #include "app/playfield_load.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "app/game.h"
@@ -7,7 +10,11 @@
 #include "physics/playfield.h"
 #include "physics/tuning_file.h"
 #include "physics/world.h"
+#include "render/colour_cube.h"
+#include "render/image_files.h"
+#include "render/pixel_format.h"
 #include "render/render_files.h"
+#include "res/pack.h"
 
 namespace app {
 
@@ -51,6 +58,82 @@ bool LoadPlayfieldPhysics(Game& g, res::ResourceLayer& layer, render::ImageSetCo
   if (damaged) return false;
   if (!physics::SetSurfaceMap(w, std::move(surface_map))) return false;
   return LoadFlipperMasks(w, layer, ctx);
+}
+
+std::optional<physics::SurfaceMap> LoadSurfaceMapFromPack(res::ResourceLayer& layer) {
+  render::ScreenImage image;
+  if (!render::LoadScreenImage(layer, kSurfaceMapFile, nullptr, image)) return std::nullopt;
+  if (image.width <= 0 || image.height <= 0 ||
+      image.bytes.size() < static_cast<size_t>(image.width) * static_cast<size_t>(image.height)) {
+    return std::nullopt;
+  }
+  physics::SurfaceMap map(image.width, image.height, 0);
+  std::copy_n(image.bytes.begin(), map.codes.size(), map.codes.begin());
+  return map;
+}
+
+bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
+                       std::string& error) {
+  return OpenTablePack(layer, data_dir, error) && LoadTablePhysics(g, layer, data_dir, error);
+}
+
+bool OpenTablePack(res::ResourceLayer& layer, const std::string& data_dir, std::string& error) {
+  const std::string path = (std::filesystem::path(data_dir) / "GFALL.DAT").string();
+  layer.loose_root = data_dir;
+  std::string pack_error;
+  if (!res::PackOpen(layer, path, &pack_error)) {
+    error = path + ": " + (pack_error.empty() ? "cannot open the file" : pack_error);
+    return false;
+  }
+  return true;
+}
+
+bool LoadTablePhysics(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
+                      std::string& error) {
+  const std::string path = (std::filesystem::path(data_dir) / "GFALL.DAT").string();
+  std::optional<physics::SurfaceMap> map = LoadSurfaceMapFromPack(layer);
+  if (!map || !map->loaded()) {
+    error = std::string("the surface map ") + kSurfaceMapFile + " in " + path + " does not load";
+    return false;
+  }
+  // The flipper masks are read at table resolution without re-indexing, so
+  // any display format and palette will do for them.
+  render::DisplayFormat format;
+  format.width = 1024;
+  format.height = 768;
+  format.format_id = render::PixelFormatId::RGB32;
+  render::SetFormatDefaults(format);
+  auto colours = std::make_unique<render::TableColours>();
+  for (int i = 0; i < 256; ++i) {
+    const auto v = static_cast<uint8_t>(i);
+    colours->palette[static_cast<size_t>(i)] = {v, v, v};
+  }
+  colours->palette_loaded = true;
+  render::BuildTableCube(*colours);
+  render::ImageSetContext ctx{format, *colours, nullptr};
+  physics::TuningFileLoad tuning;
+  const bool loaded = LoadPlayfieldPhysics(g, layer, ctx, std::move(*map), &tuning);
+  // The built-in tuning is for the test table only: a table without its own,
+  // or with a damaged one, does not play as it was made.
+  if (tuning.status == physics::TuningFileStatus::kDamaged) {
+    error = "the tuning file " + tuning.error + " (in " + path + ")";
+    return false;
+  }
+  if (tuning.status == physics::TuningFileStatus::kMissing) {
+    error = std::string("the tuning file ") + physics::kTuningTableName + " is missing from " + path;
+    return false;
+  }
+  if (!loaded) {
+    error = "the playfield in " + path + " does not load";
+    return false;
+  }
+  // Refused lines do not stop the table; they are named (the caller prints a
+  // non-empty error of a successful load as a warning).
+  error.clear();
+  for (const std::string& line : tuning.refused) {
+    error += (error.empty() ? "" : "\ngfall: ") + tuning.file + " " + line + "; the line is refused";
+  }
+  return true;
 }
 
 }  // namespace app

@@ -4,6 +4,9 @@
 // The drawing side (playfield maps and depth, flipper pictures and depth, ball
 // sets) loads between and after these steps and does not touch the physics.
 
+#include <optional>
+#include <string>
+
 #include "physics/tuning_file.h"
 #include "physics/surface_map.h"
 #include "render/image_set.h"
@@ -32,5 +35,21 @@ bool LoadFlipperMasks(physics::World& world, res::ResourceLayer& layer,
 bool LoadPlayfieldPhysics(Game& game, res::ResourceLayer& layer, render::ImageSetContext& ctx,
                           physics::SurfaceMap surface_map,
                           physics::TuningFileLoad* tuning = nullptr);
+
+inline constexpr const char* kSurfaceMapFile = "RES\\MASK\\P_MASK0.LSC";
+
+// The surface map (a "SCREEN" picture, one surface code per playfield pixel)
+// read through the file layer; nothing when it is missing or does not load.
+std::optional<physics::SurfaceMap> LoadSurfaceMapFromPack(res::ResourceLayer& layer);
+
+// Opens "GFALL.DAT" in the data folder and loads the playfield physics: the
+// tuning file, the surface map and the flipper masks. False with a message
+// when the pack or its playfield cannot be used.
+bool LoadTableFromPack(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
+                       std::string& error);
+// Its two steps: opening the pack, and loading the playfield physics from it.
+bool OpenTablePack(res::ResourceLayer& layer, const std::string& data_dir, std::string& error);
+bool LoadTablePhysics(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
+                      std::string& error);
 
 }  // namespace app

@@ -1,27 +1,34 @@
 #include "app/table_run.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <vector>
 #include <memory>
+#include <optional>
 
 #include "app/clock.h"
 #include "app/frame_loop.h"
 #include "app/game.h"
 #include "app/game_passes.h"
-#include "app/headless.h"
-#include "app/scoreboard.h"
+#include "app/input_script.h"
 #include "app/playfield_load.h"
+#include "app/scoreboard.h"
 #include "app/table_view.h"
 #include "app/view_passes.h"
 #include "physics/ball.h"
 #include "physics/tuning_file.h"
 #include "platform/png_file.h"
 #include "platform/sdl_display_device.h"
+#include "platform/sdl_audio_device.h"
 #include "platform/sdl_events.h"
+#include "platform/sdl_input.h"
+#include "input/controls.h"
+#include "input/event_keyboard.h"
+#include "sound/pack_sound_file.h"
+#include "sound/sound_engine.h"
+#include "store/game_data.h"
 #include "render/image_files.h"
 #include "res/pack.h"
 
@@ -30,21 +37,6 @@ namespace app {
 namespace {
 
 constexpr uint8_t kKeyEscape = 0x01;
-
-// The default keys until the bindings are read: Shift keys the flippers, Z,
-// Space and Slash nudge, Enter the plunger.
-int ActionOfKey(uint8_t key) {
-  switch (key) {
-    case 0x2A: return core::kActionLeftFlipper;
-    case 0x36: return core::kActionRightFlipper;
-    case 0x2C: return core::kActionNudgeLeft;
-    case 0x39: return core::kActionNudgeUp;
-    case 0x35: return core::kActionNudgeRight;
-    case 0x1C:
-    case 0x9C: return core::kActionStart;
-    default: return -1;
-  }
-}
 
 // The window's own events: closing, full screen, exposure and activation.
 // True when the window asks to quit.
@@ -79,6 +71,45 @@ void Linger(int64_t ms, platform::SdlDisplayDevice& device, TableView& view) {
     }
     wall.Sleep(std::min(10.0, std::max(0.0, static_cast<double>(ms) - wall.Now())));
   }
+}
+
+void SetSoundTuning(sound::SoundEngine& engine, const Game& g) {
+  engine.tuning = {g.world.tuning.sound_pano_scale, g.world.tuning.sound_volume_scale,
+                   g.world.tuning.sound_speed_scale};
+}
+
+// The settings and bindings of the game data file, read without touching the
+// file; the defaults when there is none or it does not read.
+void ReadStoredSettings(const std::string& config_dir, store::GameData& data) {
+  store::ApplyDefaults(data, {});
+  const std::filesystem::path folder = store::GameDataFolder(config_dir);
+  if (folder.empty()) return;
+  std::ifstream in(store::GameDataPath(folder), std::ios::binary);
+  if (!in) return;
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+  store::GameData read;
+  if (store::ParseGameData(bytes, read, {})) data = std::move(read);
+}
+
+// Opens the sound engine with the pack's sounds and the stored levels and
+// gives it to the table; a missing device leaves the game silent.
+void AttachSound(Game& g, sound::SoundEngine& engine, platform::SdlAudioDevice& audio,
+                 res::ResourceLayer& layer, const store::SettingsBlock& s, std::FILE* err) {
+  engine.Open(&audio);
+  if (!engine.LoadSounds(sound::PackSoundFiles(layer))) {
+    std::fprintf(err, "gfall: some sounds did not load\n");
+  }
+  engine.Stop(core::kSoundMenuMusic);  // the menus' music starts with the loading
+  engine.settings.music_on = s.music_on;
+  engine.settings.sound_on = s.sounds_on;
+  engine.settings.music_level = s.music_volume;
+  engine.settings.game_level = s.sound_volume;
+  SetSoundTuning(engine, g);
+  engine.SetPlayfieldSize(g.world.map.width, g.world.map.height);
+  g.world.sound = &engine;
+  g.rules.table.sound = &engine;
+  g.score_display.sound = &engine;
 }
 
 }  // namespace
@@ -140,47 +171,63 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
   CompositorCanvas canvas(*view);
   game->rules.table.canvas = &canvas;
   rules::ResetObjects(game->rules.table);
+  // With a window the player plays: the stored bindings and sound settings
+  // (read only; the defaults when there is no usable file), the keyboard fed
+  // by the window's events, the joypads, and the sound engine.
+  store::GameData data;
+  ReadStoredSettings(o.config_dir, data);
+  input::EventKeyboard keyboard;
+  std::optional<platform::SdlJoypads> joypads;  // opened with a window only
+  platform::SdlInputClock input_clock;
+  input::Controls controls;
+  input::InputDevices devices{&keyboard, nullptr, &input_clock};
+  platform::SdlAudioDevice audio;
+  sound::SoundEngine engine;
+  if (!o.headless) {
+    devices.joypads = &joypads.emplace();
+    input::KeyboardOpen(devices);
+    input::KeyboardAcquire(devices, true);
+    AttachSound(*game, engine, audio, layer, data.settings, err);
+    game->reload_tuning = [&layer, &engine](Game& g) {
+      physics::LoadTuning(layer, g.world.tuning_targets());
+      SetSoundTuning(engine, g);
+    };
+  }
   // Without a window the computer plays, so the picture shows a game under way.
   StartGame(*game, o.headless);
 
   std::vector<ScriptEvent> script;
   if (!o.input_file.empty()) {
-    std::ifstream in(o.input_file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
     std::string script_error;
-    auto parsed = in ? ParseInputScript(text.str(), script_error) : std::nullopt;
+    auto parsed = ReadInputScript(o.input_file, script_error);
     if (!parsed) {
-      std::fprintf(err, "gfall: cannot use %s %s\n", o.input_file.c_str(), script_error.c_str());
+      std::fprintf(err, "gfall: %s\n", script_error.c_str());
       render::CloseDisplay(view->display, device);
       return 1;
     }
     script = std::move(*parsed);
   }
-  size_t next_event = 0;
+  ScriptFeed feed(script);
 
   bool quit = false;
   for (int64_t frame = 0; !quit && (o.frames < 0 || frame < o.frames); ++frame) {
     if (!o.headless) {
       platform::Event e;
-      while (platform::PollEvent(e, nullptr)) {
+      while (platform::PollEvent(e, &keyboard)) {
         if (WindowEvent(e, device, *view)) quit = true;
-        if (platform::IsFullscreenToggle(e)) continue;
-        if (e.kind != platform::EventKind::kKeyDown && e.kind != platform::EventKind::kKeyUp) continue;
-        const bool down = e.kind == platform::EventKind::kKeyDown;
-        if (e.key == kKeyEscape && down) quit = true;
-        const int action = ActionOfKey(e.key);
-        if (action >= 0) game->actions[static_cast<size_t>(action)] = down ? 1 : 0;
+        if (e.kind == platform::EventKind::kKeyDown && e.key == kKeyEscape) quit = true;
       }
     } else if (fake != nullptr) {
       fake->Advance(o.frame_ms);
     }
-    while (next_event < script.size() && script[next_event].ms <= game->clock->Now()) {
-      const ScriptEvent& e = script[next_event++];
-      if (e.action >= 0) {
-        game->actions[static_cast<size_t>(e.action)] = e.down ? 1 : 0;
-      } else {
-        game->host.PostCommand(e.command, 0);
+    feed.Deliver(game->clock->Now(), *game, nullptr, nullptr, nullptr);
+    if (!o.headless) {
+      input::ReadActions(controls, devices, data.bindings, false);
+      for (size_t a = 0; a < game->actions.size(); ++a) {
+        game->actions[a] = controls.actions[a] | feed.actions[a];
+      }
+      if (!engine.IsPlaying(core::kSoundTableMusic)) {
+        engine.Play(core::kSoundTableMusic, 0, 0, false, true);
       }
     }
     FrameGate(*game);
@@ -193,105 +240,12 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
     code = 1;
   }
   if (!quit) Linger(o.linger_ms, device, *view);  // not when the player asked to leave
+  engine.Close();
+  game->world.sound = &game->silent_sound;
+  game->rules.table.sound = &game->silent_sound;
+  game->score_display.sound = &game->silent_sound;
   render::CloseDisplay(view->display, device);
   return code;
-}
-
-}  // namespace app
-
-namespace app {
-
-namespace {
-
-constexpr const char* kTableUsage =
-    "usage: gfall --play [--window | --fullscreen | --headless] [--screenshot FILE.png]\n"
-    "             [--width 640|800|1024] [--depth 0..4] [--data DIR] [--frames N] [--seed S]\n"
-    "             [--input FILE] [--window-screenshot FILE.png] [--linger MS]\n"
-    "  --window       show the table in a resizable window (Alt+Enter: full screen)\n"
-    "  --fullscreen   show the table full screen\n"
-    "  --headless     no window; frames on a virtual clock (the default with --screenshot)\n"
-    "  --screenshot   write the last composed frame as a true-colour PNG at exit\n"
-    "  --width        640, 800 or 1024 (default 1024)\n"
-    "  --depth        0 = 8-bit, 1 = 15-bit, 2 = 16-bit, 3 = 24-bit, 4 = 32-bit (default)\n"
-    "  --data DIR     folder holding GFALL.DAT (default: the current folder)\n"
-    "  --frames N     frames to run (default 240 headless, until Escape otherwise)\n"
-    "  --seed S       seed of the random source\n"
-    "  --input FILE   scripted input, as for --headless\n"
-    "  --window-screenshot FILE.png   what the window shows at exit (with --window)\n"
-    "  --linger MS    with a window: after the last frame (and the screenshots are\n"
-    "                 written) keep showing it for MS milliseconds; Escape ends it\n"
-    "Enter launches a ball, the Shift keys work the flippers, Escape quits.\n";
-
-}  // namespace
-
-bool WantsTableRun(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--window" || a == "--fullscreen" || a == "--screenshot" || a == "--width" ||
-        a == "--depth") {
-      return true;
-    }
-  }
-  return false;
-}
-
-int TableRunMain(int argc, char** argv) {
-  TableRunOptions o;
-  bool shown = false, frames_given = false, play = false, headless = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    const bool has_value = i + 1 < argc;
-    auto number = [&](long lo, long hi, long& out) {
-      if (!has_value) return false;
-      char* end = nullptr;
-      out = std::strtol(argv[i + 1], &end, 10);
-      if (end == argv[i + 1] || *end != '\0' || out < lo || out > hi) return false;
-      ++i;
-      return true;
-    };
-    long v = 0;
-    if (a == "--help" || a == "-h") {
-      std::fputs(kTableUsage, stdout);
-      return 0;
-    } else if (a == "--play") {
-      play = true;
-    } else if (a == "--window") {
-      shown = true;
-      o.fullscreen = false;
-    } else if (a == "--fullscreen") {
-      shown = true;
-      o.fullscreen = true;
-    } else if (a == "--headless") {
-      shown = false;
-      headless = true;
-    } else if (a == "--screenshot" && has_value) {
-      o.screenshot = argv[++i];
-    } else if (a == "--input" && has_value) {
-      o.input_file = argv[++i];
-    } else if (a == "--window-screenshot" && has_value) {
-      o.window_screenshot = argv[++i];
-    } else if (a == "--data" && has_value) {
-      o.data_dir = argv[++i];
-    } else if (a == "--width" && number(640, 1024, v) && (v == 640 || v == 800 || v == 1024)) {
-      o.width = static_cast<int32_t>(v);
-    } else if (a == "--depth" && number(0, 4, v)) {
-      o.depth = static_cast<int32_t>(v);
-    } else if (a == "--frames" && number(0, 100000000, v)) {
-      o.frames = v;
-      frames_given = true;
-    } else if (a == "--linger" && number(0, 3600000, v)) {
-      o.linger_ms = v;
-    } else if (a == "--seed" && number(0, 4294967295L, v)) {
-      o.seed = static_cast<uint32_t>(v);
-    } else {
-      std::fprintf(stderr, "gfall: bad or unknown option %s\n%s", a.c_str(), kTableUsage);
-      return 1;
-    }
-  }
-  if (play && !headless && !shown) shown = true;  // full screen unless asked otherwise
-  o.headless = !shown;
-  if (shown && !frames_given) o.frames = -1;
-  return RunTable(o, stderr);
 }
 
 }  // namespace app

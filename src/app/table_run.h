@@ -1,9 +1,10 @@
 #pragma once
-// Shows the table: the pack's playfield drawn by the compositor in a window
-// (or full screen, or with no window at all), the balls launched from the
-// plunger and the flippers on the Shift keys, until Escape, the window's close
+// The table straight into play (--play), without the title and the menus: the
+// pack's playfield drawn by the compositor in a window (or full screen), or
+// with no window at all on a virtual clock where the computer plays (the
+// pictures of a game under way, --screenshot). With a window the player's
+// stored bindings work the table and the sound engine plays. Escape, the window's close
 // button or a frame count ends it; optionally the last frame as a PNG file.
-// Until the game flow drives it, this is how the table is looked at.
 
 #include <cstdint>
 #include <cstdio>
@@ -23,20 +24,11 @@ struct TableRunOptions {
   uint32_t seed = 1;
   std::string input_file;         // scripted input, as for headless play
   std::string window_screenshot;  // PNG of what the window shows at exit; empty = none
+  std::string config_dir;  // folder of the game data file (bindings, sound levels)
   int64_t linger_ms = 0;  // with a window: the last frame stays shown this long after the files
 };
 
 // Returns the program's exit code; messages go to err.
 int RunTable(const TableRunOptions& o, std::FILE* err);
-
-}  // namespace app
-
-namespace app {
-
-// True when the command line asks for the table view (--window, --fullscreen,
-// --screenshot, --width or --depth).
-bool WantsTableRun(int argc, char** argv);
-// Parses the table view's options and runs it; the program's exit code.
-int TableRunMain(int argc, char** argv);
 
 }  // namespace app

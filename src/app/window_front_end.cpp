@@ -26,6 +26,7 @@
 #include "platform/sdl_audio_device.h"
 #include "platform/sdl_display_device.h"
 #include "platform/sdl_events.h"
+#include "input/event_keyboard.h"
 #include "platform/sdl_input.h"
 #include "platform/single_instance.h"
 #include "render/image_files.h"
@@ -263,6 +264,139 @@ class ScreenForms final : public DialogForms {
   std::string shot_name_;
 };
 
+// The video mode of this run: the stored one, or the one the options give.
+void ChooseMode(render::DisplayFormat& f, const store::SettingsBlock& s, const WindowOptions& wo) {
+  int32_t res = std::clamp(s.resolution, 0, 2);
+  if (wo.width != 0) res = wo.width == 640 ? 0 : wo.width == 800 ? 1 : 2;
+  int32_t depth = std::clamp(s.colour_depth, 0, 4);
+  if (wo.depth >= 0) depth = std::clamp(wo.depth, 0, 4);
+  f.width = render::kResolutions[static_cast<size_t>(res)].width;
+  f.height = render::kResolutions[static_cast<size_t>(res)].height;
+  f.format_id = static_cast<render::PixelFormatId>(depth);
+  render::SetFormatDefaults(f);
+}
+
+void SetSoundTuning(sound::SoundEngine& engine, const Game& g) {
+  engine.tuning = {g.world.tuning.sound_pano_scale, g.world.tuning.sound_volume_scale,
+                   g.world.tuning.sound_speed_scale};
+}
+
+// The loading screen's indicator, advanced between the steps of loading.
+class LoadingScreen {
+ public:
+  LoadingScreen(Game& g, TableView& view, render::PresentContext& present,
+                render::TrueColourContext& tc)
+      : g_(g), view_(view), present_(present) {
+    have_indicator_ = render::LoadTrueColourSprite(indicator_.sprite, tc,
+                                                   ui::kLoadingIndicatorFile, "", 0, 0);
+  }
+
+  // Shows the next picture of the indicator (its last one when `last`) and
+  // keeps the window answering while it loads.
+  void Show(bool last) {
+    if (have_indicator_) {
+      if (last) {
+        ui::EndLoadingIndicator(indicator_);
+      } else if (!ui::AdvanceLoadingIndicator(indicator_, g_.clock->Now())) {
+        return;
+      }
+      render::DrawIntoBackground(*view_.compositor, view_.display.format, indicator_.sprite);
+    }
+    view_.display.full_redraw_count = 2;
+    render::PresentFrame(view_.presentation, present_);
+    platform::Event e;
+    while (platform::PollEvent(e, nullptr)) {
+    }
+  }
+
+ private:
+  Game& g_;
+  TableView& view_;
+  render::PresentContext& present_;
+  ui::LoadingIndicator indicator_;
+  bool have_indicator_ = false;
+};
+
+// The window's events as messages for the window procedure: close, repaint,
+// activation, keys (also into the keyboard) and the mouse; Alt+Enter
+// switches full screen here, a second copy's raise request is answered, and
+// the pointer hides in play and shows over the menus and the forms.
+class WindowEvents {
+ public:
+  WindowEvents(Game& g, platform::SdlDisplayDevice& device, input::EventKeyboard& keyboard,
+               MenuOverlay& overlay, platform::SingleInstance* instance)
+      : g_(g), device_(device), keyboard_(keyboard), overlay_(overlay), instance_(instance) {}
+
+  void Poll(MessageQueue& q) {
+    platform::Event e;
+    while (platform::PollEvent(e, &keyboard_)) Translate(e, q);
+    if (instance_ != nullptr && platform::PollRaiseRequest(*instance_)) device_.Raise();
+    if (const Window* w = overlay_.window) {
+      const bool hidden = g_.flags.app_active && w->flags.dialog_depth == 0 &&
+                          !g_.flags.main_menu_shown && !g_.flags.pause_menu_shown;
+      if (hidden != pointer_hidden_) device_.ShowPointer(!hidden);
+      pointer_hidden_ = hidden;
+    }
+  }
+
+ private:
+  void Translate(const platform::Event& e, MessageQueue& q) {
+    ui::Message m;
+    switch (e.kind) {
+      case platform::EventKind::kQuit:
+      case platform::EventKind::kClose:
+        m.kind = ui::MessageKind::kClose;
+        q.Post(m);
+        break;
+      case platform::EventKind::kResized:
+      case platform::EventKind::kExposed:
+        device_.Redraw();
+        m.kind = ui::MessageKind::kPaint;
+        q.Post(m);
+        break;
+      case platform::EventKind::kFocusGained:
+      case platform::EventKind::kFocusLost:
+        m.kind = ui::MessageKind::kActivateApp;
+        m.param = e.kind == platform::EventKind::kFocusGained ? 1 : 0;
+        q.Post(m);
+        break;
+      case platform::EventKind::kKeyDown:
+      case platform::EventKind::kKeyUp: {
+        if (platform::IsFullscreenToggle(e)) {
+          device_.ToggleFullscreen();
+          break;
+        }
+        const bool down = e.kind == platform::EventKind::kKeyDown;
+        const int32_t key = ui::VirtualKeyFromScanCode(e.key);
+        if (key == ui::vk::kShift) shift_ = down;
+        if (key != 0) {
+          q.Post(ui::KeyMessage(down ? ui::MessageKind::kKeyDown : ui::MessageKind::kKeyUp, key,
+                                shift_));
+        }
+        break;
+      }
+      case platform::EventKind::kMouseMove:
+        q.Post(ui::MouseMessage(ui::MessageKind::kMouseMove, e.x, e.y));
+        break;
+      case platform::EventKind::kMouseDown:
+        if (e.button == 1) q.Post(ui::MouseMessage(ui::MessageKind::kLeftButtonDown, e.x, e.y));
+        if (e.button == 3) q.Post(ui::MouseMessage(ui::MessageKind::kRightButtonDown, e.x, e.y));
+        break;
+      case platform::EventKind::kMouseUp:
+        if (e.button == 1) q.Post(ui::MouseMessage(ui::MessageKind::kLeftButtonUp, e.x, e.y));
+        break;
+    }
+  }
+
+  Game& g_;
+  platform::SdlDisplayDevice& device_;
+  input::EventKeyboard& keyboard_;
+  MenuOverlay& overlay_;
+  platform::SingleInstance* instance_;
+  bool shift_ = false;
+  bool pointer_hidden_ = false;
+};
+
 std::vector<std::string> HelpFolders(const std::string& data_dir) {
   std::vector<std::string> folders = {(std::filesystem::path(data_dir) / "help").string()};
   const std::string exe = ExecutableDir();
@@ -295,13 +429,10 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
   HeadlessOptions o = wo.run;
   std::vector<ScriptEvent> script;
   if (!o.input_file.empty()) {
-    std::ifstream in(o.input_file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
     std::string error;
-    auto parsed = in ? ParseInputScript(text.str(), error) : std::nullopt;
+    auto parsed = ReadInputScript(o.input_file, error);
     if (!parsed) {
-      std::fprintf(err, "gfall: cannot use %s %s\n", o.input_file.c_str(), error.c_str());
+      std::fprintf(err, "gfall: %s\n", error.c_str());
       return 1;
     }
     script = std::move(*parsed);
@@ -334,20 +465,13 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
   store::IdentitySource id{static_cast<uint32_t>(std::time(nullptr)), &g.random};
   GameDataStart data_start = OpenGameData(data_file, data, id);
 
-  // The mode: the stored one ("/0" forces 640×480 in 8 bits), or this run's.
   if (o.safe_mode) {
+    // "/0": 640×480 in 8 bits, stored with the next save.
     data.settings.resolution = 0;
     data.settings.colour_depth = 0;
   }
-  int32_t res = std::clamp(data.settings.resolution, 0, 2);
-  if (wo.width != 0) res = wo.width == 640 ? 0 : wo.width == 800 ? 1 : 2;
-  int32_t depth = std::clamp(data.settings.colour_depth, 0, 4);
-  if (wo.depth >= 0) depth = std::clamp(wo.depth, 0, 4);
   render::DisplayFormat& f = view->display.format;
-  f.width = render::kResolutions[static_cast<size_t>(res)].width;
-  f.height = render::kResolutions[static_cast<size_t>(res)].height;
-  f.format_id = static_cast<render::PixelFormatId>(depth);
-  render::SetFormatDefaults(f);
+  ChooseMode(f, data.settings, wo);
 
   res::ResourceLayer layer;
   std::string error;
@@ -375,24 +499,8 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
     render::SetBackground(loading, view->display);
   }
   render::TrueColourContext tc{layer, f, *view->colours};
-  ui::LoadingIndicator indicator;
-  const bool have_indicator = render::LoadTrueColourSprite(
-      indicator.sprite, tc, ui::kLoadingIndicatorFile, "", 0, 0);
-  auto show_loading = [&](bool last) {
-    if (have_indicator) {
-      if (last) {
-        ui::EndLoadingIndicator(indicator);
-      } else if (!ui::AdvanceLoadingIndicator(indicator, g.clock->Now())) {
-        return;
-      }
-      render::DrawIntoBackground(*view->compositor, f, indicator.sprite);
-    }
-    view->display.full_redraw_count = 2;
-    render::PresentFrame(view->presentation, present);
-    platform::Event e;
-    while (platform::PollEvent(e, nullptr)) {
-    }  // keeps the window answering while it loads
-  };
+  LoadingScreen loading_screen(g, *view, present, tc);
+  auto show_loading = [&](bool last) { loading_screen.Show(last); };
   show_loading(false);
   if (!wo.shots_dir.empty()) WriteShot(wo.shots_dir, "loading", device.LastFrameRgb());
 
@@ -436,11 +544,9 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
   rules::ResetObjects(g.rules.table);
   g.reload_tuning = [&layer, &engine](Game& game) {
     physics::LoadTuning(layer, game.world.tuning_targets());
-    engine.tuning = {game.world.tuning.sound_pano_scale, game.world.tuning.sound_volume_scale,
-                     game.world.tuning.sound_speed_scale};
+    SetSoundTuning(engine, game);
   };
-  engine.tuning = {g.world.tuning.sound_pano_scale, g.world.tuning.sound_volume_scale,
-                   g.world.tuning.sound_speed_scale};
+  SetSoundTuning(engine, g);
   engine.SetPlayfieldSize(g.world.map.width, g.world.map.height);
   g.world.sound = &engine;
   g.rules.table.sound = &engine;
@@ -453,11 +559,12 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
   MenuOverlay overlay(g, *view);
   view->compositor->menus = &overlay;
 
-  platform::SdlKeyboard keyboard;
+  input::EventKeyboard keyboard;
   platform::SdlJoypads joypads;
   platform::SdlInputClock input_clock;
   FrontEndInput input;
   input.devices = {&keyboard, &joypads, &input_clock};
+  input.keyboard = &keyboard;
   if (!input::KeyboardOpen(input.devices)) {
     std::fprintf(err, "gfall: cannot open the keyboard\n");
     close_display();
@@ -469,12 +576,7 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
   platform::ImGuiDialogs dialogs;
   dialogs.Open(device.sdl_window(), device.sdl_renderer());
   dialogs.SetBackdropPainter([&device] { device.DrawBackdrop(); });
-  dialogs.SetEventHook([&keyboard](const SDL_Event& e) {
-    platform::Event ev;
-    if (!platform::TranslateEvent(e, ev)) return;
-    if (ev.kind == platform::EventKind::kKeyDown) keyboard.KeyEvent(ev.key, true);
-    if (ev.kind == platform::EventKind::kKeyUp) keyboard.KeyEvent(ev.key, false);
-  });
+  dialogs.SetKeyboard(&keyboard);
 
   const bool scripted = !o.input_file.empty();
   FrontEndRun run(o, script, data, data_file, screen, input, *view->slots);
@@ -495,66 +597,8 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
   run.on_shot = [&](const std::string& name) {
     WriteShot(wo.shots_dir, name, device.LastFrameRgb());
   };
-  bool shift = false;
-  bool pointer_hidden = false;
-  run.poll_events = [&](MessageQueue& q) {
-    platform::Event e;
-    while (platform::PollEvent(e, &keyboard)) {
-      ui::Message m;
-      switch (e.kind) {
-        case platform::EventKind::kQuit:
-        case platform::EventKind::kClose:
-          m.kind = ui::MessageKind::kClose;
-          q.Post(m);
-          break;
-        case platform::EventKind::kResized:
-        case platform::EventKind::kExposed:
-          device.Redraw();
-          m.kind = ui::MessageKind::kPaint;
-          q.Post(m);
-          break;
-        case platform::EventKind::kFocusGained:
-        case platform::EventKind::kFocusLost:
-          m.kind = ui::MessageKind::kActivateApp;
-          m.param = e.kind == platform::EventKind::kFocusGained ? 1 : 0;
-          q.Post(m);
-          break;
-        case platform::EventKind::kKeyDown:
-        case platform::EventKind::kKeyUp: {
-          if (platform::IsFullscreenToggle(e)) {
-            device.ToggleFullscreen();
-            break;
-          }
-          const bool down = e.kind == platform::EventKind::kKeyDown;
-          const int32_t key = ui::VirtualKeyFromScanCode(e.key);
-          if (key == ui::vk::kShift) shift = down;
-          if (key != 0) {
-            q.Post(ui::KeyMessage(down ? ui::MessageKind::kKeyDown : ui::MessageKind::kKeyUp, key,
-                                  shift));
-          }
-          break;
-        }
-        case platform::EventKind::kMouseMove:
-          q.Post(ui::MouseMessage(ui::MessageKind::kMouseMove, e.x, e.y));
-          break;
-        case platform::EventKind::kMouseDown:
-          if (e.button == 1) q.Post(ui::MouseMessage(ui::MessageKind::kLeftButtonDown, e.x, e.y));
-          if (e.button == 3) q.Post(ui::MouseMessage(ui::MessageKind::kRightButtonDown, e.x, e.y));
-          break;
-        case platform::EventKind::kMouseUp:
-          if (e.button == 1) q.Post(ui::MouseMessage(ui::MessageKind::kLeftButtonUp, e.x, e.y));
-          break;
-      }
-    }
-    if (wo.instance != nullptr && platform::PollRaiseRequest(*wo.instance)) device.Raise();
-    // The pointer hides in play and shows over the menus and the forms.
-    if (const Window* w = overlay.window) {
-      const bool hidden = g.flags.app_active && w->flags.dialog_depth == 0 &&
-                          !g.flags.main_menu_shown && !g.flags.pause_menu_shown;
-      if (hidden != pointer_hidden) device.ShowPointer(!hidden);
-      pointer_hidden = hidden;
-    }
-  };
+  WindowEvents events{g, device, keyboard, overlay, wo.instance};
+  run.poll_events = [&events](MessageQueue& q) { events.Poll(q); };
   run.wait = [](int ms) { platform::WaitForEvent(ms); };
 
   bool restart = false;

@@ -22,9 +22,10 @@ class MenuBridge final : public ui::MenuHost {
   Window& w_;
 };
 
-void StopMusicCues(Window& w) {
-  w.host.StopSound(20);
-  w.host.StopSound(23);
+// The flippers' hums loop while a flipper is held; a menu or a dialog cuts them.
+void StopFlipperHums(Window& w) {
+  w.host.StopSound(core::kSoundLeftHum);
+  w.host.StopSound(core::kSoundRightHum);
 }
 
 void Destroy(Window& w) {
@@ -48,11 +49,11 @@ void LeaveTitle(Window& w) {
 
 void EndDemonstration(Window& w) {
   if (!w.app.computer_playing || w.app.main_menu_shown) return;
-  w.host.GameCommand(112, 0);  // ends the game and shows the main menu
+  w.host.GameCommand(core::kCommandEndGame, 0);  // ends the game and shows the main menu
   w.app.main_menu_shown = 1;
   w.app.computer_playing = 0;
   w.host.MarkRedraw();
-  StopMusicCues(w);
+  StopFlipperHums(w);
 }
 
 void StartGame(Window& w, int32_t command) {
@@ -76,65 +77,65 @@ void Options(Window& w) {
 
 void Command(Window& w, int32_t command, int32_t arg) {
   switch (command) {
-    case 101:
-      w.host.PlaySound(40);
-      w.host.PlaySound(55);
+    case core::kCommandNewGame:
+      w.host.PlaySound(core::kSoundGameStart);
+      w.host.PlaySound(core::kSoundGameStartSecond);
       w.app.computer_playing = 0;
-      StartGame(w, 101);
+      StartGame(w, core::kCommandNewGame);
       break;
-    case 102:
-      w.host.GameCommand(102, 0);
+    case core::kCommandNextPlayerCount:
+      w.host.GameCommand(core::kCommandNextPlayerCount, 0);
       w.host.SaveGameData();
       w.host.MarkRedraw();
       break;
-    case 103:
-    case 111:
+    case core::kCommandOptions:
+    case core::kCommandPauseOptions:
       Options(w);
       break;
-    case 104:
+    case core::kCommandHighScores:
       ++w.flags.dialog_depth;
       w.host.HighScoreDialog(false, 0);
       --w.flags.dialog_depth;
       break;
-    case 106:
+    case core::kCommandHelp:
       w.host.Minimise();
       w.host.OpenHelp("");
       break;
-    case 107:
-    case 113:
-      StopMusicCues(w);
+    case core::kCommandQuit:
+    case core::kCommandPauseQuit:
+      StopFlipperHums(w);
       SaveAndDestroy(w);
       break;
-    case 108:
+    case core::kCommandHighScoreEntry:
       if (arg < 0 || arg > 3) break;  // a player index from elsewhere is not trusted
       ++w.flags.dialog_depth;
       w.host.HighScoreDialog(true, arg);
       --w.flags.dialog_depth;
       break;
-    case 109:
-      w.host.PlaySound(60);
+    case core::kCommandAbout:
+      w.host.PlaySound(core::kSoundPrize);
       ++w.flags.dialog_depth;
       w.host.AboutDialog();
       --w.flags.dialog_depth;
       break;
-    case 110:
+    case core::kCommandResume:
       ClosePauseMenu(w);
       break;
-    case 112:
-      StopMusicCues(w);
+    case core::kCommandEndGame:
+      StopFlipperHums(w);
       ClosePauseMenu(w);
       w.app.main_menu_shown = 1;
       w.app.computer_playing = 0;
-      w.host.GameCommand(112, 0);
+      w.host.GameCommand(core::kCommandEndGame, 0);
       break;
-    case 116:
-      w.host.PlaySound(40);
-      w.host.PlaySound(55);
+    case core::kCommandComputerGame:
+      w.host.PlaySound(core::kSoundGameStart);
+      w.host.PlaySound(core::kSoundGameStartSecond);
       w.app.computer_playing = 1;
-      StartGame(w, 116);
+      StartGame(w, core::kCommandComputerGame);
       break;
-    case 120:
-      StopMusicCues(w);
+    case core::kCommandActivated:
+      StopFlipperHums(w);
       w.host.MarkRedraw();
       break;
     default:
@@ -155,7 +156,7 @@ void Activate(Window& w, bool active) {
     w.host.JoypadsDetect();
   }
   w.host.MarkRedraw();
-  w.queue.Post(ui::CommandMessage(120));
+  w.queue.Post(ui::CommandMessage(core::kCommandActivated));
 }
 
 bool MenuHasFirstLook(const Window& w) {
@@ -169,7 +170,7 @@ bool WindowProc(Window& w, const Message& m) {
   if (m.kind == MessageKind::kQuit) return false;
   // The accelerator: F1 anywhere is the help command.
   if (m.kind == MessageKind::kKeyDown && m.param == ui::vk::kF1) {
-    Command(w, 106, 0);
+    Command(w, core::kCommandHelp, 0);
     return true;
   }
   if (MenuHasFirstLook(w)) {
@@ -191,7 +192,7 @@ bool WindowProc(Window& w, const Message& m) {
       break;
     case MessageKind::kClose:
       if (w.app.app_active && !w.app.main_menu_shown) {
-        StopMusicCues(w);
+        StopFlipperHums(w);
         OpenPauseMenu(w);
       } else {
         SaveAndDestroy(w);
@@ -239,7 +240,7 @@ bool WindowProc(Window& w, const Message& m) {
       break;
     case MessageKind::kCommand: {
       int32_t command = m.param & 0xFFFF;
-      if (command >= 101 && command <= 120) Command(w, command, m.param2);
+      if (command >= core::kFirstWindowCommand && command <= core::kLastWindowCommand) Command(w, command, m.param2);
       break;
     }
     default:
@@ -273,7 +274,7 @@ void WindowTick(Window& w) {
   if (w.app.app_active && w.app.main_menu_shown && !w.app.loading_phase && !w.app.title_shown &&
       w.flags.dialog_depth == 0) {
     if (++w.flags.idle_ticks > kIdleDemoTicks) {
-      w.queue.Post(ui::CommandMessage(116));
+      w.queue.Post(ui::CommandMessage(core::kCommandComputerGame));
       w.flags.idle_ticks = 0;
     }
   } else {

@@ -31,8 +31,8 @@ struct WindowFlags {
 
 inline constexpr int32_t kIdleDemoTicks = 1200;     // one minute of 50 ms ticks
 inline constexpr int32_t kScreenSaverTicks = 501;
-inline constexpr int32_t kMenuMusic = 201;
-inline constexpr int32_t kTableMusic = 200;
+inline constexpr int32_t kMenuMusic = core::kSoundMenuMusic;
+inline constexpr int32_t kTableMusic = core::kSoundTableMusic;
 
 struct MessageQueue {
   std::deque<ui::Message> messages;

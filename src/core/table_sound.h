@@ -1,8 +1,10 @@
 #pragma once
 // How physics and rules make sounds without knowing the sound engine: the
 // engine implements this interface, tests record calls, headless runs may
-// pass a silent one. Positions are playfield pixels; slots 0..59 are game
-// sounds, 60 and above music.
+// pass a silent one. Positions are playfield pixels; slots are named in
+// core/sound_slots.h.
+
+#include "core/sound_slots.h"
 
 namespace core {
 

@@ -14,7 +14,7 @@ constexpr float kClashSoundShare = 0.05f;  // of the speed limit
 constexpr float kMinTotalSpeed = 0.1f;
 constexpr float kKeepShare = 0.9f;  // of the velocity relative to the pair's mean
 constexpr float kWallDamping = 0.6f;
-constexpr int kClashSound = 4;
+constexpr int kClashSound = core::kSoundBallHit;
 
 // Offsets tried when moving a ball off another, in order.
 constexpr int kAwayDx[8] = {1, -1, 0, 0, -1, 1, 1, -1};

@@ -40,8 +40,8 @@ constexpr float kRollHeight = 3000.0f;
 constexpr float kCircleStep = 3.0f * kPi / 180.0f;
 constexpr int kCircleTries = 10;
 constexpr float kHardHitShare = 0.05f;  // of the speed limit
-constexpr int kSoundWall = 3;
-constexpr int kSoundOther = 4;
+constexpr int kSoundWall = core::kSoundBallWall;
+constexpr int kSoundOther = core::kSoundBallHit;
 
 struct Point {
   float x, y;

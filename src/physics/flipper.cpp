@@ -16,8 +16,10 @@ constexpr int kMaxSpeedCounter = 30;
 constexpr float kSpeedScale = 28.0f;
 
 // Flipper sound slots and places.
-constexpr int kLeftHum = 20, kLeftPress = 21, kLeftRelease = 22;
-constexpr int kRightHum = 23, kRightPress = 24, kRightRelease = 25;
+constexpr int kLeftHum = core::kSoundLeftHum, kLeftPress = core::kSoundLeftUp,
+              kLeftRelease = core::kSoundLeftDown;
+constexpr int kRightHum = core::kSoundRightHum, kRightPress = core::kSoundRightUp,
+              kRightRelease = core::kSoundRightDown;
 constexpr float kLeftSoundX = 300.0f, kRightSoundX = 500.0f, kRightHumY = 600.0f;
 
 constexpr std::array<int32_t, kMaxKeyFrames> kKeyFrames = {0,  5,  10, 15, 20, 24, 27, 28,

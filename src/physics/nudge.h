@@ -21,7 +21,7 @@ inline constexpr float kShakeLimit = 6.45f;
 inline constexpr int32_t kShakeMaxShift = 4;  // pixels
 inline constexpr float kShakeEnd = 0.001f;
 inline constexpr float kTiltGainPerMs = 10.0f;
-inline constexpr int kNudgeSoundSlot = 5;
+inline constexpr int kNudgeSoundSlot = core::kSoundNudge;
 
 struct ShakeAxis {
   float offset = 0.0f;  // display units

@@ -1,5 +1,7 @@
 #include "platform/imgui_dialogs.h"
 
+#include <SDL.h>
+
 #include <imgui.h>
 
 #include <array>
@@ -7,6 +9,8 @@
 
 #include "backends/imgui_impl_sdl.h"
 #include "backends/imgui_impl_sdlrenderer.h"
+#include "input/event_keyboard.h"
+#include "platform/sdl_events.h"
 
 namespace platform {
 
@@ -77,7 +81,11 @@ int ImGuiDialogs::Run(const char* title, float width, float height,
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
       ImGui_ImplSDL2_ProcessEvent(&e);
-      if (event_hook_) event_hook_(e);
+      platform::Event key;
+      if (keyboard_ != nullptr && platform::TranslateEvent(e, key) &&
+          (key.kind == platform::EventKind::kKeyDown || key.kind == platform::EventKind::kKeyUp)) {
+        keyboard_->KeyEvent(key.key, key.kind == platform::EventKind::kKeyDown);
+      }
       if (e.type == SDL_QUIT) result = cancel_result;
       if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
         result = cancel_result;

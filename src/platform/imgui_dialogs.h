@@ -6,8 +6,6 @@
 // the controls, texts, limits and results of the game's dialog resources;
 // keyboard (Tab, arrows, Enter, Escape), mouse and joypad all work.
 
-#include <SDL.h>
-
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,6 +15,12 @@
 #include "render/display.h"
 #include "store/high_scores.h"
 #include "ui/options_dialog.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+namespace input {
+class EventKeyboard;
+}
 
 namespace platform {
 
@@ -60,8 +64,8 @@ class ImGuiDialogs {
   void SetFrameLimit(int frames) { frame_limit_ = frames; }
   // Called before each frame's events are read, with the frame number.
   void SetFrameHook(std::function<void(int)> hook) { frame_hook_ = std::move(hook); }
-  // Sees every event a dialog's loop reads (the keyboard state of a capture).
-  void SetEventHook(std::function<void(const SDL_Event&)> hook) { event_hook_ = std::move(hook); }
+  // The keyboard that hears the keys a dialog's loop reads (a capture reads it).
+  void SetKeyboard(input::EventKeyboard* keyboard) { keyboard_ = keyboard; }
   // Called with the frame number once a frame is drawn, before it is shown.
   void SetDrawnHook(std::function<void(int)> hook) { drawn_hook_ = std::move(hook); }
   // The next dialog to open closes by itself with `result` after `frames`
@@ -106,7 +110,7 @@ class ImGuiDialogs {
   int auto_result_ = 0;
   std::function<void()> paint_backdrop_;
   std::function<void(int)> frame_hook_;
-  std::function<void(const SDL_Event&)> event_hook_;
+  input::EventKeyboard* keyboard_ = nullptr;
   std::function<void(int)> drawn_hook_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include "input/event_keyboard.h"
 #include "platform/scancodes.h"
 #include "platform/sdl_input.h"
 
@@ -59,7 +60,7 @@ bool TranslateEvent(const SDL_Event& e, Event& out) {
   }
 }
 
-bool PollEvent(Event& out, SdlKeyboard* keyboard) {
+bool PollEvent(Event& out, input::EventKeyboard* keyboard) {
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     if (!TranslateEvent(e, out)) continue;

@@ -6,9 +6,11 @@
 
 union SDL_Event;
 
-namespace platform {
+namespace input {
+class EventKeyboard;
+}
 
-class SdlKeyboard;
+namespace platform {
 
 enum class EventKind {
   kKeyDown,
@@ -39,7 +41,7 @@ bool TranslateEvent(const SDL_Event& e, Event& out);
 
 // The next event the game handles, or false when the queue is empty. Key
 // events also update the keyboard's state; losing the focus releases its keys.
-bool PollEvent(Event& out, SdlKeyboard* keyboard);
+bool PollEvent(Event& out, input::EventKeyboard* keyboard);
 // Blocks until an event arrives or `timeout_ms` passes; true when one is waiting.
 bool WaitForEvent(int32_t timeout_ms);
 

@@ -6,34 +6,6 @@
 
 namespace platform {
 
-bool SdlKeyboard::Open() {
-  open_ = true;
-  return true;
-}
-
-bool SdlKeyboard::Acquire(bool on) {
-  if (!open_) return false;
-  acquired_ = on;
-  if (!on) ReleaseAll();
-  return true;
-}
-
-void SdlKeyboard::Release() {
-  open_ = acquired_ = false;
-  ReleaseAll();
-}
-
-input::KeyboardResult SdlKeyboard::Read(std::span<uint8_t, 256> keys) {
-  if (!open_) return input::KeyboardResult::kFailed;
-  if (!acquired_) return input::KeyboardResult::kNotAcquired;
-  std::copy(keys_.begin(), keys_.end(), keys.begin());
-  return input::KeyboardResult::kOk;
-}
-
-void SdlKeyboard::KeyEvent(uint8_t code, bool down) {
-  if (code != 0) keys_[code] = down ? input::kHeld : 0;
-}
-
 uint32_t HatHundredths(uint8_t hat) {
   switch (hat) {
     case SDL_HAT_UP:

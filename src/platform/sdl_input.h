@@ -1,7 +1,7 @@
 #pragma once
-// The keyboard and joypads on SDL, in the shapes the controls read: 256 key
-// states by DirectInput scan code (kept from SDL's key events), and joypads
-// with 32 buttons, two axes on 0-65535 and a hat in hundredths of a degree.
+// The joypads on SDL, in the shape the controls read: 32 buttons, two axes on
+// 0-65535 and a hat in hundredths of a degree. (The keyboard is an
+// input::EventKeyboard fed by the event poll, platform/sdl_events.h.)
 
 #include <array>
 #include <cstdint>
@@ -12,25 +12,6 @@
 struct _SDL_Joystick;
 
 namespace platform {
-
-class SdlKeyboard final : public input::KeyboardDevice {
- public:
-  bool Open() override;
-  bool Acquire(bool on) override;
-  void Release() override;
-  input::KeyboardResult Read(std::span<uint8_t, 256> keys) override;
-
-  // A key went down or up (a DirectInput code; 0 is ignored).
-  void KeyEvent(uint8_t code, bool down);
-  // Forgets every held key: the window lost the focus and will not hear the releases.
-  void ReleaseAll() { keys_.fill(0); }
-  bool held(uint8_t code) const { return keys_[code] != 0; }
-
- private:
-  std::array<uint8_t, 256> keys_{};
-  bool open_ = false;
-  bool acquired_ = false;
-};
 
 class SdlJoypads final : public input::JoypadDevice {
  public:

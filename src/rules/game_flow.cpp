@@ -160,7 +160,8 @@ void Launch(GameFlow& f, float strength) {
   r.table.flags.plunger_armed = 0;
 
   float s = std::isnan(strength) ? 0.0f : std::clamp(strength, 0.0f, 1.0f);
-  const int slot = s < 0.5f ? 50 : (s < 0.75f ? 51 : 52);
+  const int slot = s < 0.5f ? core::kSoundLaunchSoft
+                               : (s < 0.75f ? core::kSoundLaunchMedium : core::kSoundLaunchHard);
   PlaySound(r.table, slot, 800.0f, 0.0f);
   const float factor = 0.5f * s + 0.5f;
 
@@ -363,7 +364,7 @@ void BallSearch(GameFlow& f, int ball) {
       o.animating = 1;
       o.rising = 1;
       o.step_timer = o.step_period;
-      PlaySound(r.table, o.value ? 42 : 41, static_cast<float>(o.x), static_cast<float>(o.y));
+      PlaySound(r.table, o.value ? core::kSoundBumperLit : core::kSoundBumperUnlit, static_cast<float>(o.x), static_cast<float>(o.y));
     }
     FireKicker(r);
   }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "core/window_commands.h"
 #include "rules/rules.h"
 #include "rules/score_display.h"
 
@@ -21,8 +22,8 @@ inline constexpr int32_t kIntroFirstFrame = 32;
 inline constexpr int32_t kIntroFinished = -1;
 inline constexpr int32_t kNewGameHoldMs = 1;
 inline constexpr int32_t kCyclesPerGame = 2;  // cycles after the first: three balls each
-inline constexpr int kCommandHighScore = 108;
-inline constexpr int kServeSoundSlot = 1;
+inline constexpr int kCommandHighScore = core::kCommandHighScoreEntry;
+inline constexpr int kServeSoundSlot = core::kSoundServe;
 // Ball search: a ball that has stayed within kRestRadius pixels for kBallSearchMs.
 inline constexpr int32_t kBallSearchMs = 10000;
 inline constexpr float kRestRadius = 3.0f;

@@ -89,7 +89,7 @@ void HoleCheck(Rules& r, physics::BallRecord& b) {
       r.state.last_hole_sound_time = r.now;
       if (r.table.sound) {
         const float speed = (std::fabs(b.vx) + std::fabs(b.vy)) * 5.0f - b.speed_limit;
-        r.table.sound->PlayTableSoundWithSpeed(3, 600.0f, 0.0f, speed, true, false);
+        r.table.sound->PlayTableSoundWithSpeed(core::kSoundBallWall, 600.0f, 0.0f, speed, true, false);
       }
     }
     if (std::fabs(b.vx) >= 8.0f || std::fabs(b.vy) >= 8.0f) {
@@ -109,7 +109,7 @@ void HoleCheck(Rules& r, physics::BallRecord& b) {
     b.y = 787.0f;
     b.vx = b.vy = 0.0f;
     b.rotation = {};
-    PlaySound(r.table, 10, 600.0f, 0.0f);
+    PlaySound(r.table, core::kSoundHoleCatch, 600.0f, 0.0f);
   }
 }
 
@@ -245,13 +245,14 @@ void FireKicker(Rules& r) {
   k.rising = 1;
   k.frame = 0;
   k.step_timer = k.step_period;
-  PlaySound(r.table, 0, static_cast<float>(k.x), static_cast<float>(k.y));
+  PlaySound(r.table, core::kSoundKicker, static_cast<float>(k.x), static_cast<float>(k.y));
 }
 
 void BumperHit(Rules& r, int row) {
   if (!IsKind(r, row, kKindBumper) || Tilted(r)) return;
   TableObject& o = r.table.objects[row];
-  const int slot = row == kRowBumperFirst ? 43 : (o.value ? 42 : 41);
+  const int slot = row == kRowBumperFirst ? core::kSoundFirstBumper
+                                           : (o.value ? core::kSoundBumperLit : core::kSoundBumperUnlit);
   PlaySound(r.table, slot, static_cast<float>(o.x), static_cast<float>(o.y));
   if (r.world->tuning.bumpers_on_off == 0) {
     if (!o.value) {
@@ -271,7 +272,7 @@ void BumperHit(Rules& r, int row) {
       ++r.counters.skill_shots;
       AddScore(r, 5000, 0);
       AddScore(r, 0, 5);
-      PlaySound(r.table, 60, 400.0f, 800.0f);
+      PlaySound(r.table, core::kSoundPrize, 400.0f, 800.0f);
       StartLampShow(r.table, kShowSkillShot);
     }
     ClearSkillShot(r);
@@ -327,7 +328,7 @@ void DropTarget(Rules& r, int row, bool direct) {
   TableObject& o = r.table.objects[row];
   if (o.value) return;
   ClearSkillShot(r);
-  PlaySound(r.table, 44, static_cast<float>(o.x), static_cast<float>(o.y));
+  PlaySound(r.table, core::kSoundDropTarget, static_cast<float>(o.x), static_cast<float>(o.y));
   UpdateAwardLamps(r, true);
   o.value = 1;
   o.animating = 1;
@@ -349,14 +350,14 @@ void ResetDropTargets(Rules& r) {
     o.step_timer = r.random ? r.random->Below(2 * o.step_period) : 0;
   }
   const TableObject& first = r.table.objects[kRowDropFirst];
-  PlaySound(r.table, 44, static_cast<float>(first.x), static_cast<float>(first.y));
+  PlaySound(r.table, core::kSoundDropTarget, static_cast<float>(first.x), static_cast<float>(first.y));
 }
 
 void GatePassage(Rules& r, int row) {
   if (!IsKind(r, row, kKindGate)) return;
   TableObject& o = r.table.objects[row];
   if (!o.animating) {
-    PlaySound(r.table, 59, 400.0f, 0.0f);
+    PlaySound(r.table, core::kSoundMetal, 400.0f, 0.0f);
     o.animating = 1;
     o.rising = 1;
     o.frame = 0;
@@ -397,7 +398,7 @@ void SpinnerRevolution(Rules& r) {
   AddScore(r, 10, 0);
   ClearSkillShot(r);
   if (!Tilted(r)) {
-    PlaySound(r.table, r.state.bumper_rotation_count % 2 ? 57 : 56, 520.0f, 0.0f);
+    PlaySound(r.table, r.state.bumper_rotation_count % 2 ? core::kSoundClickOdd : core::kSoundClick, 520.0f, 0.0f);
     ++r.state.bumper_rotation_count;
   }
   if (r.world->tuning.need_rotate_bumpers && !r.table.flags.lights_out) {
@@ -471,7 +472,7 @@ void HoleRelease(Rules& r, int ball) {
   b.y = 782.0f;
   b.vx = -4.0f;
   b.vy = -2.0f;
-  PlaySound(r.table, 11, 600.0f, 0.0f);
+  PlaySound(r.table, core::kSoundHoleThrow, 600.0f, 0.0f);
 }
 
 void ReleaseHeldBalls(Rules& r) {
@@ -509,7 +510,7 @@ void LaneCheck(Rules& r, int ball_index) {
       CheckTree(r);
       if (ball.last_rollover != kUpperE2Code) {
         ball.last_rollover = kUpperE2Code;
-        if (!Tilted(r)) PlaySound(r.table, 46, 400.0f, 0.0f);
+        if (!Tilted(r)) PlaySound(r.table, core::kSoundTreeLaneLit, 400.0f, 0.0f);
         AddScore(r, 500, 0);
         ClearSkillShot(r);
       }
@@ -522,7 +523,7 @@ void LaneCheck(Rules& r, int ball_index) {
     case Lane::kTree: {
       const int lamp = kRowTreeFirst + line->arg;
       FlashRollover(r, ball, kRowRollTreeFirst + line->arg);
-      LampSound(r, lamp, 45);
+      LampSound(r, lamp, core::kSoundTreeLaneUnlit);
       SetLamp(r.table, lamp, true);
       CheckTree(r);
       break;
@@ -537,7 +538,7 @@ void LaneCheck(Rules& r, int ball_index) {
         AddScore(r, 100, 0);
         ClearSkillShot(r);
       }
-      LampSound(r, lamp, 47);
+      LampSound(r, lamp, core::kSoundSantaLaneUnlit);
       SetLamp(r.table, lamp, true);
       CheckSanta(r);
       break;
@@ -551,7 +552,7 @@ void LaneCheck(Rules& r, int ball_index) {
       break;
     case Lane::kSide:
       FlashRollover(r, ball, kRowRollSide);
-      LampSound(r, kRowTreeFirst, 45);
+      LampSound(r, kRowTreeFirst, core::kSoundTreeLaneUnlit);
       SetLamp(r.table, kRowTreeFirst, true);
       CheckTree(r);
       if (AllDropTargetsDown(r)) ResetDropTargets(r);

@@ -25,7 +25,7 @@ inline constexpr int kDrumFramesPerNumeral = 3;
 inline constexpr int kDrumFrames = 30;
 inline constexpr uint32_t kDrumStepMs = 50;
 inline constexpr int kDigitRowStep = 72;  // table pixels between players' digit rows
-inline constexpr int kCounterClickSlot = 58;
+inline constexpr int kCounterClickSlot = core::kSoundCounter;
 
 enum class ScorePicture : int32_t { kTab, kBallNumber, kTiltSign, kDigit };
 

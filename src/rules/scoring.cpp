@@ -34,8 +34,8 @@ void AwardFanfare(Rules& r, int kind) {
   ++r.counters.awards;
   ++r.counters.awards_by_kind[static_cast<size_t>(kind)];
   if (Tilted(r)) return;
-  PlaySound(r.table, 53, 400.0f, 0.0f);
-  PlaySound(r.table, 60, 400.0f, 800.0f);
+  PlaySound(r.table, core::kSoundAward, 400.0f, 0.0f);
+  PlaySound(r.table, core::kSoundPrize, 400.0f, 800.0f);
   StartLampShow(r.table, kShowAward);
 }
 

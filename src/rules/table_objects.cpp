@@ -211,7 +211,7 @@ void StepObjectAnimation(Table& table, int row) {
       } else if (--o.frame < 1) {
         o.frame = 0;
         o.animating = 0;
-        PlaySound(table, 59, 400.0f, 0.0f);
+        PlaySound(table, core::kSoundMetal, 400.0f, 0.0f);
       }
       break;
     case kKindRollover:

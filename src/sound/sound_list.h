@@ -6,14 +6,16 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/sound_slots.h"
+
 namespace sound {
 
-inline constexpr int kFirstMusicSlot = 60;
-inline constexpr int kMenuMusicSlot = 201;
-inline constexpr int kJingleSlot = 200;
-inline constexpr int kCounterSlot = 58;
-inline constexpr int kSpinnerEvenSlot = 56;
-inline constexpr int kSpinnerOddSlot = 57;
+inline constexpr int kFirstMusicSlot = core::kSoundFirstMusic;
+inline constexpr int kMenuMusicSlot = core::kSoundMenuMusic;
+inline constexpr int kJingleSlot = core::kSoundTableMusic;
+inline constexpr int kCounterSlot = core::kSoundCounter;
+inline constexpr int kSpinnerEvenSlot = core::kSoundClick;
+inline constexpr int kSpinnerOddSlot = core::kSoundClickOdd;
 
 // Both spinner slots load the same tick. The odd revolution plays it three
 // quarters as fast, a fourth lower and a little longer, so that a turning

@@ -33,8 +33,18 @@ void ResetMenuScreen(MenuScreen& screen) {
 MenuScreens MakeMenuScreens() {
   MenuScreens m;
   SetItems(m.main_menu, 7, 0,
-           {{200, 101}, {201, 102}, {205, 103}, {206, 104}, {207, 106}, {208, 109}, {209, 107}});
-  SetItems(m.pause_menu, 5, 1, {{220, -1}, {221, 110}, {222, 111}, {223, 112}, {224, 113}});
+           {{200, core::kCommandNewGame},
+            {201, core::kCommandNextPlayerCount},
+            {205, core::kCommandOptions},
+            {206, core::kCommandHighScores},
+            {207, core::kCommandHelp},
+            {208, core::kCommandAbout},
+            {209, core::kCommandQuit}});
+  SetItems(m.pause_menu, 5, 1, {{220, -1},
+            {221, core::kCommandResume},
+            {222, core::kCommandPauseOptions},
+            {223, core::kCommandEndGame},
+            {224, core::kCommandPauseQuit}});
   return m;
 }
 
@@ -123,7 +133,7 @@ bool MenuInput(MenuScreen& s, const render::SpriteSlots& slots, const Message& m
       if (key == vk::kEscape && s.held_key == vk::kEscape) {
         ClearKeys(s);
         host.MarkRedraw();
-        if (host.PauseMenuShown()) host.SendCommand(110);
+        if (host.PauseMenuShown()) host.SendCommand(core::kCommandResume);
         return true;
       }
       ClearKeys(s);

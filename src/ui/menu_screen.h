@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/sound_slots.h"
 #include "render/true_colour_sprite.h"
 #include "ui/window_message.h"
 
@@ -21,8 +22,8 @@ struct MenuItem {
 inline constexpr int32_t kMaxMenuItems = 16;
 
 struct MenuScreen {
-  int32_t count = 0;           // N
-  int32_t first_selectable = 0;  // F
+  int32_t count = 0;             // items in use
+  int32_t first_selectable = 0;  // items before this one are pictures only (a title)
   std::array<MenuItem, kMaxMenuItems> items{};
   int32_t selected = 0;
   int32_t mouse_pressed = -1;
@@ -36,7 +37,7 @@ struct MenuScreens {
   MenuScreen pause_menu;
 };
 
-inline constexpr int32_t kMenuClickSound = 56;
+inline constexpr int32_t kMenuClickSound = core::kSoundClick;
 inline constexpr int32_t kPlayersSpriteFirst = 201;  // 201..204 for 1..4 players
 
 // The two screens with their items, selection at the first selectable item.

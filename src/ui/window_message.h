@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "core/window_commands.h"
+
 namespace ui {
 
 enum class MessageKind : uint8_t {

@@ -1,5 +1,7 @@
 #include "platform/imgui_dialogs.h"
 
+#include <SDL.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "input/controls.h"
+#include "input/event_keyboard.h"
 #include "platform/sdl_events.h"
 
 namespace platform {
@@ -87,9 +88,9 @@ TEST(TranslateEvent, EveryKindTheGameHandles) {
 }
 
 // Key events through SDL's queue keep the key state the controls read.
-TEST(SdlKeyboard, KeyStateFromEventsReachesTheActions) {
+TEST(EventKeyboard, KeyStateFromEventsReachesTheActions) {
   ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
-  SdlKeyboard keyboard;
+  input::EventKeyboard keyboard;
   input::InputDevices devices{&keyboard, nullptr, nullptr};
   input::Controls controls;
   ASSERT_TRUE(input::KeyboardOpen(devices));

@@ -1,0 +1,189 @@
+#include "app/options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <memory>
+
+namespace app {
+
+namespace {
+
+constexpr const char* kUsageLines =
+    "usage: gfall [options]                the game, full screen\n"
+    "       gfall --window [options]       the game in a window (Alt+Enter: full screen)\n"
+    "       gfall --headless [options]     without a window or sound, on a virtual clock\n"
+    "       gfall --play [--window] [options]   straight into a one-player game\n";
+
+constexpr const char* kFooter =
+    "Switches:\n"
+    "  /0                          safe mode: 640 x 480 in 8-bit colour, stored at the next save\n"
+    "  /R                          a restart: no title picture\n"
+    "Options take their value as --name VALUE or --name=VALUE.\n";
+
+class UsageFormatter : public CLI::Formatter {
+ public:
+  std::string make_usage(const CLI::App*, std::string) const override { return kUsageLines; }
+};
+
+// The one table of options, bound to `o`.
+std::unique_ptr<CLI::App> MakeParser(Options& o, std::vector<std::string>& words) {
+  auto cli = std::make_unique<CLI::App>("", "gfall");
+  cli->formatter(std::make_shared<UsageFormatter>());
+  cli->footer(kFooter);
+  cli->set_help_flag("-h,--help", "this text");
+  cli->set_version_flag("--version", std::string("gfall ") + GFALL_VERSION, "the version");
+  cli->get_formatter()->column_width(28);
+
+  cli->add_flag("--window")->description("a resizable window instead of full screen");
+  cli->add_flag("--fullscreen")->description("full screen (the default)");
+  cli->add_flag("--headless", o.headless, "play without a window or sound on a virtual clock");
+  cli->add_flag("--play", o.play, "straight into a one-player game (Enter launches, the "
+                                  "Shift keys flip, Escape quits)");
+  cli->add_option("--width", o.width, "640, 800 or 1024 for this run (default: the stored "
+                                      "setting; 1024 with --play)")
+      ->check(CLI::IsMember({640, 800, 1024}))
+      ->option_text("W");
+  cli->add_option("--depth", o.depth, "0 = 8-bit, 1 = 15, 2 = 16, 3 = 24, 4 = 32-bit for this "
+                                      "run (default: the stored setting; 32-bit with --play)")
+      ->check(CLI::Range(0, 4))
+      ->option_text("D");
+  cli->add_option("--screenshot", o.screenshot, "write the last composed frame as a PNG at exit "
+                                                "(without a window: after the frames of a "
+                                                "computer game)")
+      ->option_text("F.png");
+  cli->add_option("--window-screenshot", o.window_screenshot,
+                  "write what the window showed last as a PNG at exit")
+      ->option_text("F.png");
+  cli->add_option("--shots", o.shots_dir, "with a window: the loading screen, every dialog as it "
+                                          "opens and \"MS shot NAME\" script lines as PNGs in DIR")
+      ->option_text("DIR");
+  cli->add_flag("--virtual-clock", o.virtual_clock,
+                "with a window: frames of --frame-ms each, no waiting (tests)");
+  cli->add_option("--linger", o.linger_ms, "with --play and a window: keep the last frame shown "
+                                           "for MS milliseconds after the files are written; "
+                                           "Escape ends it")
+      ->check(CLI::Range(int64_t{0}, int64_t{3600000}))
+      ->option_text("MS");
+  cli->add_option("--data", o.data_dir, "folder holding GFALL.DAT (default: $GFALL_DATA, else "
+                                        "the current folder, else beside the program, else the "
+                                        "install folder; with --play: the current folder)")
+      ->option_text("DIR");
+  cli->add_flag("--test-table", o.test_table, "headless: play the built-in test table instead "
+                                              "of GFALL.DAT");
+  cli->add_option("--frame-ms", o.frame_ms, "virtual frame time in ms (default 16.667)")
+      ->check(CLI::Range(0.1, 1000.0))
+      ->option_text("X");
+  cli->add_flag("--demo", o.demo, "the computer plays the game");
+  cli->add_option("--players", o.players, "players 1..4 (default 1)")->check(CLI::Range(1, 4))
+      ->option_text("N");
+  cli->add_option("--seed", o.seed, "seed of the random source (default 1)")
+      ->option_text("N");
+  cli->add_option("--frames", o.frames, "stop after N frames (headless default 600 unless "
+                                        "--until-game-over, 240 for the pictures of a game; "
+                                        "with a window: until Quit)")
+      ->check(CLI::Range(int64_t{0}, int64_t{1000000000000}))
+      ->option_text("N");
+  cli->add_flag("--until-game-over", o.until_game_over, "stop when the game has ended");
+  cli->add_option("--input", o.input_file,
+                  "scripted input: lines \"MS ACTION down|up\" (ACTION: left, right, nudge-left, "
+                  "nudge-up, nudge-right, start) or \"MS cmd N\"; with --menus also \"MS key CODE "
+                  "down|up\", \"MS mouse X Y\", \"MS click X Y\", \"MS answer DIALOG RESULT "
+                  "[TEXT]\"")
+      ->option_text("FILE");
+  cli->add_flag("--menus", o.menus, "headless: start at the loading screen with the title, menus "
+                                    "and dialogs");
+  cli->add_option("--config-dir", o.config_dir, "folder of the settings and high scores file "
+                                                "(default: $XDG_DATA_HOME/gfall or "
+                                                "~/.local/share/gfall; --play only reads it)")
+      ->option_text("DIR");
+  cli->add_option("--shot-map", o.shot_map, "headless: draw every flipper shot over the table "
+                                            "plan into this PNG")
+      ->option_text("F.png");
+  cli->add_option("--shot-map-json", o.shot_map_json,
+                  "headless: the shots' windows per flipper and feed as JSON")
+      ->option_text("F");
+  cli->add_flag("--print-state", o.print_state, "print the final state as JSON");
+  cli->add_flag("--stats", o.stats, "print the state with statistics");
+  // "/0" and "/R" are words of their own; the footer lists them.
+  cli->add_option("switches", words, "the /0 and /R switches")->group("");
+  return cli;
+}
+
+bool Given(const Options& o, const char* name) {
+  return std::find(o.given.begin(), o.given.end(), name) != o.given.end();
+}
+
+}  // namespace
+
+std::string UsageText() {
+  Options o;
+  std::vector<std::string> words;
+  return MakeParser(o, words)->help();
+}
+
+ParseResult ParseOptions(int argc, const char* const* argv, Options& o, std::FILE* out,
+                         std::FILE* err) {
+  std::vector<std::string> words;
+  auto cli = MakeParser(o, words);
+  try {
+    cli->parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(cli->help().c_str(), out);
+    return ParseResult::kDone;
+  } catch (const CLI::CallForVersion& e) {
+    std::fprintf(out, "%s\n", e.what());
+    return ParseResult::kDone;
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(err, "gfall: %s\nRun gfall --help for the options.\n", e.what());
+    return ParseResult::kBadUsage;
+  }
+  for (const CLI::Option* opt : cli->parse_order()) {
+    if (opt->get_lnames().empty()) continue;
+    const std::string name = "--" + opt->get_lnames().front();
+    o.given.push_back(name);
+    if (name == "--window" || name == "--fullscreen") {
+      o.window = true;
+      o.fullscreen = name == "--fullscreen";
+      o.shown_last = true;
+    } else if (name == "--headless") {
+      o.shown_last = false;
+    }
+  }
+  for (const std::string& word : words) {
+    if (word.empty() || word[0] != '/') {
+      std::fprintf(err, "gfall: unknown option %s\nRun gfall --help for the options.\n",
+                   word.c_str());
+      return ParseResult::kBadUsage;
+    }
+    o.switches += word + " ";
+  }
+  return ParseResult::kRun;
+}
+
+RunMode ModeOf(const Options& o) {
+  const bool sized = o.window || Given(o, "--screenshot") || Given(o, "--width") ||
+                     Given(o, "--depth");
+  if (o.play || (o.headless && sized) || (Given(o, "--screenshot") && !o.window)) {
+    return RunMode::kTable;
+  }
+  return o.headless ? RunMode::kHeadless : RunMode::kWindow;
+}
+
+std::string OptionOutOfPlace(const Options& o, RunMode mode) {
+  static constexpr const char* kNotForTable[] = {
+      "--virtual-clock", "--shots",    "--test-table",    "--demo",       "--players",
+      "--until-game-over", "--menus",  "--shot-map",   "--shot-map-json",
+      "--print-state",   "--stats"};
+  if (mode == RunMode::kTable) {
+    for (const char* name : kNotForTable) {
+      if (Given(o, name)) return name;
+    }
+    if (!o.switches.empty()) return o.switches.substr(0, o.switches.find(' '));
+  } else if (Given(o, "--linger")) {
+    return "--linger";
+  }
+  return {};
+}
+
+}  // namespace app
