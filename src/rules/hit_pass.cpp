@@ -3,6 +3,7 @@
 #include <iterator>
 #include <numbers>
 
+#include "core/assert.h"
 #include "core/table_geometry.h"
 #include "rules/rules.h"
 
@@ -38,6 +39,7 @@ bool IsKind(const Rules& r, int row, int kind) {
 bool IsDropRow(int row) { return row >= kRowDropFirst && row <= kRowDropLast; }
 
 void GateCheck(Rules& r, int ball) {
+  GFALL_ASSERT(ball >= 0 && ball < physics::kBallCount, "gate check on a ball record other than 0-1");
   physics::BallRecord& b = r.world->balls[ball];
   std::array<int32_t, 3>& counted = r.balls[ball].gate_counted;
   for (int g = 0; g < 3; ++g) {

@@ -1,5 +1,6 @@
 #include "rules/table_objects.h"
 
+#include "core/assert.h"
 #include "core/table_geometry.h"
 
 namespace rules {
@@ -64,7 +65,11 @@ constexpr std::array<ObjectTemplate, kObjectRows> kTemplates = MakeTemplates();
 
 bool ValidRow(int row) { return row >= 0 && row < kObjectRows; }
 
+// Every used row has a sprite slot among the compositor's 256.
+static_assert(kSpriteSlotBase + kUsedObjectRows <= kNoSpriteSlot);
+
 TableObject FromTemplate(int row) {
+  GFALL_ASSERT(ValidRow(row), "object template row outside 0-255");
   const ObjectTemplate& t = kTemplates[row];
   TableObject o;
   o.kind = t.kind;
