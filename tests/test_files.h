@@ -59,8 +59,7 @@ inline std::string GftoolPath() {
   }
   std::error_code ec;
   const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return (self.parent_path().parent_path().parent_path() / "tools" / "gftool" / "gftool")
-      .string();
+  return (self.parent_path().parent_path().parent_path() / "tools" / "gftool" / "gftool").string();
 }
 
 // Runs gftool with `args` (already quoted for the shell); `out` holds its

@@ -10,8 +10,8 @@
 
 namespace core {
 
-[[noreturn]] inline void AssertFailed(const char* condition, const char* message,
-                                      const char* file, int line) {
+[[noreturn]] inline void AssertFailed(const char* condition, const char* message, const char* file,
+                                      int line) {
   std::fprintf(stderr, "%s:%d: internal error: %s (%s)\n", file, line, message, condition);
   std::abort();
 }
@@ -20,7 +20,8 @@ namespace core {
 
 #ifndef NDEBUG
 #define GFALL_ASSERT(condition, message) \
-  ((condition) ? static_cast<void>(0) : ::core::AssertFailed(#condition, message, __FILE__, __LINE__))
+  ((condition) ? static_cast<void>(0)    \
+               : ::core::AssertFailed(#condition, message, __FILE__, __LINE__))
 #else
 #define GFALL_ASSERT(condition, message) static_cast<void>(sizeof(!(condition)))
 #endif

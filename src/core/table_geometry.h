@@ -154,9 +154,7 @@ struct Gate {
            (y1_inclusive ? y <= static_cast<float>(y1) : y < static_cast<float>(y1));
   }
   // The approach box as inclusive pixel ranges.
-  constexpr Box ApproachPixels() const {
-    return {x0 + 1, y0, x1 - 1, y1_inclusive ? y1 : y1 - 1};
-  }
+  constexpr Box ApproachPixels() const { return {x0 + 1, y0, x1 - 1, y1_inclusive ? y1 : y1 - 1}; }
 };
 inline constexpr std::array<Gate, 3> kGates = {{
     {"gate 11 (WGATE_L)", 0, 150, 148, 300, true, {135, 96, 145, 108}},

@@ -39,7 +39,8 @@ bool IsKind(const Rules& r, int row, int kind) {
 bool IsDropRow(int row) { return row >= kRowDropFirst && row <= kRowDropLast; }
 
 void GateCheck(Rules& r, int ball) {
-  GFALL_ASSERT(ball >= 0 && ball < physics::kBallCount, "gate check on a ball record other than 0-1");
+  GFALL_ASSERT(ball >= 0 && ball < physics::kBallCount,
+               "gate check on a ball record other than 0-1");
   physics::BallRecord& b = r.world->balls[ball];
   std::array<int32_t, 3>& counted = r.balls[ball].gate_counted;
   for (int g = 0; g < 3; ++g) {
@@ -150,7 +151,7 @@ struct LaneRule {
 constexpr LaneRule kLaneRules[] = {
     {Lane::kUpperE2, 0},    {Lane::kTree, 0},       {Lane::kTree, 1},       {Lane::kTree, 2},
     {Lane::kTree, 3},       {Lane::kSantaFlash, 0}, {Lane::kSantaFlash, 1}, {Lane::kSantaPlain, 2},
-    {Lane::kSantaPlain, 3}, {Lane::kSantaFlash, 4}, {Lane::kLaneExit, 0},  {Lane::kSide, 0},
+    {Lane::kSantaPlain, 3}, {Lane::kSantaFlash, 4}, {Lane::kLaneExit, 0},   {Lane::kSide, 0},
     {Lane::kGift, 0},
 };
 static_assert(std::size(kLaneRules) == geo::kLanes.size());
