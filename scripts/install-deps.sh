@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain and test frameworks
-  cmake ninja-build g++ clang pkg-config make
+  cmake ninja-build g++ clang clang-format-14 pkg-config make
   libgtest-dev libgmock-dev libbenchmark-dev
   # the game
   libsdl2-dev libjpeg62-turbo-dev libmpg123-dev libpng-dev

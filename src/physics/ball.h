@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "core/table_geometry.h"
+
 namespace core {
 struct Random15;
 }
@@ -15,8 +17,9 @@ namespace physics {
 struct Tuning;
 
 inline constexpr int kBallCount = 2;
-inline constexpr float kPlungerX = 761.0f;
-inline constexpr float kPlungerY = 1468.0f;
+// Where a new ball waits for the launch.
+inline constexpr float kPlungerX = static_cast<float>(core::geometry::kPlunger.x);
+inline constexpr float kPlungerY = static_cast<float>(core::geometry::kPlunger.y);
 // A flipper angle of -4π marks "no flipper contact".
 inline constexpr float kNoFlipperAngle = -12.566371f;
 // Surface code a ball reports before it has touched anything (the gate code).

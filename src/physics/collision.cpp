@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/angle.h"
+#include "core/table_geometry.h"
 #include "physics/surface_map.h"
 #include "physics/world.h"
 
@@ -152,13 +153,15 @@ void RestingDrift(World& w, int index, BallRecord& b, const StepContext& ctx, fl
 bool InSlowZone(const World& world, float x, float y) { return InFlipperSlowZone(world, x, y); }
 
 bool WallNormal(World& w, int index, const BallRecord& b, int code, int x, int y, float& normal) {
-  if (x >= 135 && x <= 145 && y >= 96 && y <= 108 && !b.gate_pass[0] && b.vx < 0.0f &&
+  // Beside the left and right gates, a closed gate's wall has a fixed normal.
+  if (core::geometry::kGates[0].spot.Contains(x, y) && !b.gate_pass[0] && b.vx < 0.0f &&
       b.vy > 0.0f) {
     normal = kLeftGateNormal;
     RecordContact(w, index, x, y, normal);
     return true;
   }
-  if (x > 624 && x <= 645 && y >= 70 && y <= 85 && !b.gate_pass[1] && b.vx > 0.0f && b.vy > 0.0f) {
+  if (core::geometry::kGates[1].spot.Contains(x, y) && !b.gate_pass[1] && b.vx > 0.0f &&
+      b.vy > 0.0f) {
     normal = kRightGateNormal;
     RecordContact(w, index, x, y, normal);
     return true;

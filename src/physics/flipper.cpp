@@ -2,12 +2,15 @@
 
 #include <algorithm>
 
+#include "core/table_geometry.h"
 #include "core/table_sound.h"
 #include "physics/world.h"
 
 namespace physics {
 
 namespace {
+
+namespace geo = core::geometry;
 
 constexpr int kReleaseHoldAdd = 10;  // a release waits this much longer than a press
 constexpr int kTopHoldTimes = 5;     // hold at the top, in hold-multiplier units
@@ -103,12 +106,12 @@ void UpdateOne(World& w, Flipper& f, bool pressed, int c) {
 std::array<Flipper, kFlipperCount> BuiltInFlippers() {
   std::array<Flipper, kFlipperCount> f{};
   Flipper& l = f[0];
-  l.pivot_x = 223;
-  l.pivot_y = 1377;
-  l.box_x = 184;
-  l.box_y = 1296;
-  l.box_w = 174;
-  l.box_h = 170;
+  l.pivot_x = geo::kFlippers[0].pivot.x;
+  l.pivot_y = geo::kFlippers[0].pivot.y;
+  l.box_x = geo::kFlippers[0].box.x;
+  l.box_y = geo::kFlippers[0].box.y;
+  l.box_w = geo::kFlipperBoxWidth;
+  l.box_h = geo::kFlipperBoxHeight;
   l.slow_x0 = 231;
   l.slow_y0 = 1330;
   l.slow_x1 = 234;
@@ -120,12 +123,12 @@ std::array<Flipper, kFlipperCount> BuiltInFlippers() {
   l.left_side = 1;
   l.control = 0;
   Flipper& r = f[1];
-  r.pivot_x = 497;
-  r.pivot_y = 1377;
-  r.box_x = 362;
-  r.box_y = 1296;
-  r.box_w = 174;
-  r.box_h = 170;
+  r.pivot_x = geo::kFlippers[1].pivot.x;
+  r.pivot_y = geo::kFlippers[1].pivot.y;
+  r.box_x = geo::kFlippers[1].box.x;
+  r.box_y = geo::kFlippers[1].box.y;
+  r.box_w = geo::kFlipperBoxWidth;
+  r.box_h = geo::kFlipperBoxHeight;
   r.slow_x0 = 486;
   r.slow_y0 = 1330;
   r.slow_x1 = 489;

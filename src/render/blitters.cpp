@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/assert.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -138,6 +140,11 @@ inline void Put24(uint8_t* p, uint32_t v) {
 template <bool kDepth>
 void IndexedLoop(const DisplayFormat& f, Surface dst, const IndexedSource& src,
                  const ClippedBox& b, const DepthView* depth, int16_t d) {
+  GFALL_ASSERT(b.src_x >= 0 && b.src_y >= 0 && b.src_x + b.w <= src.width &&
+                   b.src_y + b.h <= src.height,
+               "clipped box reads outside the source frame");
+  GFALL_ASSERT(b.x >= 0 && b.y >= 0 && b.x + b.w <= f.width && b.y + b.h <= f.height,
+               "clipped box writes outside the screen");
   const int32_t bpp = f.bytes_per_pixel;
   for (int32_t row = 0; row < b.h; ++row) {
     const int32_t sy = b.y + row;

@@ -197,16 +197,7 @@ void ApplyReflection(Compositor& c, uint8_t* work, const uint8_t* pixels, int32_
   // four. Kept as rows of |i|, one array per product, so that neighbouring
   // pixels are worked out four at a time. |j| q and |i| q do not depend on
   // the angle and are kept from the last disc of the same size.
-  struct Quadrant {
-    int32_t outer = -1, l = -1;
-    float e = 0.0f;
-    size_t side = 0;
-    const float *distance = nullptr, *spread = nullptr;
-    std::vector<float> jq, iq;          // |j| q, |i| q
-    std::vector<float> jc, js, ic, is;  // (|j| q) cos a, (|j| q) sin a, (|i| q) cos a, (|i| q) sin a
-    std::vector<uint8_t> inside;        // within the outer radius
-  };
-  static thread_local Quadrant quad;
+  ReflectionQuadrant& quad = c.reflection_quadrant;
   const size_t side = static_cast<size_t>(reach) + 1;
   const size_t cells = side * side;
   if (quad.outer != outer || quad.l != l || quad.e != e || quad.side != side ||

@@ -7,6 +7,7 @@
 // the flip chain.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -59,6 +60,19 @@ class ScreenOverlay {
   virtual void Draw() = 0;
 };
 
+// One quadrant of the reflection disc, kept from one ball frame to the next:
+// the products a texel position is made of depend on |i| and |j| only, and
+// the ones without the angle only on the disc's size and the tables.
+struct ReflectionQuadrant {
+  int32_t outer = -1, l = -1;
+  float e = 0.0f;
+  size_t side = 0;
+  const float *distance = nullptr, *spread = nullptr;
+  std::vector<float> jq, iq;          // |j| q, |i| q
+  std::vector<float> jc, js, ic, is;  // (|j| q) cos a, (|j| q) sin a, (|i| q) cos a, (|i| q) sin a
+  std::vector<uint8_t> inside;        // within the outer radius
+};
+
 struct Compositor {
   std::array<SpriteInstance, kInstanceCount> instances;
   std::array<BufferRectList, kMaxRectLists> lists;
@@ -83,6 +97,7 @@ struct Compositor {
   LookupTable256 mix{};  // reflection: [ball index × 256 + texel]
   bool mix_loaded = false;
   ReflectionTables reflection;
+  ReflectionQuadrant reflection_quadrant;  // scratch of the reflection pass
 
   // Screen x, y and depth of each ball from the last placement.
   std::array<Projected, 2> ball_screen{};

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "core/assert.h"
 #include "physics/ball.h"
 #include "physics/surface_map.h"
 #include "physics/world.h"
@@ -22,6 +23,9 @@ void ShowPlungerFrame(Rules& r, int frame, bool force = false) {
 
 // Puts a ball on the plunger with the rest of its state cleared.
 void PlaceOnPlunger(Rules& r, int b) {
+  GFALL_ASSERT(b >= 0 && b < physics::kBallCount,
+               "ball record other than 0-1 placed on the plunger");
+  GFALL_ASSERT(r.world && r.random, "a ball is served with no world or no random source");
   physics::World& w = *r.world;
   physics::PlaceBallAtPlunger(w.balls, b, w.tuning, *r.random);
   w.balls[b].held = 0;

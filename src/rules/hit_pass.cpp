@@ -1,11 +1,17 @@
 #include <cmath>
+#include <cstddef>
+#include <iterator>
 #include <numbers>
 
+#include "core/assert.h"
+#include "core/table_geometry.h"
 #include "rules/rules.h"
 
 namespace rules {
 
 namespace {
+
+namespace geo = core::geometry;
 
 constexpr float kTwoPi = 2.0f * std::numbers::pi_v<float>;
 
@@ -32,27 +38,13 @@ bool IsKind(const Rules& r, int row, int kind) {
 
 bool IsDropRow(int row) { return row >= kRowDropFirst && row <= kRowDropLast; }
 
-struct GateBox {
-  float x0, x1;  // x0 < x < x1
-  float y0, y1;  // y0 <= y, then y <= y1 or y < y1
-  bool y1_inclusive;
-};
-
-constexpr GateBox kGateBoxes[3] = {
-    {0.0f, 150.0f, 148.0f, 300.0f, true},
-    {634.0f, 797.0f, 120.0f, 190.0f, false},
-    {569.0f, 697.0f, 262.0f, 380.0f, false},
-};
-
-bool InsideGateBox(const GateBox& g, float x, float y) {
-  return x > g.x0 && x < g.x1 && y >= g.y0 && (g.y1_inclusive ? y <= g.y1 : y < g.y1);
-}
-
 void GateCheck(Rules& r, int ball) {
+  GFALL_ASSERT(ball >= 0 && ball < physics::kBallCount,
+               "gate check on a ball record other than 0-1");
   physics::BallRecord& b = r.world->balls[ball];
   std::array<int32_t, 3>& counted = r.balls[ball].gate_counted;
   for (int g = 0; g < 3; ++g) {
-    if (InsideGateBox(kGateBoxes[g], b.x, b.y)) {
+    if (geo::kGates[static_cast<size_t>(g)].InApproach(b.x, b.y)) {
       b.gate_pass[g] = 1;
       counted[g] = 0;
     } else if (b.gate_pass[g]) {
@@ -72,8 +64,7 @@ void GateCheck(Rules& r, int ball) {
 }
 
 void SpinnerCheck(Rules& r, const physics::BallRecord& b) {
-  if (b.x >= 584.0f && b.x <= 638.0f && b.y >= 495.0f && b.y <= 550.0f &&
-      ProbeDiagonal(r, b.x, b.y, 2, 13)) {
+  if (geo::kSpinnerBox.Contains(b.x, b.y) && ProbeDiagonal(r, b.x, b.y, 2, geo::kSpinnerCode)) {
     r.state.spinner.speed = b.vy * -3.0f;
     r.state.spinner.settling = 0;
   }
@@ -84,7 +75,7 @@ void HoleCheck(Rules& r, physics::BallRecord& b) {
   const bool on_hole_floor =
       CodeAt(r, physics::PixelOf(b.x), physics::PixelOf(b.y)) == physics::kCodeHole;
   if (!on_hole_floor) return;
-  if (b.x >= 575.0f && b.x <= 611.0f && b.y >= 601.0f) {
+  if (geo::kHoleApproach.Contains(b.x, b.y)) {
     if (r.now - r.state.last_hole_sound_time > 500) {
       r.state.last_hole_sound_time = r.now;
       if (r.table.sound) {
@@ -99,14 +90,13 @@ void HoleCheck(Rules& r, physics::BallRecord& b) {
       b.vx += 0.01f;
     }
   }
-  if (b.x >= 611.0f && b.x <= 622.0f && b.y >= 780.0f && std::fabs(b.vx) < 8.0f &&
-      std::fabs(b.vy) < 8.0f) {
+  if (geo::kHoleCatch.Contains(b.x, b.y) && std::fabs(b.vx) < 8.0f && std::fabs(b.vy) < 8.0f) {
     r.world->hole_lock_timer = 1;
     ++r.counters.hole_catches;
     b.held = 1;
     SetLampBlinking(r.table, kRowMultiball);
-    b.x = 617.0f;
-    b.y = 787.0f;
+    b.x = static_cast<float>(geo::kHoleHold.x);
+    b.y = static_cast<float>(geo::kHoleHold.y);
     b.vx = b.vy = 0.0f;
     b.rotation = {};
     PlaySound(r.table, core::kSoundHoleCatch, 600.0f, 0.0f);
@@ -152,22 +142,20 @@ enum class Lane {
   kGift,
 };
 
-struct LaneLine {
-  float x0, x1, y0, y1;  // inclusive box
+// What each lane of geo::kLanes does, in the same order. The first lane
+// whose box holds the ball wins.
+struct LaneRule {
   Lane lane;
   int arg;
 };
-
-// First matching line wins.
-constexpr LaneLine kLaneLines[] = {
-    {677, 692, 764, 858, Lane::kUpperE2, 0},    {25, 50, 1157, 1211, Lane::kTree, 0},
-    {85, 104, 1157, 1211, Lane::kTree, 1},      {618, 638, 1157, 1211, Lane::kTree, 2},
-    {673, 698, 1157, 1211, Lane::kTree, 3},     {157, 236, 230, 355, Lane::kSantaFlash, 0},
-    {245, 262, 230, 355, Lane::kSantaFlash, 1}, {327, 342, 230, 355, Lane::kSantaPlain, 2},
-    {405, 423, 230, 355, Lane::kSantaPlain, 3}, {488, 507, 230, 355, Lane::kSantaFlash, 4},
-    {750, 772, 1308, 1345, Lane::kLaneExit, 0}, {27, 40, 677, 735, Lane::kSide, 0},
-    {75, 105, 227, 287, Lane::kGift, 0},
+constexpr LaneRule kLaneRules[] = {
+    {Lane::kUpperE2, 0},    {Lane::kTree, 0},       {Lane::kTree, 1},       {Lane::kTree, 2},
+    {Lane::kTree, 3},       {Lane::kSantaFlash, 0}, {Lane::kSantaFlash, 1}, {Lane::kSantaPlain, 2},
+    {Lane::kSantaPlain, 3}, {Lane::kSantaFlash, 4}, {Lane::kLaneExit, 0},   {Lane::kSide, 0},
+    {Lane::kGift, 0},
 };
+static_assert(std::size(kLaneRules) == geo::kLanes.size());
+static_assert(std::size(kLaneRules) == kLaneLineCount);
 
 constexpr int kSantaRollovers[5] = {kRowRollSantaS, kRowRollSantaA1, -1, -1, kRowRollSantaA2};
 // Codes the ball's last rollover takes in lanes without a rollover picture.
@@ -194,7 +182,9 @@ void HitPass(Rules& r) {
     HoleCheck(r, b);
     LaneCheck(r, i);
     w.current_ball = i;
-    if (b.waiting_at_plunger && b.surface_code == 0 && (b.x < 740.0f || b.y < 1350.0f)) {
+    if (b.waiting_at_plunger && b.surface_code == 0 &&
+        (b.x < static_cast<float>(geo::kShooterLaneCorner.x) ||
+         b.y < static_cast<float>(geo::kShooterLaneCorner.y))) {
       b.waiting_at_plunger = 0;
     }
     int nearest = -1;
@@ -298,14 +288,15 @@ void DropTargetHit(Rules& r, float x, float y, int row, int ball) {
   }
   (void)x;
   auto off = [&](int target) { return r.table.objects[target].value ? 20.0f : 0.0f; };
-  if (y > 801.0f) {
+  auto below = [&](size_t band) { return y > static_cast<float>(geo::kDropBands[band].above_y); };
+  if (below(0)) {
     if (y < 825.0f + off(56)) DropTarget(r, 57, false);
     DropTarget(r, 56, true);
-  } else if (y > 761.0f) {
+  } else if (below(1)) {
     if (y < 775.0f + off(57)) DropTarget(r, 58, false);
     if (y > 785.0f + off(57)) DropTarget(r, 56, false);
     DropTarget(r, 57, true);
-  } else if (y > 714.0f) {
+  } else if (below(2)) {
     if (y < 735.0f + off(58)) DropTarget(r, 59, false);
     if (y > 745.0f + off(58)) DropTarget(r, 57, false);
     DropTarget(r, 58, true);
@@ -468,8 +459,8 @@ void HoleRelease(Rules& r, int ball) {
   if (!r.world || ball < 0 || ball >= physics::kBallCount) return;
   physics::BallRecord& b = r.world->balls[ball];
   b.held = 0;
-  b.x = 590.0f;
-  b.y = 782.0f;
+  b.x = static_cast<float>(geo::kHoleRelease.x);
+  b.y = static_cast<float>(geo::kHoleRelease.y);
   b.vx = -4.0f;
   b.vy = -2.0f;
   PlaySound(r.table, core::kSoundHoleThrow, 600.0f, 0.0f);
@@ -486,23 +477,23 @@ void LaneCheck(Rules& r, int ball_index) {
   if (!r.world || ball_index < 0 || ball_index >= physics::kBallCount) return;
   physics::BallRecord& b = r.world->balls[ball_index];
   BallRuleState& ball = r.balls[ball_index];
-  const LaneLine* line = nullptr;
-  for (const LaneLine& l : kLaneLines) {
-    if (b.x >= l.x0 && b.x <= l.x1 && b.y >= l.y0 && b.y <= l.y1) {
-      line = &l;
+  int line_index = -1;
+  for (size_t i = 0; i < geo::kLanes.size(); ++i) {
+    if (geo::kLanes[i].box.Contains(b.x, b.y)) {
+      line_index = static_cast<int>(i);
       break;
     }
   }
-  if (!line) {
+  if (line_index < 0) {
     ball.last_rollover = -1;
     ball.lane_line = -1;
     return;
   }
-  if (line->lane != Lane::kUpperE2 && !ProbeLane(r, b)) return;
-  const int line_index = static_cast<int>(line - kLaneLines);
+  const LaneRule* line = &kLaneRules[line_index];
+  if (geo::kLanes[static_cast<size_t>(line_index)].probe && !ProbeLane(r, b)) return;
   if (ball.lane_line != line_index) {
     ball.lane_line = line_index;
-    ++r.counters.lane_entries[line_index];
+    ++r.counters.lane_entries[static_cast<size_t>(line_index)];
   }
   switch (line->lane) {
     case Lane::kUpperE2:

@@ -1,20 +1,28 @@
 #include "rules/table_objects.h"
 
+#include "core/assert.h"
+#include "core/table_geometry.h"
+
 namespace rules {
 
 namespace {
 
+// A part that is hit, at its hit point with the surface code of its wall.
+constexpr ObjectTemplate HitPart(int kind, int row, const char* name, const char* mask_file = "",
+                                 const char* depth_file = "") {
+  const core::geometry::HitPoint p = core::geometry::HitPointOf(row);
+  return {kind, p.at.x, p.at.y, p.code, name, mask_file, depth_file};
+}
+
 constexpr std::array<ObjectTemplate, kObjectRows> MakeTemplates() {
   std::array<ObjectTemplate, kObjectRows> t{};
-  t[0] = {kKindKicker, 517, 1193, 22, "REBOUNDR", "RES\\IMMASK\\REBOUNDR.IMS", ""};
+  t[0] = HitPart(kKindKicker, 0, "REBOUNDR", "RES\\IMMASK\\REBOUNDR.IMS");
   t[1] = {kKindSpinner, 512, 523, 13, "SPINNER", "", "RES\\Z\\SPINNER.ZS2"};
   constexpr const char* bumpers[kBumperCount] = {"BUMPER1", "BUMPER2", "BUMPER3",
                                                  "BUMPER4", "BUMPER5", "BUMPER6",
                                                  "BUMPER7", "BUMPER8", "BUMPER9"};
-  constexpr int bx[kBumperCount] = {372, 370, 254, 477, 65, 388, 171, 478, 601};
-  constexpr int by[kBumperCount] = {130, 436, 550, 566, 986, 836, 1202, 1071, 884};
   for (int i = 0; i < kBumperCount; ++i) {
-    t[kRowBumperFirst + i] = {kKindBumper, bx[i], by[i], 12, bumpers[i], "", ""};
+    t[kRowBumperFirst + i] = HitPart(kKindBumper, kRowBumperFirst + i, bumpers[i]);
   }
   t[11] = {kKindGate, -1, -1, 23, "WGATE_L", "", "RES\\Z\\WGATE_L.ZS2"};
   t[12] = {kKindGate, -1, -1, 23, "WGATE_R", "", "RES\\Z\\WGATE_R.ZS2"};
@@ -40,10 +48,10 @@ constexpr std::array<ObjectTemplate, kObjectRows> MakeTemplates() {
   for (int i = 0; i < 10; ++i) {
     t[kRowRollTreeFirst + i] = {kKindRollover, -1, -1, -1, rolls[i], "", ""};
   }
-  t[56] = {kKindDropTarget, 150, 831, 25, "DT_01", "", ""};
-  t[57] = {kKindDropTarget, 160, 780, 26, "DT_02", "", ""};
-  t[58] = {kKindDropTarget, 170, 737, 25, "DT_03", "", ""};
-  t[59] = {kKindDropTarget, 179, 689, 26, "DT_04", "", "RES\\Z\\DT_04.ZS2"};
+  t[56] = HitPart(kKindDropTarget, 56, "DT_01");
+  t[57] = HitPart(kKindDropTarget, 57, "DT_02");
+  t[58] = HitPart(kKindDropTarget, 58, "DT_03");
+  t[59] = HitPart(kKindDropTarget, 59, "DT_04", "", "RES\\Z\\DT_04.ZS2");
   // The bank picture: a drop target that is never hit.
   t[60] = {kKindDropTarget, -1, -1, -1, "DT_DOWN", "", ""};
   t[61] = {kKindLamp, -1, -1, -1, "LEXTRA", "", ""};
@@ -57,7 +65,11 @@ constexpr std::array<ObjectTemplate, kObjectRows> kTemplates = MakeTemplates();
 
 bool ValidRow(int row) { return row >= 0 && row < kObjectRows; }
 
+// Every used row has a sprite slot among the compositor's 256.
+static_assert(kSpriteSlotBase + kUsedObjectRows <= kNoSpriteSlot);
+
 TableObject FromTemplate(int row) {
+  GFALL_ASSERT(ValidRow(row), "object template row outside 0-255");
   const ObjectTemplate& t = kTemplates[row];
   TableObject o;
   o.kind = t.kind;

@@ -142,7 +142,7 @@ TEST(Soak, ExtremeTuningNeverGivesANonFiniteBall) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     World w;
-    core::Random15 r(7);
+    core::Random15 r{7};
     PlayfieldReset(w, r);
     painted::ClosedBox(w);
     c.set(w);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "res/pack.h"
+#include "test_files.h"
 
 namespace restest {
 
@@ -20,35 +21,7 @@ namespace fs = std::filesystem;
 
 inline std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
 
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "gfall_res_XXXXXX").string();
-    if (mkdtemp(tmpl.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-    path_ = tmpl;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const fs::path& path() const { return path_; }
-
-  // Writes `bytes` at the relative path `rel` ('/'-separated), making folders.
-  fs::path Write(const std::string& rel, const std::vector<uint8_t>& bytes) const {
-    fs::path p = path_ / rel;
-    fs::create_directories(p.parent_path());
-    std::ofstream out(p, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return p;
-  }
-
- private:
-  fs::path path_;
-};
+using TempDir = test_util::TempDir;
 
 // A pack of (name, contents) pairs, built by the pack writer.
 inline std::vector<uint8_t> MakePack(

@@ -10,6 +10,7 @@
 #include "store/game_data.h"
 #include "store/score_report.h"
 #include "store/temp_dir.h"
+#include "test_files.h"
 
 namespace store {
 namespace {
@@ -18,35 +19,9 @@ using store_test::ReadAll;
 using store_test::TempDir;
 using store_test::WriteAll;
 
-struct ToolRun {
-  int status = -1;
-  std::string output;  // standard output and error
-};
+using ToolRun = test_util::CommandRun;
 
-// The gftool of the same build tree: $GFALL_BUILD_DIR when set, else found
-// from this program's place (build/tests/store/test_store).
-std::string GftoolPath() {
-  if (const char* build = std::getenv("GFALL_BUILD_DIR"); build && *build) {
-    return std::string(build) + "/tools/gftool/gftool";
-  }
-  std::error_code ec;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return (self.parent_path().parent_path().parent_path() / "tools" / "gftool" / "gftool")
-      .string();
-}
-
-ToolRun Gftool(const std::string& args) {
-  const std::string tool = GftoolPath();
-  ToolRun r;
-  FILE* p = popen((tool + " " + args + " 2>&1").c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+ToolRun Gftool(const std::string& args) { return test_util::RunGftool(args); }
 
 bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -69,12 +44,12 @@ class GftoolStore : public testing::Test {
 
 TEST_F(GftoolStore, ScoresShowsAnAcceptedFile) {
   const ToolRun r = Gftool("scores " + file_.string());
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_TRUE(Has(r.output, "player id       0x6353F100")) << r.output;
-  EXPECT_TRUE(Has(r.output, "Left Flipper      keyboard code 0x2A")) << r.output;
-  EXPECT_TRUE(Has(r.output, "\"Brook\\x1B[2J\"")) << "control bytes are escaped\n" << r.output;
-  EXPECT_TRUE(Has(r.output, " 1. \"Ada\"            1,234,567  valid")) << r.output;
-  EXPECT_TRUE(Has(r.output, "accepted")) << r.output;
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(Has(r.out, "player id       0x6353F100")) << r.out;
+  EXPECT_TRUE(Has(r.out, "Left Flipper      keyboard code 0x2A")) << r.out;
+  EXPECT_TRUE(Has(r.out, "\"Brook\\x1B[2J\"")) << "control bytes are escaped\n" << r.out;
+  EXPECT_TRUE(Has(r.out, " 1. \"Ada\"            1,234,567  valid")) << r.out;
+  EXPECT_TRUE(Has(r.out, "accepted")) << r.out;
 }
 
 TEST_F(GftoolStore, ScoresNamesTheFirstCheckARefusedFileFails) {
@@ -84,42 +59,42 @@ TEST_F(GftoolStore, ScoresNamesTheFirstCheckARefusedFileFails) {
   WriteAll(file_, b);
   ToolRun r = Gftool("scores " + file_.string());
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.output, "refused: resolution outside 0-2")) << r.output;
-  EXPECT_TRUE(Has(r.output, "\"brook\"" + std::string(14, ' ') + "5,000  INVALID")) << r.output;
+  EXPECT_TRUE(Has(r.out, "refused: resolution outside 0-2")) << r.out;
+  EXPECT_TRUE(Has(r.out, "\"brook\"" + std::string(14, ' ') + "5,000  INVALID")) << r.out;
 
   b[20] = 2;
   WriteAll(file_, b);
   r = Gftool("scores " + file_.string());
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.output, "refused: high-score row 2 fails its check values")) << r.output;
+  EXPECT_TRUE(Has(r.out, "refused: high-score row 2 fails its check values")) << r.out;
 
   b.resize(1660);
   WriteAll(file_, b);
   r = Gftool("scores " + file_.string());
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.output, "shorter than 1676 bytes")) << r.output;
+  EXPECT_TRUE(Has(r.out, "shorter than 1676 bytes")) << r.out;
 }
 
 TEST(GftoolReport, EncodeAndDecode) {
   ToolRun enc = Gftool("report-encode --score 123456 --name Ada --key 0xCAFEF00D --user 16909060");
-  ASSERT_EQ(enc.status, 0) << enc.output;
-  const std::string text = enc.output.substr(0, enc.output.find('\n'));
+  ASSERT_EQ(enc.status, 0) << enc.out;
+  const std::string text = enc.out.substr(0, enc.out.find('\n'));
   ASSERT_EQ(text.size(), kReportTextSize);
   EXPECT_TRUE(DecodeReport(text)->all_ok());
 
   ToolRun dec = Gftool("report-decode " + text);
-  EXPECT_EQ(dec.status, 0) << dec.output;
-  EXPECT_TRUE(Has(dec.output, "score        123456")) << dec.output;
-  EXPECT_TRUE(Has(dec.output, "user         16909060 (0x01020304)")) << dec.output;
-  EXPECT_TRUE(Has(dec.output, "player       \"Ada\"")) << dec.output;
-  EXPECT_TRUE(Has(dec.output, "key          0xCAFEF00D")) << dec.output;
-  EXPECT_TRUE(Has(dec.output, "verdict      accepted by a score server")) << dec.output;
+  EXPECT_EQ(dec.status, 0) << dec.out;
+  EXPECT_TRUE(Has(dec.out, "score        123456")) << dec.out;
+  EXPECT_TRUE(Has(dec.out, "user         16909060 (0x01020304)")) << dec.out;
+  EXPECT_TRUE(Has(dec.out, "player       \"Ada\"")) << dec.out;
+  EXPECT_TRUE(Has(dec.out, "key          0xCAFEF00D")) << dec.out;
+  EXPECT_TRUE(Has(dec.out, "verdict      accepted by a score server")) << dec.out;
 
   std::string bad = text;
   bad[0] = bad[0] == 'K' ? '7' : 'K';
   dec = Gftool("report-decode " + bad);
   EXPECT_EQ(dec.status, 1);
-  EXPECT_TRUE(Has(dec.output, "FAILS")) << dec.output;
+  EXPECT_TRUE(Has(dec.out, "FAILS")) << dec.out;
 
   EXPECT_EQ(Gftool("report-decode ABC").status, 1);
   EXPECT_EQ(Gftool("report-encode --score 12x --name A --key 1").status, 1);

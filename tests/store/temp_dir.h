@@ -9,29 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 namespace store_test {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern =
-        (std::filesystem::path(testing::TempDir()) / "gfall_store_XXXXXX").string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using TempDir = test_util::TempDir;
 
 inline std::vector<uint8_t> ReadAll(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);

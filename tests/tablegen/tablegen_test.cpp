@@ -82,6 +82,35 @@ TEST_F(TableLayout, CheckCatchesBrokenMaps) {
   }
 }
 
+// table.json and the rules' geometry agree; a part moved in either is caught.
+TEST_F(TableLayout, LayoutMatchesTheRulesGeometry) {
+  EXPECT_EQ(tablegen::CheckLayout(layout_), 0);
+  struct Case {
+    const char* what;
+    void (*spoil)(tablegen::Layout&);
+  };
+  const Case cases[] = {
+      {"bumper moved", [](tablegen::Layout& l) { l.bumpers[3].c.x += 1.0f; }},
+      {"bumper on a row without a hit point", [](tablegen::Layout& l) { l.bumpers[0].row = 14; }},
+      {"bumper missing", [](tablegen::Layout& l) { l.bumpers.pop_back(); }},
+      {"kicker moved", [](tablegen::Layout& l) { l.kicker.c.y -= 2.0f; }},
+      {"kicker wall code", [](tablegen::Layout& l) { l.kicker_code = 12; }},
+      {"drop target moved up", [](tablegen::Layout& l) { l.targets[1].hit.y = 770.0f; }},
+      {"drop-target band moved", [](tablegen::Layout& l) { l.bank_codes_by_y[1][0] = 760; }},
+      {"drop-target band codes swapped", [](tablegen::Layout& l) { l.bank_codes_by_y[0][1] = 26; }},
+      {"flipper pivot moved", [](tablegen::Layout& l) { l.flippers[1].pivot.y += 1.0f; }},
+      {"flipper box moved", [](tablegen::Layout& l) { l.flippers[0].box_x = 180; }},
+      {"plunger moved", [](tablegen::Layout& l) { l.plunger_x = 760.0f; }},
+      {"hole moved", [](tablegen::Layout& l) { l.hole_c.x = 616.0f; }},
+      {"map resized", [](tablegen::Layout& l) { l.height = 1500; }},
+  };
+  for (const Case& c : cases) {
+    tablegen::Layout spoiled = layout_;
+    c.spoil(spoiled);
+    EXPECT_GT(tablegen::CheckLayout(spoiled), 0) << c.what;
+  }
+}
+
 TEST_F(TableLayout, FlipperMasksStayInsideTheirBoxes) {
   for (const auto& f : layout_.flippers)
     for (int k = 0; k < tablegen::kFlipperMaskFrames; ++k) {

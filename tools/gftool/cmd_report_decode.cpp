@@ -5,28 +5,12 @@
 #include <string>
 
 #include "command.h"
+#include "res_util.h"
 #include "store/report_check.h"
 #include "store/score_report.h"
 
 namespace gftool {
 namespace {
-
-// Text from a file between quotes, with control bytes and quotes escaped so a
-// hostile file cannot drive the terminal.
-std::string Quoted(std::string_view s) {
-  std::string out = "\"";
-  for (char c : s) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b == 0x7F || c == '"' || c == '\\') {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02X", b);
-      out += buf;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
 
 const char* Verdict(bool ok) { return ok ? "ok" : "FAILS"; }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "command.h"
+#include "res_util.h"
 #include "store/game_data.h"
 
 namespace gftool {
@@ -31,23 +32,6 @@ std::string BindingText(const core::ControlBinding& b) {
       std::snprintf(buf, sizeof buf, "device %" PRId32 " code %" PRId32, b.device, b.code);
       return buf;
   }
-}
-
-// Text from a file between quotes, with control bytes and quotes escaped so a
-// hostile file cannot drive the terminal.
-std::string Quoted(std::string_view s) {
-  std::string out = "\"";
-  for (char c : s) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b == 0x7F || c == '"' || c == '\\') {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02X", b);
-      out += buf;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
 }
 
 const char* OnOff(int32_t v) { return v ? "on" : "off"; }

@@ -1,5 +1,6 @@
 #include "res_util.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -30,6 +31,21 @@ bool ReadInputFile(const std::string& path, std::vector<uint8_t>& out) {
     return false;
   }
   return ReadFile(path, out);
+}
+
+std::string Quoted(std::string_view s) {
+  std::string out = "\"";
+  for (char c : s) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F || c == '"' || c == '\\') {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", b);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
 }
 
 }  // namespace gftool

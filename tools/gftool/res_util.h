@@ -1,7 +1,8 @@
 #pragma once
-// Helpers shared by the pack and container commands.
+// Helpers shared by the commands.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "res/resource_layer.h"
@@ -14,5 +15,9 @@ bool OpenPackOrFail(res::ResourceLayer& layer, const std::string& path);
 
 // ReadFile that also refuses folders and other non-regular files with a message.
 bool ReadInputFile(const std::string& path, std::vector<uint8_t>& out);
+
+// Text from a file between quotes, with control bytes, quotes and backslashes
+// written as \xNN so that a hostile file cannot drive the terminal.
+std::string Quoted(std::string_view s);
 
 }  // namespace gftool

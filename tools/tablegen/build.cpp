@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "geometry.h"
+#include "core/table_geometry.h"
 #include "render/image_files.h"
 #include "render/jpeg_io.h"
 #include "render/projection.h"
@@ -366,7 +366,7 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
   // Balls.
   {
     BallFrames normal_ball = RenderBalls(cam, nearest, pal, 369.0f, true);
-    BallFrames lane_ball = RenderBalls(cam, nearest, pal, 761.0f, false);
+    BallFrames lane_ball = RenderBalls(cam, nearest, pal, static_cast<float>(core::geometry::kPlunger.x), false);
     if (!WriteIndexedSet(std::move(normal_ball.ball), pal, bytes)) return error = "ball", false;
     Add(out, "RES\\ANIM\\BALL.IMG", bytes);
     if (!WriteIndexedSet(std::move(normal_ball.shadow), pal, bytes)) return error = "shadow", false;

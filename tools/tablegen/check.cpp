@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "geometry.h"
+#include "core/table_geometry.h"
+#include "layout.h"
 #include "render/colour_cube.h"
 #include "render/render_files.h"
 #include "render/image_files.h"
@@ -31,6 +32,8 @@
 namespace tablegen {
 
 namespace {
+
+namespace geo = core::geometry;
 
 struct Checker {
   int failures = 0;
@@ -130,8 +133,9 @@ bool Open(uint8_t code) {
 }
 
 void CheckSurfaceMap(Checker& c, const render::ScreenImage& map) {
-  if (map.width != kMapWidth || map.height != kMapHeight) {
-    c.Fail("P_MASK0.LSC is %dx%d, expected %dx%d", map.width, map.height, kMapWidth, kMapHeight);
+  if (map.width != geo::kMapWidth || map.height != geo::kMapHeight) {
+    c.Fail("P_MASK0.LSC is %dx%d, expected %dx%d", map.width, map.height, geo::kMapWidth,
+           geo::kMapHeight);
     return;
   }
   const int w = map.width, h = map.height;
@@ -147,12 +151,12 @@ void CheckSurfaceMap(Checker& c, const render::ScreenImage& map) {
         y = h;
         break;
       }
-  for (const auto& b : kFlipperBoxes)
-    for (int y = b[1]; y < b[1] + b[3]; ++y)
-      for (int x = b[0]; x < b[0] + b[2]; ++x)
+  for (const geo::FlipperPlace& f : geo::kFlippers)
+    for (int y = f.box.y; y < f.box.y + geo::kFlipperBoxHeight; ++y)
+      for (int x = f.box.x; x < f.box.x + geo::kFlipperBoxWidth; ++x)
         if (at(x, y) >= 64) {
           c.Fail("code %d >= 64 under a flipper box at (%d, %d)", at(x, y), x, y);
-          y = b[1] + b[3];
+          y = f.box.y + geo::kFlipperBoxHeight;
           break;
         }
   for (int x = 0; x < w; ++x)
@@ -165,32 +169,38 @@ void CheckSurfaceMap(Checker& c, const render::ScreenImage& map) {
   for (int x = 300; x <= 420; ++x) drain |= Open(at(x, h - 1));
   if (!drain) c.Fail("no open drain on the bottom row between the flippers");
   // Lanes: code-16 floor in every probed lane box, reachable (open pixels).
-  for (const Box& b : kLaneBoxes) {
+  for (const geo::Lane& lane : geo::kLanes) {
+    const geo::Box& b = lane.box;
     int open = 0, floor16 = 0;
     for (int y = b.y0; y <= b.y1; ++y)
       for (int x = b.x0; x <= b.x1; ++x) {
         open += Open(at(x, y)) ? 1 : 0;
         floor16 += at(x, y) == 16 ? 1 : 0;
       }
-    if (open == 0) c.Fail("lane box %s has no open floor", b.name);
-    if (b.probe && floor16 == 0) c.Fail("lane box %s has no code-16 floor", b.name);
-    if (b.probe) {
+    if (open == 0) c.Fail("lane box %s has no open floor", lane.name);
+    if (lane.probe && floor16 == 0) c.Fail("lane box %s has no code-16 floor", lane.name);
+    if (lane.probe) {
       // Every open pixel of the lane's rows inside the box must see code 16 at x, x-2 or x+2.
       for (int y = b.y0; y <= b.y1; ++y)
         for (int x = b.x0; x <= b.x1; ++x)
           if (Open(at(x, y)) && at(x, y) != 16 && at(x - 2, y) != 16 && at(x + 2, y) != 16) {
-            c.Fail("lane %s: open pixel (%d, %d) sees no code 16", b.name, x, y);
+            c.Fail("lane %s: open pixel (%d, %d) sees no code 16", lane.name, x, y);
             y = b.y1 + 1;
             break;
           }
     }
   }
-  // Spinner: code 13 in its box.
+  // Spinner: open floor and code 13 in its box.
   {
-    int n = 0;
-    for (int y = 495; y <= 550; ++y)
-      for (int x = 584; x <= 638; ++x) n += at(x, y) == 13;
-    if (n == 0) c.Fail("no code-13 floor in the spinner box");
+    const geo::Box& b = geo::kSpinnerBox;
+    int open = 0, n = 0;
+    for (int y = b.y0; y <= b.y1; ++y)
+      for (int x = b.x0; x <= b.x1; ++x) {
+        open += Open(at(x, y)) ? 1 : 0;
+        n += at(x, y) == geo::kSpinnerCode ? 1 : 0;
+      }
+    if (open == 0) c.Fail("lane box spinner has no open floor");
+    if (n == 0) c.Fail("no code-%d floor in the spinner box", geo::kSpinnerCode);
   }
   // Bumper rings and the kicker: centred on their hit points, nearest their own.
   {
@@ -201,9 +211,9 @@ void CheckSurfaceMap(Checker& c, const render::ScreenImage& map) {
         if (code != 12 && code != 22) continue;
         int best = -1;
         double bd = 1e18;
-        for (const HitPoint& p : kHitPoints) {
+        for (const geo::HitPoint& p : geo::kHitPoints) {
           if (p.code != code) continue;
-          const double d = std::hypot(x - p.x, y - p.y);
+          const double d = std::hypot(x - p.at.x, y - p.at.y);
           if (d < bd) {
             bd = d;
             best = p.row;
@@ -214,48 +224,52 @@ void CheckSurfaceMap(Checker& c, const render::ScreenImage& map) {
         s[1] += y;
         s[2] += 1;
       }
-    for (const HitPoint& p : kHitPoints) {
+    for (const geo::HitPoint& p : geo::kHitPoints) {
       if (p.code != 12 && p.code != 22) continue;
       auto it = sums.find(p.row);
       if (it == sums.end()) {
-        c.Fail("row %d: no code-%d ring around (%d, %d)", p.row, p.code, p.x, p.y);
+        c.Fail("row %d: no code-%d ring around (%d, %d)", p.row, p.code, p.at.x, p.at.y);
         continue;
       }
       const double cx = it->second[0] / it->second[2], cy = it->second[1] / it->second[2];
-      if (std::hypot(cx - p.x, cy - p.y) > 1.5)
+      if (std::hypot(cx - p.at.x, cy - p.at.y) > 1.5)
         c.Fail("row %d: code-%d ring centred at (%.1f, %.1f), hit point (%d, %d)", p.row, p.code, cx,
-               cy, p.x, p.y);
-      if (Open(at(p.x, p.y)))
-        c.Fail("row %d: hit point (%d, %d) is open floor, not inside its ring", p.row, p.x, p.y);
+               cy, p.at.x, p.at.y);
+      if (Open(at(p.at.x, p.at.y)))
+        c.Fail("row %d: hit point (%d, %d) is open floor, not inside its ring", p.row, p.at.x, p.at.y);
     }
   }
   // Drop targets: a ball moving left at the height of a hit point meets that
   // target's face within kMaxFaceGap pixels, and the floor in front is open.
   constexpr int kMaxFaceGap = 32;
-  for (const HitPoint& p : kHitPoints) {
+  for (const geo::HitPoint& p : geo::kHitPoints) {
     if (p.code != 25 && p.code != 26) continue;
-    int x = p.x;
-    while (x > p.x - kMaxFaceGap && Open(at(x, p.y))) --x;
-    if (at(x, p.y) != p.code)
+    int x = p.at.x;
+    while (x > p.at.x - kMaxFaceGap && Open(at(x, p.at.y))) --x;
+    if (at(x, p.at.y) != p.code)
       c.Fail("drop target row %d: no code-%d face within %d px left of (%d, %d)", p.row, p.code,
-             kMaxFaceGap, p.x, p.y);
-    if (!Open(at(p.x + 4, p.y)))
-      c.Fail("drop target row %d: no open floor in front of (%d, %d)", p.row, p.x, p.y);
+             kMaxFaceGap, p.at.x, p.at.y);
+    if (!Open(at(p.at.x + 4, p.at.y)))
+      c.Fail("drop target row %d: no open floor in front of (%d, %d)", p.row, p.at.x, p.at.y);
   }
   {
     // Every face pixel of the bank carries the code of the target whose band
     // holds its row; the top band must be 26, nearest code-26 row being 59.
-    const int bands[4][3] = {{802, 900, 25}, {762, 801, 26}, {715, 761, 25}, {600, 714, 26}};
-    for (const auto& b : bands)
-      for (int y = b[0]; y <= b[1]; ++y)
+    // The rows checked run from y 600 to y 900, which covers the bank.
+    int band_bottom = 900;
+    for (const geo::DropBand& band : geo::kDropBands) {
+      const int band_top = band.above_y >= 0 ? band.above_y + 1 : 600;
+      for (int y = band_top; y <= band_bottom; ++y)
         for (int x = 0; x < 300; ++x) {
           const uint8_t code = at(x, y);
-          if ((code == 25 || code == 26) && code != b[2]) {
-            c.Fail("drop-target face code %d at (%d, %d), expected %d", code, x, y, b[2]);
-            y = b[1] + 1;
+          if ((code == 25 || code == 26) && code != band.code) {
+            c.Fail("drop-target face code %d at (%d, %d), expected %d", code, x, y, band.code);
+            y = band_bottom + 1;
             break;
           }
         }
+      band_bottom = band.above_y;
+    }
   }
   // Gates: every code-23 pixel belongs to the gate its position selects, and the
   // band touches that gate's approach box.
@@ -266,60 +280,66 @@ void CheckSurfaceMap(Checker& c, const render::ScreenImage& map) {
         if (at(x, y) != 23) continue;
         const int g = x < 200 ? 0 : y < 144 ? 1 : 2;
         ++count[static_cast<size_t>(g)];
-        const GateBox& b = kGateBoxes[static_cast<size_t>(g)];
-        if (x >= b.x0 && x <= b.x1 && y >= b.y0 && y <= b.y1)
-          c.Fail("%s: band pixel (%d, %d) lies inside its approach box", b.name, x, y);
+        const geo::Gate& gate = geo::kGates[static_cast<size_t>(g)];
+        const geo::Box b = gate.ApproachPixels();
+        if (b.Contains(x, y))
+          c.Fail("%s: band pixel (%d, %d) lies inside its approach box", gate.name, x, y);
         for (int dy = -1; dy <= 1; ++dy)
           for (int dx = -1; dx <= 1; ++dx) {
             const int nx = x + dx, ny = y + dy;
-            if (nx >= b.x0 && nx <= b.x1 && ny >= b.y0 && ny <= b.y1 && Open(at(nx, ny)))
+            if (b.Contains(nx, ny) && Open(at(nx, ny)))
               ++touching[static_cast<size_t>(g)];
           }
       }
     for (size_t g = 0; g < 3; ++g) {
-      if (count[g] == 0) c.Fail("%s: no code-23 band", kGateBoxes[g].name);
+      if (count[g] == 0) c.Fail("%s: no code-23 band", geo::kGates[g].name);
       else if (touching[g] == 0)
-        c.Fail("%s: band does not touch the open floor of its approach box", kGateBoxes[g].name);
+        c.Fail("%s: band does not touch the open floor of its approach box", geo::kGates[g].name);
     }
     // Fixed-normal spots lie next to the band.
-    for (const GateBox& b : kGateBoxes) {
-      if (b.spot_x1 < b.spot_x0) continue;
+    for (const geo::Gate& gate : geo::kGates) {
+      const geo::Box& b = gate.spot;
+      if (b.Empty()) continue;
       bool near = false;
-      for (int y = b.spot_y0; y <= b.spot_y1; ++y)
-        for (int x = b.spot_x0; x <= b.spot_x1; ++x) near |= at(x, y) == 23;
-      if (!near) c.Fail("%s: no band pixel inside its fixed-normal spot", b.name);
+      for (int y = b.y0; y <= b.y1; ++y)
+        for (int x = b.x0; x <= b.x1; ++x) near |= at(x, y) == 23;
+      if (!near) c.Fail("%s: no band pixel inside its fixed-normal spot", gate.name);
     }
   }
-  // Shooter lane.
-  if (!Open(at(kPlungerX, kPlungerY))) c.Fail("plunger point (761, 1468) is not open");
-  if (Open(at(kPlungerX, kPlungerY + 1))) c.Fail("no lane floor (wall) below the plunger at y 1469");
-  for (int y = 1308; y <= 1345; ++y)
-    if (at(kPlungerX, y) != 16) {
-      c.Fail("lane exit at (761, %d) is code %d, expected 16", y, at(kPlungerX, y));
+  // Shooter lane, from the lane exit (the last lane) down to the plunger.
+  const int px = geo::kPlunger.x, py = geo::kPlunger.y;
+  const geo::Box& exit = geo::kShooterLaneExit;
+  if (!Open(at(px, py))) c.Fail("plunger point (%d, %d) is not open", px, py);
+  if (Open(at(px, py + 1))) c.Fail("no lane floor (wall) below the plunger at y %d", py + 1);
+  for (int y = exit.y0; y <= exit.y1; ++y)
+    if (at(px, y) != 16) {
+      c.Fail("lane exit at (%d, %d) is code %d, expected 16", px, y, at(px, y));
       break;
     }
-  for (int y = 190; y <= 1307; ++y)
-    if (at(kPlungerX, y) != 0) {
-      c.Fail("shooter lane at (761, %d) is code %d, expected 0", y, at(kPlungerX, y));
+  for (int y = 190; y < exit.y0; ++y)
+    if (at(px, y) != 0) {
+      c.Fail("shooter lane at (%d, %d) is code %d, expected 0", px, y, at(px, y));
       break;
     }
-  for (int y = 1346; y <= 1468; ++y)
-    if (!Open(at(kPlungerX, y))) {
-      c.Fail("shooter lane blocked at (761, %d)", y);
+  for (int y = exit.y1 + 1; y <= py; ++y)
+    if (!Open(at(px, y))) {
+      c.Fail("shooter lane blocked at (%d, %d)", px, y);
       break;
     }
   // Kicker hole.
-  if (at(kHoldX, kHoldY) != 16) c.Fail("hole hold point (617, 787) is not code 16");
-  if (!Open(at(kReleaseX, kReleaseY))) c.Fail("hole release point (590, 782) is not open");
+  const geo::Point hold = geo::kHoleHold, release = geo::kHoleRelease;
+  if (at(hold.x, hold.y) != 16) c.Fail("hole hold point (%d, %d) is not code 16", hold.x, hold.y);
+  if (!Open(at(release.x, release.y)))
+    c.Fail("hole release point (%d, %d) is not open", release.x, release.y);
   for (int k = 1; k <= 12; ++k)
-    if (!Open(at(kReleaseX - 2 * k, kReleaseY - k))) {
+    if (!Open(at(release.x - 2 * k, release.y - k))) {
       c.Fail("the path up-left from the hole release point is blocked at (%d, %d)",
-             kReleaseX - 2 * k, kReleaseY - k);
+             release.x - 2 * k, release.y - k);
       break;
     }
-  if (Open(at(kHoldX, 792)) && Open(at(kHoldX, 795))) c.Fail("no pocket floor wall below the hole");
+  if (Open(at(hold.x, 792)) && Open(at(hold.x, 795))) c.Fail("no pocket floor wall below the hole");
   for (int y = 792; y < h; ++y)
-    for (int x = 575; x <= 622; ++x)
+    for (int x = geo::kHoleApproach.x0; x <= geo::kHoleCatch.x1; ++x)
       if (at(x, y) == 16) {
         c.Fail("code 16 at (%d, %d) below the hole pocket traps the hole check", x, y);
         y = h;
@@ -332,6 +352,67 @@ bool Contains(const std::vector<std::string>& names, const std::string& n) {
 }
 
 }  // namespace
+
+int CheckLayout(const Layout& l) {
+  Checker c;
+  auto same = [](Vec2 v, geo::Point p) {
+    return v.x == static_cast<float>(p.x) && v.y == static_cast<float>(p.y);
+  };
+  if (l.width != geo::kMapWidth || l.height != geo::kMapHeight)
+    c.Fail("table.json: map is %dx%d, the rules expect %dx%d", l.width, l.height, geo::kMapWidth,
+           geo::kMapHeight);
+  // Every bumper at its hit point, and every bumper hit point with a bumper.
+  int bumper_points = 0;
+  for (const geo::HitPoint& p : geo::kHitPoints) bumper_points += p.code == 12 ? 1 : 0;
+  if (static_cast<int>(l.bumpers.size()) != bumper_points)
+    c.Fail("table.json: %zu bumpers, the rules expect %d", l.bumpers.size(), bumper_points);
+  for (const Bumper& b : l.bumpers) {
+    const geo::HitPoint p = geo::HitPointOf(b.row);
+    if (p.code != 12)
+      c.Fail("table.json: bumper %s is on row %d, which has no bumper hit point", b.name.c_str(),
+             b.row);
+    else if (!same(b.c, p.at))
+      c.Fail("table.json: bumper %s at (%g, %g), the rules hit it at (%d, %d)", b.name.c_str(),
+             b.c.x, b.c.y, p.at.x, p.at.y);
+  }
+  {
+    const geo::HitPoint p = geo::HitPointOf(l.kicker.row);
+    if (p.row < 0 || !same(l.kicker.c, p.at) || l.kicker_code != p.code)
+      c.Fail("table.json: kicker on row %d at (%g, %g) code %d does not match the rules' hit point",
+             l.kicker.row, l.kicker.c.x, l.kicker.c.y, l.kicker_code);
+  }
+  // Drop targets: each at its hit point's height, the face cut in the rules' bands.
+  for (const DropTarget& t : l.targets) {
+    const geo::HitPoint p = geo::HitPointOf(t.row);
+    if (p.code != 25 && p.code != 26)
+      c.Fail("table.json: drop target %s is on row %d, which has no target hit point",
+             t.name.c_str(), t.row);
+    else if (t.hit.y != static_cast<float>(p.at.y))
+      c.Fail("table.json: drop target %s at y %g, the rules hit it at y %d", t.name.c_str(),
+             t.hit.y, p.at.y);
+  }
+  bool bands_match = l.bank_codes_by_y.size() == geo::kDropBands.size();
+  for (size_t i = 0; bands_match && i < geo::kDropBands.size(); ++i)
+    bands_match = l.bank_codes_by_y[i][0] == geo::kDropBands[i].above_y &&
+                  l.bank_codes_by_y[i][1] == geo::kDropBands[i].code;
+  if (!bands_match) c.Fail("table.json: bank codes_by_y differ from the rules' drop-target bands");
+  for (size_t i = 0; i < l.flippers.size(); ++i) {
+    const Flipper& f = l.flippers[i];
+    const geo::FlipperPlace& p = geo::kFlippers[i];
+    if (!same(f.pivot, p.pivot))
+      c.Fail("table.json: flipper %s pivot (%g, %g), the physics turns it about (%d, %d)",
+             f.name.c_str(), f.pivot.x, f.pivot.y, p.pivot.x, p.pivot.y);
+    if (f.box_x != p.box.x || f.box_y != p.box.y)
+      c.Fail("table.json: flipper %s box at (%d, %d), the physics expects (%d, %d)",
+             f.name.c_str(), f.box_x, f.box_y, p.box.x, p.box.y);
+  }
+  if (l.plunger_x != static_cast<float>(geo::kPlunger.x))
+    c.Fail("table.json: plunger at x %g, the ball waits at x %d", l.plunger_x, geo::kPlunger.x);
+  if (!same(l.hole_c, geo::kHoleHold))
+    c.Fail("table.json: hole at (%g, %g), the rules hold the ball at (%d, %d)", l.hole_c.x,
+           l.hole_c.y, geo::kHoleHold.x, geo::kHoleHold.y);
+  return c.failures;
+}
 
 int CheckSurfaceMapBytes(const std::vector<uint8_t>& map, int width, int height) {
   Checker c;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/table_geometry.h"
+
 namespace tablegen {
 
 struct Vec2 {
@@ -163,8 +165,8 @@ std::vector<uint8_t> BuildSurfaceMap(const Layout& layout);
 Vec2 FlipperDirection(const Flipper& f, int frame);
 // Signed distance to the flipper solid at physics frame k.
 float FlipperDistance(const Flipper& f, int frame, float x, float y);
-inline constexpr int kFlipperBoxW = 174;
-inline constexpr int kFlipperBoxH = 170;
+inline constexpr int kFlipperBoxW = core::geometry::kFlipperBoxWidth;
+inline constexpr int kFlipperBoxH = core::geometry::kFlipperBoxHeight;
 inline constexpr int kFlipperMaskFrames = 30;
 inline constexpr uint8_t kFlipperMaskValue = 11;
 // One collision mask frame: 174 × 170, 11 on the dilated flipper, 0 elsewhere.

@@ -2,7 +2,7 @@
 // and draws the plan of the surface map.
 //
 //   tablegen --table DIR --out PACK [--threads N] [--plan OUT.png] [--screenshots DIR]
-//   tablegen --check PACK [--trap-sweep [--sweep-grid PX] [--sweep-seeds N]
+//   tablegen --check PACK [--table DIR] [--trap-sweep [--sweep-grid PX] [--sweep-seeds N]
 //                               [--sweep-step PERCENT] [--sweep-seconds S]]
 //   tablegen --table DIR --plan OUT.png
 
@@ -29,8 +29,9 @@ int Usage() {
   std::fprintf(stderr,
                "usage: tablegen --table DIR [--out PACK] [--threads N] [--plan OUT.png] "
                "[--screenshots DIR]\n"
-               "       tablegen --check PACK [--trap-sweep [--sweep-grid PX] [--sweep-seeds N]\n"
-               "                               [--sweep-step PERCENT] [--sweep-seconds S]]\n");
+               "       tablegen --check PACK [--table DIR] [--trap-sweep [--sweep-grid PX]\n"
+               "                               [--sweep-seeds N]"
+               " [--sweep-step PERCENT] [--sweep-seconds S]]\n");
   return 2;
 }
 
@@ -101,7 +102,18 @@ int main(int argc, char** argv) {
     return Usage();
   }
   if (!check_path.empty()) {
-    int failures = tablegen::CheckPack(check_path);
+    int failures = 0;
+    if (!table_dir.empty()) {
+      tablegen::Layout layout;
+      std::string error;
+      if (!tablegen::LoadLayout(table_dir + "/table.json", layout, error)) {
+        std::printf("FAIL: %s\n", error.c_str());
+        ++failures;
+      } else {
+        failures += tablegen::CheckLayout(layout);
+      }
+    }
+    failures += tablegen::CheckPack(check_path);
     if (sweep) {
       const int traps = tablegen::CheckTraps(check_path, sweep_options);
       failures += traps < 0 ? 1 : traps;
@@ -115,6 +127,12 @@ int main(int argc, char** argv) {
   std::string error;
   if (!tablegen::LoadLayout(table_dir + "/table.json", layout, error)) {
     std::fprintf(stderr, "tablegen: %s\n", error.c_str());
+    return 1;
+  }
+  // A table whose parts moved away from where the rules test them is not built.
+  if (tablegen::CheckLayout(layout) != 0) {
+    std::fprintf(stderr, "tablegen: %s/table.json does not match the rules' geometry\n",
+                 table_dir.c_str());
     return 1;
   }
   if (!plan_path.empty()) {

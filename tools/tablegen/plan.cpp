@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "geometry.h"
+#include "core/table_geometry.h"
 
 namespace tablegen {
 
 namespace {
+
+namespace geo = core::geometry;
 
 struct Rgb8 {
   uint8_t r, g, b;
@@ -77,31 +79,39 @@ std::vector<uint8_t> DrawPlan(const Layout& layout, const std::vector<uint8_t>& 
     }
   }
   const Rgb8 white{255, 255, 255}, cyan{0, 255, 255}, orange{255, 160, 0}, pink{255, 120, 200};
-  for (const Box& b : kLaneBoxes) cv.Rect(b.x0, b.y0, b.x1, b.y1, white);
-  for (const GateBox& g : kGateBoxes) {
-    cv.Rect(g.x0, g.y0, g.x1, g.y1, cyan);
-    if (g.spot_x1 >= g.spot_x0) cv.Rect(g.spot_x0, g.spot_y0, g.spot_x1, g.spot_y1, pink);
+  for (const geo::Lane& l : geo::kLanes) cv.Rect(l.box.x0, l.box.y0, l.box.x1, l.box.y1, white);
+  {
+    const geo::Box& b = geo::kSpinnerBox;
+    cv.Rect(b.x0, b.y0, b.x1, b.y1, white);
   }
-  for (const auto& fb : kFlipperBoxes) cv.Rect(fb[0], fb[1], fb[0] + fb[2] - 1, fb[1] + fb[3] - 1, orange);
+  for (const geo::Gate& g : geo::kGates) {
+    const geo::Box a = g.ApproachPixels();
+    cv.Rect(a.x0, a.y0, a.x1, a.y1, cyan);
+    if (!g.spot.Empty()) cv.Rect(g.spot.x0, g.spot.y0, g.spot.x1, g.spot.y1, pink);
+  }
+  for (const geo::FlipperPlace& f : geo::kFlippers)
+    cv.Rect(f.box.x, f.box.y, f.box.x + geo::kFlipperBoxWidth - 1,
+            f.box.y + geo::kFlipperBoxHeight - 1, orange);
   // Hole approach and catch (drawn down to the pocket floor), lock box.
-  cv.Rect(575, 601, 611, 791, orange);
-  cv.Rect(611, 780, 622, 791, pink);
+  cv.Rect(geo::kHoleApproach.x0, geo::kHoleApproach.y0, geo::kHoleApproach.x1, 791, orange);
+  cv.Rect(geo::kHoleCatch.x0, geo::kHoleCatch.y0, geo::kHoleCatch.x1, 791, pink);
   cv.Rect(573, 738, 623, 791, cyan);
   // Plunger lane box and launch box.
   cv.Rect(741, 1401, 794, 1509, orange);
-  for (const HitPoint& p : kHitPoints) cv.Cross(p.x, p.y, white);
+  for (const geo::HitPoint& p : geo::kHitPoints) cv.Cross(p.at.x, p.at.y, white);
   // Where the ball's centre meets each drop target's face.
   const Rgb8 yellow{255, 230, 0};
   for (const DropTarget& t : layout.targets)
     cv.Cross(static_cast<int>(std::lround(t.hit.x)), static_cast<int>(std::lround(t.hit.y)), yellow);
-  cv.Cross(kPlungerX, kPlungerY, orange);
-  cv.Cross(kHoldX, kHoldY, orange);
-  cv.Cross(kReleaseX, kReleaseY, cyan);
+  cv.Cross(geo::kPlunger.x, geo::kPlunger.y, orange);
+  cv.Cross(geo::kHoleHold.x, geo::kHoleHold.y, orange);
+  cv.Cross(geo::kHoleRelease.x, geo::kHoleRelease.y, cyan);
   for (const auto& fl : layout.flippers)
     cv.Cross(static_cast<int>(fl.pivot.x), static_cast<int>(fl.pivot.y), orange);
   // Drop-target y bands.
-  for (int yb : {801, 761, 714})
-    for (int x = 60; x <= 200; x += 2) cv.Put(x, yb, white);
+  for (const geo::DropBand& band : geo::kDropBands)
+    if (band.above_y >= 0)
+      for (int x = 60; x <= 200; x += 2) cv.Put(x, band.above_y, white);
   return rgb;
 }
 
