@@ -229,6 +229,10 @@ TEST(AwardGame, EachAwardIsEarnedAndCollectedThroughTheGiftLane) {
   EXPECT_EQ(game.Stat("awards_double"), 1);
   EXPECT_EQ(game.Stat("awards_special"), 1);
   EXPECT_EQ(game.Stat("awards"), 3);
+  EXPECT_EQ(game.Stat("earned_extra"), 1);
+  EXPECT_EQ(game.Stat("earned_double"), 1);
+  EXPECT_EQ(game.Stat("earned_special"), 1);
+  EXPECT_EQ(game.Stat("gift_lit"), 3);
   EXPECT_EQ(game.Object(rules::kRowShootAgain).state, 1) << "EXTRA lit the shoot-again";
   EXPECT_EQ(s.extra_earned + s.double_earned + s.special_earned, 0);
   EXPECT_EQ(game.Drains(), 0) << "the ball was kept in play throughout";
