@@ -203,6 +203,10 @@ std::string StateJson(const Game& g, int64_t frames, const HeadlessStats* stats)
     st["awards_extra"] = c.awards_by_kind[0];
     st["awards_double"] = c.awards_by_kind[1];
     st["awards_special"] = c.awards_by_kind[2];
+    st["earned_extra"] = c.awards_earned[0];
+    st["earned_double"] = c.awards_earned[1];
+    st["earned_special"] = c.awards_earned[2];
+    st["gift_lit"] = c.gift_lit;
     st["drains_left"] = f.drains_left;
     st["drains_centre"] = f.drains_centre;
     st["drains_right"] = f.drains_right;

@@ -327,7 +327,10 @@ void DropTarget(Rules& r, int row, bool direct) {
   o.step_timer =
       direct || !r.random ? o.step_period : o.step_period + r.random->Below(3 * o.step_period);
   if (Tilted(r)) return;
-  if (AllDropTargetsDown(r)) SetLampBlinking(r.table, kRowGift);
+  if (AllDropTargetsDown(r)) {
+    SetLampBlinking(r.table, kRowGift);
+    ++r.counters.gift_lit;
+  }
   AddScore(r, 500, 1);
 }
 

@@ -67,6 +67,11 @@ struct RuleCounters {
   int32_t awards = 0;
   // Awards collected by kind: EXTRA, DOUBLE, SPECIAL (their sum is awards).
   std::array<int32_t, 3> awards_by_kind{};
+  // Times each award became ready to collect (SANTA complete, TREE complete,
+  // every bumper lit), and times the whole drop-target bank went down and lit
+  // GIFT: an award is paid only when both happen in one ball.
+  std::array<int32_t, 3> awards_earned{};
+  int32_t gift_lit = 0;
 };
 
 // What the rules ask of the game flow.

@@ -140,12 +140,18 @@ void UpdateAwardLamps(Rules& r, bool advance) {
 }
 
 void CheckSanta(Rules& r) {
-  if (AllStatesOn(r, kRowSantaFirst, 5)) r.state.extra_earned = 1;
+  if (AllStatesOn(r, kRowSantaFirst, 5) && !r.state.extra_earned) {
+    r.state.extra_earned = 1;
+    ++r.counters.awards_earned[0];
+  }
   UpdateAwardLamps(r, false);
 }
 
 void CheckTree(Rules& r) {
-  if (AllStatesOn(r, kRowTreeFirst, 4)) r.state.double_earned = 1;
+  if (AllStatesOn(r, kRowTreeFirst, 4) && !r.state.double_earned) {
+    r.state.double_earned = 1;
+    ++r.counters.awards_earned[1];
+  }
   UpdateAwardLamps(r, false);
 }
 
@@ -154,7 +160,10 @@ void CheckBumpers(Rules& r) {
   for (int row = kRowBumperFirst; row <= kRowBumperLast; ++row) {
     if (!r.table.objects[row].value) all = false;
   }
-  if (all) r.state.special_earned = 1;
+  if (all && !r.state.special_earned) {
+    r.state.special_earned = 1;
+    ++r.counters.awards_earned[2];
+  }
   UpdateAwardLamps(r, false);
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -86,6 +87,7 @@ TEST(Bumpers, ToggleBumpersAndSpecial) {
   h.HitPass(200);
   EXPECT_EQ(h.Obj(7).value, 1);
   EXPECT_EQ(h.Bonus(), bonus + 1);
+  EXPECT_EQ(h.rules.counters.awards_earned, (std::array<int32_t, 3>{0, 0, 1}));
   // The award rotation advanced with every hit: 12 hits -> rotation 0.
   EXPECT_EQ(h.rules.state.award_rotation, 12 % 3);
   h.rules.state.award_rotation = 1;
@@ -259,8 +261,12 @@ TEST(DropTargets, LastTargetLightsGiftBlinkingAndTheRotationPicksTheAward) {
     h.rules.state.award_rotation = c.rotation_before;
     h.rules.state.extra_earned = c.extra;
     h.rules.state.double_earned = c.dbl;
-    for (int row = 56; row <= 59; ++row) DropTarget(h.rules, row, true);
+    for (int row = 56; row <= 59; ++row) {
+      EXPECT_EQ(h.rules.counters.gift_lit, 0);
+      DropTarget(h.rules, row, true);
+    }
     EXPECT_EQ(h.Obj(kRowGift).state, 2);
+    EXPECT_EQ(h.rules.counters.gift_lit, 1);
     EXPECT_EQ(h.Score(), 2000);
     h.Paint(90, 250, 91, 251, 16);
     h.PlaceBall(0, 90, 250);

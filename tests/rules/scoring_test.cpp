@@ -112,6 +112,8 @@ TEST(CollectAward, ExtraAndDoubleAndNotEarned) {
   CheckTree(r);
   EXPECT_EQ(r.state.extra_earned, 1);
   EXPECT_EQ(r.state.double_earned, 1);
+  CheckSanta(r);  // already earned: counted once
+  EXPECT_EQ(r.counters.awards_earned, (std::array<int32_t, 3>{1, 1, 0}));
   EXPECT_EQ(h.Obj(kRowExtra).state, 1);  // rotation 0 shows EXTRA
 
   SetLampBlinking(r.table, kRowGift);
