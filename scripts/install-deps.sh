@@ -10,7 +10,7 @@ packages=(
   # the game
   libsdl2-dev libjpeg62-turbo-dev libmpg123-dev libpng-dev
   # table builder
-  libmp3lame-dev libfreetype-dev fonts-dejavu-core nlohmann-json3-dev
+  libmp3lame-dev libfreetype-dev libcairo2-dev fonts-dejavu-core nlohmann-json3-dev
   # dialogs
   libimgui-dev
   # the score server, its databases and its browser test
