@@ -541,7 +541,59 @@ void BuildScene(const Layout& l, Scene& s) {
       }
     });
   };
-  for (const Wall& w : l.walls) paint_wall(w, kNoPart);
+  // Thin metal guides are bent wire: two chrome rails on posts, traced as
+  // wires rather than as a one-pixel wall in the height field.
+  s.wires.clear();
+  auto wire_guide = [&](const Wall& w) {
+    return l.art && w.shape.kind == ShapeKind::kLine && w.shape.width < 3.0f && w.material.specular >= 0.5f;
+  };
+  for (const Wall& w : l.walls) {
+    if (!wire_guide(w)) {
+      paint_wall(w, kNoPart);
+      continue;
+    }
+    const auto& pts = w.shape.points;
+    for (size_t k = 0; k + 1 < pts.size(); ++k)
+      for (float z : {w.height * 0.45f, w.height * 0.9f}) {
+        const render::WorldPoint a = render::TableToWorld(pts[k].x, pts[k].y, z - 22.5f);
+        const render::WorldPoint b = render::TableToWorld(pts[k + 1].x, pts[k + 1].y, z - 22.5f);
+        s.wires.push_back({a.x, a.y, a.z, b.x, b.y, b.z, 1.7f, {0.86f, 0.88f, 0.92f}, kNoPart});
+      }
+    // Posts at the ends and bends, and short uprights along the way.
+    std::vector<Vec2> posts(pts.begin(), pts.end());
+    for (size_t k = 0; k + 1 < pts.size(); ++k) {
+      const float len = std::hypot(pts[k + 1].x - pts[k].x, pts[k + 1].y - pts[k].y);
+      const int n = static_cast<int>(len / 45.0f);
+      for (int i = 1; i < n; ++i) {
+        const float t = static_cast<float>(i) / static_cast<float>(n);
+        posts.push_back({pts[k].x + (pts[k + 1].x - pts[k].x) * t, pts[k].y + (pts[k + 1].y - pts[k].y) * t});
+      }
+    }
+    for (const Vec2& e : posts)
+      ForBox(s, e.x - 3, e.y - 3, e.x + 3, e.y + 3, [&](int, int, Cell& c, float x, float y) {
+        if (std::hypot(x - e.x, y - e.y) <= 2.0f) Solid(c, w.height, {0.75f, 0.77f, 0.8f}, 1, kNoPart);
+      });
+  }
+  if (l.art) {
+    // A plastic post with a black rubber ring at each end of the guides.
+    for (const Wall& w : l.walls) {
+      if (w.shape.kind != ShapeKind::kLine || w.shape.width < 4.0f || w.shape.points.size() < 2) continue;
+      for (const Vec2& e : {w.shape.points.front(), w.shape.points.back()}) {
+        if (e.x <= 0.0f || e.y <= 0.0f || e.x >= static_cast<float>(l.width) || e.y >= static_cast<float>(l.height))
+          continue;
+        ForBox(s, e.x - 7, e.y - 7, e.x + 7, e.y + 7, [&](int, int, Cell& c, float x, float y) {
+          const float d = std::hypot(x - e.x, y - e.y);
+          if (d <= 3.5f) {
+            const float dome = 2.0f * (1.0f - d / 3.5f);
+            Solid(c, w.height + 8.0f + dome, {0.95f, 0.82f, 0.3f}, 3, kNoPart);
+          } else if (d <= 5.5f) {
+            Solid(c, w.height * 0.55f + 2.0f * std::sin((d - 3.5f) / 2.0f * static_cast<float>(M_PI)),
+                  {0.08f, 0.08f, 0.09f}, 2, kNoPart);
+          }
+        });
+      }
+    }
+  }
   paint_wall(l.bank_backing, kNoPart);
   Wall bank;
   bank.shape = BankShape(l);
@@ -680,6 +732,7 @@ struct Tracer {
   double kx, ax, ky, ay;
 
   explicit Tracer(const Scene& sc) : s(sc) {
+    wires = sc.wires;
     for (const auto& pw : sc.part_wires) wires.insert(wires.end(), pw.begin(), pw.end());
     const render::WorldPoint p0 = render::TableToWorld(0, 0, 0), p1 = render::TableToWorld(100, 100, 0);
     kx = 100.0 / (p1.x - p0.x);
@@ -865,6 +918,16 @@ struct Tracer {
       spec += m.specular * std::pow(nh, m.shine) * L.intensity * lk;
     }
     const float emit = dark ? 0.0f : c.emit;
+    if (c.material == 1 && !c.painted && s.layout->art) {
+      // Chrome: the table's surroundings mirrored in the metal, a dark room
+      // below the horizon and the light of the cabinet above it.
+      const double dn = -(vx * nx + vy * ny + vz * nz);
+      const double rz = -vz - 2.0 * dn * nz, ry = -vy - 2.0 * dn * ny;
+      const double env = std::clamp(0.25 + 0.6 * rz + 0.25 * std::sin(ry * 9.0), 0.08, 1.0);
+      const double light = (diff * 0.45 + env * 0.9) * (dark ? 0.25 : 1.0);
+      return {static_cast<float>(c.r * light + spec), static_cast<float>(c.g * light + spec),
+              static_cast<float>(c.b * light + spec), c.part, true};
+    }
     if (c.painted && s.layout->art) {
       float a[3];
       Albedo(px, py, a);

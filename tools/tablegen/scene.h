@@ -63,6 +63,7 @@ struct Scene {
   std::vector<PartDef> parts;
   std::vector<int> state;  // current frame per part (index into parts)
   std::vector<std::vector<Wire>> part_wires;  // per part
+  std::vector<Wire> wires;                    // wire guides of the table itself
   bool dark = false;
 
   Cell& At(int x, int y) {
