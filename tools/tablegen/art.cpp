@@ -721,7 +721,7 @@ struct Painter {
     for (const Lamp& lp : l.lamps) {
       const json* spec = j.contains(lp.name) ? &j.at(lp.name) : nullptr;
       const Rgba col{lp.colour.r, lp.colour.g, lp.colour.b, 1};
-      const double dim = lp.rollover ? 0.75 : 0.62;
+      const double dim = lp.rollover ? 0.75 : 0.45;
       cairo_new_path(cr);
       const double r = lp.r;
       switch (lp.shape) {
