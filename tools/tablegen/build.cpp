@@ -265,7 +265,9 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
     return error = "depth map", false;
   Add(out, "RES\\Z\\P_FIELD.Z16", bytes);
 
-  // Parts.
+  // Parts. Every lamp and bumper lit, pasted over the table, makes the
+  // picture of the lit table for the documentation.
+  Shot lit{"playfield-lit.png", kScreenW, kScreenH, normal.rgb};
   for (size_t i = 0; i < scene.parts.size(); ++i) {
     const PartDef p = scene.parts[i];
     int depth_frames = 0;
@@ -276,6 +278,17 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
     const bool dt04 = p.name == "DT_04";
     if (dt04) depth_frames = 6, depth_name = "DT_04";
     PartImages img = RenderPart(scene, i, cam, threads, depth_frames);
+    const int lit_frame = p.kind == PartKind::kLamp || p.kind == PartKind::kRollover ? 2
+                          : p.kind == PartKind::kBumper                             ? 3
+                                                                                    : -1;
+    if (lit_frame >= 0)
+      for (int y = 0; y < img.h; ++y)
+        for (int x = 0; x < img.w; ++x) {
+          const size_t k = static_cast<size_t>(y * img.w + x);
+          if (!img.union_mask[k]) continue;
+          const size_t o = static_cast<size_t>(((img.y + y) * kScreenW + img.x + x) * 3);
+          for (int c = 0; c < 3; ++c) lit.rgb[o + static_cast<size_t>(c)] = img.frames[static_cast<size_t>(lit_frame)][k * 3 + static_cast<size_t>(c)];
+        }
     if (!WritePartSprite(img, bytes)) return error = "sprite " + p.name, false;
     Add(out, "RES\\ANIM\\" + p.name + ".J24", bytes);
     if (p.kind == PartKind::kKicker) {
@@ -296,6 +309,7 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
       Add(out, "RES\\Z\\" + depth_name + ".ZS2", bytes);
     }
   }
+  out.shots.push_back(std::move(lit));
   for (const char* name : {"RES\\IMMASK\\R_MASK_1.IMS", "RES\\IMMASK\\R_MASK_2.IMS"}) {
     const uint8_t one = 255;
     if (!render::WriteMaskFile(1, 1, std::span<const uint8_t>(&one, 1), render::kMaskPlain, bytes))

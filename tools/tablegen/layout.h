@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,8 @@ struct Label {
   Colour colour;
 };
 
+struct Artwork;
+
 struct Layout {
   int width = 800, height = 1514;
   float ball_radius = 20.0f;
@@ -150,6 +153,8 @@ struct Layout {
   std::vector<Patch> patches;
   std::vector<Label> labels;
   std::array<Material, 4> materials;  // wood, metal, rubber, plastic
+  // The painted artwork (table/art.json), when one was loaded; see art.h.
+  std::shared_ptr<const Artwork> art;
 };
 
 // Reads the layout; false with a reason in `error`.

@@ -5,15 +5,18 @@
 //   tablegen --check PACK [--table DIR] [--trap-sweep [--sweep-grid PX] [--sweep-seeds N]
 //                               [--sweep-step PERCENT] [--sweep-seconds S]]
 //   tablegen --table DIR --plan OUT.png
+//   tablegen --table DIR --art OUT.png      (the painted artwork alone, flat)
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "art.h"
 #include "build.h"
 #include "check.h"
 #include "layout.h"
@@ -28,7 +31,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: tablegen --table DIR [--out PACK] [--threads N] [--plan OUT.png] "
-               "[--screenshots DIR]\n"
+               "[--screenshots DIR] [--art OUT.png]\n"
                "       tablegen --check PACK [--table DIR] [--trap-sweep [--sweep-grid PX]\n"
                "                               [--sweep-seeds N]"
                " [--sweep-step PERCENT] [--sweep-seconds S]]\n");
@@ -58,7 +61,7 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string table_dir, out_path, plan_path, shots_dir, check_path;
+  std::string table_dir, out_path, plan_path, shots_dir, check_path, art_path;
   int threads = 2;
   bool sweep = false;
   tablegen::SweepOptions sweep_options;
@@ -73,6 +76,7 @@ int main(int argc, char** argv) {
     if (a == "--table" && next(table_dir)) continue;
     if (a == "--out" && next(out_path)) continue;
     if (a == "--plan" && next(plan_path)) continue;
+    if (a == "--art" && next(art_path)) continue;
     if (a == "--screenshots" && next(shots_dir)) continue;
     if (a == "--check" && next(check_path)) continue;
     if (a == "--trap-sweep") {
@@ -134,6 +138,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tablegen: %s/table.json does not match the rules' geometry\n",
                  table_dir.c_str());
     return 1;
+  }
+  if (!tablegen::LoadArtwork(table_dir + "/art.json", layout, error)) {
+    std::fprintf(stderr, "tablegen: %s\n", error.c_str());
+    return 1;
+  }
+  if (!art_path.empty()) {
+    // The albedo back through the output curve, as a flat picture of the scene grid.
+    const tablegen::Artwork& art = *layout.art;
+    std::vector<uint8_t> rgb(art.rgb.size());
+    for (size_t i = 0; i < rgb.size(); ++i)
+      rgb[i] = static_cast<uint8_t>(std::lround(std::pow(std::clamp(art.rgb[i], 0.0f, 1.0f), 1.0f / 1.6f) * 255.0f));
+    if (!tablegen::WritePng(art_path, art.w, art.h, rgb)) {
+      std::fprintf(stderr, "tablegen: cannot write %s\n", art_path.c_str());
+      return 1;
+    }
   }
   if (!plan_path.empty()) {
     const auto map = tablegen::BuildSurfaceMap(layout);

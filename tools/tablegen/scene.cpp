@@ -5,6 +5,7 @@
 #include <cstring>
 #include <thread>
 
+#include "art.h"
 #include "render/projection.h"
 
 namespace tablegen {
@@ -60,6 +61,8 @@ void Solid(Cell& cell, float h, Colour c, uint8_t material, int16_t part) {
     cell.material = material;
     cell.part = part;
     cell.emit = 0.0f;
+    cell.painted = false;
+    cell.gr = cell.gg = cell.gb = 0.0f;
   }
 }
 
@@ -70,8 +73,23 @@ void Decal(Cell& cell, Colour c, float emit, int16_t part) {
     cell.emit = emit;
     cell.part = part;
     cell.material = 3;
+    cell.painted = false;
   }
 }
+
+// Light on the floor art: the insert itself shines through its own plastic,
+// the art around it takes a soft halo in the lamp's colour.
+void Glow(Cell& cell, float emit, Colour halo, int16_t part) {
+  if (cell.h > 0.5f) return;
+  cell.emit = emit;
+  cell.gr = halo.r;
+  cell.gg = halo.g;
+  cell.gb = halo.b;
+  cell.part = part;
+}
+
+// Reach of the halo around an insert of radius r (small inserts sit close together).
+float HaloReach(const Lamp& lp) { return std::min(9.0f, lp.r * 0.7f); }
 
 template <typename F>
 void ForBox(Scene& s, float x0, float y0, float x1, float y1, F&& f) {
@@ -123,6 +141,29 @@ void PaintPart(Scene& s, size_t pi, int frame) {
     case PartKind::kLamp:
     case PartKind::kRollover: {
       const Lamp& lp = l.lamps[static_cast<size_t>(p.index)];
+      if (l.art) {
+        // Off: the plastic as painted. Half and lit: the bulb shines through it
+        // and throws its colour on the art around, fading with distance.
+        const float level = logical == 0 ? 0.0f : logical == 1 ? 0.5f : 1.0f;
+        const float reach = HaloReach(lp);
+        const Colour lin{std::pow(lp.colour.r, 1.6f), std::pow(lp.colour.g, 1.6f), std::pow(lp.colour.b, 1.6f)};
+        ForBox(s, p.x0, p.y0, p.x1, p.y1, [&](int, int, Cell& c, float x, float y) {
+          const float d = std::hypot(x - lp.c.x, y - lp.c.y);
+          if (InsideLamp(lp, x, y)) {
+            const float core = 1.0f - 0.35f * std::min(1.0f, d / std::max(1.0f, lp.r));
+            Glow(c, level * 2.6f * core, Scale(lin, level * 0.35f * core), id);
+          } else if (p.kind == PartKind::kRollover && d <= lp.r + 2.0f) {
+            Decal(c, {0.7f, 0.7f, 0.72f}, 0.0f, id);  // the metal ring of the button
+          } else if (d <= lp.r + reach) {
+            // Outside the insert (triangles and arrows reach less far than the circle).
+            float edge = d - lp.r;
+            if (lp.shape != LampShape::kCircle) edge = std::max(0.0f, d - lp.r * 0.75f);
+            const float k = std::max(0.0f, 1.0f - edge / reach);
+            Glow(c, 0.0f, Scale(lin, level * 0.55f * k * k), id);
+          }
+        });
+        break;
+      }
       const float level = logical == 0 ? 0.25f : logical == 1 ? 0.8f : 1.5f;
       const Colour base = Scale(lp.colour, 0.5f);
       ForBox(s, p.x0, p.y0, p.x1, p.y1, [&](int, int, Cell& c, float x, float y) {
@@ -143,7 +184,18 @@ void PaintPart(Scene& s, size_t pi, int frame) {
         const float d = std::hypot(x - b.c.x, y - b.c.y);
         if (d <= b.r - 4.0f) {
           const float dome = 6.0f * (1.0f - (d * d) / ((b.r - 4.0f) * (b.r - 4.0f)));
-          Solid(c, 38.0f + dome, Scale(b.colour, 0.8f), 3, id);
+          Colour cap = Scale(b.colour, 0.8f);
+          if (l.art) {
+            // A six-armed snowflake printed on the cap.
+            const float a = std::atan2(y - b.c.y, x - b.c.x);
+            const float sector = static_cast<float>(M_PI) / 3.0f;
+            const float off = a - std::round(a / sector) * sector;
+            const float arm = d * std::fabs(std::sin(off));
+            const float reach = (b.r - 4.0f) * 0.78f;
+            const bool twig = std::fabs(d - reach * 0.6f) < 1.4f && std::fabs(off) < 0.45f;
+            if ((arm < 1.5f && d < reach) || twig || d < 2.5f) cap = l.art->cap_flake;
+          }
+          Solid(c, 38.0f + dome, cap, 3, id);
           c.emit = level * 0.45f;
         } else if (d <= b.r) {
           Solid(c, 30.0f, {0.92f, 0.92f, 0.9f}, 3, id);
@@ -249,7 +301,7 @@ void PaintPart(Scene& s, size_t pi, int frame) {
         const float a = (x - t.centre.x) * along.x + (y - t.centre.y) * along.y;
         const float b = (x - t.centre.x) * n.x + (y - t.centre.y) * n.y;
         if (std::fabs(a) <= l.target_half_length && b >= -l.target_thickness && b <= 0.0f)
-          Solid(c, hh, l.target_colour, 3, id);
+          Solid(c, hh, l.art && std::fabs(a) < 3.5f ? l.art->ribbon : l.target_colour, 3, id);
       });
       break;
     }
@@ -276,8 +328,19 @@ void PaintPart(Scene& s, size_t pi, int frame) {
       const int phys = kFlipperImageFrames[static_cast<size_t>(frame)];
       ForBox(s, p.x0, p.y0, p.x1, p.y1, [&](int, int, Cell& c, float x, float y) {
         const float d = FlipperDistance(f, phys, x, y);
-        if (d <= -3.0f) Solid(c, 26.0f, f.colour, 3, static_cast<int16_t>(p.row));
-        else if (d <= 0.0f) Solid(c, 24.0f, f.rubber, 2, static_cast<int16_t>(p.row));
+        if (d <= -3.0f) {
+          Solid(c, 26.0f, f.colour, 3, static_cast<int16_t>(p.row));
+        } else if (d <= 0.0f) {
+          Colour rubber = f.rubber;
+          if (l.art && l.art->candy_rubbers) {
+            // Candy-cane rubber: white bands across the red, along the flipper.
+            const Vec2 dir = FlipperDirection(f, phys);
+            const float t = (x - f.pivot.x) * dir.x + (y - f.pivot.y) * dir.y;
+            const float n = (x - f.pivot.x) * dir.y - (y - f.pivot.y) * dir.x;
+            if (std::fmod(t + n * 0.6f + 1000.0f, 14.0f) < 6.0f) rubber = {0.95f, 0.95f, 0.95f};
+          }
+          Solid(c, 24.0f, rubber, 2, static_cast<int16_t>(p.row));
+        }
         if (std::hypot(x - f.pivot.x, y - f.pivot.y) <= 4.0f)
           Solid(c, 28.0f, {0.6f, 0.6f, 0.65f}, 1, static_cast<int16_t>(p.row));
       });
@@ -337,7 +400,7 @@ std::vector<PartDef> TableParts(const Layout& l) {
   for (size_t i = 0; i < l.lamps.size(); ++i) {
     const Lamp& lp = l.lamps[i];
     PartDef p{lp.row, lp.name, lp.rollover ? PartKind::kRollover : PartKind::kLamp, 3, 0};
-    const float r = lp.r + 3.0f;
+    const float r = lp.r + (l.art ? HaloReach(lp) + 1.0f : 3.0f);
     p.x0 = lp.c.x - r; p.x1 = lp.c.x + r; p.y0 = lp.c.y - r; p.y1 = lp.c.y + r;
     p.top = 1.0f;
     p.index = static_cast<int>(i);
@@ -388,10 +451,24 @@ void BuildScene(const Layout& l, Scene& s) {
   s.cells.assign(static_cast<size_t>(s.width * s.height), Cell{});
   ForBox(s, Scene::kOriginX, Scene::kOriginY, static_cast<float>(l.width + 47), static_cast<float>(l.height + 47),
          [&](int x, int y, Cell& c, float fx, float fy) {
-           if (x < 0 || x >= l.width || y < 0) {
+           if (l.art && y >= l.height && y < l.height + 18 && x >= -14 && x < l.width + 14) {
+             // The lockdown bar across the foot of the table.
+             const float k = 0.9f + 0.1f * std::cos((fy - static_cast<float>(l.height) - 9.0f) * 0.17f);
+             Solid(c, 30.0f + 4.0f * k, {0.72f * k, 0.74f * k, 0.78f * k}, 1, kNoPart);
+           } else if (l.art && (x < 0 || x >= l.width) && (x >= -14 && x < l.width + 14) && y >= 0) {
+             // Metal side rails along the cabinet's inner edge.
+             const float u = x < 0 ? fx + 14.0f : fx - static_cast<float>(l.width);
+             const float k = 0.75f + 0.25f * std::sin(u / 14.0f * static_cast<float>(M_PI));
+             Solid(c, 70.0f + 3.0f * k, {0.7f * k, 0.72f * k, 0.76f * k}, 1, kNoPart);
+           } else if (x < 0 || x >= l.width || y < 0) {
              Solid(c, 70.0f, l.border_colour, 0, kNoPart);
+             c.painted = l.art != nullptr;
            } else if (y >= l.height) {
              Solid(c, 30.0f, l.border_colour, 0, kNoPart);
+             c.painted = l.art != nullptr;
+           } else if (l.art) {
+             c.painted = true;
+             c.material = 0;
            } else {
              // A faint diagonal weave so the floor does not look flat-shaded.
              const float k = 0.94f + 0.06f * std::sin((fx + fy) * 0.05f) * std::sin((fx - fy) * 0.031f);
@@ -399,14 +476,14 @@ void BuildScene(const Layout& l, Scene& s) {
              c.material = 0;
            }
          });
-  for (const Patch& p : l.patches) {
+  if (!l.art) for (const Patch& p : l.patches) {
     float x0, y0, x1, y1;
     ShapeBounds(p.shape, 1.0f, x0, y0, x1, y1);
     ForBox(s, x0, y0, x1, y1, [&](int, int, Cell& c, float x, float y) {
       if (ShapeDistance(p.shape, x, y) <= 0.0f) SetColour(c, p.colour);
     });
   }
-  for (const Label& lb : l.labels) {
+  if (!l.art) for (const Label& lb : l.labels) {
     const float cell = lb.size / 7.0f;
     const float total = static_cast<float>(lb.text.size()) * 6.0f * cell - cell;
     const float left = lb.c.x - total * 0.5f, top = lb.c.y - lb.size * 0.5f;
@@ -423,12 +500,15 @@ void BuildScene(const Layout& l, Scene& s) {
   }
   // Shooter lane floor and the kicker hole.
   ForBox(s, 731, 0, static_cast<float>(l.width - 1), static_cast<float>(l.height - 1),
-         [&](int, int, Cell& c, float, float) { SetColour(c, Scale(l.border_colour, 1.6f)); });
+         [&](int, int, Cell& c, float, float) {
+           SetColour(c, Scale(l.border_colour, 1.6f));
+           c.painted = false;
+         });
   ForBox(s, l.hole_c.x - l.hole_r - 3, l.hole_c.y - l.hole_r - 3, l.hole_c.x + l.hole_r + 3,
          l.hole_c.y + l.hole_r + 3, [&](int, int, Cell& c, float x, float y) {
            const float d = std::hypot(x - l.hole_c.x, y - l.hole_c.y);
-           if (d <= l.hole_r) SetColour(c, {0.02f, 0.02f, 0.03f});
-           else if (d <= l.hole_r + 3) SetColour(c, {0.7f, 0.7f, 0.72f});
+           if (d <= l.hole_r) SetColour(c, {0.02f, 0.02f, 0.03f}), c.painted = false;
+           else if (d <= l.hole_r + 3) SetColour(c, {0.7f, 0.7f, 0.72f}), c.painted = false;
          });
   // Walls, the bank and its backing.
   auto paint_wall = [&](const Wall& w, int16_t part) {
@@ -439,16 +519,81 @@ void BuildScene(const Layout& l, Scene& s) {
     x1 = std::min(x1, static_cast<float>(l.width + 47));
     y1 = std::min(y1, static_cast<float>(l.height + 47));
     const uint8_t m = MaterialIndex(l, w.material);
+    const bool candy = l.art && std::find(l.art->candy_walls.begin(), l.art->candy_walls.end(), w.name) !=
+                                    l.art->candy_walls.end();
+    const bool wood = l.art && m == 0;
     ForBox(s, x0, y0, x1, y1, [&](int, int, Cell& c, float x, float y) {
       const float d = ShapeDistance(w.shape, x, y);
       if (d <= 0.0f) {
         // Rounded top edge on thin guides and rails.
         const float bevel = std::min(1.0f, -d / 3.0f + 0.4f);
-        Solid(c, w.height * (0.85f + 0.15f * bevel), w.colour, m, part);
+        Colour col = w.colour;
+        if (candy && std::fmod(x + y + 4000.0f, 16.0f) < 7.0f) col = l.art->stripe;
+        if (wood) {
+          // Grain: bands that wander along the board.
+          const float g = std::sin(x * 0.21f + 3.0f * std::sin(y * 0.021f) + std::sin(x * 0.047f + y * 0.013f) * 2.0f);
+          col = Scale(col, 0.86f + 0.14f * g);
+        }
+        // Beyond the playfield the cabinet keeps its painted side art.
+        const bool side = c.painted && (x < 0.0f || y < 0.0f || x >= static_cast<float>(l.width));
+        Solid(c, w.height * (0.85f + 0.15f * bevel), col, m, part);
+        if (side) c.painted = true;
       }
     });
   };
-  for (const Wall& w : l.walls) paint_wall(w, kNoPart);
+  // Thin metal guides are bent wire: two chrome rails on posts, traced as
+  // wires rather than as a one-pixel wall in the height field.
+  s.wires.clear();
+  auto wire_guide = [&](const Wall& w) {
+    return l.art && w.shape.kind == ShapeKind::kLine && w.shape.width < 3.0f && w.material.specular >= 0.5f;
+  };
+  for (const Wall& w : l.walls) {
+    if (!wire_guide(w)) {
+      paint_wall(w, kNoPart);
+      continue;
+    }
+    const auto& pts = w.shape.points;
+    for (size_t k = 0; k + 1 < pts.size(); ++k)
+      for (float z : {w.height * 0.45f, w.height * 0.9f}) {
+        const render::WorldPoint a = render::TableToWorld(pts[k].x, pts[k].y, z - 22.5f);
+        const render::WorldPoint b = render::TableToWorld(pts[k + 1].x, pts[k + 1].y, z - 22.5f);
+        s.wires.push_back({a.x, a.y, a.z, b.x, b.y, b.z, 1.7f, {0.86f, 0.88f, 0.92f}, kNoPart});
+      }
+    // Posts at the ends and bends, and short uprights along the way.
+    std::vector<Vec2> posts(pts.begin(), pts.end());
+    for (size_t k = 0; k + 1 < pts.size(); ++k) {
+      const float len = std::hypot(pts[k + 1].x - pts[k].x, pts[k + 1].y - pts[k].y);
+      const int n = static_cast<int>(len / 45.0f);
+      for (int i = 1; i < n; ++i) {
+        const float t = static_cast<float>(i) / static_cast<float>(n);
+        posts.push_back({pts[k].x + (pts[k + 1].x - pts[k].x) * t, pts[k].y + (pts[k + 1].y - pts[k].y) * t});
+      }
+    }
+    for (const Vec2& e : posts)
+      ForBox(s, e.x - 3, e.y - 3, e.x + 3, e.y + 3, [&](int, int, Cell& c, float x, float y) {
+        if (std::hypot(x - e.x, y - e.y) <= 2.0f) Solid(c, w.height, {0.75f, 0.77f, 0.8f}, 1, kNoPart);
+      });
+  }
+  if (l.art) {
+    // A plastic post with a black rubber ring at each end of the guides.
+    for (const Wall& w : l.walls) {
+      if (w.shape.kind != ShapeKind::kLine || w.shape.width < 4.0f || w.shape.points.size() < 2) continue;
+      for (const Vec2& e : {w.shape.points.front(), w.shape.points.back()}) {
+        if (e.x <= 0.0f || e.y <= 0.0f || e.x >= static_cast<float>(l.width) || e.y >= static_cast<float>(l.height))
+          continue;
+        ForBox(s, e.x - 7, e.y - 7, e.x + 7, e.y + 7, [&](int, int, Cell& c, float x, float y) {
+          const float d = std::hypot(x - e.x, y - e.y);
+          if (d <= 3.5f) {
+            const float dome = 2.0f * (1.0f - d / 3.5f);
+            Solid(c, w.height + 8.0f + dome, {0.95f, 0.82f, 0.3f}, 3, kNoPart);
+          } else if (d <= 5.5f) {
+            Solid(c, w.height * 0.55f + 2.0f * std::sin((d - 3.5f) / 2.0f * static_cast<float>(M_PI)),
+                  {0.08f, 0.08f, 0.09f}, 2, kNoPart);
+          }
+        });
+      }
+    }
+  }
   paint_wall(l.bank_backing, kNoPart);
   Wall bank;
   bank.shape = BankShape(l);
@@ -461,6 +606,35 @@ void BuildScene(const Layout& l, Scene& s) {
   s.state.assign(s.parts.size(), 0);
   s.part_wires.assign(s.parts.size(), {});
   for (size_t i = 0; i < s.parts.size(); ++i) PaintPart(s, i, 0);
+  if (l.art) {
+    // Ambient occlusion from the walls and the bumpers (the parts that never
+    // move), kept in the base so every part's frames share it.
+    std::vector<float> h(s.cells.size());
+    for (size_t i = 0; i < h.size(); ++i) {
+      const int16_t part = s.cells[i].part;
+      h[i] = part >= 2 && part <= 10 ? s.cells[i].h : s.base[i].h;
+    }
+    constexpr std::array<float, 4> kDist = {3.0f, 7.0f, 13.0f, 22.0f};
+    for (int y = 0; y < s.height; ++y)
+      for (int x = 0; x < s.width; ++x) {
+        const size_t i = static_cast<size_t>(y * s.width + x);
+        float occ = 0.0f;
+        for (int k = 0; k < 8; ++k) {
+          const float a = static_cast<float>(k) * static_cast<float>(M_PI) / 4.0f;
+          float worst = 0.0f;
+          for (float d : kDist) {
+            const int qx = std::clamp(x + static_cast<int>(std::lround(std::cos(a) * d)), 0, s.width - 1);
+            const int qy = std::clamp(y + static_cast<int>(std::lround(std::sin(a) * d)), 0, s.height - 1);
+            const float rise = h[static_cast<size_t>(qy * s.width + qx)] - h[i];
+            if (rise > 0.0f) worst = std::max(worst, rise / std::hypot(rise, d * kCell));
+          }
+          occ += worst;
+        }
+        const float ao = 1.0f - 0.6f * occ / 8.0f;
+        s.cells[i].ao = ao;
+        s.base[i].ao = ao;
+      }
+  }
 }
 
 void SetPartFrame(Scene& s, size_t i, int frame) {
@@ -558,6 +732,7 @@ struct Tracer {
   double kx, ax, ky, ay;
 
   explicit Tracer(const Scene& sc) : s(sc) {
+    wires = sc.wires;
     for (const auto& pw : sc.part_wires) wires.insert(wires.end(), pw.begin(), pw.end());
     const render::WorldPoint p0 = render::TableToWorld(0, 0, 0), p1 = render::TableToWorld(100, 100, 0);
     kx = 100.0 / (p1.x - p0.x);
@@ -682,7 +857,31 @@ struct Tracer {
             static_cast<float>(w.colour.b * diff + spec), w.part, true};
   }
 
-  Sample Shade(const Ray& r, bool dark) const {
+  // The artwork's albedo at playfield (px, py), bilinear between pixel centres.
+  void Albedo(double px, double py, float out[3]) const {
+    const Artwork& a = *s.layout->art;
+    const double fx = std::clamp(px - 0.5 - a.ox, 0.0, a.w - 1.001), fy = std::clamp(py - 0.5 - a.oy, 0.0, a.h - 1.001);
+    const int x0 = static_cast<int>(fx), y0 = static_cast<int>(fy);
+    const float tx = static_cast<float>(fx - x0), ty = static_cast<float>(fy - y0);
+    const float* p00 = &a.rgb[static_cast<size_t>((y0 * a.w + x0) * 3)];
+    const float* p10 = p00 + 3;
+    const float* p01 = p00 + a.w * 3;
+    const float* p11 = p01 + 3;
+    for (int k = 0; k < 3; ++k)
+      out[k] = (p00[k] * (1 - tx) + p10[k] * tx) * (1 - ty) + (p01[k] * (1 - tx) + p11[k] * tx) * ty;
+  }
+
+  // Sub-sample k of a pixel sees the lights from slightly different points of
+  // their area, so the four samples together give shadows a soft edge.
+  static Light Jitter(const Light& L, int k) {
+    constexpr float kSpread = 0.07f;
+    const float jx = (k & 1) ? kSpread : -kSpread, jy = (k & 2) ? kSpread : -kSpread;
+    const float x = L.x + jx, y = L.y + jy, z = L.z;
+    const float n = std::sqrt(x * x + y * y + z * z);
+    return {x / n, y / n, z / n, L.intensity};
+  }
+
+  Sample Shade(const Ray& r, bool dark, int sample = 0) const {
     const Wire* wire = nullptr;
     const double t = Trace(r, &wire);
     if (t < 0.0) {
@@ -704,10 +903,11 @@ struct Tracer {
     const double rl = std::sqrt(r.dx * r.dx + r.dy * r.dy + r.dz * r.dz);
     const double vx = -r.dx / rl, vy = -r.dy / rl, vz = -r.dz / rl;
     const Material& m = s.layout->materials[c.material];
-    const float amb = AmbientLight(dark);
+    const float amb = AmbientLight(dark) * c.ao;
     const float lk = dark ? 0.16f : 1.0f;
     double diff = amb, spec = 0.0;
-    for (const Light& L : SceneLights()) {
+    for (const Light& L0 : SceneLights()) {
+      const Light L = s.layout->art ? Jitter(L0, sample) : L0;
       const double nd = nx * L.x + ny * L.y + nz * L.z;
       if (nd <= 0.0) continue;
       if (Shadowed(X + nx * 0.8, Y + ny * 0.8, Z + nz * 0.8, L)) continue;
@@ -718,6 +918,28 @@ struct Tracer {
       spec += m.specular * std::pow(nh, m.shine) * L.intensity * lk;
     }
     const float emit = dark ? 0.0f : c.emit;
+    if (c.material == 1 && !c.painted && s.layout->art) {
+      // Chrome: the table's surroundings mirrored in the metal, a dark room
+      // below the horizon and the light of the cabinet above it.
+      const double dn = -(vx * nx + vy * ny + vz * nz);
+      const double rz = -vz - 2.0 * dn * nz, ry = -vy - 2.0 * dn * ny;
+      const double env = std::clamp(0.25 + 0.6 * rz + 0.25 * std::sin(ry * 9.0), 0.08, 1.0);
+      const double light = (diff * 0.45 + env * 0.9) * (dark ? 0.25 : 1.0);
+      return {static_cast<float>(c.r * light + spec), static_cast<float>(c.g * light + spec),
+              static_cast<float>(c.b * light + spec), c.part, true};
+    }
+    if (c.painted && s.layout->art) {
+      float a[3];
+      Albedo(px, py, a);
+      const double light = diff + emit;
+      Sample out;
+      out.r = static_cast<float>(a[0] * light + spec + (dark ? 0.0f : c.gr));
+      out.g = static_cast<float>(a[1] * light + spec + (dark ? 0.0f : c.gg));
+      out.b = static_cast<float>(a[2] * light + spec + (dark ? 0.0f : c.gb));
+      out.part = c.part;
+      out.hit = true;
+      return out;
+    }
     const float albedo_scale = dark && c.emit == 0.0f ? 1.0f : 1.0f;
     Sample out;
     out.r = static_cast<float>(c.r * albedo_scale * (diff + emit * 1.4) + spec + emit * 0.25);
@@ -756,7 +978,8 @@ void RenderRegion(const Scene& scene, const render::DepthCamera& cam, const Rend
         bool watched = false;
         for (int sy = 0; sy < 2; ++sy)
           for (int sx = 0; sx < 2; ++sx) {
-            const auto smp = tracer.Shade(RayThrough(basis, u + 0.25 + 0.5 * sx, v + 0.25 + 0.5 * sy), opt.dark);
+            const auto smp =
+                tracer.Shade(RayThrough(basis, u + 0.25 + 0.5 * sx, v + 0.25 + 0.5 * sy), opt.dark, sy * 2 + sx);
             r += smp.r;
             g += smp.g;
             b += smp.b;

@@ -22,9 +22,12 @@ inline constexpr int16_t kFlipperPartBase = 100;  // left 100, right 101
 
 struct Cell {
   float h = 0.0f;
-  float r = 0, g = 0, b = 0;  // albedo
-  float emit = 0.0f;          // self-lit share (lamps)
+  float r = 0, g = 0, b = 0;  // albedo (unless painted)
+  float emit = 0.0f;          // self-lit share of the albedo (lamps, bumper caps)
+  float gr = 0, gg = 0, gb = 0;  // light a lit insert throws on the art around it
+  float ao = 1.0f;            // ambient occlusion by the solids nearby
   uint8_t material = 0;       // index into Layout::materials
+  bool painted = false;       // albedo from the artwork at the hit point
   int16_t part = kNoPart;
 };
 
@@ -60,6 +63,7 @@ struct Scene {
   std::vector<PartDef> parts;
   std::vector<int> state;  // current frame per part (index into parts)
   std::vector<std::vector<Wire>> part_wires;  // per part
+  std::vector<Wire> wires;                    // wire guides of the table itself
   bool dark = false;
 
   Cell& At(int x, int y) {
