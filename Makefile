@@ -59,7 +59,7 @@ test-asan: deps $(ASAN)/build.ninja
 check-format:
 	@bash scripts/check-format.sh
 
-test: check-format test-release test-asan
+test: test-release test-asan
 
 bench: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
