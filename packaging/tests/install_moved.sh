@@ -32,7 +32,7 @@ rc=$?
 set -e
 [ "$rc" -eq 1 ] || { echo "FAIL: status $rc without a pack"; exit 1; }
 case "$err" in
-  *"cannot find GFALL.DAT (looked in $tmp/moved/share/gfall, $tmp/moved/bin, $tmp/none/gfall"*) ;;
+  *"cannot find GFALL.DAT (looked in $tmp/moved/share/gfall, $tmp/empty, $tmp/moved/bin, $tmp/none/gfall"*) ;;
   *) echo "FAIL: unexpected message: $err"; exit 1 ;;
 esac
 echo "ok"

@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     if (opts.data_dir.empty() && !opts.test_table) {
-      // GFALL_DATA, else beside the program's install or itself, the XDG data
-      // folders, the current folder, the install folder (platform/data_dirs.h).
+      // GFALL_DATA, else the program's install, the current folder, the program's
+      // folder, the XDG data folders, the install folder (platform/data_dirs.h).
       const std::vector<std::string> folders = platform::DataFolderSearch(
           platform::ProcessDataSearchInputs(GFALL_DATA_FROM_BIN, GFALL_INSTALL_DATA_DIR));
       auto found = platform::FirstFolderHolding(folders, "GFALL.DAT", [](const std::string& path) {

@@ -32,8 +32,10 @@ std::vector<std::string> DataFolderSearch(const DataSearchInputs& in) {
   if (!in.exe_dir.empty() && !in.data_from_bin.empty()) {
     add(Clean(std::filesystem::path(in.exe_dir) / in.data_from_bin));
   }
-  // Before the XDG folders, so that a game run from its build folder never
-  // takes the pack of an older copy installed on the system.
+  // The current folder and the program's own (a game built and not
+  // installed) come before the XDG folders, so that a copy installed on the
+  // system never stands in for the pack at hand.
+  add(in.current_dir);
   add(in.exe_dir);
   auto xdg = [&](const std::string& base) {
     // The XDG rules: a relative path in these variables is invalid and ignored.
@@ -52,7 +54,6 @@ std::vector<std::string> DataFolderSearch(const DataSearchInputs& in) {
     xdg(dirs.substr(start, end - start));
     start = end + 1;
   }
-  add(in.current_dir);
   add(in.install_dir);
   return out;
 }

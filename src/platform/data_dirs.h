@@ -1,8 +1,8 @@
 #pragma once
 // Where the game's data folder (the one holding GFALL.DAT) may be, in the
 // order it is looked for: an installed game finds its data through its own
-// program, wherever the install was moved, a built one beside itself; then
-// the XDG data folders.
+// program, wherever the install was moved; then the current folder and the
+// program's own (a game built and not installed); then the XDG data folders.
 
 #include <functional>
 #include <optional>
@@ -24,10 +24,9 @@ struct DataSearchInputs {
 };
 
 // The folders to look in, in order, without repeats: GFALL_DATA alone when it
-// is set; else the data folder relative to the program, the program's own
-// folder (a game built and not installed), "gfall" under XDG_DATA_HOME and
-// under each of XDG_DATA_DIRS, then the current folder and the configured
-// install folder. Relative entries of the
+// is set; else the data folder relative to the program, the current folder,
+// the program's own folder, "gfall" under XDG_DATA_HOME and under each of
+// XDG_DATA_DIRS, and the configured install folder. Relative entries of the
 // XDG variables are ignored, as the XDG base directory rules say.
 std::vector<std::string> DataFolderSearch(const DataSearchInputs& in);
 

@@ -19,7 +19,7 @@ DataSearchInputs Inputs() {
   return in;
 }
 
-TEST(DataFolderSearch, OrdersTheProgramsInstallThenXdgThenTodaysPlaces) {
+TEST(DataFolderSearch, OrdersTheProgramsInstallThenTheFoldersAtHandThenXdg) {
   struct Case {
     const char* what;
     DataSearchInputs in;
@@ -39,17 +39,17 @@ TEST(DataFolderSearch, OrdersTheProgramsInstallThenXdgThenTodaysPlaces) {
       {"GFALL_DATA alone", env, {"/given"}},
       {"defaults",
        Inputs(),
-       {"/opt/game/share/gfall", "/opt/game/bin", "/home/p/.local/share/gfall",
-        "/usr/local/share/gfall", "/usr/share/gfall", "/work"}},
+       {"/opt/game/share/gfall", "/work", "/opt/game/bin", "/home/p/.local/share/gfall",
+        "/usr/local/share/gfall", "/usr/share/gfall"}},
       {"XDG variables",
        xdg,
-       {"/opt/game/share/gfall", "/opt/game/bin", "/d/home/gfall", "/a/gfall", "/c/gfall", "/work",
+       {"/opt/game/share/gfall", "/work", "/opt/game/bin", "/d/home/gfall", "/a/gfall", "/c/gfall",
         "/usr/local/share/gfall"}},
       {"nothing known", bare, {"/usr/local/share/gfall", "/usr/share/gfall"}},
       {"repeats once",
        same,
-       {"/usr/local/share/gfall", "/usr/local/bin", "/home/p/.local/share/gfall",
-        "/usr/share/gfall"}},
+       {"/usr/local/share/gfall", "/usr/share/gfall", "/usr/local/bin",
+        "/home/p/.local/share/gfall"}},
   };
   for (const Case& c : cases) EXPECT_EQ(DataFolderSearch(c.in), c.want) << c.what;
 }
