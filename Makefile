@@ -75,7 +75,8 @@ fuzz: deps $(FUZZ)/build.ninja
 
 # Installs the game under PREFIX (default /usr/local), below DESTDIR when set
 # (staging); the install finds its data relative to the program, so it may be
-# moved afterwards. `make uninstall` removes what the last install wrote.
+# moved afterwards. `make uninstall` (same DESTDIR) removes what the last
+# install wrote, as listed in $(BUILD)/install_manifest.txt.
 PREFIX  ?= /usr/local
 DESTDIR ?=
 install: build
@@ -83,7 +84,8 @@ install: build
 
 uninstall:
 	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
-	@while IFS= read -r f; do rm -f -- "$$f" && echo "removed $$f"; done < $(BUILD)/install_manifest.txt
+	@while IFS= read -r f || [ -n "$$f" ]; do if [ -e "$(DESTDIR)$$f" ] || [ -L "$(DESTDIR)$$f" ]; then \
+	  rm -f -- "$(DESTDIR)$$f" && echo "removed $(DESTDIR)$$f"; fi; done < $(BUILD)/install_manifest.txt
 	@rm -f $(BUILD)/install_manifest.txt
 
 # The Debian package build/release/gfall_VERSION_ARCH.deb (CPack).

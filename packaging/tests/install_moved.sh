@@ -7,7 +7,15 @@ build=$1
 here=$(dirname "$0")
 . "$here/play_check.sh"
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+# The install rewrites the build's install_manifest.txt, which `make uninstall`
+# reads: the player's own one is put back afterwards.
+manifest="$build/install_manifest.txt"
+[ -f "$manifest" ] && cp "$manifest" "$tmp/manifest.saved"
+restore() {
+  if [ -f "$tmp/manifest.saved" ]; then cp "$tmp/manifest.saved" "$manifest"; else rm -f "$manifest"; fi
+  rm -rf "$tmp"
+}
+trap restore EXIT
 
 DESTDIR= cmake --install "$build" --prefix "$tmp/first" >/dev/null
 for f in bin/gfall bin/gftool share/gfall/GFALL.DAT share/gfall/help/index.htm \
