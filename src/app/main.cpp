@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/headless.h"
 #include "app/options.h"
@@ -14,6 +15,7 @@
 #include "app/startup.h"
 #include "app/table_run.h"
 #include "app/window_front_end.h"
+#include "platform/data_dirs.h"
 #include "platform/single_instance.h"
 #include "store/game_data.h"
 
@@ -88,32 +90,30 @@ int main(int argc, char** argv) {
                                                 : "without --play and a window");
       return 1;
     }
+    if (opts.data_dir.empty() && !opts.test_table) {
+      // GFALL_DATA, else the program's install, the current folder, the program's
+      // folder, the XDG data folders, the install folder (platform/data_dirs.h).
+      const std::vector<std::string> folders = platform::DataFolderSearch(
+          platform::ProcessDataSearchInputs(GFALL_DATA_FROM_BIN, GFALL_INSTALL_DATA_DIR));
+      auto found = platform::FirstFolderHolding(folders, "GFALL.DAT", [](const std::string& path) {
+        std::error_code ec;
+        return std::filesystem::is_regular_file(path, ec);
+      });
+      if (!found) {
+        std::fprintf(stderr, "gfall: cannot find GFALL.DAT (looked in %s%s)\n",
+                     std::getenv("GFALL_DATA") && *std::getenv("GFALL_DATA") ? "GFALL_DATA=" : "",
+                     platform::ListForMessage(folders).c_str());
+        return 1;
+      }
+      opts.data_dir = *found;
+    }
     if (mode == app::RunMode::kTable) {
       return app::RunTable(TableRunOptionsOf(opts), stderr);
     }
     app::HeadlessOptions o = HeadlessOptionsOf(opts);
     app::WindowOptions wo = WindowOptionsOf(opts);
     const bool headless = mode == app::RunMode::kHeadless;
-    const bool data_given = !opts.data_dir.empty();
     const std::string& switch_text = opts.switches;
-    if (!data_given && !o.test_table) {
-      // GFALL_DATA, else the current folder, else beside the program, else the install folder.
-      app::DataFolderPlaces places = app::ProcessDataFolderPlaces(GFALL_INSTALL_DATA_DIR);
-      auto found = app::FindDataFolder(places, "GFALL.DAT", [](const std::string& path) {
-        std::error_code ec;
-        return std::filesystem::is_regular_file(path, ec);
-      });
-      if (!found) {
-        std::fprintf(stderr,
-                     "gfall: cannot find GFALL.DAT (looked in %s)\n",
-                     places.environment.empty()
-                         ? ("the current folder, " + places.exe_dir + " and " +
-                            places.install_dir).c_str()
-                         : ("GFALL_DATA=" + places.environment).c_str());
-        return 1;
-      }
-      o.data_dir = *found;
-    }
     platform::SingleInstance instance;
     const bool front_end = o.menus || !headless;
     if (front_end) {

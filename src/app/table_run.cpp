@@ -24,6 +24,7 @@
 #include "platform/sdl_audio_device.h"
 #include "platform/sdl_events.h"
 #include "platform/sdl_input.h"
+#include "platform/window_icon.h"
 #include "input/controls.h"
 #include "input/event_keyboard.h"
 #include "sound/pack_sound_file.h"
@@ -132,6 +133,7 @@ int RunTable(const TableRunOptions& o, std::FILE* err) {
                  render::kDepthBits[static_cast<size_t>(f.format_id)]);
     return 1;
   }
+  platform::SetWindowIcon(device.sdl_window(), platform::WindowIconPath(o.data_dir));
 
   res::ResourceLayer layer;
   std::unique_ptr<Clock> clock;

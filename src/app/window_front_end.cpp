@@ -21,6 +21,7 @@
 #include "app/view_passes.h"
 #include "physics/tuning_file.h"
 #include "platform/imgui_dialogs.h"
+#include "platform/window_icon.h"
 #include "platform/open_url.h"
 #include "platform/png_file.h"
 #include "platform/sdl_audio_device.h"
@@ -575,6 +576,7 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
 
   platform::ImGuiDialogs dialogs;
   dialogs.Open(device.sdl_window(), device.sdl_renderer());
+  platform::SetWindowIcon(device.sdl_window(), platform::WindowIconPath(o.data_dir));
   dialogs.SetBackdropPainter([&device] { device.DrawBackdrop(); });
   dialogs.SetKeyboard(&keyboard);
 
