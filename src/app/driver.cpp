@@ -23,7 +23,7 @@
 #include "app/playfield_load.h"
 #include "app/scoreboard.h"
 #include "app/table_view.h"
-#include "app/view_passes.h"
+#include "app/scoreboard_view.h"
 #include "app/window_parts.h"
 #include "input/controls.h"
 #include "input/event_keyboard.h"
@@ -47,24 +47,6 @@ namespace {
 
 constexpr uint8_t kKeyEscape = 0x01;
 
-// The passes of runs without a display: the game's, and the fastest ball of
-// each step for the statistics.
-class HeadlessPasses final : public GamePasses {
- public:
-  explicit HeadlessPasses(HeadlessStats& stats) : stats_(stats) {}
-  void HitPass(Game& g) override {
-    GamePasses::HitPass(g);
-    for (const physics::BallRecord& b : g.world.balls) {
-      if (!b.in_play || !b.launched) continue;
-      const float v = std::sqrt(b.vx * b.vx + b.vy * b.vy);
-      if (v > stats_.max_speed) stats_.max_speed = v;
-    }
-  }
-
- private:
-  HeadlessStats& stats_;
-};
-
 // Everything a run has around its game. Which parts exist follows from the
 // setup: the view, the screen device and the scoreboard with a display; the
 // sound engine, the joypads and the stored bindings with a window; the game
@@ -83,7 +65,7 @@ struct Run {
   // The display.
   std::unique_ptr<TableView> view;
   std::unique_ptr<platform::SdlDisplayDevice> device;
-  ViewPasses* view_passes = nullptr;
+  GamePasses* passes = nullptr;
   std::unique_ptr<Scoreboard> board;
   std::unique_ptr<ScoreboardView> score_view;
   std::unique_ptr<CompositorCanvas> canvas;
@@ -108,7 +90,6 @@ struct Run {
   // The menus: the window procedure, the screen it asks for pictures, the
   // forms and the host that answers its commands.
   std::unique_ptr<FrontEndScreen> screen;
-  WindowScreen* window_screen = nullptr;
   std::unique_ptr<MenuOverlay> overlay;
   std::unique_ptr<platform::ImGuiDialogs> dialogs;
   ui::MenuScreens menus = ui::MakeMenuScreens();
@@ -128,7 +109,12 @@ void SetSoundTuningOf(Run& r) {
 
 // --- Building a run ---
 
-void NewGame(Run& r, std::unique_ptr<FramePasses> passes) {
+// The game with its passes: drawn through the view when there is a screen.
+void NewGame(Run& r) {
+  auto passes = r.view ? std::make_unique<GamePasses>(*r.view, *r.device)
+                       : std::make_unique<GamePasses>();
+  r.passes = passes.get();
+  if (!r.view) passes->stats = &r.stats;
   std::unique_ptr<Clock> clock;
   if (r.setup.virtual_clock) {
     auto fake = std::make_unique<FakeClock>();
@@ -223,7 +209,7 @@ void OpenKeyboard(Run& r, bool joypads) {
 
 // Without a display: the table's physics from the pack (or the test table).
 bool LoadWithoutDisplay(Run& r, std::FILE* err) {
-  NewGame(r, std::make_unique<HeadlessPasses>(r.stats));
+  NewGame(r);
   if (!LoadRunTable(*r.game, r.layer, r.setup, err)) return false;
   if (!r.setup.test_table) ReloadTuningFromPack(r);
   return true;
@@ -239,7 +225,7 @@ bool LoadOnScreen(Run& r, std::FILE* err) {
   full_size.colour_depth = 4;
   ChooseMode(r.view->display.format, full_size, s.width, s.depth > 4 ? 4 : s.depth);
   if (!OpenScreen(r, err)) return false;
-  NewGame(r, std::make_unique<ViewPasses>(*r.view, *r.device));
+  NewGame(r);
   std::string error;
   if (!LoadTableFromPack(*r.game, r.layer, s.data_dir, error)) {
     std::fprintf(err, "gfall: %s\n", error.c_str());
@@ -280,9 +266,7 @@ bool LoadOnScreen(Run& r, std::FILE* err) {
 bool LoadInWindowWithMenus(Run& r, std::FILE* err) {
   const RunSetup& s = r.setup;
   NewScreen(r);
-  auto passes = std::make_unique<ViewPasses>(*r.view, *r.device);
-  r.view_passes = passes.get();
-  NewGame(r, std::move(passes));
+  NewGame(r);
   Game& g = *r.game;
   OpenData(r);
   if (s.safe_mode) {
@@ -343,11 +327,9 @@ bool LoadInWindowWithMenus(Run& r, std::FILE* err) {
   ReloadTuningFromPack(r);
   AttachSound(r);
 
-  auto screen = std::make_unique<WindowScreen>(g, view, *r.view_passes, *r.device);
-  r.window_screen = screen.get();
+  auto screen = std::make_unique<WindowScreen>(g, view, *r.passes, *r.device);
   screen->shots_dir = s.shots_dir;
   LoadScreenPicture(screen->title_picture, r.layer, kTitlePicture, view);
-  r.view_passes->before_present = [ws = r.window_screen](Game&) { ws->BeforePresent(); };
   r.screen = std::move(screen);
   r.overlay = std::make_unique<MenuOverlay>(g, view);
   view.compositor->menus = r.overlay.get();

@@ -24,7 +24,8 @@
 #include "app/scoreboard.h"
 #include "app/startup.h"
 #include "app/table_view.h"
-#include "app/view_passes.h"
+#include "app/frame_passes.h"
+#include "app/scoreboard_view.h"
 #include "physics/tuning_file.h"
 #include "platform/imgui_dialogs.h"
 #include "platform/open_url.h"
@@ -62,7 +63,7 @@ inline void WriteShot(const std::string& dir, const std::string& name, const pla
 // The window's pictures and the window itself, for the front end.
 class WindowScreen final : public FrontEndScreen {
  public:
-  WindowScreen(Game& g, TableView& view, ViewPasses& passes, platform::SdlDisplayDevice& device)
+  WindowScreen(Game& g, TableView& view, GamePasses& passes, platform::SdlDisplayDevice& device)
       : g_(g), view_(view), passes_(passes), device_(device) {}
 
   render::Picture title_picture;
@@ -73,9 +74,8 @@ class WindowScreen final : public FrontEndScreen {
     if (title_picture.pixels.empty() || !render::SetBackground(title_picture, view_.display)) {
       return;
     }
-    passes_.OtherPictureShown();
+    passes_.TitleShown();
     render::ParkBalls(*view_.compositor, view_.display.format);
-    title_on_ = true;
   }
   void EnterIdleState() override {
     passes_.ForcePlayfield(false);
@@ -100,20 +100,11 @@ class WindowScreen final : public FrontEndScreen {
     platform::OpenUrl(url, error);  // nothing to tell the player when no browser answers
   }
 
-  // Before each present: the table comes back once the title is left.
-  void BeforePresent() {
-    if (!title_on_ || g_.flags.title_shown || g_.flags.loading_phase) return;
-    title_on_ = false;
-    passes_.ForcePlayfield(g_.dark_playfield != 0);
-    rules::RedrawTable(g_.flow);
-  }
-
  private:
   Game& g_;
   TableView& view_;
-  ViewPasses& passes_;
+  GamePasses& passes_;
   platform::SdlDisplayDevice& device_;
-  bool title_on_ = false;
 };
 
 // The menus over the finished frame.
