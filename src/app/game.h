@@ -24,21 +24,23 @@
 
 namespace app {
 
-// Application flags (plain integers, 0 or 1).
+// Application flags (0 or 1). Whether the main menu shows and whether the
+// computer plays belong to the rules (the game flow brings the menu back at a
+// game's end, the table's plunger answers the computer): AppFlags names those
+// two, it holds no copy.
 struct AppFlags {
+  AppFlags(int32_t& main_menu, int32_t& computer)
+      : main_menu_shown(main_menu), computer_playing(computer) {}
+  AppFlags(const AppFlags&) = delete;
+  AppFlags& operator=(const AppFlags&) = delete;
+
   int32_t app_active = 1;
   int32_t system_menu_open = 0;
   int32_t loading_phase = 0;
   int32_t title_shown = 0;
-  int32_t main_menu_shown = 0;
   int32_t pause_menu_shown = 0;
-  int32_t computer_playing = 0;
-};
-
-// The game-flow flags the frame loop reads; the rules own and update them.
-struct PlayFlags {
-  int32_t game_ended = 0;
-  int32_t ball_hold_time = 0;  // ms; while above zero neither balls nor flippers move
+  int32_t& main_menu_shown;   // rules::Rules::main_menu_shown
+  int32_t& computer_playing;  // rules::TableFlags::computer_playing
 };
 
 // The frame loop's clock values (ms) and state.
@@ -100,8 +102,7 @@ struct Game {
   rules::Rules rules;  // bound to the world
   std::unique_ptr<Clock> clock;
   std::unique_ptr<FramePasses> passes;
-  AppFlags flags;
-  PlayFlags play;
+  AppFlags flags{rules.main_menu_shown, rules.table.flags.computer_playing};
   FrameState frame;
   // Flipper control states for this frame (0 left, 1 right), written by the
   // control poll and the computer player.

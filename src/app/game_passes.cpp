@@ -42,20 +42,6 @@ void GameHost::NudgeReaction(int mask) {
 
 void GameHost::TiltCleanUp() { rules::TiltCleanUp(game_.flow); }
 
-void SyncFlagsIn(Game& g) {
-  rules::SetClock(g.rules, g.frame.now_whole, static_cast<int32_t>(g.frame.frame_time_whole),
-                  g.frame.frame_time);
-  g.rules.main_menu_shown = g.flags.main_menu_shown;
-  g.rules.table.flags.computer_playing = g.flags.computer_playing;
-  g.score_display.sound = g.world.sound;
-}
-
-void SyncFlagsOut(Game& g) {
-  g.flags.main_menu_shown = g.rules.main_menu_shown;
-  g.play.game_ended = g.flow.state.game_ended;
-  g.play.ball_hold_time = g.flow.state.ball_hold_time;
-}
-
 std::array<physics::FlipperReach, physics::kFlipperCount> FlipperReaches(const physics::World& w) {
   std::array<physics::FlipperReach, physics::kFlipperCount> reach{};
   for (int i = 0; i < physics::kFlipperCount; ++i) {
@@ -69,8 +55,6 @@ void StartGame(Game& g, bool computer) {
   g.flags.computer_playing = computer ? 1 : 0;
   g.flags.main_menu_shown = 0;
   g.flow.state.game_ended = 0;
-  g.rules.main_menu_shown = 0;
-  g.rules.table.flags.computer_playing = g.flags.computer_playing;
   g.actions = {};
   g.flipper_controls = {0, 0};
   rules::NewGame(g.flow);
@@ -79,7 +63,6 @@ void StartGame(Game& g, bool computer) {
     g.computer_first_launch = 1;
   }
   if (g.reload_tuning) g.reload_tuning(g);
-  SyncFlagsOut(g);
 }
 
 bool RunGameCommand(Game& g, int command, int /*arg*/) {
@@ -99,9 +82,7 @@ bool RunGameCommand(Game& g, int command, int /*arg*/) {
     case core::kCommandEndGame:
       rules::StopGame(g.flow);
       g.flags.main_menu_shown = 1;
-      g.rules.main_menu_shown = 1;
       g.flags.computer_playing = 0;
-      SyncFlagsOut(g);
       return true;
     default:
       return false;

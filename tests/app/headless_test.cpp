@@ -130,7 +130,7 @@ TEST(GamePasses, TheDemonstrationLaunchesOnItsFirstFrame) {
   // Command 112 ends it and brings the main menu back.
   t.game.host.PostCommand(112, 0);
   EXPECT_EQ(t.game.flags.main_menu_shown, 1);
-  EXPECT_EQ(t.game.play.game_ended, 1);
+  EXPECT_EQ(t.game.flow.state.game_ended, 1);
   ASSERT_EQ(t.game.posted_commands.size(), 2u);
 }
 
