@@ -103,9 +103,6 @@ struct Run {
   double script_origin = 0.0;  // script times count from the start of the loop
 };
 
-void SetSoundTuningOf(Run& r) {
-  if (r.engine) SetSoundTuning(*r.engine, *r.game);
-}
 
 // --- Building a run ---
 
@@ -125,7 +122,6 @@ void NewGame(Run& r) {
   }
   r.game = std::make_unique<Game>(std::move(clock), std::move(passes));
   r.game->random.Seed(r.setup.seed);
-  r.game->command_handler = [](Game& g, int command, int arg) { RunGameCommand(g, command, arg); };
 }
 
 // Opens the screen device with the view; the pixel format is already chosen.
@@ -163,19 +159,16 @@ void AttachDrawing(Run& r, render::TrueColourContext& tc, std::FILE* err) {
 
 void AttachSound(Run& r) {
   Game& g = *r.game;
-  SetSoundTuningOf(r);
+  SetSoundTuning(*r.engine, g);
+  g.tuned_sound = r.engine.get();
   r.engine->SetPlayfieldSize(g.world.map.width, g.world.map.height);
   g.world.sound = r.engine.get();
   g.rules.table.sound = r.engine.get();
   g.score_display.sound = r.engine.get();
 }
 
-void ReloadTuningFromPack(Run& r) {
-  r.game->reload_tuning = [&r](Game& g) {
-    physics::LoadTuning(r.layer, g.world.tuning_targets());
-    SetSoundTuningOf(r);
-  };
-}
+// The tuning file is read again from the pack at every game start.
+void ReloadTuningFromPack(Run& r) { r.game->tuning_pack = &r.layer; }
 
 // The settings and bindings of the game data file, read without touching the
 // file; the defaults when there is none or it does not read.
@@ -415,9 +408,7 @@ void OpenMenus(Run& r, std::FILE* err) {
   }
   g.flags.loading_phase = 1;
   g.flags.main_menu_shown = 1;
-  g.command_handler = [&w](Game&, int command, int arg) {
-    w.queue.Post(ui::CommandMessage(command, arg));
-  };
+  g.window_queue = &w.queue;
 }
 
 // Builds the run the setup asks for; false (said on err) when it cannot start.
@@ -653,6 +644,7 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
   g.world.sound = &g.silent_sound;
   g.rules.table.sound = &g.silent_sound;
   g.score_display.sound = &g.silent_sound;
+  g.tuned_sound = nullptr;
   render::CloseDisplay(r.view->display, *r.device);
   r.display_open = false;
   if (restart && code == 0) {

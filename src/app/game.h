@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -22,7 +21,16 @@
 #include "rules/rules.h"
 #include "rules/score_display.h"
 
+namespace res {
+struct ResourceLayer;
+}
+namespace sound {
+class SoundEngine;
+}
+
 namespace app {
+
+struct MessageQueue;
 
 // Application flags (0 or 1). Whether the main menu shows and whether the
 // computer plays belong to the rules (the game flow brings the menu back at a
@@ -122,12 +130,15 @@ struct Game {
   GameHost host{*this};
   rules::GameFlow flow{rules, score_display, host};
 
-  // Window commands posted by the rules, oldest first, and who answers them
-  // (the window procedure; may be empty).
+  // Window commands posted by the rules, oldest first. Under a window
+  // procedure they go to its queue (`window_queue`); without one the game
+  // answers its own commands at once (RunGameCommand) and ignores the rest.
   std::vector<std::pair<int, int>> posted_commands;
-  std::function<void(Game&, int, int)> command_handler;
-  // Reloads the tuning file after a game start (may be empty).
-  std::function<void(Game&)> reload_tuning;
+  MessageQueue* window_queue = nullptr;
+  // Where the tuning file is read again after a game start (null: it is not),
+  // and the sound engine whose tuning follows the table's (null: none).
+  res::ResourceLayer* tuning_pack = nullptr;
+  sound::SoundEngine* tuned_sound = nullptr;
 };
 
 }  // namespace app

@@ -1,13 +1,20 @@
 #include "app/game_passes.h"
 
+#include "app/window_proc.h"
 #include "physics/flipper.h"
+#include "physics/tuning_file.h"
 #include "rules/game_flow.h"
+#include "sound/sound_engine.h"
 
 namespace app {
 
 void GameHost::PostCommand(int command, int arg) {
   game_.posted_commands.emplace_back(command, arg);
-  if (game_.command_handler) game_.command_handler(game_, command, arg);
+  if (game_.window_queue != nullptr) {
+    game_.window_queue->Post(ui::CommandMessage(command, arg));
+  } else {
+    RunGameCommand(game_, command, arg);
+  }
 }
 
 void GameHost::ResetFlippers() {
@@ -51,6 +58,13 @@ std::array<physics::FlipperReach, physics::kFlipperCount> FlipperReaches(const p
   return reach;
 }
 
+void ReloadTuning(Game& g) {
+  physics::LoadTuning(*g.tuning_pack, g.world.tuning_targets());
+  if (g.tuned_sound == nullptr) return;
+  g.tuned_sound->tuning = {g.world.tuning.sound_pano_scale, g.world.tuning.sound_volume_scale,
+                           g.world.tuning.sound_speed_scale};
+}
+
 void StartGame(Game& g, bool computer) {
   g.flags.computer_playing = computer ? 1 : 0;
   g.flags.main_menu_shown = 0;
@@ -62,7 +76,7 @@ void StartGame(Game& g, bool computer) {
     g.flow.state.ball_served = 1;
     g.computer_first_launch = 1;
   }
-  if (g.reload_tuning) g.reload_tuning(g);
+  if (g.tuning_pack != nullptr) ReloadTuning(g);
 }
 
 bool RunGameCommand(Game& g, int command, int /*arg*/) {

@@ -16,6 +16,10 @@ namespace app {
 // high-score entry and the rest belong to the window; false for those.
 bool RunGameCommand(Game& g, int command, int arg);
 
+// Reads the tuning file again from game.tuning_pack (the sound engine's tuning
+// follows when there is one).
+void ReloadTuning(Game& g);
+
 // Starts a game as commands 101 and 116 do (computer: the demonstration).
 void StartGame(Game& g, bool computer);
 

@@ -63,7 +63,6 @@ struct TestTableGame {
     game.random.Seed(11);
     physics::PlayfieldReset(game.world, game.random);
     UseTestTable(game);
-    game.command_handler = [](Game& g, int c, int a) { RunGameCommand(g, c, a); };
   }
   std::unique_ptr<Clock> MakeClock() {
     auto c = std::make_unique<FakeClock>();
