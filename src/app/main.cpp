@@ -44,9 +44,9 @@ bool FindPack(app::RunSetup& o) {
 // restart) waits a moment for the old copy to go. False (said on stderr) when
 // another copy runs.
 bool LockOneCopy(const app::RunSetup& o, platform::SingleInstance& instance) {
-  const std::string folder = platform::InstanceFolder(
-      !o.config_dir.empty(), store::GameDataFolder(o.config_dir).string(),
-      std::getenv("XDG_RUNTIME_DIR"));
+  const std::string folder =
+      platform::InstanceFolder(!o.config_dir.empty(), store::GameDataFolder(o.config_dir).string(),
+                               std::getenv("XDG_RUNTIME_DIR"));
   const bool restart = o.skip_instance_check != 0;
   std::string error;
   switch (folder.empty() ? platform::InstanceResult::kError
@@ -77,9 +77,12 @@ int main(int argc, char** argv) {
   try {
     app::Options opts;
     switch (app::ParseOptions(argc, argv, opts, stdout, stderr)) {
-      case app::ParseResult::kRun: break;
-      case app::ParseResult::kDone: return 0;
-      case app::ParseResult::kBadUsage: return 1;
+      case app::ParseResult::kRun:
+        break;
+      case app::ParseResult::kDone:
+        return 0;
+      case app::ParseResult::kBadUsage:
+        return 1;
     }
     const app::RunMode mode = app::ModeOf(opts);
     const std::string stray = app::OptionOutOfPlace(opts, mode);
@@ -107,7 +110,8 @@ int main(int argc, char** argv) {
     o.instance = &instance;
     for (int i = 0; i < argc; ++i) o.argv.emplace_back(argv[i]);
     const bool shot_map = headless && !(o.shot_map.empty() && o.shot_map_json.empty());
-    const int status = shot_map ? app::RunShotMap(o, stdout, stderr) : app::RunGame(o, stdout, stderr);
+    const int status =
+        shot_map ? app::RunShotMap(o, stdout, stderr) : app::RunGame(o, stdout, stderr);
     platform::ReleaseSingleInstance(instance);
     return status;
   } catch (const std::exception& e) {
