@@ -57,10 +57,10 @@ test-asan: deps $(ASAN)/build.ninja
 	  ctest --test-dir $(ASAN) -j $(JOBS) --output-on-failure
 
 # Every C++ file in src, tools, tests, bench and fuzz as clang-format-14 leaves it.
-check-format:
+check-format: deps
 	@bash scripts/check-format.sh
 
-test: test-release test-asan
+test: check-format test-release test-asan
 
 bench: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
