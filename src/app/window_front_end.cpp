@@ -454,6 +454,7 @@ int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
   auto view = std::make_unique<TableView>();
   platform::DisplayOptions display_options;
   display_options.fullscreen = wo.fullscreen;
+  display_options.vsync = !wo.virtual_clock;  // a virtual clock never waits
   platform::SdlDisplayDevice device(display_options);
   auto passes_owned = std::make_unique<ViewPasses>(*view, device);
   ViewPasses& passes = *passes_owned;

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace platform {
 
@@ -171,6 +173,9 @@ bool SdlDisplayDevice::OpenWindow() {
     window_ = nullptr;
     return false;
   }
+  SDL_RendererInfo info{};
+  renderer_vsync_ = SDL_GetRendererInfo(renderer_, &info) == 0 &&
+                    (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
   return true;
 }
 
@@ -259,6 +264,7 @@ void SdlDisplayDevice::Flip() {
   back_ = (back_ + 1) % buffers_.size();
   presented_ = true;
   if (window_ == nullptr) return;
+  Pace();
   ChangedBoxes(mode_, buffers_[front_].data(), buffers_[previous_front_].data(), boxes_);
   Present();
 }
@@ -309,6 +315,35 @@ void SdlDisplayDevice::ChangedBoxes(const render::DeviceMode& mode, const uint8_
       c = e;
     }
   }
+}
+
+std::chrono::nanoseconds SdlDisplayDevice::RefreshPeriod() const {
+  SDL_DisplayMode m{};
+  const int index = window_ != nullptr ? SDL_GetWindowDisplayIndex(window_) : 0;
+  int hz = 60;  // when the display does not say
+  if (SDL_GetCurrentDisplayMode(std::max(index, 0), &m) == 0 && m.refresh_rate > 0) {
+    hz = m.refresh_rate;
+  }
+  return std::chrono::nanoseconds(1'000'000'000LL / hz);
+}
+
+void SdlDisplayDevice::Pace() {
+  if (!options_.vsync) return;
+  using Clock = std::chrono::steady_clock;
+  const std::chrono::nanoseconds period = RefreshPeriod();
+  Clock::time_point now = Clock::now();
+  if (present_waited_) {
+    // The last present waited for the display's refresh itself.
+    present_waited_ = false;
+    next_frame_ = now + period;
+    return;
+  }
+  if (now < next_frame_) {
+    std::this_thread::sleep_until(next_frame_);
+    now = Clock::now();
+  }
+  // One refresh after the last; after a stall, one after now.
+  next_frame_ = now - next_frame_ > period ? now + period : next_frame_ + period;
 }
 
 SdlDisplayDevice::Layout SdlDisplayDevice::LayoutNow() const {
@@ -513,7 +548,12 @@ void SdlDisplayDevice::Show() {
     SDL_RenderClear(renderer_);
   }
   SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  // A renderer that waits for the refresh paces the frames by itself; one that
+  // returns at once (no working vsync) leaves it to Pace.
+  const auto before = std::chrono::steady_clock::now();
   SDL_RenderPresent(renderer_);
+  present_waited_ = renderer_vsync_ &&
+                    std::chrono::steady_clock::now() - before > RefreshPeriod() / 4;
 }
 
 void SdlDisplayDevice::Redraw() {

@@ -15,6 +15,7 @@
 // can still be read back as RGB.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,6 +32,9 @@ namespace platform {
 struct DisplayOptions {
   bool headless = false;   // no window at all: nothing is shown
   bool fullscreen = true;  // desktop full screen, else a resizable window
+  // Frames follow the display's refresh: a flip waits for the next one (the
+  // renderer's vsync where it works, else a sleep to the display mode's
+  // refresh period, 60 Hz when it gives none). Off for runs on a virtual clock.
   bool vsync = true;
   std::string title = "Kestrune Pinball: Glimmerfall";
 };
@@ -126,6 +130,8 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   bool UploadBoxes(const std::vector<Box>& boxes);
   bool Upload();  // the whole front buffer, when the texture lags it
   void Show();
+  std::chrono::nanoseconds RefreshPeriod() const;
+  void Pace();
   void ConvertRow(const uint8_t* src, int32_t count, uint32_t* dst) const;
   void NoteShown();
 
@@ -152,6 +158,9 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   std::vector<uint32_t> wide_;  // 15 and 16-bit values as 0x00RRGGBB
   std::vector<uint32_t> row_;   // one converted row
   int64_t shown_count_ = 0;
+  bool renderer_vsync_ = false;  // the renderer was made to wait for the refresh
+  bool present_waited_ = false;  // and the last present did wait
+  std::chrono::steady_clock::time_point next_frame_{};
   std::string count_file_;      // GFALL_FRAME_COUNT_FILE: shown frames for measurements
   uint32_t count_written_ms_ = 0;
   render::Palette palette_{};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include <cstdlib>
 #include <cstring>
@@ -331,6 +332,23 @@ TEST_F(SdlDisplay, ShowsOnlyWhatChangedAndNothingForAnEqualFrame) {
     }
     render::CloseDisplay(display, device);
   }
+}
+
+// A flip waits for the display's next refresh (60 Hz on the dummy display),
+// whether the frame changed or not, so a loop at rest does not spin.
+TEST_F(SdlDisplay, FlipsFollowTheRefreshEvenWhenNothingChanged) {
+  SdlDisplayDevice device({.fullscreen = false});
+  render::Display display;
+  ASSERT_TRUE(Open(display, device, 0, PixelFormatId::RGB32));
+  render::UnlockAndFlip(display, device);
+  const auto start = std::chrono::steady_clock::now();
+  for (int frame = 0; frame < 12; ++frame) {
+    ASSERT_TRUE(render::LockBackBuffer(display, device));
+    display.format.draw_target[0] = static_cast<uint8_t>(frame / 2);
+    render::UnlockAndFlip(display, device);
+  }
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(11 * 1000 / 60)) << "flips ran ahead of the display";
 }
 
 TEST(ChangedBoxes, CoverEveryChangeAndMergeRowsOfTiles) {
