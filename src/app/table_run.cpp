@@ -41,7 +41,7 @@ constexpr uint8_t kKeyEscape = 0x01;
 // The window's own events: closing, full screen, exposure and activation.
 // True when the window asks to quit.
 bool WindowEvent(const platform::Event& e, platform::SdlDisplayDevice& device, TableView& view) {
-  if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kQuit) return true;
+  if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kTerminate) return true;
   if (platform::IsFullscreenToggle(e)) {
     device.ToggleFullscreen();
   } else if (e.kind == platform::EventKind::kExposed || e.kind == platform::EventKind::kResized) {

@@ -122,6 +122,9 @@ bool SdlDisplayDevice::Create() {
   // The window's surface is a plain shared-memory image that we fill
   // ourselves; SDL would otherwise put a renderer behind it.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // Closing the window is the close button's business alone; a quit event
+  // then only ever means that the program is asked to end.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   if (const char* f = std::getenv("GFALL_FRAME_COUNT_FILE")) count_file_ = f;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     Trace(SDL_GetError());

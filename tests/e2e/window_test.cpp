@@ -256,4 +256,50 @@ TEST(WindowedTable, TheXServerShowsTheScreenshotScaledSmoothly) {
       {"scaled", "1000 750", 800, 600, 1000, 750, 6.0, 800 * 600 / 5});
 }
 
+// A TERM signal during play ends the program at once and cleanly: the game
+// data is saved as the menus' Quit saves it and the exit status is 0 (the
+// window's close button would open the pause menu instead).
+TEST(WindowedTable, TermDuringPlaySavesAndExits) {
+  namespace fs = std::filesystem;
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+  if (!fs::exists(fs::path(GFALL_DATA_DIR) / "GFALL.DAT")) GTEST_SKIP() << "no GFALL.DAT";
+  const fs::path dir = fs::temp_directory_path() / ("gfall_term_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "config");
+  {
+    // Enter leaves the title, then starts a new game from the main menu.
+    std::ofstream script(dir / "input.txt");
+    script << "3000 key 28 down\n3100 key 28 up\n4500 key 28 down\n4600 key 28 up\n";
+  }
+  {
+    std::ofstream run(dir / "run.sh");
+    run << "\"" << GFALL_EXE << "\" --window --width 640 --depth 0 --data \"" << GFALL_DATA_DIR
+        << "\" --config-dir \"" << (dir / "config").string() << "\" --input \""
+        << (dir / "input.txt").string() << "\" --print-state > \"" << (dir / "state.json").string()
+        << "\" &\n"
+        << "pid=$!\n"
+        << "sleep 7\n"
+        << "kill -TERM $pid\n"
+        << "i=0\n"
+        << "while kill -0 $pid 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done\n"
+        << "if kill -0 $pid 2>/dev/null; then kill -KILL $pid; exit 99; fi\n"
+        << "wait $pid\n";
+  }
+  const std::string cmd = "xvfb-run -a -s '-screen 0 1280x1024x24' sh " +
+                          (dir / "run.sh").string() + " 2>/dev/null";
+  const int st = std::system(cmd.c_str());
+  std::ifstream in(dir / "state.json");
+  const std::string state((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const bool saved = fs::exists(dir / "config" / "KEPB_GF.DAT");
+  fs::remove_all(dir);
+  ASSERT_TRUE(WIFEXITED(st)) << cmd;
+  ASSERT_NE(WEXITSTATUS(st), 99) << "gfall still ran a second after the TERM";
+  EXPECT_EQ(WEXITSTATUS(st), 0);
+  // It was in play, no menu open, and left through the Quit path, which saves.
+  EXPECT_NE(state.find("\"main_menu\":0,\"pause_menu\":0"), std::string::npos) << state.substr(0, 300);
+  EXPECT_NE(state.find("\"quit\":1"), std::string::npos);
+  EXPECT_NE(state.find("\"saves\":1"), std::string::npos);
+  EXPECT_TRUE(saved) << "no game data file";
+}
+
 }  // namespace
