@@ -12,8 +12,9 @@
 #
 # A mode is WIDTHxDEPTH (depth 0 = 8-bit, 1 = 15, 2 = 16, 3 = 24, 4 = 32-bit).
 # The window opens at the mode's size, so the picture is shown 1:1. Output is
-# one line per run: "mode cpu% peak-MB frames/s" (frames/s from gfall's own
-# count when it prints one with GFALL_FRAME_COUNT=1, else "-").
+# one line per run: "mode cpu% peak-MB frames/s", frames/s being the frames
+# the game sent to the window (it writes its count to $GFALL_FRAME_COUNT_FILE;
+# "-" for a program that does not).
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -106,7 +107,7 @@ measure() {
     'BEGIN { printf "%5.1f%% %6.1f MB %s fps\n", c * 100000 / hz / t, m / 1024, f }'
 }
 
-echo "# $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?') $(date -u +%FT%TZ)" \
+echo "# $exe ($(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo "?") tree) $(date -u +%FT%TZ)" \
      "Xvfb $screen, ${seconds} s each after ${warmup} s"
 for m in $modes; do
   w=${m%x*}; d=${m#*x}
