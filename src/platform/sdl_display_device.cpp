@@ -330,11 +330,28 @@ std::chrono::nanoseconds SdlDisplayDevice::RefreshPeriod() const {
   return std::chrono::nanoseconds(1'000'000'000LL / hz);
 }
 
+void SdlDisplayDevice::WaitToStartFrame() {
+  frame_started_ = false;
+  if (!options_.vsync || window_ == nullptr) return;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = next_frame_ - work_ - kStartMargin;
+  if (Clock::now() < start) std::this_thread::sleep_until(start);
+  frame_start_ = Clock::now();
+  frame_started_ = true;
+}
+
 void SdlDisplayDevice::Pace() {
   if (!options_.vsync) return;
   using Clock = std::chrono::steady_clock;
   const std::chrono::nanoseconds period = RefreshPeriod();
   Clock::time_point now = Clock::now();
+  if (frame_started_) {
+    // The frame's work since its start: the estimate rises at once to a
+    // longer frame and falls back slowly.
+    frame_started_ = false;
+    const auto work = std::min<std::chrono::nanoseconds>(now - frame_start_, period);
+    work_ = work > work_ ? work : work_ + (work - work_) / 16;
+  }
   if (present_waited_) {
     // The last present waited for the display's refresh itself.
     present_waited_ = false;

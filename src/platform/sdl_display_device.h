@@ -71,6 +71,10 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   void ReleaseDisplay() override;
   void Trace(std::string_view message) override;
 
+  // Called before a frame reads its input: waits until the next refresh less
+  // the work the last frames took (and a margin), so that the frame reads its
+  // input as late as it can and is still shown at that refresh.
+  void WaitToStartFrame();
   // Switches between desktop full screen and the window (Alt+Enter).
   bool ToggleFullscreen();
   bool fullscreen() const { return options_.fullscreen; }
@@ -161,6 +165,10 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   bool renderer_vsync_ = false;  // the renderer was made to wait for the refresh
   bool present_waited_ = false;  // and the last present did wait
   std::chrono::steady_clock::time_point next_frame_{};
+  static constexpr std::chrono::nanoseconds kStartMargin{std::chrono::milliseconds(3)};
+  std::chrono::nanoseconds work_{std::chrono::milliseconds(4)};  // a frame's work, estimated
+  std::chrono::steady_clock::time_point frame_start_{};
+  bool frame_started_ = false;
   std::string count_file_;      // GFALL_FRAME_COUNT_FILE: shown frames for measurements
   uint32_t count_written_ms_ = 0;
   render::Palette palette_{};
