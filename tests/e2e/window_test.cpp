@@ -267,9 +267,12 @@ TEST(WindowedTable, TermDuringPlaySavesAndExits) {
   fs::remove_all(dir);
   fs::create_directories(dir / "config");
   {
-    // Enter leaves the title, then starts a new game from the main menu.
+    // Enter every second: it leaves the title, starts a new game from the
+    // main menu, then pulls the plunger (however long the loading takes).
     std::ofstream script(dir / "input.txt");
-    script << "3000 key 28 down\n3100 key 28 up\n4500 key 28 down\n4600 key 28 up\n";
+    for (int ms = 2000; ms < 60000; ms += 1000) {
+      script << ms << " key 28 down\n" << ms + 100 << " key 28 up\n";
+    }
   }
   {
     std::ofstream run(dir / "run.sh");
@@ -278,7 +281,7 @@ TEST(WindowedTable, TermDuringPlaySavesAndExits) {
         << (dir / "input.txt").string() << "\" --print-state > \"" << (dir / "state.json").string()
         << "\" &\n"
         << "pid=$!\n"
-        << "sleep 7\n"
+        << "sleep 12\n"
         << "kill -TERM $pid\n"
         << "i=0\n"
         << "while kill -0 $pid 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done\n"
