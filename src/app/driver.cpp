@@ -536,6 +536,9 @@ bool RunWindowMessages(Run& r, double& next_tick) {
 
 // Every way of running goes through here, frame by frame:
 //  1. the clock: a virtual clock moves to the frame's time (a real one runs);
+//     on a real clock with a window, the display first holds the frame back
+//     until just before its next refresh (the refresh less the frame's
+//     measured work), so that the input read next is shown at that refresh;
 //  2. the frame's input: the script's lines that are due, then the window's
 //     events (keys set the keyboard);
 //  3. with the menus, the window procedure: its ticks and messages;
@@ -555,6 +558,7 @@ Outcome RunFrames(Run& r) {
   bool game_started = false;
   while (!out.quit && out.frames < limit) {
     if (!AdvanceVirtualClock(r, out.frames)) break;
+    if (r.device) r.device->WaitToStartFrame();
 
     if (r.window) {
       r.feed.Deliver(g.clock->Now() - r.script_origin, g, &r.window->queue, &r.answers,
