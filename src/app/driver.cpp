@@ -52,7 +52,8 @@ constexpr uint8_t kKeyEscape = 0x01;
 // sound engine, the joypads and the stored bindings with a window; the game
 // data file, the window procedure and its forms with the menus.
 struct Run {
-  explicit Run(const RunSetup& s) : setup(s) {}
+  explicit Run(const RunSetup& s)
+      : setup(s), layer(s.shared_pack != nullptr ? *s.shared_pack : own_layer) {}
 
   const RunSetup& setup;
   std::vector<ScriptEvent> script;
@@ -60,7 +61,8 @@ struct Run {
   std::unique_ptr<Game> game;
   FakeClock* virtual_clock = nullptr;  // null: the game's clock runs in real time
   HeadlessStats stats;
-  res::ResourceLayer layer;
+  res::ResourceLayer own_layer;
+  res::ResourceLayer& layer;  // the run's own, or the pack a batch of games shares
 
   // The display.
   std::unique_ptr<TableView> view;
@@ -211,7 +213,15 @@ void OpenKeyboard(Run& r, bool joypads) {
 // Without a display: the table's physics from the pack (or the test table).
 bool LoadWithoutDisplay(Run& r, std::FILE* err) {
   NewGame(r);
-  if (!LoadRunTable(*r.game, r.layer, r.setup, err)) return false;
+  if (r.setup.shared_pack != nullptr && !r.setup.test_table) {
+    // The pack is open already: only the table's physics are loaded.
+    std::string error;
+    const bool ok = LoadTablePhysics(*r.game, r.layer, r.setup.data_dir, error);
+    if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
+    if (!ok) return false;
+  } else if (!LoadRunTable(*r.game, r.layer, r.setup, err)) {
+    return false;
+  }
   if (!r.setup.test_table) ReloadTuningFromPack(r);
   return true;
 }
@@ -621,8 +631,12 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
                    WindowJson(*r.window, *r.host, r.answers, outcome.quit).c_str(),
                    StateJson(g, outcome.frames, nullptr).c_str());
     } else if (s.display == DisplayKind::kNone) {
-      std::fprintf(out, "%s\n",
-                   StateJson(g, outcome.frames, s.stats ? &r.stats : nullptr).c_str());
+      const std::string state = StateJson(g, outcome.frames, s.stats ? &r.stats : nullptr);
+      if (s.seed_in_state && state.size() > 1 && state[0] == '{') {
+        std::fprintf(out, "{\"seed\":%u,%s\n", s.seed, state.c_str() + 1);
+      } else {
+        std::fprintf(out, "%s\n", state.c_str());
+      }
     }
   }
   int code = 0;
