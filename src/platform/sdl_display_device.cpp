@@ -412,9 +412,12 @@ void SdlDisplayDevice::NoteShown() {
   const uint32_t now = SDL_GetTicks();
   if (now - count_written_ms_ < 250) return;
   count_written_ms_ = now;
-  if (std::FILE* f = std::fopen(count_file_.c_str(), "w")) {
+  // Written aside and renamed, so that a reader never sees a half-written file.
+  const std::string aside = count_file_ + ".new";
+  if (std::FILE* f = std::fopen(aside.c_str(), "w")) {
     std::fprintf(f, "%lld\n", static_cast<long long>(shown_count_));
     std::fclose(f);
+    std::rename(aside.c_str(), count_file_.c_str());
   }
 }
 
