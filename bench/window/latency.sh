@@ -45,7 +45,8 @@ mkdir -p "$work/cfg"
 "$exe" --play --window --width 1024 --depth 4 --data "$data" --config-dir "$work/cfg" \
   >/dev/null 2>&1 &
 gpid=$!
-xdotool search --sync --name Glimmerfall windowmove 0 0 >/dev/null
+timeout 30 xdotool search --sync --name Glimmerfall windowmove 0 0 >/dev/null ||
+  { echo "latency.sh: no gfall window appeared" >&2; exit 1; }
 sleep 4
 # The left flipper is in the lower left of the table.
 "$work/key_latency" Shift_L 0 512 512 256 "$presses"
