@@ -17,7 +17,8 @@ ifneq ($(CCACHE),)
 CMAKE_FLAGS += -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE)
 endif
 
-.PHONY: all deps build run serve check-format test test-release test-asan bench fuzz clean
+.PHONY: all deps build run serve check-format test test-release test-asan bench fuzz clean \
+        install uninstall package
 
 all: build
 
@@ -71,6 +72,25 @@ fuzz: deps $(FUZZ)/build.ninja
 	@for f in $(FUZZ)/fuzz/*/fuzz_*; do [ -x "$$f" ] || continue; n=$$(basename $$f); \
 	  mkdir -p fuzz-corpus/$$n; echo "== $$n ($(FUZZ_SECONDS) s)"; \
 	  "$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 fuzz-corpus/$$n || exit 1; done
+
+# Installs the game under PREFIX (default /usr/local), below DESTDIR when set
+# (staging); the install finds its data relative to the program, so it may be
+# moved afterwards. `make uninstall` (same DESTDIR) removes what the last
+# install wrote, as listed in $(BUILD)/install_manifest.txt.
+PREFIX  ?= /usr/local
+DESTDIR ?=
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
+	@while IFS= read -r f || [ -n "$$f" ]; do if [ -e "$(DESTDIR)$$f" ] || [ -L "$(DESTDIR)$$f" ]; then \
+	  rm -f -- "$(DESTDIR)$$f" && echo "removed $(DESTDIR)$$f"; fi; done < $(BUILD)/install_manifest.txt
+	@rm -f $(BUILD)/install_manifest.txt
+
+# The Debian package build/release/gfall_VERSION_ARCH.deb (CPack).
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf build
