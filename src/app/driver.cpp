@@ -108,8 +108,8 @@ struct Run {
 
 // The game with its passes: drawn through the view when there is a screen.
 void NewGame(Run& r) {
-  auto passes = r.view ? std::make_unique<GamePasses>(*r.view, *r.device)
-                       : std::make_unique<GamePasses>();
+  auto passes =
+      r.view ? std::make_unique<GamePasses>(*r.view, *r.device) : std::make_unique<GamePasses>();
   r.passes = passes.get();
   if (!r.view) passes->stats = &r.stats;
   std::unique_ptr<Clock> clock;
@@ -395,8 +395,8 @@ void OpenMenus(Run& r, std::FILE* err) {
   }
   if (!r.screen) r.screen = std::make_unique<HeadlessScreen>();
 
-  r.host = std::make_unique<FrontEndHost>(g, r.data, r.data_file, *r.forms, *r.screen, r.input,
-                                          r.modes);
+  r.host =
+      std::make_unique<FrontEndHost>(g, r.data, r.data_file, *r.forms, *r.screen, r.input, r.modes);
   r.host->err = err;
   r.host->saving = r.data_start.saving;
   r.host->sound = r.engine.get();
@@ -464,7 +464,8 @@ bool OpenRun(Run& r, std::FILE* err) {
 // The window's events when it has no menus: closing and Escape end the run,
 // Alt+Enter switches full screen, exposure repaints. True to quit.
 bool PlainWindowEvent(const platform::Event& e, Run& r) {
-  if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kTerminate) return true;
+  if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kTerminate)
+    return true;
   if (e.kind == platform::EventKind::kKeyDown && e.key == kKeyEscape) return true;
   if (platform::IsFullscreenToggle(e)) {
     r.device->ToggleFullscreen();

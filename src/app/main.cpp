@@ -45,9 +45,9 @@ bool FindPack(app::RunSetup& o) {
 // restart) waits a moment for the old copy to go. False (said on stderr) when
 // another copy runs.
 bool LockOneCopy(const app::RunSetup& o, platform::SingleInstance& instance) {
-  const std::string folder = platform::InstanceFolder(
-      !o.config_dir.empty(), store::GameDataFolder(o.config_dir).string(),
-      std::getenv("XDG_RUNTIME_DIR"));
+  const std::string folder =
+      platform::InstanceFolder(!o.config_dir.empty(), store::GameDataFolder(o.config_dir).string(),
+                               std::getenv("XDG_RUNTIME_DIR"));
   const bool restart = o.skip_instance_check != 0;
   std::string error;
   switch (folder.empty() ? platform::InstanceResult::kError
@@ -78,17 +78,20 @@ int main(int argc, char** argv) {
   try {
     app::Options opts;
     switch (app::ParseOptions(argc, argv, opts, stdout, stderr)) {
-      case app::ParseResult::kRun: break;
-      case app::ParseResult::kDone: return 0;
-      case app::ParseResult::kBadUsage: return 1;
+      case app::ParseResult::kRun:
+        break;
+      case app::ParseResult::kDone:
+        return 0;
+      case app::ParseResult::kBadUsage:
+        return 1;
     }
     const app::RunMode mode = app::ModeOf(opts);
     const std::string stray = app::OptionOutOfPlace(opts, mode);
     if (!stray.empty()) {
       std::fprintf(stderr, "gfall: %s does not apply %s\n", stray.c_str(),
                    mode == app::RunMode::kTable ? "when the table runs straight into play"
-                   : stray == "--seeds"          ? "outside headless play without the menus"
-                                                 : "without --play and a window");
+                   : stray == "--seeds"         ? "outside headless play without the menus"
+                                                : "without --play and a window");
       return 1;
     }
     app::RunSetup o = app::RunSetupOf(opts, mode);

@@ -1,7 +1,5 @@
 #include "platform/sdl_display_device.h"
 
-#include "platform/png_file.h"
-
 #include <SDL.h>
 
 #include <algorithm>
@@ -11,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+
+#include "platform/png_file.h"
 
 namespace platform {
 
@@ -177,8 +177,8 @@ bool SdlDisplayDevice::OpenWindow() {
     return false;
   }
   SDL_RendererInfo info{};
-  renderer_vsync_ = SDL_GetRendererInfo(renderer_, &info) == 0 &&
-                    (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+  renderer_vsync_ =
+      SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
   return true;
 }
 
@@ -218,8 +218,8 @@ bool SdlDisplayDevice::CreateSurfaces(int32_t back_buffers, bool) {
     const Channel red(mode_.red_mask), green(mode_.green_mask), blue(mode_.blue_mask);
     wide_.resize(65536);
     for (uint32_t v = 0; v < 65536; ++v) {
-      wide_[v] = static_cast<uint32_t>(red(v)) << 16 | static_cast<uint32_t>(green(v)) << 8 |
-                 blue(v);
+      wide_[v] =
+          static_cast<uint32_t>(red(v)) << 16 | static_cast<uint32_t>(green(v)) << 8 | blue(v);
     }
   }
   if (renderer_ != nullptr) {
@@ -449,8 +449,7 @@ bool SdlDisplayDevice::PresentDirect(const Layout& l) {
   // goes the renderer's way.
   if (surface == nullptr || surface->format->BytesPerPixel != 4 ||
       surface->format->Rmask != 0xFF0000 || surface->format->Gmask != 0x00FF00 ||
-      surface->format->Bmask != 0x0000FF || surface->w < l.window_w ||
-      surface->h < l.window_h) {
+      surface->format->Bmask != 0x0000FF || surface->w < l.window_w || surface->h < l.window_h) {
     return false;
   }
   if (surface != last_surface_ || surface->w != last_surface_w_ || surface->h != last_surface_h_) {
@@ -575,8 +574,8 @@ void SdlDisplayDevice::Show() {
   // returns at once (no working vsync) leaves it to Pace.
   const auto before = std::chrono::steady_clock::now();
   SDL_RenderPresent(renderer_);
-  present_waited_ = renderer_vsync_ &&
-                    std::chrono::steady_clock::now() - before > RefreshPeriod() / 4;
+  present_waited_ =
+      renderer_vsync_ && std::chrono::steady_clock::now() - before > RefreshPeriod() / 4;
 }
 
 void SdlDisplayDevice::Redraw() {
@@ -700,8 +699,8 @@ void SdlDisplayDevice::DrawBackdrop() {
   if (!Upload()) return;
   int w = 0, h = 0;
   if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0 || w <= 0 || h <= 0) return;
-  const double scale = std::min(static_cast<double>(w) / mode_.width,
-                                static_cast<double>(h) / mode_.height);
+  const double scale =
+      std::min(static_cast<double>(w) / mode_.width, static_cast<double>(h) / mode_.height);
   SDL_Rect dst;
   dst.w = static_cast<int>(mode_.width * scale);
   dst.h = static_cast<int>(mode_.height * scale);

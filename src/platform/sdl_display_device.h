@@ -150,17 +150,17 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   size_t back_ = 0;
   size_t front_ = 0;
   bool presented_ = false;
-  size_t previous_front_ = 0;   // the buffer on screen before the last flip
-  bool whole_ = true;           // the next present shows the whole window
-  bool texture_stale_ = true;   // the texture lags the front buffer
-  bool overlay_ = false;        // forms draw over the window through the renderer
+  size_t previous_front_ = 0;  // the buffer on screen before the last flip
+  bool whole_ = true;          // the next present shows the whole window
+  bool texture_stale_ = true;  // the texture lags the front buffer
+  bool overlay_ = false;       // forms draw over the window through the renderer
   bool last_direct_ = false;
   void* last_surface_ = nullptr;
   int32_t last_surface_w_ = 0, last_surface_h_ = 0;
-  std::vector<Box> boxes_;      // what changed with the last flip
+  std::vector<Box> boxes_;       // what changed with the last flip
   std::vector<SDL_Rect> rects_;  // the changed boxes in window pixels
-  std::vector<uint32_t> wide_;  // 15 and 16-bit values as 0x00RRGGBB
-  std::vector<uint32_t> row_;   // one converted row
+  std::vector<uint32_t> wide_;   // 15 and 16-bit values as 0x00RRGGBB
+  std::vector<uint32_t> row_;    // one converted row
   int64_t shown_count_ = 0;
   bool renderer_vsync_ = false;  // the renderer was made to wait for the refresh
   bool present_waited_ = false;  // and the last present did wait
@@ -169,7 +169,7 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   std::chrono::nanoseconds work_{std::chrono::milliseconds(4)};  // a frame's work, estimated
   std::chrono::steady_clock::time_point frame_start_{};
   bool frame_started_ = false;
-  std::string count_file_;      // GFALL_FRAME_COUNT_FILE: shown frames for measurements
+  std::string count_file_;  // GFALL_FRAME_COUNT_FILE: shown frames for measurements
   uint32_t count_written_ms_ = 0;
   render::Palette palette_{};
   std::array<uint32_t, 256> palette_xrgb_{};  // the palette as 0x00RRGGBB

@@ -61,8 +61,9 @@ TEST(GfallCli, ABatchOfSeedsPlaysEachGameAsASingleRunWould) {
     EXPECT_NE(batch.out.find("\"game_ended\":true"), std::string::npos);
   }
   // --frames still bounds each game.
-  Result short_games = RunGfall("--headless --demo --test-table --print-state --frames 5 "
-                                "--seeds 1-2");
+  Result short_games = RunGfall(
+      "--headless --demo --test-table --print-state --frames 5 "
+      "--seeds 1-2");
   ASSERT_EQ(short_games.status, 0) << short_games.out;
   EXPECT_NE(short_games.out.find("{\"seed\":1,\"frames\":5,"), std::string::npos)
       << short_games.out;
@@ -103,13 +104,13 @@ TEST(GfallCli, HelpAndBadArguments) {
   Result help = RunGfall("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: gfall"), std::string::npos);
-  for (const char* bad : {"--frames", "--frames -3", "--seed x", "--bogus", "--frame-ms 0",
-                          "--players 5", "--players 0", "--players 1.5", "--data",
-                          "--headless --test-table --input /nonexistent-script",
-                          "--headless --test-table --seeds 5", "--headless --test-table --seeds 9-3",
-                          "--headless --test-table --seeds 1-x", "--headless --seeds -4",
-                          "--headless --test-table --seeds 1-2 --seed 3",
-                          "--headless --test-table --menus --seeds 1-2", "--play --seeds 1-2"}) {
+  for (const char* bad :
+       {"--frames", "--frames -3", "--seed x", "--bogus", "--frame-ms 0", "--players 5",
+        "--players 0", "--players 1.5", "--data",
+        "--headless --test-table --input /nonexistent-script", "--headless --test-table --seeds 5",
+        "--headless --test-table --seeds 9-3", "--headless --test-table --seeds 1-x",
+        "--headless --seeds -4", "--headless --test-table --seeds 1-2 --seed 3",
+        "--headless --test-table --menus --seeds 1-2", "--play --seeds 1-2"}) {
     EXPECT_EQ(RunGfall(bad).status, 1) << bad;
   }
 }

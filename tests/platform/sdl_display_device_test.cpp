@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
