@@ -51,7 +51,8 @@ constexpr uint8_t kKeyEscape = 0x01;
 // sound engine, the joypads and the stored bindings with a window; the game
 // data file, the window procedure and its forms with the menus.
 struct Run {
-  explicit Run(const RunSetup& s) : setup(s) {}
+  explicit Run(const RunSetup& s)
+      : setup(s), layer(s.shared_pack != nullptr ? *s.shared_pack : own_layer) {}
 
   const RunSetup& setup;
   std::vector<ScriptEvent> script;
@@ -59,7 +60,8 @@ struct Run {
   std::unique_ptr<Game> game;
   FakeClock* virtual_clock = nullptr;  // null: the game's clock runs in real time
   HeadlessStats stats;
-  res::ResourceLayer layer;
+  res::ResourceLayer own_layer;
+  res::ResourceLayer& layer;  // the run's own, or the pack a batch of games shares
 
   // The display.
   std::unique_ptr<TableView> view;
@@ -129,6 +131,7 @@ void NewScreen(Run& r) {
   platform::DisplayOptions display_options;
   display_options.headless = r.setup.display == DisplayKind::kOffscreen;
   display_options.fullscreen = r.setup.fullscreen;
+  display_options.vsync = !r.setup.virtual_clock;  // a virtual clock never waits
   r.device = std::make_unique<platform::SdlDisplayDevice>(display_options);
 }
 
@@ -206,7 +209,15 @@ void OpenKeyboard(Run& r, bool joypads) {
 // Without a display: the table's physics from the pack (or the test table).
 bool LoadWithoutDisplay(Run& r, std::FILE* err) {
   NewGame(r);
-  if (!LoadRunTable(*r.game, r.layer, r.setup, err)) return false;
+  if (r.setup.shared_pack != nullptr && !r.setup.test_table) {
+    // The pack is open already: only the table's physics are loaded.
+    std::string error;
+    const bool ok = LoadTablePhysics(*r.game, r.layer, r.setup.data_dir, error);
+    if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
+    if (!ok) return false;
+  } else if (!LoadRunTable(*r.game, r.layer, r.setup, err)) {
+    return false;
+  }
   if (!r.setup.test_table) ReloadTuningFromPack(r);
   return true;
 }
@@ -453,7 +464,8 @@ bool OpenRun(Run& r, std::FILE* err) {
 // The window's events when it has no menus: closing and Escape end the run,
 // Alt+Enter switches full screen, exposure repaints. True to quit.
 bool PlainWindowEvent(const platform::Event& e, Run& r) {
-  if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kQuit) return true;
+  if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kTerminate)
+    return true;
   if (e.kind == platform::EventKind::kKeyDown && e.key == kKeyEscape) return true;
   if (platform::IsFullscreenToggle(e)) {
     r.device->ToggleFullscreen();
@@ -582,8 +594,10 @@ InputResult ReadFrameInput(Run& r, LoopState& loop) {
 // The one loop of every run, frame by frame: the clock moves (a virtual one to
 // the frame's time), the frame's input is read (ReadFrameInput), and the frame
 // runs (FrameGate -> RunFrame in frame_loop.cpp: physics, rules, drawing,
-// presenting). See docs/architecture.md for where a recorder or late input
-// hooks in.
+// presenting). On a real clock with a window the display first holds the
+// frame back until just before its next refresh (the refresh less the
+// frame's measured work), so that the input read then is shown at that
+// refresh. See docs/architecture.md for where a recorder hooks in.
 Outcome RunFrames(Run& r) {
   const RunSetup& s = r.setup;
   Game& g = *r.game;
@@ -593,6 +607,7 @@ Outcome RunFrames(Run& r) {
   loop.next_tick = g.clock->Now() + 50.0;
   while (!out.quit && out.frames < limit) {
     if (!AdvanceVirtualClock(r, out.frames)) break;
+    if (r.device) r.device->WaitToStartFrame();
     const InputResult input = ReadFrameInput(r, loop);
     if (input == InputResult::kStop) break;
     if (input == InputResult::kQuit) {
@@ -629,7 +644,12 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
                    WindowJson(*r.window, *r.host, r.answers, outcome.quit).c_str(),
                    StateJson(g, outcome.frames, nullptr).c_str());
     } else if (s.display == DisplayKind::kNone) {
-      std::fprintf(out, "%s\n", StateJson(g, outcome.frames, s.stats ? &r.stats : nullptr).c_str());
+      const std::string state = StateJson(g, outcome.frames, s.stats ? &r.stats : nullptr);
+      if (s.seed_in_state && state.size() > 1 && state[0] == '{') {
+        std::fprintf(out, "{\"seed\":%u,%s\n", s.seed, state.c_str() + 1);
+      } else {
+        std::fprintf(out, "%s\n", state.c_str());
+      }
     }
   }
   int code = 0;

@@ -11,6 +11,7 @@
 
 #include "app/driver.h"
 #include "app/options.h"
+#include "app/playfield_load.h"
 #include "app/run_setup.h"
 #include "app/shot_map.h"
 #include "app/startup.h"
@@ -89,6 +90,7 @@ int main(int argc, char** argv) {
     if (!stray.empty()) {
       std::fprintf(stderr, "gfall: %s does not apply %s\n", stray.c_str(),
                    mode == app::RunMode::kTable ? "when the table runs straight into play"
+                   : stray == "--seeds"         ? "outside headless play without the menus"
                                                 : "without --play and a window");
       return 1;
     }
@@ -110,8 +112,30 @@ int main(int argc, char** argv) {
     o.instance = &instance;
     for (int i = 0; i < argc; ++i) o.argv.emplace_back(argv[i]);
     const bool shot_map = headless && !(o.shot_map.empty() && o.shot_map_json.empty());
-    const int status =
-        shot_map ? app::RunShotMap(o, stdout, stderr) : app::RunGame(o, stdout, stderr);
+    int status = 0;
+    if (shot_map) {
+      status = app::RunShotMap(o, stdout, stderr);
+    } else if (!opts.seeds.empty()) {
+      // A batch: one game per seed, each to its end unless --frames says,
+      // each line of state led by its seed.
+      if (opts.frames < 0) o.until_game_over = true;
+      o.seed_in_state = true;
+      res::ResourceLayer pack;  // read once for every game
+      if (!o.test_table) {
+        std::string error;
+        if (!app::OpenTablePack(pack, o.data_dir, error)) {
+          std::fprintf(stderr, "gfall: %s\n", error.c_str());
+          return 1;
+        }
+        o.shared_pack = &pack;
+      }
+      for (uint64_t seed = opts.seeds_first; seed <= opts.seeds_last && status == 0; ++seed) {
+        o.seed = static_cast<uint32_t>(seed);
+        status = app::RunGame(o, stdout, stderr);
+      }
+    } else {
+      status = app::RunGame(o, stdout, stderr);
+    }
     platform::ReleaseSingleInstance(instance);
     return status;
   } catch (const std::exception& e) {

@@ -85,7 +85,14 @@ std::unique_ptr<CLI::App> MakeParser(Options& o, std::vector<std::string>& words
   cli->add_option("--players", o.players, "players 1..4 (default 1)")
       ->check(CLI::Range(1, 4))
       ->option_text("N");
-  cli->add_option("--seed", o.seed, "seed of the random source (default 1)")->option_text("N");
+  CLI::Option* seed =
+      cli->add_option("--seed", o.seed, "seed of the random source (default 1)")->option_text("N");
+  cli->add_option("--seeds", o.seeds,
+                  "headless: one game for each seed from A to B in one "
+                  "process, each to its end unless --frames is given, one "
+                  "line of --stats or --print-state each")
+      ->excludes(seed)
+      ->option_text("A-B");
   cli->add_option("--frames", o.frames,
                   "stop after N frames (headless default 600 unless "
                   "--until-game-over, 240 for the pictures of a game; "
@@ -119,6 +126,24 @@ std::unique_ptr<CLI::App> MakeParser(Options& o, std::vector<std::string>& words
   // "/0" and "/R" are words of their own; the footer lists them.
   cli->add_option("switches", words, "the /0 and /R switches")->group("");
   return cli;
+}
+
+// "A-B": two decimal seeds (32-bit) with A <= B.
+bool ParseSeedRange(const std::string& text, uint32_t& first, uint32_t& last) {
+  const size_t dash = text.find('-');
+  if (dash == std::string::npos) return false;
+  auto number = [](const std::string& digits, uint32_t& out) {
+    if (digits.empty() || digits.size() > 10 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+      return false;
+    }
+    const uint64_t v = std::stoull(digits);
+    if (v > UINT32_MAX) return false;
+    out = static_cast<uint32_t>(v);
+    return true;
+  };
+  return number(text.substr(0, dash), first) && number(text.substr(dash + 1), last) &&
+         first <= last;
 }
 
 bool Given(const Options& o, const char* name) {
@@ -161,6 +186,11 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& o, std::FIL
       o.shown_last = false;
     }
   }
+  if (!o.seeds.empty() && !ParseSeedRange(o.seeds, o.seeds_first, o.seeds_last)) {
+    std::fprintf(err, "gfall: --seeds takes A-B, two seeds with A <= B (not \"%s\")\n",
+                 o.seeds.c_str());
+    return ParseResult::kBadUsage;
+  }
   for (const std::string& word : words) {
     if (word.empty() || word[0] != '/') {
       std::fprintf(err, "gfall: unknown option %s\nRun gfall --help for the options.\n",
@@ -185,7 +215,7 @@ std::string OptionOutOfPlace(const Options& o, RunMode mode) {
   static constexpr const char* kNotForTable[] = {
       "--virtual-clock", "--shots",           "--test-table", "--demo",
       "--players",       "--until-game-over", "--menus",      "--shot-map",
-      "--shot-map-json", "--print-state",     "--stats"};
+      "--shot-map-json", "--print-state",     "--stats",      "--seeds"};
   if (mode == RunMode::kTable) {
     for (const char* name : kNotForTable) {
       if (Given(o, name)) return name;
@@ -193,6 +223,8 @@ std::string OptionOutOfPlace(const Options& o, RunMode mode) {
     if (!o.switches.empty()) return o.switches.substr(0, o.switches.find(' '));
   } else if (Given(o, "--linger")) {
     return "--linger";
+  } else if (Given(o, "--seeds") && (mode != RunMode::kHeadless || o.menus)) {
+    return "--seeds";
   }
   return {};
 }

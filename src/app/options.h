@@ -28,6 +28,9 @@ struct Options {
   bool demo = false;
   int players = 1;
   uint32_t seed = 1;
+  // --seeds A-B: headless, one game per seed from A to B, in one process.
+  std::string seeds;
+  uint32_t seeds_first = 0, seeds_last = 0;
   double frame_ms = 1000.0 / 60.0;
   int64_t frames = -1;  // -1: not given
   bool until_game_over = false;

@@ -10,6 +10,10 @@
 
 #include "app/options.h"
 
+namespace res {
+struct ResourceLayer;
+}
+
 namespace platform {
 struct SingleInstance;
 }
@@ -55,6 +59,10 @@ struct RunSetup {
 
   // What the run writes.
   bool print_state = false, stats = false;
+  bool seed_in_state = false;
+  // Headless without the menus: the pack opened once for a batch of games.
+  res::ResourceLayer* shared_pack =
+      nullptr;                          // the state's line begins with the seed (a batch of games)
   std::string shot_map, shot_map_json;  // the shot map instead of play (no display)
   std::string screenshot;               // the last composed frame, written at exit
   std::string window_screenshot;        // what the window showed last, written at exit

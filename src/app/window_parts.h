@@ -346,7 +346,10 @@ class WindowEvents {
   void Translate(const platform::Event& e, MessageQueue& q) {
     ui::Message m;
     switch (e.kind) {
-      case platform::EventKind::kQuit:
+      case platform::EventKind::kTerminate:
+        // Ending the program saves and leaves, as the menus' Quit does.
+        q.Post(ui::CommandMessage(core::kCommandQuit));
+        break;
       case platform::EventKind::kClose:
         m.kind = ui::MessageKind::kClose;
         q.Post(m);

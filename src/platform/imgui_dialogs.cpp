@@ -188,6 +188,7 @@ int ImGuiDialogs::Run(const char* title, float wrap_em, const std::function<int(
   int result = 0;
   int frames = 0;
   bool first = true;
+  bool ending = false;
   while (result == 0) {
     if (frame_hook_) frame_hook_(frames);
     SDL_Event e;
@@ -198,10 +199,17 @@ int ImGuiDialogs::Run(const char* title, float wrap_em, const std::function<int(
           (key.kind == platform::EventKind::kKeyDown || key.kind == platform::EventKind::kKeyUp)) {
         keyboard_->KeyEvent(key.key, key.kind == platform::EventKind::kKeyDown);
       }
-      if (e.type == SDL_QUIT) result = cancel_result;
+      if (e.type == SDL_QUIT) result = cancel_result, ending = true;
       if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
         result = cancel_result;
       }
+    }
+    if (ending) {
+      // The program is asked to end: the form gives way, and the request
+      // goes on to the game's own loop.
+      SDL_Event quit{};
+      quit.type = SDL_QUIT;
+      SDL_PushEvent(&quit);
     }
     if (result != 0) break;
     if (frame_limit_ >= 0 && frames >= frame_limit_) return cancel_result;

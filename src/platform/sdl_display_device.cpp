@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "platform/png_file.h"
 
@@ -115,6 +119,13 @@ SdlDisplayDevice::~SdlDisplayDevice() { ReleaseDisplay(); }
 
 bool SdlDisplayDevice::Create() {
   if (options_.headless || video_) return true;
+  // The window's surface is a plain shared-memory image that we fill
+  // ourselves; SDL would otherwise put a renderer behind it.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // Closing the window is the close button's business alone; a quit event
+  // then only ever means that the program is asked to end.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  if (const char* f = std::getenv("GFALL_FRAME_COUNT_FILE")) count_file_ = f;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     Trace(SDL_GetError());
     return false;
@@ -142,8 +153,22 @@ bool SdlDisplayDevice::OpenWindow() {
     return false;
   }
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  // The renderer draws the forms, and the picture at sizes that are no
+  // whole-number scale of it. When the window starts at such a scale (the
+  // usual window, or a full screen of the right size) the picture goes
+  // through the window's surface and the forms are few: the software
+  // renderer, which draws into that same surface, serves them without
+  // loading a graphics driver. Otherwise the accelerated one scales.
+  int32_t w = mode_.width, h = mode_.height;
+  SDL_DisplayMode desktop{};
+  if (options_.fullscreen && SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+    w = desktop.w;
+    h = desktop.h;
+  }
+  const bool fits = (w % mode_.width == 0 && h >= mode_.height * (w / mode_.width)) ||
+                    (h % mode_.height == 0 && w >= mode_.width * (h / mode_.height));
   const uint32_t vsync = options_.vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
-  renderer_ = SDL_CreateRenderer(window_, -1, vsync);
+  if (!fits) renderer_ = SDL_CreateRenderer(window_, -1, vsync);
   if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
   if (renderer_ == nullptr) {
     Trace(SDL_GetError());
@@ -151,6 +176,9 @@ bool SdlDisplayDevice::OpenWindow() {
     window_ = nullptr;
     return false;
   }
+  SDL_RendererInfo info{};
+  renderer_vsync_ =
+      SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
   return true;
 }
 
@@ -171,8 +199,9 @@ void SdlDisplayDevice::ReleaseSurfaces() {
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   texture_ = nullptr;
   buffers_.clear();
-  back_ = front_ = 0;
+  back_ = front_ = previous_front_ = 0;
   presented_ = false;
+  whole_ = texture_stale_ = true;
 }
 
 bool SdlDisplayDevice::CreateSurfaces(int32_t back_buffers, bool) {
@@ -181,8 +210,18 @@ bool SdlDisplayDevice::CreateSurfaces(int32_t back_buffers, bool) {
   const size_t bytes = static_cast<size_t>(mode_.width) * static_cast<size_t>(mode_.height) *
                        static_cast<size_t>(bytes_per_pixel_);
   buffers_.assign(static_cast<size_t>(back_buffers) + 1, std::vector<uint8_t>(bytes, 0));
-  front_ = 0;
+  front_ = previous_front_ = 0;
   back_ = 1;
+  whole_ = texture_stale_ = true;
+  wide_.clear();
+  if (mode_.bit_count == 16) {
+    const Channel red(mode_.red_mask), green(mode_.green_mask), blue(mode_.blue_mask);
+    wide_.resize(65536);
+    for (uint32_t v = 0; v < 65536; ++v) {
+      wide_[v] =
+          static_cast<uint32_t>(red(v)) << 16 | static_cast<uint32_t>(green(v)) << 8 | blue(v);
+    }
+  }
   if (renderer_ != nullptr) {
     texture_ = SDL_CreateTexture(renderer_, TextureFormatOf(mode_), SDL_TEXTUREACCESS_STREAMING,
                                  mode_.width, mode_.height);
@@ -209,6 +248,7 @@ bool SdlDisplayDevice::SetPaletteEntries(int32_t first, std::span<const render::
                        static_cast<uint32_t>(entries[i].g) << 8 | entries[i].b;
   }
   // A palette change shows at once, as on an 8-bit screen.
+  texture_stale_ = true;
   if (presented_) Redraw();
   return true;
 }
@@ -222,40 +262,326 @@ bool SdlDisplayDevice::Lock(uint8_t*& pixels, int32_t& pitch) {
 
 void SdlDisplayDevice::Flip() {
   if (buffers_.empty()) return;
+  previous_front_ = front_;
   front_ = back_;
   back_ = (back_ + 1) % buffers_.size();
   presented_ = true;
-  if (Upload()) Show();
+  if (window_ == nullptr) return;
+  Pace();
+  ChangedBoxes(mode_, buffers_[front_].data(), buffers_[previous_front_].data(), boxes_);
+  Present();
+}
+
+void SdlDisplayDevice::ChangedBoxes(const render::DeviceMode& mode, const uint8_t* now,
+                                    const uint8_t* before, std::vector<Box>& out) {
+  // Tiles of 64 x 16 pixels: small enough to follow a ball, few enough that
+  // comparing them row by row stays a fraction of one copy of the frame.
+  constexpr int32_t kTileW = 64, kTileH = 16;
+  out.clear();
+  const int32_t bpp = BytesOf(mode.bit_count);
+  const size_t pitch = static_cast<size_t>(mode.width) * static_cast<size_t>(bpp);
+  const int32_t columns = (mode.width + kTileW - 1) / kTileW;
+  std::vector<uint8_t> changed(static_cast<size_t>(columns));
+  for (int32_t y0 = 0; y0 < mode.height; y0 += kTileH) {
+    const int32_t y1 = std::min(mode.height, y0 + kTileH);
+    std::fill(changed.begin(), changed.end(), uint8_t{0});
+    for (int32_t y = y0; y < y1; ++y) {
+      const size_t row = static_cast<size_t>(y) * pitch;
+      for (int32_t c = 0; c < columns; ++c) {
+        if (changed[static_cast<size_t>(c)]) continue;
+        const size_t at = row + static_cast<size_t>(c) * kTileW * static_cast<size_t>(bpp);
+        const size_t n = static_cast<size_t>(std::min(kTileW, mode.width - c * kTileW)) *
+                         static_cast<size_t>(bpp);
+        if (std::memcmp(now + at, before + at, n) != 0) changed[static_cast<size_t>(c)] = 1;
+      }
+    }
+    const size_t before_band = out.size();
+    for (int32_t c = 0; c < columns;) {
+      if (!changed[static_cast<size_t>(c)]) {
+        ++c;
+        continue;
+      }
+      int32_t e = c;
+      while (e < columns && changed[static_cast<size_t>(e)]) ++e;
+      const Box run{c * kTileW, y0, std::min(mode.width, e * kTileW), y1};
+      // A run under one of the same extent in the band above extends it.
+      bool merged = false;
+      for (size_t i = 0; i < before_band; ++i) {
+        Box& b = out[i];
+        if (b.x0 == run.x0 && b.x1 == run.x1 && b.y1 == y0) {
+          b.y1 = y1;
+          merged = true;
+          break;
+        }
+      }
+      if (!merged) out.push_back(run);
+      c = e;
+    }
+  }
+}
+
+std::chrono::nanoseconds SdlDisplayDevice::RefreshPeriod() const {
+  SDL_DisplayMode m{};
+  const int index = window_ != nullptr ? SDL_GetWindowDisplayIndex(window_) : 0;
+  int hz = 60;  // when the display does not say
+  if (SDL_GetCurrentDisplayMode(std::max(index, 0), &m) == 0 && m.refresh_rate > 0) {
+    hz = m.refresh_rate;
+  }
+  return std::chrono::nanoseconds(1'000'000'000LL / hz);
+}
+
+void SdlDisplayDevice::WaitToStartFrame() {
+  frame_started_ = false;
+  if (!options_.vsync || window_ == nullptr) return;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = next_frame_ - work_ - kStartMargin;
+  if (Clock::now() < start) std::this_thread::sleep_until(start);
+  frame_start_ = Clock::now();
+  frame_started_ = true;
+}
+
+void SdlDisplayDevice::Pace() {
+  if (!options_.vsync) return;
+  using Clock = std::chrono::steady_clock;
+  const std::chrono::nanoseconds period = RefreshPeriod();
+  Clock::time_point now = Clock::now();
+  if (frame_started_) {
+    // The frame's work since its start: the estimate rises at once to a
+    // longer frame and falls back slowly.
+    frame_started_ = false;
+    const auto work = std::min<std::chrono::nanoseconds>(now - frame_start_, period);
+    work_ = work > work_ ? work : work_ + (work - work_) / 16;
+  }
+  if (present_waited_) {
+    // The last present waited for the display's refresh itself.
+    present_waited_ = false;
+    next_frame_ = now + period;
+    return;
+  }
+  if (now < next_frame_) {
+    std::this_thread::sleep_until(next_frame_);
+    now = Clock::now();
+  }
+  // One refresh after the last; after a stall, one after now.
+  next_frame_ = now - next_frame_ > period ? now + period : next_frame_ + period;
+}
+
+SdlDisplayDevice::Layout SdlDisplayDevice::LayoutNow() const {
+  Layout l;
+  if (window_ == nullptr || mode_.width <= 0) return l;
+  SDL_GetWindowSizeInPixels(window_, &l.window_w, &l.window_h);
+  if (l.window_w <= 0 || l.window_h <= 0) return l;
+  const int32_t by_w = l.window_w / mode_.width, by_h = l.window_h / mode_.height;
+  const int32_t k = std::min(by_w, by_h);
+  if (k >= 1 && (k * mode_.width == l.window_w || k * mode_.height == l.window_h)) {
+    l.scale = k;
+    l.w = k * mode_.width;
+    l.h = k * mode_.height;
+  } else {
+    const double f = std::min(static_cast<double>(l.window_w) / mode_.width,
+                              static_cast<double>(l.window_h) / mode_.height);
+    l.w = static_cast<int32_t>(mode_.width * f);
+    l.h = static_cast<int32_t>(mode_.height * f);
+  }
+  l.x = (l.window_w - l.w) / 2;
+  l.y = (l.window_h - l.h) / 2;
+  return l;
+}
+
+void SdlDisplayDevice::Present() {
+  if (window_ == nullptr || !presented_ || buffers_.empty()) return;
+  if (!whole_ && boxes_.empty()) return;  // nothing changed: nothing to show
+  const Layout l = LayoutNow();
+  if (l.window_w <= 0) return;
+  if (!overlay_ && l.scale >= 1 && PresentDirect(l)) {
+    if (!last_direct_) texture_stale_ = true;
+    last_direct_ = true;
+  } else {
+    // Leaving the direct way: the window's picture is drawn anew.
+    if (last_direct_) whole_ = true;
+    last_direct_ = false;
+    PresentScaled(l);
+  }
+  whole_ = false;
+  NoteShown();
+}
+
+void SdlDisplayDevice::NoteShown() {
+  ++shown_count_;
+  if (count_file_.empty()) return;
+  const uint32_t now = SDL_GetTicks();
+  if (now - count_written_ms_ < 250) return;
+  count_written_ms_ = now;
+  // Written aside and renamed, so that a reader never sees a half-written file.
+  const std::string aside = count_file_ + ".new";
+  if (std::FILE* f = std::fopen(aside.c_str(), "w")) {
+    std::fprintf(f, "%lld\n", static_cast<long long>(shown_count_));
+    std::fclose(f);
+    std::rename(aside.c_str(), count_file_.c_str());
+  }
+}
+
+void SdlDisplayDevice::ConvertRow(const uint8_t* src, int32_t count, uint32_t* dst) const {
+  switch (bytes_per_pixel_) {
+    case 1:
+      for (int32_t x = 0; x < count; ++x) dst[x] = palette_xrgb_[src[x]];
+      break;
+    case 2:
+      for (int32_t x = 0; x < count; ++x) {
+        dst[x] = wide_[static_cast<size_t>(src[2 * x]) | static_cast<size_t>(src[2 * x + 1]) << 8];
+      }
+      break;
+    case 3:
+      for (int32_t x = 0; x < count; ++x) {
+        const uint8_t* p = src + 3 * x;
+        dst[x] = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+      }
+      break;
+    default:
+      std::memcpy(dst, src, static_cast<size_t>(count) * 4);
+      break;
+  }
+}
+
+bool SdlDisplayDevice::PresentDirect(const Layout& l) {
+  SDL_Surface* surface = SDL_GetWindowSurface(window_);
+  // Only a 32-bit true-colour window takes our rows as they are; any other
+  // goes the renderer's way.
+  if (surface == nullptr || surface->format->BytesPerPixel != 4 ||
+      surface->format->Rmask != 0xFF0000 || surface->format->Gmask != 0x00FF00 ||
+      surface->format->Bmask != 0x0000FF || surface->w < l.window_w || surface->h < l.window_h) {
+    return false;
+  }
+  if (surface != last_surface_ || surface->w != last_surface_w_ || surface->h != last_surface_h_) {
+    // A new or resized surface holds nothing of ours yet.
+    last_surface_ = surface;
+    last_surface_w_ = surface->w;
+    last_surface_h_ = surface->h;
+    whole_ = true;
+  }
+  if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
+  const Box all{0, 0, mode_.width, mode_.height};
+  const std::vector<Box> whole_frame{all};
+  const std::vector<Box>& boxes = whole_ ? whole_frame : boxes_;
+  const int32_t k = l.scale;
+  const size_t src_pitch = static_cast<size_t>(mode_.width) * static_cast<size_t>(bytes_per_pixel_);
+  const uint8_t* src = buffers_[front_].data();
+  auto* base = static_cast<uint8_t*>(surface->pixels);
+  row_.resize(static_cast<size_t>(mode_.width));
+  for (const Box& b : boxes) {
+    const int32_t n = b.x1 - b.x0;
+    for (int32_t y = b.y0; y < b.y1; ++y) {
+      const uint8_t* s = src + static_cast<size_t>(y) * src_pitch +
+                         static_cast<size_t>(b.x0) * static_cast<size_t>(bytes_per_pixel_);
+      uint8_t* first = base + static_cast<ptrdiff_t>(l.y + y * k) * surface->pitch +
+                       static_cast<ptrdiff_t>(l.x + b.x0 * k) * 4;
+      if (k == 1) {
+        ConvertRow(s, n, reinterpret_cast<uint32_t*>(first));
+        continue;
+      }
+      ConvertRow(s, n, row_.data());
+      auto* d = reinterpret_cast<uint32_t*>(first);
+      for (int32_t x = 0; x < n; ++x) {
+        for (int32_t i = 0; i < k; ++i) d[x * k + i] = row_[static_cast<size_t>(x)];
+      }
+      for (int32_t i = 1; i < k; ++i) {
+        std::memcpy(first + static_cast<ptrdiff_t>(i) * surface->pitch, first,
+                    static_cast<size_t>(n * k) * 4);
+      }
+    }
+  }
+  rects_.clear();
+  if (whole_) {
+    // The borders around the picture are black.
+    const SDL_Rect borders[4] = {{0, 0, l.window_w, l.y},
+                                 {0, l.y + l.h, l.window_w, l.window_h - l.y - l.h},
+                                 {0, l.y, l.x, l.h},
+                                 {l.x + l.w, l.y, l.window_w - l.x - l.w, l.h}};
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    for (const SDL_Rect& r : borders) {
+      if (r.w > 0 && r.h > 0) SDL_FillRect(surface, &r, 0);
+    }
+    rects_.push_back({0, 0, l.window_w, l.window_h});
+  } else {
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    for (const Box& b : boxes) {
+      rects_.push_back({l.x + b.x0 * k, l.y + b.y0 * k, (b.x1 - b.x0) * k, (b.y1 - b.y0) * k});
+    }
+  }
+  if (SDL_UpdateWindowSurfaceRects(window_, rects_.data(), static_cast<int>(rects_.size())) != 0) {
+    Trace(SDL_GetError());
+    whole_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool SdlDisplayDevice::UploadBoxes(const std::vector<Box>& boxes) {
+  if (texture_ == nullptr || buffers_.empty()) return false;
+  const uint8_t* src = buffers_[front_].data();
+  const int32_t src_pitch = mode_.width * bytes_per_pixel_;
+  for (const Box& b : boxes) {
+    const SDL_Rect r{b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0};
+    const uint8_t* first = src + static_cast<ptrdiff_t>(b.y0) * src_pitch +
+                           static_cast<ptrdiff_t>(b.x0) * bytes_per_pixel_;
+    if (bytes_per_pixel_ != 1) {
+      if (SDL_UpdateTexture(texture_, &r, first, src_pitch) != 0) return false;
+      continue;
+    }
+    void* dst = nullptr;
+    int dst_pitch = 0;
+    if (SDL_LockTexture(texture_, &r, &dst, &dst_pitch) != 0) return false;
+    for (int32_t y = 0; y < r.h; ++y) {
+      ConvertRow(first + static_cast<ptrdiff_t>(y) * src_pitch, r.w,
+                 reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(dst) +
+                                             static_cast<ptrdiff_t>(y) * dst_pitch));
+    }
+    SDL_UnlockTexture(texture_);
+  }
+  return true;
 }
 
 bool SdlDisplayDevice::Upload() {
   if (texture_ == nullptr || buffers_.empty()) return false;
-  const uint8_t* src = buffers_[front_].data();
-  const int32_t src_pitch = mode_.width * bytes_per_pixel_;
-  if (bytes_per_pixel_ != 1) return SDL_UpdateTexture(texture_, nullptr, src, src_pitch) == 0;
-  void* dst = nullptr;
-  int dst_pitch = 0;
-  if (SDL_LockTexture(texture_, nullptr, &dst, &dst_pitch) != 0) return false;
-  for (int32_t y = 0; y < mode_.height; ++y) {
-    const uint8_t* s = src + static_cast<ptrdiff_t>(y) * src_pitch;
-    uint32_t* d = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(dst) +
-                                              static_cast<ptrdiff_t>(y) * dst_pitch);
-    for (int32_t x = 0; x < mode_.width; ++x) d[x] = palette_xrgb_[s[x]];
+  if (texture_stale_) {
+    if (!UploadBoxes({Box{0, 0, mode_.width, mode_.height}})) return false;
+    texture_stale_ = false;
   }
-  SDL_UnlockTexture(texture_);
   return true;
 }
 
+void SdlDisplayDevice::PresentScaled(const Layout& l) {
+  if (renderer_ == nullptr || texture_ == nullptr) return;
+  if (texture_stale_ || whole_) {
+    if (!Upload()) return;
+  } else if (!UploadBoxes(boxes_)) {
+    texture_stale_ = true;
+    return;
+  }
+  SDL_SetTextureScaleMode(texture_, l.scale >= 1 ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+  Show();
+}
+
 void SdlDisplayDevice::Show() {
-  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-  SDL_RenderClear(renderer_);
+  // A picture that fills the window leaves no border to clear.
+  const Layout l = LayoutNow();
+  if (l.w != l.window_w || l.h != l.window_h) {
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+  }
   SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  // A renderer that waits for the refresh paces the frames by itself; one that
+  // returns at once (no working vsync) leaves it to Pace.
+  const auto before = std::chrono::steady_clock::now();
   SDL_RenderPresent(renderer_);
+  present_waited_ =
+      renderer_vsync_ && std::chrono::steady_clock::now() - before > RefreshPeriod() / 4;
 }
 
 void SdlDisplayDevice::Redraw() {
-  if (!presented_ || renderer_ == nullptr) return;
-  if (Upload()) Show();
+  if (!presented_ || window_ == nullptr) return;
+  whole_ = true;
+  Present();
 }
 
 void SdlDisplayDevice::RestoreDesktopMode() {
@@ -299,7 +625,23 @@ RgbFrame SdlDisplayDevice::LastFrameRgb() const {
 
 RgbFrame SdlDisplayDevice::ReadWindowRgb() {
   RgbFrame out;
-  if (renderer_ == nullptr || !presented_ || !Upload()) return out;
+  if (window_ == nullptr || !presented_) return out;
+  Redraw();
+  if (last_direct_) {
+    // What the window's surface holds is what the window shows.
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (surface == nullptr) return out;
+    out.width = surface->w;
+    out.height = surface->h;
+    out.pixels.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height) * 3);
+    if (SDL_ConvertPixels(surface->w, surface->h, surface->format->format, surface->pixels,
+                          surface->pitch, SDL_PIXELFORMAT_RGB24, out.pixels.data(),
+                          out.width * 3) != 0) {
+      out = RgbFrame{};
+    }
+    return out;
+  }
+  if (renderer_ == nullptr || !Upload()) return out;
   int w = 0, h = 0;
   if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0 || w <= 0 || h <= 0) return out;
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
@@ -339,17 +681,22 @@ void SdlDisplayDevice::Raise() {
 }
 
 void SdlDisplayDevice::BeginOverlay() {
+  overlay_ = true;
   if (renderer_ != nullptr) SDL_RenderSetLogicalSize(renderer_, 0, 0);
 }
 
 void SdlDisplayDevice::EndOverlay() {
+  overlay_ = false;
   if (renderer_ == nullptr) return;
   SDL_RenderSetLogicalSize(renderer_, mode_.width, mode_.height);
+  // The forms drew over the window: it is shown anew, whole.
+  last_surface_ = nullptr;
   Redraw();
 }
 
 void SdlDisplayDevice::DrawBackdrop() {
   if (renderer_ == nullptr || texture_ == nullptr || !presented_ || mode_.width <= 0) return;
+  if (!Upload()) return;
   int w = 0, h = 0;
   if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0 || w <= 0 || h <= 0) return;
   const double scale =

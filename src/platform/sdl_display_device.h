@@ -1,12 +1,21 @@
 #pragma once
 // The screen on SDL. The fifteen modes are resolutions and pixel formats of our
 // own buffers: a flip chain of two buffers in memory in the exact pixel format.
-// A flip uploads the new front buffer to a streaming texture (8-bit frames go
-// through the screen palette to true colour) and shows it scaled to the window,
-// aspect kept, with black borders. Without a window (headless) flips only swap
-// the buffers, and the last frame can still be read back as RGB.
+// A flip finds what changed since the frame on screen (the new front buffer
+// against the previous one, in tiles) and shows only that, in one of two ways:
+//  - direct: when the picture fits the window 1:1 or at a whole-number scale,
+//    the changed rectangles are converted (8-bit through the screen palette,
+//    15/16/24-bit widened) straight into the window's surface and only they
+//    are sent to the screen (SDL_UpdateWindowSurfaceRects);
+//  - scaled: at any other window size, the changed rectangles are uploaded to
+//    a streaming texture that the renderer stretches, smoothly, to the window.
+// The picture keeps its aspect with black borders either way; the way follows
+// the window's size as it changes. A frame that changed nothing shows nothing.
+// Without a window (headless) flips only swap the buffers, and the last frame
+// can still be read back as RGB.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,12 +25,16 @@
 struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
+struct SDL_Rect;
 
 namespace platform {
 
 struct DisplayOptions {
   bool headless = false;   // no window at all: nothing is shown
   bool fullscreen = true;  // desktop full screen, else a resizable window
+  // Frames follow the display's refresh: a flip waits for the next one (the
+  // renderer's vsync where it works, else a sleep to the display mode's
+  // refresh period, 60 Hz when it gives none). Off for runs on a virtual clock.
   bool vsync = true;
   std::string title = "Kestrune Pinball: Glimmerfall";
 };
@@ -58,6 +71,10 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   void ReleaseDisplay() override;
   void Trace(std::string_view message) override;
 
+  // Called before a frame reads its input: waits until the next refresh less
+  // the work the last frames took (and a margin), so that the frame reads its
+  // input as late as it can and is still shown at that refresh.
+  void WaitToStartFrame();
   // Switches between desktop full screen and the window (Alt+Enter).
   bool ToggleFullscreen();
   bool fullscreen() const { return options_.fullscreen; }
@@ -87,11 +104,40 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   RgbFrame ReadOverlayRgb();
   bool has_window() const { return window_ != nullptr; }
   const std::vector<std::string>& traces() const { return traces_; }
+  // How the last shown frame reached the window (tests and measurements).
+  bool last_shown_direct() const { return last_direct_; }
+  // A box of the picture in its own pixels, [x0, x1) x [y0, y1).
+  struct Box {
+    int32_t x0, y0, x1, y1;
+  };
+  // The boxes of tiles where two frames of a mode differ, rows of tiles merged
+  // into runs and runs of equal extent in consecutive rows into one box.
+  static void ChangedBoxes(const render::DeviceMode& mode, const uint8_t* now,
+                           const uint8_t* before, std::vector<Box>& out);
+  // Frames sent to the window so far, and what the last flip changed.
+  int64_t shown_count() const { return shown_count_; }
+  const std::vector<Box>& changed_boxes() const { return boxes_; }
 
  private:
+  // Where the picture goes in the window: its size and a whole-number scale
+  // when one fits it exactly, else 0.
+  struct Layout {
+    int32_t window_w = 0, window_h = 0;
+    int32_t x = 0, y = 0, w = 0, h = 0;  // the picture's box in window pixels
+    int32_t scale = 0;
+  };
   bool OpenWindow();
-  bool Upload();
+  Layout LayoutNow() const;
+  void Present();
+  bool PresentDirect(const Layout& l);
+  void PresentScaled(const Layout& l);
+  bool UploadBoxes(const std::vector<Box>& boxes);
+  bool Upload();  // the whole front buffer, when the texture lags it
   void Show();
+  std::chrono::nanoseconds RefreshPeriod() const;
+  void Pace();
+  void ConvertRow(const uint8_t* src, int32_t count, uint32_t* dst) const;
+  void NoteShown();
 
   DisplayOptions options_;
   bool video_ = false;  // the SDL video subsystem is ours to quit
@@ -104,6 +150,27 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   size_t back_ = 0;
   size_t front_ = 0;
   bool presented_ = false;
+  size_t previous_front_ = 0;  // the buffer on screen before the last flip
+  bool whole_ = true;          // the next present shows the whole window
+  bool texture_stale_ = true;  // the texture lags the front buffer
+  bool overlay_ = false;       // forms draw over the window through the renderer
+  bool last_direct_ = false;
+  void* last_surface_ = nullptr;
+  int32_t last_surface_w_ = 0, last_surface_h_ = 0;
+  std::vector<Box> boxes_;       // what changed with the last flip
+  std::vector<SDL_Rect> rects_;  // the changed boxes in window pixels
+  std::vector<uint32_t> wide_;   // 15 and 16-bit values as 0x00RRGGBB
+  std::vector<uint32_t> row_;    // one converted row
+  int64_t shown_count_ = 0;
+  bool renderer_vsync_ = false;  // the renderer was made to wait for the refresh
+  bool present_waited_ = false;  // and the last present did wait
+  std::chrono::steady_clock::time_point next_frame_{};
+  static constexpr std::chrono::nanoseconds kStartMargin{std::chrono::milliseconds(3)};
+  std::chrono::nanoseconds work_{std::chrono::milliseconds(4)};  // a frame's work, estimated
+  std::chrono::steady_clock::time_point frame_start_{};
+  bool frame_started_ = false;
+  std::string count_file_;  // GFALL_FRAME_COUNT_FILE: shown frames for measurements
+  uint32_t count_written_ms_ = 0;
   render::Palette palette_{};
   std::array<uint32_t, 256> palette_xrgb_{};  // the palette as 0x00RRGGBB
   std::vector<std::string> traces_;

@@ -31,7 +31,9 @@ bool TranslateEvent(const SDL_Event& e, Event& out) {
       out.button = e.button.button;
       return true;
     case SDL_QUIT:
-      out.kind = EventKind::kQuit;
+      // SDL sends this for TERM and INT; closing the last window does not
+      // send it (the display turns that off), so it is never the close button.
+      out.kind = EventKind::kTerminate;
       return true;
     case SDL_WINDOWEVENT:
       switch (e.window.event) {

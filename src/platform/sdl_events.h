@@ -23,11 +23,13 @@ enum class EventKind {
   kClose,    // the window's close button
   kResized,  // width and height: the window's new size
   kExposed,  // the window needs its picture again
-  kQuit,
+  // The program is asked to end (a TERM or INT signal, the session ending);
+  // never the window's close button, which is kClose alone.
+  kTerminate,
 };
 
 struct Event {
-  EventKind kind = EventKind::kQuit;
+  EventKind kind = EventKind::kTerminate;
   uint8_t key = 0;       // DirectInput code (key events); 0 for a key without one
   bool repeat = false;   // a key held down repeating
   bool alt = false;      // an Alt key was held (key events)

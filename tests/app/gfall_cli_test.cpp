@@ -39,6 +39,37 @@ TEST(GfallCli, HeadlessRunIsRepeatableAndSeeded) {
   EXPECT_NE(a.out.find("{\"frames\":400,"), std::string::npos) << a.out;
 }
 
+// A batch plays one whole game per seed in one process: each line is the
+// game that seed plays alone, led by its seed; with the pack (read once) too.
+TEST(GfallCli, ABatchOfSeedsPlaysEachGameAsASingleRunWould) {
+  const std::filesystem::path dir = std::filesystem::path(GFALL_EXE).parent_path();
+  const bool pack = std::filesystem::exists(dir / "GFALL.DAT");
+  for (const std::string& table : {std::string("--test-table"), "--data " + dir.string()}) {
+    if (table != "--test-table" && !pack) continue;
+    SCOPED_TRACE(table);
+    const std::string base = "--headless --demo --print-state " + table;
+    Result batch = RunGfall(base + " --seeds 7-9");
+    ASSERT_EQ(batch.status, 0) << batch.out;
+    std::string want;
+    for (int seed = 7; seed <= 9; ++seed) {
+      Result one = RunGfall(base + " --until-game-over --seed " + std::to_string(seed));
+      ASSERT_EQ(one.status, 0) << one.out;
+      ASSERT_EQ(one.out.rfind("{", 0), 0u) << one.out;
+      want += "{\"seed\":" + std::to_string(seed) + "," + one.out.substr(1);
+    }
+    EXPECT_EQ(batch.out, want);
+    EXPECT_NE(batch.out.find("\"game_ended\":true"), std::string::npos);
+  }
+  // --frames still bounds each game.
+  Result short_games = RunGfall(
+      "--headless --demo --test-table --print-state --frames 5 "
+      "--seeds 1-2");
+  ASSERT_EQ(short_games.status, 0) << short_games.out;
+  EXPECT_NE(short_games.out.find("{\"seed\":1,\"frames\":5,"), std::string::npos)
+      << short_games.out;
+  EXPECT_NE(short_games.out.find("{\"seed\":2,\"frames\":5,"), std::string::npos);
+}
+
 TEST(GfallCli, WithoutADisplayItSaysSoAndFails) {
   // The display opens after the pack is found: this needs the built pack beside gfall.
   const std::filesystem::path pack = std::filesystem::path(GFALL_EXE).parent_path() / "GFALL.DAT";
@@ -73,9 +104,13 @@ TEST(GfallCli, HelpAndBadArguments) {
   Result help = RunGfall("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: gfall"), std::string::npos);
-  for (const char* bad : {"--frames", "--frames -3", "--seed x", "--bogus", "--frame-ms 0",
-                          "--players 5", "--players 0", "--players 1.5", "--data",
-                          "--headless --test-table --input /nonexistent-script"}) {
+  for (const char* bad :
+       {"--frames", "--frames -3", "--seed x", "--bogus", "--frame-ms 0", "--players 5",
+        "--players 0", "--players 1.5", "--data",
+        "--headless --test-table --input /nonexistent-script", "--headless --test-table --seeds 5",
+        "--headless --test-table --seeds 9-3", "--headless --test-table --seeds 1-x",
+        "--headless --seeds -4", "--headless --test-table --seeds 1-2 --seed 3",
+        "--headless --test-table --menus --seeds 1-2", "--play --seeds 1-2"}) {
     EXPECT_EQ(RunGfall(bad).status, 1) << bad;
   }
 }

@@ -167,12 +167,26 @@ Box LitBox(const platform::RgbFrame& f) {
   return b;
 }
 
-TEST(WindowedTable, TheXServerShowsTheScreenshot) {
+// One window picture as the X server holds it, against the run's screenshot.
+struct XServerCase {
+  const char* name;
+  const char* resize;    // "W H": the window is resized to this before the dump
+  int width, height;     // the mode
+  int shown_w, shown_h;  // the picture's size on the screen
+  double mean_limit;     // mean difference per channel
+  int off_limit;         // pixels further off than 4 in some channel
+};
+
+void CheckXServerShowsTheScreenshot(const XServerCase& c) {
   namespace fs = std::filesystem;
   if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
   if (std::system("command -v xwd >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xwd";
+  if (*c.resize != 0 && std::system("command -v xdotool >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "no xdotool";
+  }
   if (!fs::exists(fs::path(GFALL_DATA_DIR) / "GFALL.DAT")) GTEST_SKIP() << "no GFALL.DAT";
-  const fs::path dir = fs::temp_directory_path() / ("gfall_xwd_" + std::to_string(::getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("gfall_xwd_" + std::to_string(::getpid()) + "_" + c.name);
   fs::create_directories(dir);
   const std::string composed = (dir / "composed.png").string(), root = (dir / "root.xwd").string();
   {
@@ -184,19 +198,25 @@ TEST(WindowedTable, TheXServerShowsTheScreenshot) {
   {
     // gfall keeps its last frame shown after writing the screenshot; the X
     // server's own picture of the screen is taken meanwhile, and a TERM ends
-    // the wait (SDL turns it into a quit).
+    // the wait.
     std::ofstream run(dir / "run.sh");
-    run << "\"" << GFALL_EXE << "\" --play --window --frames 150 --width 800 --depth 0 --data \""
-        << GFALL_DATA_DIR << "\" --input \"" << (dir / "input.txt").string() << "\" --screenshot \""
-        << composed << "\" --linger 60000 &\n"
+    run << "\"" << GFALL_EXE << "\" --play --window --frames 150 --width " << c.width
+        << " --depth 0 --data \"" << GFALL_DATA_DIR << "\" --input \""
+        << (dir / "input.txt").string() << "\" --screenshot \"" << composed
+        << "\" --linger 60000 &\n"
         << "pid=$!\n"
         << "i=0\n"
         << "while [ ! -s \"" << composed
         << "\" ] && [ $i -lt 1200 ] && kill -0 $pid 2>/dev/null; do\n"
         << "  sleep 0.1; i=$((i+1))\n"
         << "done\n"
-        << "sleep 0.5\n"
-        << "xwd -root -silent -out \"" << root << "\"\n"
+        << "sleep 0.5\n";
+    if (*c.resize != 0) {
+      run << "xdotool search --sync --name Glimmerfall windowmove 0 0 windowsize " << c.resize
+          << "\n"
+          << "sleep 1\n";
+    }
+    run << "xwd -root -silent -out \"" << root << "\"\n"
         << "kill -TERM $pid 2>/dev/null\n"
         << "wait $pid\n";
   }
@@ -211,36 +231,103 @@ TEST(WindowedTable, TheXServerShowsTheScreenshot) {
   ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << cmd;
   ASSERT_TRUE(have_shot);
   ASSERT_TRUE(have_screen) << why;
-  ASSERT_EQ(shot.width, 800);
-  ASSERT_EQ(shot.height, 600);
+  const int w = c.width, h = c.height;
+  ASSERT_EQ(shot.width, w);
+  ASSERT_EQ(shot.height, h);
   EXPECT_EQ(screen.width, 1280);
   EXPECT_EQ(screen.height, 1024);
 
-  // The window shows the frame at its own size somewhere on the black root;
-  // every pixel of it must be the screenshot's, so the ball stands where the
-  // last frame put it.
+  // The window shows the frame somewhere on the black root; every pixel of
+  // it must be the screenshot's, so the ball stands where the last frame put it.
   const Box b = LitBox(screen);
-  ASSERT_NEAR(b.x1 - b.x0 + 1, 800, 2);
-  ASSERT_NEAR(b.y1 - b.y0 + 1, 600, 2);
-  const double sx = (b.x1 - b.x0 + 1) / 800.0, sy = (b.y1 - b.y0 + 1) / 600.0;
+  ASSERT_NEAR(b.x1 - b.x0 + 1, c.shown_w, 2);
+  ASSERT_NEAR(b.y1 - b.y0 + 1, c.shown_h, 2);
+  const double sx = (b.x1 - b.x0 + 1) / static_cast<double>(w);
+  const double sy = (b.y1 - b.y0 + 1) / static_cast<double>(h);
   double total = 0.0;
   int64_t off = 0;
-  for (int y = 0; y < 600; ++y) {
-    for (int x = 0; x < 800; ++x) {
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
       const int wx = std::min(b.x1, b.x0 + static_cast<int>((x + 0.5) * sx));
       const int wy = std::min(b.y1, b.y0 + static_cast<int>((y + 0.5) * sy));
       int worst = 0;
       for (int k = 0; k < 3; ++k) {
-        const int a = shot.pixels[static_cast<size_t>((y * 800 + x) * 3 + k)];
-        const int c = screen.pixels[static_cast<size_t>((wy * screen.width + wx) * 3 + k)];
-        total += std::abs(a - c);
-        worst = std::max(worst, std::abs(a - c));
+        const int a = shot.pixels[static_cast<size_t>((y * w + x) * 3 + k)];
+        const int d = screen.pixels[static_cast<size_t>((wy * screen.width + wx) * 3 + k)];
+        total += std::abs(a - d);
+        worst = std::max(worst, std::abs(a - d));
       }
       off += worst > 4 ? 1 : 0;
     }
   }
-  EXPECT_LT(total / (800.0 * 600.0 * 3.0), 1.0);
-  EXPECT_LT(off, 800 * 600 / 1000) << "pixels that differ";
+  EXPECT_LT(total / (w * h * 3.0), c.mean_limit);
+  EXPECT_LT(off, c.off_limit) << "pixels that differ";
+}
+
+// The window at the mode's size and at twice it shows our buffers directly;
+// at any other scale the renderer draws it, smoothed, so its pixels may
+// differ a little at edges.
+TEST(WindowedTable, TheXServerShowsTheScreenshot) {
+  CheckXServerShowsTheScreenshot({"window", "", 800, 600, 800, 600, 1.0, 800 * 600 / 1000});
+}
+
+TEST(WindowedTable, TheXServerShowsTheScreenshotAtTwiceItsSize) {
+  CheckXServerShowsTheScreenshot(
+      {"double", "1280 960", 640, 480, 1280, 960, 1.0, 640 * 480 / 1000});
+}
+
+TEST(WindowedTable, TheXServerShowsTheScreenshotScaledSmoothly) {
+  CheckXServerShowsTheScreenshot({"scaled", "1000 750", 800, 600, 1000, 750, 6.0, 800 * 600 / 5});
+}
+
+// A TERM signal during play ends the program at once and cleanly: the game
+// data is saved as the menus' Quit saves it and the exit status is 0 (the
+// window's close button would open the pause menu instead).
+TEST(WindowedTable, TermDuringPlaySavesAndExits) {
+  namespace fs = std::filesystem;
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+  if (!fs::exists(fs::path(GFALL_DATA_DIR) / "GFALL.DAT")) GTEST_SKIP() << "no GFALL.DAT";
+  const fs::path dir = fs::temp_directory_path() / ("gfall_term_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "config");
+  {
+    // Enter every second: it leaves the title, starts a new game from the
+    // main menu, then pulls the plunger (however long the loading takes).
+    std::ofstream script(dir / "input.txt");
+    for (int ms = 2000; ms < 60000; ms += 1000) {
+      script << ms << " key 28 down\n" << ms + 100 << " key 28 up\n";
+    }
+  }
+  {
+    std::ofstream run(dir / "run.sh");
+    run << "\"" << GFALL_EXE << "\" --window --width 640 --depth 0 --data \"" << GFALL_DATA_DIR
+        << "\" --config-dir \"" << (dir / "config").string() << "\" --input \""
+        << (dir / "input.txt").string() << "\" --print-state > \"" << (dir / "state.json").string()
+        << "\" &\n"
+        << "pid=$!\n"
+        << "sleep 12\n"
+        << "kill -TERM $pid\n"
+        << "i=0\n"
+        << "while kill -0 $pid 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done\n"
+        << "if kill -0 $pid 2>/dev/null; then kill -KILL $pid; exit 99; fi\n"
+        << "wait $pid\n";
+  }
+  const std::string cmd =
+      "xvfb-run -a -s '-screen 0 1280x1024x24' sh " + (dir / "run.sh").string() + " 2>/dev/null";
+  const int st = std::system(cmd.c_str());
+  std::ifstream in(dir / "state.json");
+  const std::string state((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const bool saved = fs::exists(dir / "config" / "KEPB_GF.DAT");
+  fs::remove_all(dir);
+  ASSERT_TRUE(WIFEXITED(st)) << cmd;
+  ASSERT_NE(WEXITSTATUS(st), 99) << "gfall still ran a second after the TERM";
+  EXPECT_EQ(WEXITSTATUS(st), 0);
+  // It was in play, no menu open, and left through the Quit path, which saves.
+  EXPECT_NE(state.find("\"main_menu\":0,\"pause_menu\":0"), std::string::npos)
+      << state.substr(0, 300);
+  EXPECT_NE(state.find("\"quit\":1"), std::string::npos);
+  EXPECT_NE(state.find("\"saves\":1"), std::string::npos);
+  EXPECT_TRUE(saved) << "no game data file";
 }
 
 }  // namespace

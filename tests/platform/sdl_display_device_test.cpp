@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "render/display.h"
 
@@ -213,6 +217,160 @@ TEST_F(SdlDisplay, FullscreenToggle) {
   EXPECT_FALSE(device.fullscreen());
   SdlDisplayDevice headless({.headless = true});
   EXPECT_FALSE(headless.ToggleFullscreen());
+}
+
+// The window's picture at a size: each picture pixel's centre, mapped into the
+// window, compared with the frame (0 = all equal).
+int WindowDiffers(const RgbFrame& shown, const RgbFrame& frame, int tolerance) {
+  const double scale = std::min(static_cast<double>(shown.width) / frame.width,
+                                static_cast<double>(shown.height) / frame.height);
+  const int ox = static_cast<int>((shown.width - frame.width * scale) / 2);
+  const int oy = static_cast<int>((shown.height - frame.height * scale) / 2);
+  int bad = 0;
+  for (int y = 0; y < frame.height; ++y) {
+    for (int x = 0; x < frame.width; ++x) {
+      const int wx = ox + static_cast<int>((x + 0.5) * scale);
+      const int wy = oy + static_cast<int>((y + 0.5) * scale);
+      for (int k = 0; k < 3; ++k) {
+        const int a = frame.pixels[static_cast<size_t>((y * frame.width + x) * 3 + k)];
+        const int b = shown.pixels[static_cast<size_t>((wy * shown.width + wx) * 3 + k)];
+        if (std::abs(a - b) > tolerance) ++bad;
+      }
+    }
+  }
+  return bad;
+}
+
+// Both ways of showing a frame, direct (1:1 and twice the size) and scaled by
+// the renderer, show the composed pixels, in every format.
+TEST_F(SdlDisplay, DirectAndScaledWaysShowTheSamePixels) {
+  const render::Palette palette = TestPalette();
+  struct Size {
+    int w, h;
+    bool direct;
+  };
+  const Size sizes[] = {{640, 480, true}, {1280, 960, true}, {1400, 960, true}, {1000, 700, false}};
+  for (int id = 0; id < 5; ++id) {
+    SdlDisplayDevice device({.fullscreen = false});
+    render::Display display;
+    ASSERT_TRUE(Open(display, device, 0, static_cast<PixelFormatId>(id)));
+    if (id == 0) {
+      ASSERT_TRUE(render::SetScreenPalette(display, device, palette, true));
+    }
+    ASSERT_TRUE(render::LockBackBuffer(display, device));
+    const RgbFrame want = DrawPattern(display.format, palette);
+    render::UnlockAndFlip(display, device);
+    for (const Size& s : sizes) {
+      SCOPED_TRACE(std::to_string(id) + " at " + std::to_string(s.w) + "x" + std::to_string(s.h));
+      device.SetWindowSize(s.w, s.h);
+      const RgbFrame shown = device.ReadWindowRgb();
+      ASSERT_EQ(shown.width, s.w);
+      ASSERT_EQ(shown.height, s.h);
+      EXPECT_EQ(device.last_shown_direct(), s.direct);
+      // 5 and 6-bit channels: SDL's texture widens them by scaling, within one step.
+      const int tolerance = s.direct ? 0 : (id == 1 || id == 2) ? 1 : 0;
+      if (s.direct || s.w % 640 == 0) {
+        EXPECT_EQ(WindowDiffers(shown, want, tolerance), 0);
+      } else {
+        // Smooth scaling blends neighbours; the pattern changes little between them
+        // in most places.
+        EXPECT_LT(WindowDiffers(shown, want, 40), 640 * 480 * 3 / 5);
+      }
+    }
+    render::CloseDisplay(display, device);
+  }
+}
+
+// Frame after frame only the changed tiles are shown, yet the window always
+// holds the whole last frame; a frame that changed nothing is not shown.
+TEST_F(SdlDisplay, ShowsOnlyWhatChangedAndNothingForAnEqualFrame) {
+  for (int id : {0, 2, 3, 4}) {
+    SCOPED_TRACE(id);
+    SdlDisplayDevice device({.fullscreen = false});
+    render::Display display;
+    ASSERT_TRUE(Open(display, device, 0, static_cast<PixelFormatId>(id)));
+    const render::Palette palette = TestPalette();
+    if (id == 0) {
+      ASSERT_TRUE(render::SetScreenPalette(display, device, palette, true));
+    }
+    std::vector<uint8_t> picture;
+    uint32_t seed = 7;
+    for (int frame = 0; frame < 12; ++frame) {
+      ASSERT_TRUE(render::LockBackBuffer(display, device));
+      const render::DisplayFormat& f = display.format;
+      if (frame == 0) {
+        DrawPattern(f, palette);
+        picture.assign(f.draw_target, f.draw_target + f.frame_bytes);
+      } else if (frame % 4 != 3) {
+        // A few small spots move about; every fourth frame repeats the last.
+        for (int spot = 0; spot < 3; ++spot) {
+          seed = seed * 1103515245u + 12345u;
+          const int x = static_cast<int>(seed >> 8) % 620, y = static_cast<int>(seed >> 20) % 460;
+          for (int dy = 0; dy < 20; ++dy) {
+            std::memset(&picture[static_cast<size_t>((y + dy) * f.pitch + x * f.bytes_per_pixel)],
+                        0x5A + frame, static_cast<size_t>(20 * f.bytes_per_pixel));
+          }
+        }
+      }
+      std::memcpy(f.draw_target, picture.data(), picture.size());
+      const int64_t shown_before = device.shown_count();
+      render::UnlockAndFlip(display, device);
+      if (frame == 0) continue;
+      if (frame % 4 == 3) {
+        EXPECT_EQ(device.shown_count(), shown_before) << "an unchanged frame was shown";
+        continue;
+      }
+      EXPECT_EQ(device.shown_count(), shown_before + 1);
+      int64_t area = 0;
+      for (const auto& b : device.changed_boxes()) area += (b.x1 - b.x0) * (b.y1 - b.y0);
+      EXPECT_GT(area, 0);
+      EXPECT_LE(area, 640 * 480 / 4) << "three small spots changed, not the frame";
+      const RgbFrame shown = device.ReadWindowRgb();
+      ASSERT_TRUE(device.last_shown_direct());
+      ASSERT_EQ(Mismatches(shown, device.LastFrameRgb()), 0) << "frame " << frame;
+    }
+    render::CloseDisplay(display, device);
+  }
+}
+
+// A flip waits for the display's next refresh (60 Hz on the dummy display),
+// whether the frame changed or not, so a loop at rest does not spin.
+TEST_F(SdlDisplay, FlipsFollowTheRefreshEvenWhenNothingChanged) {
+  SdlDisplayDevice device({.fullscreen = false});
+  render::Display display;
+  ASSERT_TRUE(Open(display, device, 0, PixelFormatId::RGB32));
+  render::UnlockAndFlip(display, device);
+  const auto start = std::chrono::steady_clock::now();
+  for (int frame = 0; frame < 12; ++frame) {
+    ASSERT_TRUE(render::LockBackBuffer(display, device));
+    display.format.draw_target[0] = static_cast<uint8_t>(frame / 2);
+    render::UnlockAndFlip(display, device);
+  }
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(11 * 1000 / 60)) << "flips ran ahead of the display";
+}
+
+TEST(ChangedBoxes, CoverEveryChangeAndMergeRowsOfTiles) {
+  const render::DeviceMode mode{640, 480, 16, 0xF800, 0x07E0, 0x001F};
+  std::vector<uint8_t> a(640 * 480 * 2, 0), b = a;
+  std::vector<SdlDisplayDevice::Box> boxes;
+  SdlDisplayDevice::ChangedBoxes(mode, a.data(), b.data(), boxes);
+  EXPECT_TRUE(boxes.empty());
+  // One pixel at the last column and row; a block of 100 x 40 across tiles.
+  b[(479 * 640 + 639) * 2] = 1;
+  for (int y = 100; y < 140; ++y) {
+    for (int x = 70; x < 170; ++x) b[static_cast<size_t>((y * 640 + x) * 2 + 1)] = 9;
+  }
+  SdlDisplayDevice::ChangedBoxes(mode, b.data(), a.data(), boxes);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].x0, 64);
+  EXPECT_EQ(boxes[0].x1, 192);
+  EXPECT_EQ(boxes[0].y0, 96);
+  EXPECT_EQ(boxes[0].y1, 144) << "three bands of tiles make one box";
+  EXPECT_EQ(boxes[1].x0, 576);
+  EXPECT_EQ(boxes[1].x1, 640);
+  EXPECT_EQ(boxes[1].y0, 464);
+  EXPECT_EQ(boxes[1].y1, 480);
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST(TranslateEvent, EveryKindTheGameHandles) {
   SDL_Event q{};
   q.type = SDL_QUIT;
   ASSERT_TRUE(TranslateEvent(q, out));
-  EXPECT_EQ(out.kind, EventKind::kQuit);
+  EXPECT_EQ(out.kind, EventKind::kTerminate);
 }
 
 // Key events through SDL's queue keep the key state the controls read.
