@@ -63,7 +63,9 @@ void Checker::Checkpoint(CheckKind kind, const StateDigest& digest) {
   }
   const replay::Checkpoint& c = rec_.checkpoints[next_check_];
   if (c.frame > frame_) {
-    Diverge(frame_, "a " + name + " the recording has at frame " + std::to_string(c.frame));
+    Diverge(frame_, "a " + name + " the recording does not have here (its next is a " +
+                        std::string(CheckKindName(c.kind)) + " at frame " +
+                        std::to_string(c.frame) + ")");
     return;
   }
   if (c.frame < frame_) {

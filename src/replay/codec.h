@@ -152,8 +152,13 @@ struct ClockCode {
       prev_ns = Nanoseconds(reading).value_or(0);
       return;
     }
-    if (const std::optional<int64_t> ns = Nanoseconds(reading)) {
-      PutVarint(out, (ZigZag(*ns - prev_ns) << 2) | 1);
+    const std::optional<int64_t> ns = Nanoseconds(reading);
+    // The difference wraps as the reader's sum does; it must fit 62 bits.
+    const uint64_t zz = ns ? ZigZag(static_cast<int64_t>(static_cast<uint64_t>(*ns) -
+                                                         static_cast<uint64_t>(prev_ns)))
+                           : 0;
+    if (ns && zz < (uint64_t{1} << 62)) {
+      PutVarint(out, (zz << 2) | 1);
     } else {
       out.push_back(2);
       PutFixed(out, DoubleBits(reading), 8);

@@ -52,6 +52,30 @@ struct InputEvent {
   int32_t a = 0, b = 0, c = 0;
   std::string dialog, result, text;  // kAnswer only
 
+  static InputEvent Actions(int32_t mask) { return Make(EventKind::kActions, mask, 0, 0); }
+  static InputEvent Command(int32_t command, int32_t arg) {
+    return Make(EventKind::kCommand, command, arg, 0);
+  }
+  static InputEvent Key(int32_t code, bool down) { return Make(EventKind::kKey, code, down, 0); }
+  static InputEvent Pointer(int32_t x, int32_t y, int32_t buttons) {
+    return Make(EventKind::kPointer, x, y, buttons);
+  }
+  static InputEvent Answer(std::string dialog, std::string result, std::string text) {
+    InputEvent e = Make(EventKind::kAnswer, 0, 0, 0);
+    e.dialog = std::move(dialog);
+    e.result = std::move(result);
+    e.text = std::move(text);
+    return e;
+  }
+  static InputEvent Make(EventKind kind, int32_t a, int32_t b, int32_t c) {
+    InputEvent e;
+    e.kind = kind;
+    e.a = a;
+    e.b = b;
+    e.c = c;
+    return e;
+  }
+
   friend bool operator==(const InputEvent&, const InputEvent&) = default;
 };
 
