@@ -211,7 +211,7 @@ ReadResult ReadRecording(std::span<const uint8_t> bytes) {
       r.events.resize(last.first_event + last.event_count);
     };
     const size_t body = in.pos();
-    const uint16_t check = static_cast<uint16_t>(in.Fixed(2));
+    const uint32_t check = static_cast<uint32_t>(in.Fixed(4));
     if (in.failed()) {
       undo();
       if (in.ran_out()) {
@@ -224,15 +224,15 @@ ReadResult ReadRecording(std::span<const uint8_t> bytes) {
       return out;
     }
     crc = core::Crc32Update(crc, bytes.subspan(pos, body));
-    if ((crc & 0xFFFF) != check) {
+    if (crc != check) {
       undo();
       out.status = ReadStatus::kDamaged;
       out.error = "damaged at byte " + std::to_string(pos) + " (a record fails its check), " +
                   AfterFrame(r);
       return out;
     }
-    crc = core::Crc32Update(crc, bytes.subspan(pos + body, 2));
-    pos += body + 2;
+    crc = core::Crc32Update(crc, bytes.subspan(pos + body, 4));
+    pos += body + 4;
     if (end_record) {
       r.finished = true;
       if (pos != bytes.size()) {

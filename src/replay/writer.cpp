@@ -83,8 +83,8 @@ void Writer::Event(const InputEvent& event) { events_.push_back(event); }
 
 void Writer::Emit() {
   crc_ = core::Crc32Update(crc_, record_);
-  PutFixed(record_, crc_ & 0xFFFF, 2);
-  crc_ = core::Crc32Update(crc_, std::span<const uint8_t>(record_).last(2));
+  PutFixed(record_, crc_, 4);
+  crc_ = core::Crc32Update(crc_, std::span<const uint8_t>(record_).last(4));
   if (ok_) ok_ = sink_->Write(record_);
   bytes_ += record_.size();
   record_.clear();

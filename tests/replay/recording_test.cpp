@@ -200,7 +200,7 @@ TEST(Recording, ThreeMinuteGamesAreSmall) {
     writer.EndFrame();
   }
   writer.Finish();
-  EXPECT_LT(mem->bytes().size(), 3u * 60 * 60 * 5 + 200);
+  EXPECT_LT(mem->bytes().size(), 3u * 60 * 60 * 8 + 200);
 }
 
 TEST(Recording, ACutFileYieldsTheFramesBeforeTheCut) {
