@@ -11,13 +11,15 @@ void Checker::Diverge(uint32_t frame, const std::string& what) {
 bool Checker::BeginFrame() {
   if (in_frame_) EndFrame();
   const uint32_t next = started_ ? frame_ + 1 : 0;
+  // After the last frame the driver still reports the last frame's state;
+  // Finish finds what is missing then.
+  if (next >= rec_.frames.size()) return false;
   // A checkpoint recorded after the previous frame that the replay did not reach.
   if (started_ && next_check_ < rec_.checkpoints.size() &&
       rec_.checkpoints[next_check_].frame <= frame_) {
     const replay::Checkpoint& c = rec_.checkpoints[next_check_];
     Diverge(c.frame, "the recorded " + std::string(CheckKindName(c.kind)) + " did not happen");
   }
-  if (next >= rec_.frames.size()) return false;
   frame_ = next;
   started_ = true;
   in_frame_ = true;

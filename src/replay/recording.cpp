@@ -22,7 +22,15 @@ std::string_view DigestPartName(int part) {
 }
 
 std::string_view CheckKindName(CheckKind kind) {
-  return kind == CheckKind::kGameEnd ? "game end" : "ball end";
+  switch (kind) {
+    case CheckKind::kBallEnd:
+      return "ball end";
+    case CheckKind::kGameEnd:
+      return "game end";
+    case CheckKind::kLastFrame:
+      return "last frame";
+  }
+  return "checkpoint";
 }
 
 double Recording::DurationMs() const {

@@ -111,8 +111,9 @@ std::string_view DigestPartName(int part);
 
 using StateDigest = std::array<uint64_t, kDigestParts>;
 
-enum class CheckKind : uint8_t { kBallEnd = 1, kGameEnd = 2 };
-std::string_view CheckKindName(CheckKind kind);  // "ball end", "game end"
+// kLastFrame: the recording stopped before a game ended (the player quit).
+enum class CheckKind : uint8_t { kBallEnd = 1, kGameEnd = 2, kLastFrame = 3 };
+std::string_view CheckKindName(CheckKind kind);  // "ball end", "game end", "last frame"
 
 // The state after a frame at which a ball ended or the game ended.
 struct Checkpoint {

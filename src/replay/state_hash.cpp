@@ -154,6 +154,24 @@ StateDigest DigestGameState(const GameStateView& g) {
   return d;
 }
 
+std::optional<CheckKind> CheckpointWatch::AfterFrame(const GameStateView& g) {
+  const int32_t drains = g.flow.drains;
+  const int32_t ended = g.flow.game_ended;
+  const bool primed = primed_;
+  const bool drained = drains != drains_;
+  const bool ending = ended != 0 && game_ended_ == 0;
+  primed_ = true;
+  drains_ = drains;
+  game_ended_ = ended;
+  if (!primed) return std::nullopt;
+  if (ending) return CheckKind::kGameEnd;
+  if (!drained || ended) return std::nullopt;
+  for (const physics::BallRecord& b : g.world.balls) {
+    if (b.in_play && b.launched) return std::nullopt;
+  }
+  return CheckKind::kBallEnd;
+}
+
 std::vector<int32_t> Scores(const rules::Rules& rules) {
   std::vector<int32_t> out;
   const int last = std::clamp(rules.players.last_index, 0, rules::kPlayerCount - 1);

@@ -6,6 +6,7 @@
 // so a game hashes the same with or without a window.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/random15.h"
@@ -26,6 +27,21 @@ struct GameStateView {
 };
 
 StateDigest DigestGameState(const GameStateView& game);
+
+// Says after each frame whether a ball or the game has just ended, from the
+// state alone, so the recording and the replay take their checkpoints at the
+// same frames. A ball ends when a drain leaves no launched ball on the table
+// (a drain in multiball does not end the ball); the game ends when its
+// game-ended flag is set (the last drain, or a game stopped from the menu).
+class CheckpointWatch {
+ public:
+  std::optional<CheckKind> AfterFrame(const GameStateView& game);
+
+ private:
+  bool primed_ = false;
+  int32_t drains_ = 0;
+  int32_t game_ended_ = 0;
+};
 
 // Every player's score (players 0..last index).
 std::vector<int32_t> Scores(const rules::Rules& rules);

@@ -94,3 +94,47 @@ TEST(StateHash, TheTuningHashFollowsTheValuesNotTheText) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StateHash, TheWatchSeesBallEndsAndTheGameEnd) {
+  Table t;
+  replay::CheckpointWatch watch;
+  auto after = [&] { return watch.AfterFrame({t.world, t.rules, t.flow, t.random, &t.nudge}); };
+  t.flow.game_ended = 0;
+  t.world.balls[0].in_play = 1;
+  t.world.balls[0].launched = 1;
+  EXPECT_EQ(after(), std::nullopt);  // the first frame only primes it
+  EXPECT_EQ(after(), std::nullopt);
+
+  // Multiball: one of two balls drains; the ball goes on.
+  t.world.balls[1].in_play = 1;
+  t.world.balls[1].launched = 1;
+  t.flow.drains = 1;
+  t.world.balls[1].in_play = 0;
+  EXPECT_EQ(after(), std::nullopt);
+
+  // The last ball drains and the next one waits on the plunger.
+  t.flow.drains = 2;
+  t.world.balls[0].launched = 0;
+  t.world.balls[0].waiting_at_plunger = 1;
+  EXPECT_EQ(after(), replay::CheckKind::kBallEnd);
+  EXPECT_EQ(after(), std::nullopt);
+
+  // The last drain of the game is the game end only.
+  t.world.balls[0].launched = 1;
+  EXPECT_EQ(after(), std::nullopt);
+  t.flow.drains = 3;
+  t.flow.game_ended = 1;
+  t.world.balls[0].in_play = 0;
+  EXPECT_EQ(after(), replay::CheckKind::kGameEnd);
+  EXPECT_EQ(after(), std::nullopt);
+
+  // A new game, stopped from the menu.
+  t.flow.game_ended = 0;
+  EXPECT_EQ(after(), std::nullopt);
+  t.flow.game_ended = 1;
+  EXPECT_EQ(after(), replay::CheckKind::kGameEnd);
+}
+
+}  // namespace
