@@ -90,13 +90,14 @@ void PlannedGame(std::span<const uint8_t> data) {
     }
     std::vector<replay::InputEvent> ev;
     for (int i = 0; i < ((b >> 2) & 3); ++i) {
-      const uint8_t kind = plan.Byte() % 5;
+      const uint8_t kind = plan.Byte() % 6;
       const int32_t a = static_cast<int32_t>(plan.Bytes(4));
       const int32_t c = static_cast<int32_t>(plan.Byte());
       replay::InputEvent e = kind == 0   ? replay::InputEvent::Actions(a & 0x3F)
                              : kind == 1 ? replay::InputEvent::Command(a, c)
                              : kind == 2 ? replay::InputEvent::Key(a, c & 1)
                              : kind == 3 ? replay::InputEvent::Pointer(a, c, 1)
+                             : kind == 4 ? replay::InputEvent::LoopState(a, c)
                                          : replay::InputEvent::Answer("d", "ok", std::string(c % 8, 'x'));
       writer.Event(e);
       ev.push_back(e);

@@ -102,6 +102,7 @@ bool ReadEvent(Cursor& in, InputEvent& e) {
     }
     case EventKind::kCommand:
     case EventKind::kKey:
+    case EventKind::kLoopState:
       e.a = in.Int32();
       e.b = in.Int32();
       break;

@@ -45,6 +45,7 @@ enum class EventKind : uint8_t {
   kKey = 3,      // a: keyboard scan code, b: 1 down, 0 up
   kPointer = 4,  // a, b: window position, c: buttons held (bit 0 left)
   kAnswer = 5,   // a dialog answered: dialog, result, text
+  kLoopState = 6,  // a: which input of the frame loop (the driver's numbering), b: its new value
 };
 
 struct InputEvent {
@@ -59,6 +60,9 @@ struct InputEvent {
   static InputEvent Key(int32_t code, bool down) { return Make(EventKind::kKey, code, down, 0); }
   static InputEvent Pointer(int32_t x, int32_t y, int32_t buttons) {
     return Make(EventKind::kPointer, x, y, buttons);
+  }
+  static InputEvent LoopState(int32_t which, int32_t value) {
+    return Make(EventKind::kLoopState, which, value, 0);
   }
   static InputEvent Answer(std::string dialog, std::string result, std::string text) {
     InputEvent e = Make(EventKind::kAnswer, 0, 0, 0);

@@ -157,18 +157,20 @@ StateDigest DigestGameState(const GameStateView& g) {
 std::optional<CheckKind> CheckpointWatch::AfterFrame(const GameStateView& g) {
   const int32_t drains = g.flow.drains;
   const int32_t ended = g.flow.game_ended;
+  int32_t in_play = 0;
+  for (const physics::BallRecord& b : g.world.balls) in_play += b.in_play ? 1 : 0;
   const bool primed = primed_;
-  const bool drained = drains != drains_;
+  const int32_t drained = drains - drains_;
+  const int32_t in_play_before = in_play_;
   const bool ending = ended != 0 && game_ended_ == 0;
   primed_ = true;
   drains_ = drains;
   game_ended_ = ended;
+  in_play_ = in_play;
   if (!primed) return std::nullopt;
   if (ending) return CheckKind::kGameEnd;
-  if (!drained || ended) return std::nullopt;
-  for (const physics::BallRecord& b : g.world.balls) {
-    if (b.in_play && b.launched) return std::nullopt;
-  }
+  // With two balls on the table the first drain only ends the multiball.
+  if (ended || drained <= 0 || drained < in_play_before) return std::nullopt;
   return CheckKind::kBallEnd;
 }
 

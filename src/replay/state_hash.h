@@ -30,9 +30,10 @@ StateDigest DigestGameState(const GameStateView& game);
 
 // Says after each frame whether a ball or the game has just ended, from the
 // state alone, so the recording and the replay take their checkpoints at the
-// same frames. A ball ends when a drain leaves no launched ball on the table
-// (a drain in multiball does not end the ball); the game ends when its
-// game-ended flag is set (the last drain, or a game stopped from the menu).
+// same frames. A ball ends when a frame drains as many balls as were on the
+// table after the frame before (a drain in multiball only ends the
+// multiball); the game ends when its game-ended flag is set (the last drain,
+// or a game stopped from the menu).
 class CheckpointWatch {
  public:
   std::optional<CheckKind> AfterFrame(const GameStateView& game);
@@ -41,6 +42,7 @@ class CheckpointWatch {
   bool primed_ = false;
   int32_t drains_ = 0;
   int32_t game_ended_ = 0;
+  int32_t in_play_ = 0;
 };
 
 // Every player's score (players 0..last index).

@@ -105,6 +105,7 @@ void Writer::EndFrame() {
           break;
         case EventKind::kCommand:
         case EventKind::kKey:
+        case EventKind::kLoopState:
           PutSigned(record_, e.a);
           PutSigned(record_, e.b);
           break;

@@ -110,21 +110,25 @@ TEST(StateHash, TheWatchSeesBallEndsAndTheGameEnd) {
   // Multiball: one of two balls drains; the ball goes on.
   t.world.balls[1].in_play = 1;
   t.world.balls[1].launched = 1;
+  EXPECT_EQ(after(), std::nullopt);
   t.flow.drains = 1;
   t.world.balls[1].in_play = 0;
   EXPECT_EQ(after(), std::nullopt);
 
-  // The last ball drains and the next one waits on the plunger.
+  // The last ball drains; the next one is served and launched in the same frame.
   t.flow.drains = 2;
-  t.world.balls[0].launched = 0;
-  t.world.balls[0].waiting_at_plunger = 1;
   EXPECT_EQ(after(), replay::CheckKind::kBallEnd);
   EXPECT_EQ(after(), std::nullopt);
 
-  // The last drain of the game is the game end only.
-  t.world.balls[0].launched = 1;
+  // Both balls of a multiball drain in one frame.
+  t.world.balls[1].in_play = 1;
   EXPECT_EQ(after(), std::nullopt);
-  t.flow.drains = 3;
+  t.flow.drains = 4;
+  t.world.balls[1].in_play = 0;
+  EXPECT_EQ(after(), replay::CheckKind::kBallEnd);
+
+  // The last drain of the game is the game end only.
+  t.flow.drains = 5;
   t.flow.game_ended = 1;
   t.world.balls[0].in_play = 0;
   EXPECT_EQ(after(), replay::CheckKind::kGameEnd);
