@@ -160,7 +160,7 @@ bool ReadCheckpoint(Cursor& in, const Recording& r, Checkpoint& c) {
   const uint8_t kind = in.Byte();
   const uint64_t parts = in.Varint();
   if (in.failed()) return false;
-  if (frame >= r.frames.size() || (kind < 1 || kind > 3) || parts != kDigestParts ||
+  if (frame >= r.frames.size() || (kind < 1 || kind > 4) || parts != kDigestParts ||
       (!r.checkpoints.empty() && frame < r.checkpoints.back().frame)) {
     return in.Fail(), false;
   }

@@ -29,6 +29,8 @@ std::string_view CheckKindName(CheckKind kind) {
       return "game end";
     case CheckKind::kLastFrame:
       return "last frame";
+    case CheckKind::kInterval:
+      return "periodic check";
   }
   return "checkpoint";
 }

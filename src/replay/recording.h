@@ -115,9 +115,13 @@ std::string_view DigestPartName(int part);
 
 using StateDigest = std::array<uint64_t, kDigestParts>;
 
-// kLastFrame: the recording stopped before a game ended (the player quit).
-enum class CheckKind : uint8_t { kBallEnd = 1, kGameEnd = 2, kLastFrame = 3 };
-std::string_view CheckKindName(CheckKind kind);  // "ball end", "game end", "last frame"
+// kLastFrame: where the recording stopped, whatever the reason; kInterval:
+// every kIntervalFrames frames of a game in play, so a divergence is found
+// close to where it began.
+enum class CheckKind : uint8_t { kBallEnd = 1, kGameEnd = 2, kLastFrame = 3, kInterval = 4 };
+inline constexpr uint32_t kIntervalFrames = 120;
+// "ball end", "game end", "last frame", "periodic check"
+std::string_view CheckKindName(CheckKind kind);
 
 // The state after a frame at which a ball ended or the game ended.
 struct Checkpoint {

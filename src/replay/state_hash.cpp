@@ -167,11 +167,14 @@ std::optional<CheckKind> CheckpointWatch::AfterFrame(const GameStateView& g) {
   drains_ = drains;
   game_ended_ = ended;
   in_play_ = in_play;
+  const uint32_t frame = frames_++;
   if (!primed) return std::nullopt;
   if (ending) return CheckKind::kGameEnd;
+  if (ended) return std::nullopt;
   // With two balls on the table the first drain only ends the multiball.
-  if (ended || drained <= 0 || drained < in_play_before) return std::nullopt;
-  return CheckKind::kBallEnd;
+  if (drained > 0 && drained >= in_play_before) return CheckKind::kBallEnd;
+  if (frame % kIntervalFrames == kIntervalFrames - 1) return CheckKind::kInterval;
+  return std::nullopt;
 }
 
 std::vector<int32_t> Scores(const rules::Rules& rules) {

@@ -33,7 +33,8 @@ StateDigest DigestGameState(const GameStateView& game);
 // same frames. A ball ends when a frame drains as many balls as were on the
 // table after the frame before (a drain in multiball only ends the
 // multiball); the game ends when its game-ended flag is set (the last drain,
-// or a game stopped from the menu).
+// or a game stopped from the menu). Otherwise, while a game is in play,
+// every kIntervalFrames-th frame is a periodic check.
 class CheckpointWatch {
  public:
   std::optional<CheckKind> AfterFrame(const GameStateView& game);
@@ -43,6 +44,7 @@ class CheckpointWatch {
   int32_t drains_ = 0;
   int32_t game_ended_ = 0;
   int32_t in_play_ = 0;
+  uint32_t frames_ = 0;
 };
 
 // Every player's score (players 0..last index).

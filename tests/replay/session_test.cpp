@@ -77,15 +77,21 @@ std::string Replay(const replay::Recording& rec, const std::function<void(Table&
 TEST(Session, TheSamePlayMatchesEveryCheckpoint) {
   const replay::ReadResult res = replay::ReadRecording(Record(200));
   ASSERT_TRUE(res.complete()) << res.error;
-  // Ball ends after frames 49, 99, 149; the game end at 160; the last frame.
-  ASSERT_EQ(res.recording.checkpoints.size(), 5u);
-  EXPECT_EQ(res.recording.checkpoints[0].frame, 49u);
+  // Ball ends after frames 49, 99, 149, a periodic check at 119, the game
+  // end at 160, the last frame.
+  const std::vector<std::pair<uint32_t, replay::CheckKind>> expected = {
+      {49, replay::CheckKind::kBallEnd},   {99, replay::CheckKind::kBallEnd},
+      {119, replay::CheckKind::kInterval}, {149, replay::CheckKind::kBallEnd},
+      {160, replay::CheckKind::kGameEnd},  {199, replay::CheckKind::kLastFrame}};
+  ASSERT_EQ(res.recording.checkpoints.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(res.recording.checkpoints[i].frame, expected[i].first) << i;
+    EXPECT_EQ(res.recording.checkpoints[i].kind, expected[i].second) << i;
+  }
   EXPECT_EQ(res.recording.checkpoints[0].scores, std::vector<int32_t>{1000});
-  EXPECT_EQ(res.recording.checkpoints[3].kind, replay::CheckKind::kGameEnd);
-  EXPECT_EQ(res.recording.checkpoints[4].kind, replay::CheckKind::kLastFrame);
   uint32_t matched = 0;
   EXPECT_EQ(Replay(res.recording, nullptr, &matched), "");
-  EXPECT_EQ(matched, 5u);
+  EXPECT_EQ(matched, expected.size());
 }
 
 TEST(Session, OtherPlayIsCaughtAtTheNextCheckpoint) {
