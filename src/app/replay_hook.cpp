@@ -1,10 +1,12 @@
 #include "app/replay_hook.h"
 
+#include <bit>
 #include <charconv>
 #include <ctime>
 #include <string_view>
 #include <system_error>
 
+#include "app/game_passes.h"
 #include "physics/tuning_file.h"
 
 #ifndef GFALL_VERSION
@@ -15,31 +17,40 @@ namespace app {
 
 namespace {
 
-// The game's clock with every reading recorded.
+// The game's clock with every reading made inside a frame recorded (what
+// the driver reads between frames is its own business).
 class RecordingClock final : public Clock {
  public:
-  RecordingClock(std::unique_ptr<Clock> inner, replay::RecordSession& session)
-      : inner_(std::move(inner)), session_(session) {}
-  double Now() override { return session_.Reading(inner_->Now()); }
+  RecordingClock(std::unique_ptr<Clock> inner, replay::RecordSession& session,
+                 const bool& in_frame)
+      : inner_(std::move(inner)), session_(session), in_frame_(in_frame) {}
+  double Now() override {
+    const double now = inner_->Now();
+    return in_frame_ ? session_.Reading(now) : now;
+  }
   void Sleep(double ms) override { inner_->Sleep(ms); }
 
  private:
   std::unique_ptr<Clock> inner_;
   replay::RecordSession& session_;
+  const bool& in_frame_;
 };
 
 }  // namespace
 
-// The recorded readings in place of a clock. With a pace clock the replay
-// waits until as much real time has passed (times the speed) as the
-// recording says; without one it runs as fast as it can.
+// The recorded readings in place of a clock; between frames it stays at the
+// last reading. With a pace clock the replay waits until as much real time
+// has passed (times the speed) as the recording says; without one it runs as
+// fast as it can.
 class ReplayClock final : public Clock {
  public:
-  ReplayClock(replay::ReplaySession& session, std::unique_ptr<Clock> pace)
-      : session_(session), pace_(std::move(pace)) {}
+  ReplayClock(replay::ReplaySession& session, std::unique_ptr<Clock> pace, const bool& in_frame)
+      : session_(session), pace_(std::move(pace)), in_frame_(in_frame) {}
   double Now() override {
+    if (!in_frame_) return last_reading_;
     const double reading = session_.Reading();
     if (pace_) Keep(reading);
+    last_reading_ = reading;
     return reading;
   }
   void Sleep(double) override {}
@@ -64,11 +75,11 @@ class ReplayClock final : public Clock {
     const double due = base_real_ + (reading - base_reading_) / speed;
     const double wait = due - pace_->Now();
     if (wait > 0.0 && wait < 1000.0) pace_->Sleep(wait);
-    last_reading_ = reading;
   }
 
   replay::ReplaySession& session_;
   std::unique_ptr<Clock> pace_;
+  const bool& in_frame_;
   bool started_ = false;
   double base_reading_ = 0.0, base_real_ = 0.0, last_reading_ = 0.0;
 };
@@ -79,6 +90,8 @@ LoopInputs LoopInputsOf(const Game& g) {
   in.values = {g.flags.app_active,       g.flags.system_menu_open, g.flags.loading_phase,
                g.flags.title_shown,      g.flags.main_menu_shown,  g.flags.pause_menu_shown,
                g.flags.computer_playing, g.frame.present_succeeded, g.frame.pause_hold_frames};
+  in.times = {g.frame.now, g.frame.previous_frame_time, g.frame.next_step_time,
+              g.frame.frame_time, g.frame.step_debt};
   return in;
 }
 
@@ -98,6 +111,19 @@ void SetLoopInput(Game& g, int which, int32_t v) {
     default: break;
   }
 }
+
+void SetLoopTime(Game& g, int which, double v) {
+  switch (which) {
+    case kTimeNow: g.frame.now = v; break;
+    case kTimePrevious: g.frame.previous_frame_time = v; break;
+    case kTimeNextStep: g.frame.next_step_time = v; break;
+    case kTimeFrame: g.frame.frame_time = v; break;
+    case kTimeStepDebt: g.frame.step_debt = v; break;
+    default: break;
+  }
+}
+
+bool SameBits(double a, double b) { return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b); }
 
 int32_t ActionMask(const LoopInputs& in) {
   int32_t mask = 0;
@@ -137,14 +163,16 @@ bool ReplayHook::StartRecording(Game& g, const RecordingSetup& s, const std::str
   h.settings.emplace_back("random", std::to_string(g.random.state));
   record_ = replay::RecordSession::ToFile(path, h, error);
   if (!record_) return false;
-  g.clock = std::make_unique<RecordingClock>(std::move(g.clock), *record_);
+  g.clock = std::make_unique<RecordingClock>(std::move(g.clock), *record_, in_frame_);
   // The first frame records every input as it stands.
   last_ = LoopInputsOf(g);
   record_->Event(replay::InputEvent::Actions(ActionMask(last_)));
   for (int i = 0; i < kLoopInputs; ++i) {
     record_->Event(replay::InputEvent::LoopState(i, last_.values[i]));
   }
-  last_ = LoopInputsOf(g);
+  for (int i = 0; i < kLoopTimes; ++i) {
+    record_->Event(replay::InputEvent::LoopTime(i, last_.times[i]));
+  }
   return true;
 }
 
@@ -162,30 +190,53 @@ bool ReplayHook::StartReplay(Game& g, const replay::Recording& rec, const std::s
     g.random.state = state;
   }
   play_ = std::make_unique<replay::ReplaySession>(rec);
-  auto clock = std::make_unique<ReplayClock>(*play_, std::move(pace));
+  auto clock = std::make_unique<ReplayClock>(*play_, std::move(pace), in_frame_);
   replay_clock_ = clock.get();
   g.clock = std::move(clock);
   return true;
 }
 
+void ReplayHook::NoteChanges(const Game& g) {
+  const LoopInputs now = LoopInputsOf(g);
+  if (now.actions != last_.actions) record_->Event(replay::InputEvent::Actions(ActionMask(now)));
+  for (int i = 0; i < kLoopInputs; ++i) {
+    if (now.values[i] != last_.values[i]) {
+      record_->Event(replay::InputEvent::LoopState(i, now.values[i]));
+    }
+  }
+  for (int i = 0; i < kLoopTimes; ++i) {
+    if (!SameBits(now.times[i], last_.times[i])) {
+      record_->Event(replay::InputEvent::LoopTime(i, now.times[i]));
+    }
+  }
+  last_ = now;
+}
+
+void ReplayHook::Command(const Game& g, int command, int arg) {
+  if (!record_) return;
+  // What changed before the command is set before it when replayed.
+  NoteChanges(g);
+  record_->Event(replay::InputEvent::Command(command, arg));
+}
+
 bool ReplayHook::BeforeFrame(Game& g) {
   if (record_) {
-    const LoopInputs now = LoopInputsOf(g);
-    if (now.actions != last_.actions) record_->Event(replay::InputEvent::Actions(ActionMask(now)));
-    for (int i = 0; i < kLoopInputs; ++i) {
-      if (now.values[i] != last_.values[i]) {
-        record_->Event(replay::InputEvent::LoopState(i, now.values[i]));
-      }
-    }
+    NoteChanges(g);
+    in_frame_ = true;
     return true;
   }
   if (play_) {
     if (!play_->BeginFrame()) return false;
+    in_frame_ = true;
     for (const replay::InputEvent& e : play_->Events()) {
       if (e.kind == replay::EventKind::kActions) {
         for (int a = 0; a < core::kActionCount; ++a) g.actions[a] = (e.a >> a) & 1;
       } else if (e.kind == replay::EventKind::kLoopState) {
         SetLoopInput(g, e.a, e.b);
+      } else if (e.kind == replay::EventKind::kLoopTime) {
+        SetLoopTime(g, e.a, e.time);
+      } else if (e.kind == replay::EventKind::kCommand) {
+        RunGameCommand(g, e.a, e.b);
       }
     }
   }
@@ -193,6 +244,7 @@ bool ReplayHook::BeforeFrame(Game& g) {
 }
 
 void ReplayHook::AfterFrame(Game& g) {
+  in_frame_ = false;
   if (record_) {
     record_->EndFrame(StateView(g));
     last_ = LoopInputsOf(g);

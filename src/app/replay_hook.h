@@ -1,7 +1,7 @@
 #pragma once
 // Recording and replaying in the driver's loop. The hook wraps the game's
-// clock, so every reading the frame code makes is recorded (or, in a replay,
-// comes from the recording); before each frame it notes what changed from
+// clock, so every reading made inside a frame is recorded (or, in a replay,
+// comes from the recording; between frames the replay's clock stands still); before each frame it notes what changed from
 // outside the game (the actions, the application flags, the last present's
 // result, the pause hold) and, in a replay, sets them as recorded; after each
 // frame it takes the checkpoints.
@@ -32,9 +32,14 @@ enum LoopInput : int {
   kLoopInputs
 };
 
+// The frame state's times, numbered as in the recording's loop-time events
+// (the window sets them when play resumes).
+enum LoopTime : int { kTimeNow, kTimePrevious, kTimeNextStep, kTimeFrame, kTimeStepDebt, kLoopTimes };
+
 struct LoopInputs {
   std::array<int32_t, core::kActionCount> actions{};
   std::array<int32_t, kLoopInputs> values{};
+  std::array<double, kLoopTimes> times{};
 };
 LoopInputs LoopInputsOf(const Game& g);
 
@@ -77,8 +82,12 @@ class ReplayHook {
   bool replaying() const { return play_ != nullptr; }
 
   // Before a frame. Recording: notes what changed from outside. Replay: the
-  // next recorded frame's inputs are set; false when every frame was played.
+  // next recorded frame's inputs are set (and its window commands run);
+  // false when every frame was played.
   bool BeforeFrame(Game& g);
+  // Recording: a window command the game answers (RunGameCommand), given by
+  // the menus between frames.
+  void Command(const Game& g, int command, int arg);
   // After a frame: its checkpoints.
   void AfterFrame(Game& g);
   // The end of the run: the last frame's state (and, recording, the end record).
@@ -94,11 +103,14 @@ class ReplayHook {
   bool paused() const { return paused_; }
 
  private:
+  void NoteChanges(const Game& g);
+
   std::unique_ptr<replay::RecordSession> record_;
   std::unique_ptr<replay::ReplaySession> play_;
   LoopInputs last_{};
   bool finished_ = false;
   bool paused_ = false;
+  bool in_frame_ = false;  // between BeforeFrame and AfterFrame: the clock is the game's
   class ReplayClock* replay_clock_ = nullptr;
 };
 

@@ -111,6 +111,10 @@ bool ReadEvent(Cursor& in, InputEvent& e) {
       e.b = in.Int32();
       e.c = in.Int32();
       break;
+    case EventKind::kLoopTime:
+      e.a = in.Int32();
+      e.time = codec::BitsDouble(in.Fixed(8));
+      break;
     case EventKind::kAnswer:
       e.dialog = in.String();
       e.result = in.String();

@@ -46,11 +46,13 @@ enum class EventKind : uint8_t {
   kPointer = 4,  // a, b: window position, c: buttons held (bit 0 left)
   kAnswer = 5,   // a dialog answered: dialog, result, text
   kLoopState = 6,  // a: which input of the frame loop (the driver's numbering), b: its new value
+  kLoopTime = 7,   // a: which time of the frame loop (the driver's numbering), time: its new value
 };
 
 struct InputEvent {
   EventKind kind = EventKind::kActions;
   int32_t a = 0, b = 0, c = 0;
+  double time = 0.0;                 // kLoopTime only
   std::string dialog, result, text;  // kAnswer only
 
   static InputEvent Actions(int32_t mask) { return Make(EventKind::kActions, mask, 0, 0); }
@@ -63,6 +65,11 @@ struct InputEvent {
   }
   static InputEvent LoopState(int32_t which, int32_t value) {
     return Make(EventKind::kLoopState, which, value, 0);
+  }
+  static InputEvent LoopTime(int32_t which, double time) {
+    InputEvent e = Make(EventKind::kLoopTime, which, 0, 0);
+    e.time = time;
+    return e;
   }
   static InputEvent Answer(std::string dialog, std::string result, std::string text) {
     InputEvent e = Make(EventKind::kAnswer, 0, 0, 0);

@@ -114,6 +114,10 @@ void Writer::EndFrame() {
           PutSigned(record_, e.b);
           PutSigned(record_, e.c);
           break;
+        case EventKind::kLoopTime:
+          PutSigned(record_, e.a);
+          PutFixed(record_, codec::DoubleBits(e.time), 8);
+          break;
         case EventKind::kAnswer:
           PutString(record_, e.dialog);
           PutString(record_, e.result);

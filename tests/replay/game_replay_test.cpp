@@ -23,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct TestGame {
-  explicit TestGame(uint32_t seed, bool computer) {
+  explicit TestGame(uint32_t seed, bool computer, bool start = true) {
     auto c = std::make_unique<app::FakeClock>();
     clock = c.get();
     game = std::make_unique<app::Game>(std::move(c), std::make_unique<app::GamePasses>());
@@ -34,7 +34,7 @@ struct TestGame {
     g.command_handler = [](app::Game& game, int command, int arg) {
       app::RunGameCommand(game, command, arg);
     };
-    app::StartGame(g, computer);
+    if (start) app::StartGame(g, computer);
   }
   app::FakeClock* clock = nullptr;
   std::unique_ptr<app::Game> game;
@@ -149,6 +149,65 @@ TEST(GameReplay, APlayedGameWithRealFrameTimesReplaysExactly) {
   const std::string late_verdict = ReplayGame(late);
   std::printf("%s\n", late_verdict.c_str());
   EXPECT_NE(late_verdict.find("replay diverged at frame "), std::string::npos) << late_verdict;
+  if (!getenv("KEEP")) fs::remove(path);
+}
+
+// The window's way: the main menu idles, a two-player game is chosen from
+// the menus between frames (a command, the flags, the clock settled as when
+// play resumes), later paused and resumed.
+TEST(GameReplay, AGameStartedFromTheMenusReplaysExactly) {
+  const std::string path = TempPath("menus.gfrec");
+  {
+    TestGame t(5, false, false);
+    app::Game& g = *t.game;
+    g.flags.main_menu_shown = 1;
+    app::ReplayHook hook;
+    app::RecordingSetup setup;
+    setup.seed = 5;
+    setup.test_table = true;
+    std::string error;
+    ASSERT_TRUE(hook.StartRecording(g, setup, path, error)) << error;
+    for (int n = 0; n < 4000 && !(n > 200 && g.flow.state.game_ended); ++n) {
+      t.clock->Advance(16.0 + (n % 7) * 0.37);
+      if (n == 100) {  // the menu's new game, as the window procedure gives it
+        hook.Command(g, core::kCommandNextPlayerCount, 0);
+        app::RunGameCommand(g, core::kCommandNextPlayerCount, 0);
+        g.flags.main_menu_shown = 0;
+        hook.Command(g, core::kCommandNewGame, 0);
+        app::RunGameCommand(g, core::kCommandNewGame, 0);
+      }
+      if (n == 1500) g.flags.pause_menu_shown = 1;
+      if (n == 1700) {  // resumed: the clock settled, a pause hold
+        g.flags.pause_menu_shown = 0;
+        g.frame.now = g.clock->Now();
+        g.frame.previous_frame_time = g.frame.now;
+        g.frame.next_step_time = g.frame.now;
+        g.frame.step_debt = 0.0;
+        g.frame.pause_hold_frames = 10;
+      }
+      g.actions[core::kActionStart] = n > 100 && (n % 500) < 50;
+      g.actions[core::kActionRightFlipper] = (n % 40) < 6;
+      hook.BeforeFrame(g);
+      app::FrameGate(g);
+      hook.AfterFrame(g);
+    }
+    EXPECT_EQ(g.rules.players.last_index, 1);
+    hook.Finish(g);
+  }
+  const replay::Recording rec = ReadWhole(path);
+  ASSERT_GE(rec.checkpoints.size(), 3u);
+  TestGame t(5, false, false);
+  app::ReplayHook hook;
+  std::string error;
+  ASSERT_TRUE(hook.StartReplay(*t.game, rec, "", error)) << error;
+  while (hook.BeforeFrame(*t.game)) {
+    app::FrameGate(*t.game);
+    hook.AfterFrame(*t.game);
+  }
+  hook.Finish(*t.game);
+  EXPECT_EQ(hook.checker()->divergence(), "");
+  EXPECT_EQ(hook.checker()->checkpoints_matched(), rec.checkpoints.size());
+  EXPECT_EQ(t.game->rules.players.last_index, 1);
   if (!getenv("KEEP")) fs::remove(path);
 }
 

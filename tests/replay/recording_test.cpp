@@ -78,6 +78,7 @@ Written MakeGame(int frames, bool finish) {
     if (f == 20) e.push_back(InputEvent::Command(401, -7));
     if (f == 21) e.push_back(InputEvent::Key(0x1C, true));
     if (f == 21) e.push_back(InputEvent::LoopState(7, -3));
+    if (f == 22) e.push_back(InputEvent::LoopTime(2, 1234.5678));
     if (f == 22) e.push_back(InputEvent::Pointer(312, 480, 1));
     if (f == 23) e.push_back(InputEvent::Answer("name", "ok", "Zoë"));
     for (double x : r) writer.ClockReading(x);
