@@ -3,6 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/game_passes.h"
+#include "app/headless.h"
+#include "app/table_view.h"
+#include "physics/computer_player.h"
+#include "physics/flipper.h"
+#include "render/picture.h"
+#include "rules/game_flow.h"
+#include "rules/rules.h"
+
 namespace app {
 
 namespace {
@@ -163,6 +172,123 @@ void RunFrame(Game& g) {
   f.next_step_time += kStepMs * (n + 1);
   f.previous_frame_time = f.now;
   f.present_succeeded = p.Present(g) ? 1 : 0;
+}
+
+// --- The passes, in the order a frame runs them ---
+
+void GamePasses::PollControls(Game& g) {
+  SyncFlagsIn(g);
+  if (g.flags.computer_playing) {
+    g.nudge.pressed = {0, 0, 0};
+    g.flow.state.start_held = 0;
+    if (g.computer_first_launch) {
+      g.computer_first_launch = 0;
+      rules::Launch(g.flow, 0.75f + g.random.UpTo(0.25f));
+    }
+  } else {
+    g.flipper_controls = {g.actions[core::kActionLeftFlipper] ? 1 : 0,
+                          g.actions[core::kActionRightFlipper] ? 1 : 0};
+    g.nudge.pressed[physics::kNudgeFromLeft] = g.actions[core::kActionNudgeLeft] ? 1 : 0;
+    g.nudge.pressed[physics::kNudgeFromRight] = g.actions[core::kActionNudgeRight] ? 1 : 0;
+    g.nudge.pressed[physics::kNudgeUp] = g.actions[core::kActionNudgeUp] ? 1 : 0;
+    g.flow.state.start_held = g.actions[core::kActionStart] ? 1 : 0;
+  }
+  SyncFlagsOut(g);
+}
+
+void GamePasses::ComputerPlayer(Game& g) {
+  physics::RunComputerPlayer(g.computer, g.world, FlipperReaches(g.world),
+                             static_cast<int32_t>(g.frame.frame_time_whole), g.random,
+                             g.flipper_controls);
+  // A tilted table ignores the flippers, the computer's presses too.
+  if (g.world.tilted || g.flags.main_menu_shown) g.flipper_controls = {0, 0};
+}
+
+void GamePasses::NudgeAndTilt(Game& g) {
+  SyncFlagsIn(g);
+  physics::NudgeAndTiltPass(g.world, g.nudge, g.host, static_cast<float>(g.frame.frame_time));
+  SyncFlagsOut(g);
+}
+
+bool GamePasses::BallLifecycleCheck(Game& g, int ball) {
+  SyncFlagsIn(g);
+  const bool remove = rules::BallLifecycleCheck(g.flow, ball);
+  SyncFlagsOut(g);
+  return remove;
+}
+
+void GamePasses::BallFollowUp(Game& g, int ball) {
+  SyncFlagsIn(g);
+  rules::DrainHandling(g.flow, ball);
+  SyncFlagsOut(g);
+}
+
+void GamePasses::UpdateFlipper(Game& g, int control, bool pressed, int hold_factor) {
+  physics::UpdateFlipper(g.world, control, pressed, hold_factor);
+}
+
+void GamePasses::RollReflection(Game& g, int ball, float forward, float sideways, float spin) {
+  if (view_ == nullptr || ball < 0 || ball >= physics::kBallCount) return;
+  render::RollReflection(g.world.balls[static_cast<size_t>(ball)].reflection,
+                         view_->compositor->reflection, forward, sideways, spin);
+}
+
+void GamePasses::HitPass(Game& g) {
+  SyncFlagsIn(g);
+  rules::HitPass(g.rules);
+  SyncFlagsOut(g);
+  if (stats == nullptr) return;
+  for (const physics::BallRecord& b : g.world.balls) {
+    if (!b.in_play || !b.launched) continue;
+    const float v = std::sqrt(b.vx * b.vx + b.vy * b.vy);
+    if (v > stats->max_speed) stats->max_speed = v;
+  }
+}
+
+void GamePasses::FlipperSounds(Game& g) { physics::FlipperSounds(g.world); }
+
+void GamePasses::RulesFrame(Game& g) {
+  SyncFlagsIn(g);
+  rules::FlowRulesFrame(g.flow, g.flipper_controls[0] != 0, g.flipper_controls[1] != 0);
+  SyncFlagsOut(g);
+}
+
+void GamePasses::RefreshFlipperImages(Game& g) { physics::RefreshFlipperImages(g.world, false); }
+
+void GamePasses::ShowPlayfield(Game& g, bool dark) {
+  g.dark_playfield = dark ? 1 : 0;
+  if (view_ == nullptr || shown_ == (dark ? 1 : 0)) return;
+  ForcePlayfield(dark);
+}
+
+void GamePasses::ForcePlayfield(bool dark) {
+  if (view_ == nullptr) return;
+  const render::Picture& p =
+      dark && !view_->dark_picture.pixels.empty() ? view_->dark_picture : view_->lit_picture;
+  if (p.pixels.empty() || !render::SetBackground(p, view_->display)) return;
+  shown_ = dark ? 1 : 0;
+  // The flippers were drawn into the old picture.
+  view_->flipper_image_drawn = {-1, -1};
+}
+
+void GamePasses::Draw(Game& g, bool) {
+  if (view_ == nullptr) return;
+  view_->compositor->shake_x = g.nudge.shake_offset[0];
+  view_->compositor->shake_y = g.nudge.shake_offset[1];
+  DrawTable(*view_, g.world);
+}
+
+bool GamePasses::Present(Game& g) {
+  if (view_ == nullptr) return true;
+  // The table comes back once the title and the loading are over.
+  if (title_on_ && !g.flags.title_shown && !g.flags.loading_phase) {
+    title_on_ = false;
+    ForcePlayfield(g.dark_playfield != 0);
+    rules::RedrawTable(g.flow);
+  }
+  render::PresentContext ctx{view_->display, *device_, *view_->compositor, *view_->slots,
+                             view_->colours->palette};
+  return render::PresentFrame(view_->presentation, ctx);
 }
 
 }  // namespace app

@@ -1,9 +1,10 @@
 #include "app/game.h"
+#include "app/game_passes.h"
 
 namespace app {
 
 Game::Game(std::unique_ptr<Clock> c, std::unique_ptr<FramePasses> p)
-    : clock(std::move(c)), passes(std::move(p)) {
+    : clock(std::move(c)), passes(p ? std::move(p) : std::make_unique<GamePasses>()) {
   world.sound = &silent_sound;
   world.random = &random;
   rules.Bind(world);

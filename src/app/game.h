@@ -1,6 +1,7 @@
 #pragma once
 // The game aggregate: everything one running table owns. Tests build one with
-// a FakeClock and their own passes; several can live in one process.
+// a FakeClock (and, to watch the frame's order, their own passes); several
+// can live in one process.
 
 #include <array>
 #include <cstdint>
@@ -88,8 +89,8 @@ class GameHost final : public rules::FlowHost, public physics::NudgeHooks {
 };
 
 struct Game {
-  explicit Game(std::unique_ptr<Clock> clock,
-                std::unique_ptr<FramePasses> passes = std::make_unique<FramePasses>());
+  // Without passes the game runs GamePasses with nothing drawn.
+  explicit Game(std::unique_ptr<Clock> clock, std::unique_ptr<FramePasses> passes = nullptr);
   Game(const Game&) = delete;
   Game& operator=(const Game&) = delete;
 

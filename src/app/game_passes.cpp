@@ -56,26 +56,6 @@ void SyncFlagsOut(Game& g) {
   g.play.ball_hold_time = g.flow.state.ball_hold_time;
 }
 
-void GamePasses::PollControls(Game& g) {
-  SyncFlagsIn(g);
-  if (g.flags.computer_playing) {
-    g.nudge.pressed = {0, 0, 0};
-    g.flow.state.start_held = 0;
-    if (g.computer_first_launch) {
-      g.computer_first_launch = 0;
-      rules::Launch(g.flow, 0.75f + g.random.UpTo(0.25f));
-    }
-  } else {
-    g.flipper_controls = {g.actions[core::kActionLeftFlipper] ? 1 : 0,
-                          g.actions[core::kActionRightFlipper] ? 1 : 0};
-    g.nudge.pressed[physics::kNudgeFromLeft] = g.actions[core::kActionNudgeLeft] ? 1 : 0;
-    g.nudge.pressed[physics::kNudgeFromRight] = g.actions[core::kActionNudgeRight] ? 1 : 0;
-    g.nudge.pressed[physics::kNudgeUp] = g.actions[core::kActionNudgeUp] ? 1 : 0;
-    g.flow.state.start_held = g.actions[core::kActionStart] ? 1 : 0;
-  }
-  SyncFlagsOut(g);
-}
-
 std::array<physics::FlipperReach, physics::kFlipperCount> FlipperReaches(const physics::World& w) {
   std::array<physics::FlipperReach, physics::kFlipperCount> reach{};
   for (int i = 0; i < physics::kFlipperCount; ++i) {
@@ -83,45 +63,6 @@ std::array<physics::FlipperReach, physics::kFlipperCount> FlipperReaches(const p
     reach[static_cast<size_t>(i)] = {f.box_x, f.box_y, f.box_w, f.box_h, f.pivot_x, f.left_side};
   }
   return reach;
-}
-
-void GamePasses::ComputerPlayer(Game& g) {
-  physics::RunComputerPlayer(g.computer, g.world, FlipperReaches(g.world),
-                             static_cast<int32_t>(g.frame.frame_time_whole), g.random,
-                             g.flipper_controls);
-  // A tilted table ignores the flippers, the computer's presses too.
-  if (g.world.tilted || g.flags.main_menu_shown) g.flipper_controls = {0, 0};
-}
-
-void GamePasses::NudgeAndTilt(Game& g) {
-  SyncFlagsIn(g);
-  physics::NudgeAndTiltPass(g.world, g.nudge, g.host, static_cast<float>(g.frame.frame_time));
-  SyncFlagsOut(g);
-}
-
-bool GamePasses::BallLifecycleCheck(Game& g, int ball) {
-  SyncFlagsIn(g);
-  const bool remove = rules::BallLifecycleCheck(g.flow, ball);
-  SyncFlagsOut(g);
-  return remove;
-}
-
-void GamePasses::BallFollowUp(Game& g, int ball) {
-  SyncFlagsIn(g);
-  rules::DrainHandling(g.flow, ball);
-  SyncFlagsOut(g);
-}
-
-void GamePasses::HitPass(Game& g) {
-  SyncFlagsIn(g);
-  rules::HitPass(g.rules);
-  SyncFlagsOut(g);
-}
-
-void GamePasses::RulesFrame(Game& g) {
-  SyncFlagsIn(g);
-  rules::FlowRulesFrame(g.flow, g.flipper_controls[0] != 0, g.flipper_controls[1] != 0);
-  SyncFlagsOut(g);
 }
 
 void StartGame(Game& g, bool computer) {

@@ -1,8 +1,7 @@
 #pragma once
-// The passes of a game being played: the control poll, the computer player,
-// nudge and tilt, the ball lifecycle and drain, and the rules frame with the
-// game flow and the score display. The windowed game and headless play both
-// run a Game with these passes (or a subclass).
+// Starting and ending games, the window commands the game answers itself,
+// and the copies of flags between the frame loop and the rules. The passes of
+// a frame (GamePasses) are declared in frame_passes.h.
 
 #include <array>
 
@@ -12,17 +11,6 @@
 #include "physics/flipper.h"
 
 namespace app {
-
-class GamePasses : public FramePasses {
- public:
-  void PollControls(Game& g) override;
-  void ComputerPlayer(Game& g) override;
-  void NudgeAndTilt(Game& g) override;
-  bool BallLifecycleCheck(Game& g, int ball) override;
-  void BallFollowUp(Game& g, int ball) override;
-  void HitPass(Game& g) override;
-  void RulesFrame(Game& g) override;
-};
 
 // The window commands a game answers itself: kCommandNewGame,
 // kCommandNextPlayerCount, kCommandEndGame and kCommandComputerGame. The

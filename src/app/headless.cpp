@@ -1,5 +1,4 @@
 #include "app/headless.h"
-#include "app/front_end.h"
 
 #include <algorithm>
 #include <charconv>
@@ -47,26 +46,6 @@ void TrackStuckBalls(HeadlessStats& s, const Game& g, double now_ms) {
     }
   }
 }
-
-namespace {
-
-class HeadlessPasses final : public GamePasses {
- public:
-  explicit HeadlessPasses(HeadlessStats& stats) : stats_(stats) {}
-  void HitPass(Game& g) override {
-    GamePasses::HitPass(g);
-    for (const physics::BallRecord& b : g.world.balls) {
-      if (!b.in_play || !b.launched) continue;
-      const float v = std::sqrt(b.vx * b.vx + b.vy * b.vy);
-      if (v > stats_.max_speed) stats_.max_speed = v;
-    }
-  }
-
- private:
-  HeadlessStats& stats_;
-};
-
-}  // namespace
 
 // --- Tables ---
 
@@ -121,7 +100,7 @@ void UseTestTable(Game& g) {
   g.world.tuning.ball_start_dy_rand = 0.2f;
 }
 
-bool LoadRunTable(Game& g, res::ResourceLayer& layer, const HeadlessOptions& o, std::FILE* err) {
+bool LoadRunTable(Game& g, res::ResourceLayer& layer, const RunSetup& o, std::FILE* err) {
   if (o.test_table) {
     physics::PlayfieldReset(g.world, g.random);
     UseTestTable(g);
@@ -216,57 +195,6 @@ std::string StateJson(const Game& g, int64_t frames, const HeadlessStats* stats)
     j["stats"] = std::move(st);
   }
   return j.dump();
-}
-
-// --- The run ---
-
-int RunHeadless(const HeadlessOptions& o, std::FILE* out, std::FILE* err) {
-  std::vector<ScriptEvent> script;
-  if (!o.input_file.empty()) {
-    std::string error;
-    auto parsed = ReadInputScript(o.input_file, error);
-    if (!parsed) {
-      std::fprintf(err, "gfall: %s\n", error.c_str());
-      return 1;
-    }
-    script = std::move(*parsed);
-  }
-
-  HeadlessStats stats;
-  auto owned_clock = std::make_unique<FakeClock>();
-  FakeClock* clock = owned_clock.get();
-  Game g(std::move(owned_clock), std::make_unique<HeadlessPasses>(stats));
-  g.random.Seed(o.seed);
-  res::ResourceLayer layer;
-  if (!LoadRunTable(g, layer, o, err)) return 1;
-  if (!o.test_table) {
-    g.reload_tuning = [&layer](Game& game) {
-      physics::LoadTuning(layer, game.world.tuning_targets());
-    };
-  }
-  g.command_handler = [](Game& game, int command, int arg) { RunGameCommand(game, command, arg); };
-
-  if (o.menus) return RunScriptedFrontEnd(g, *clock, o, script, out, err);
-  g.rules.players.last_index = std::clamp(o.players, 1, rules::kPlayerCount) - 1;
-  StartGame(g, o.demo);
-
-  const int64_t limit = o.frames >= 0 ? o.frames : (o.until_game_over ? -1 : 600);
-  ScriptFeed feed(script);
-  int64_t frames = 0;
-  while (limit < 0 || frames < limit) {
-    const double target = static_cast<double>(frames + 1) * o.frame_ms;
-    if (target > kHeadlessGameTimeCapMs) break;
-    clock->Set(std::max(clock->Now(), target));
-    feed.Deliver(clock->Now(), g, nullptr, nullptr, nullptr);
-    FrameGate(g);
-    ++frames;
-    TrackStuckBalls(stats, g, clock->Now());
-    if (o.until_game_over && g.flow.state.game_ended) break;
-  }
-  if (o.print_state || o.stats) {
-    std::fprintf(out, "%s\n", StateJson(g, frames, o.stats ? &stats : nullptr).c_str());
-  }
-  return 0;
 }
 
 }  // namespace app

@@ -1,7 +1,6 @@
 #pragma once
-// Headless play: the game's own frames on a virtual clock with no display and
-// no audio device, driven by the computer player or by scripted input, with
-// the final state (and statistics) printed as JSON.
+// What headless play needs besides the driver: the built-in test table, the
+// statistics of a run and the final state printed as JSON.
 
 #include <array>
 #include <cstdint>
@@ -14,31 +13,11 @@
 #include "app/game.h"
 #include "app/input_script.h"
 #include "app/playfield_load.h"
+#include "app/run_setup.h"
 #include "physics/surface_map.h"
 #include "res/resource_layer.h"
 
 namespace app {
-
-struct HeadlessOptions {
-  std::string data_dir = ".";
-  double frame_ms = 1000.0 / 60.0;
-  bool demo = false;
-  int players = 1;
-  uint32_t seed = 1;
-  int64_t frames = -1;  // -1: no frame limit
-  bool until_game_over = false;
-  std::string input_file;
-  bool print_state = false;
-  bool stats = false;
-  bool test_table = false;  // play the built-in test table instead of the pack
-  // Start at the loading screen and run the window procedure, the title and
-  // the menus, with dialogs answered by the script.
-  bool menus = false;
-  std::string config_dir;  // folder of the game data file (empty: the user's data folder)
-  int32_t safe_mode = 0;            // "/0"
-  int32_t skip_instance_check = 0;  // "/R": a restart, no title
-  std::string shot_map, shot_map_json;  // write the shot map instead of playing
-};
 
 // Upper bound of one headless run, whatever the options: four hours of game time.
 inline constexpr double kHeadlessGameTimeCapMs = 4.0 * 3600.0 * 1000.0;
@@ -71,12 +50,8 @@ void UseTestTable(Game& g);
 // The table of a headless run: the test table (`--test-table`) or the pack's,
 // whose tuning warnings go to err. False, said on err, when the pack cannot
 // be used.
-bool LoadRunTable(Game& g, res::ResourceLayer& layer, const HeadlessOptions& o, std::FILE* err);
+bool LoadRunTable(Game& g, res::ResourceLayer& layer, const RunSetup& o, std::FILE* err);
 // The state object printed by --print-state (with "stats" when asked).
 std::string StateJson(const Game& g, int64_t frames, const HeadlessStats* stats);
-
-// Runs headless play; writes the JSON (when asked) to out and messages to
-// err. Returns the program's exit code.
-int RunHeadless(const HeadlessOptions& o, std::FILE* out, std::FILE* err);
 
 }  // namespace app

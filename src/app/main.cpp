@@ -8,69 +8,13 @@
 #include <filesystem>
 #include <string>
 
-#include "app/headless.h"
+#include "app/driver.h"
 #include "app/options.h"
+#include "app/run_setup.h"
 #include "app/shot_map.h"
 #include "app/startup.h"
-#include "app/table_run.h"
-#include "app/window_front_end.h"
 #include "platform/single_instance.h"
 #include "store/game_data.h"
-
-namespace {
-
-// What each driver takes of the options.
-app::TableRunOptions TableRunOptionsOf(const app::Options& o) {
-  app::TableRunOptions t;
-  t.headless = !(o.shown_last || (o.play && !o.headless));
-  t.fullscreen = o.fullscreen;
-  if (!o.data_dir.empty()) t.data_dir = o.data_dir;
-  t.screenshot = o.screenshot;
-  t.window_screenshot = o.window_screenshot;
-  if (o.width != 0) t.width = o.width;
-  if (o.depth >= 0) t.depth = o.depth;
-  t.frames = o.frames >= 0 ? o.frames : t.headless ? 240 : -1;
-  t.frame_ms = o.frame_ms;
-  t.linger_ms = o.linger_ms;
-  t.seed = o.seed;
-  t.input_file = o.input_file;
-  t.config_dir = o.config_dir;
-  return t;
-}
-
-app::HeadlessOptions HeadlessOptionsOf(const app::Options& o) {
-  app::HeadlessOptions h;
-  h.data_dir = o.data_dir.empty() ? h.data_dir : o.data_dir;
-  h.frame_ms = o.frame_ms;
-  h.demo = o.demo;
-  h.players = o.players;
-  h.seed = o.seed;
-  h.frames = o.frames;
-  h.until_game_over = o.until_game_over;
-  h.input_file = o.input_file;
-  h.print_state = o.print_state;
-  h.stats = o.stats;
-  h.test_table = o.test_table;
-  h.menus = o.menus;
-  h.config_dir = o.config_dir;
-  h.shot_map = o.shot_map;
-  h.shot_map_json = o.shot_map_json;
-  return h;
-}
-
-app::WindowOptions WindowOptionsOf(const app::Options& o) {
-  app::WindowOptions wo;
-  wo.fullscreen = o.fullscreen;
-  wo.virtual_clock = o.virtual_clock;
-  wo.width = o.width;
-  wo.depth = o.depth;
-  wo.screenshot = o.screenshot;
-  wo.window_screenshot = o.window_screenshot;
-  wo.shots_dir = o.shots_dir;
-  return wo;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   try {
@@ -88,11 +32,8 @@ int main(int argc, char** argv) {
                                                 : "without --play and a window");
       return 1;
     }
-    if (mode == app::RunMode::kTable) {
-      return app::RunTable(TableRunOptionsOf(opts), stderr);
-    }
-    app::HeadlessOptions o = HeadlessOptionsOf(opts);
-    app::WindowOptions wo = WindowOptionsOf(opts);
+    app::RunSetup o = app::RunSetupOf(opts, mode);
+    if (mode == app::RunMode::kTable) return app::RunGame(o, stdout, stderr);
     const bool headless = mode == app::RunMode::kHeadless;
     const bool data_given = !opts.data_dir.empty();
     const std::string& switch_text = opts.switches;
@@ -115,7 +56,7 @@ int main(int argc, char** argv) {
       o.data_dir = *found;
     }
     platform::SingleInstance instance;
-    const bool front_end = o.menus || !headless;
+    const bool front_end = o.menus;
     if (front_end) {
       // One copy with its front end at a time, per game-data folder.
       const app::Switches sw = app::ScanSwitches(switch_text);
@@ -148,20 +89,14 @@ int main(int argc, char** argv) {
           break;
       }
     }
-    int status = 0;
-    if (headless) {
-      status = o.shot_map.empty() && o.shot_map_json.empty() ? app::RunHeadless(o, stdout, stderr)
-                                                              : app::RunShotMap(o, stdout, stderr);
-    } else {
-      if (o.test_table) {
-        std::fputs("gfall: --test-table plays headless only\n", stderr);
-        return 1;
-      }
-      wo.run = o;
-      wo.instance = &instance;
-      for (int i = 0; i < argc; ++i) wo.argv.emplace_back(argv[i]);
-      status = app::RunWindowFrontEnd(wo, stdout, stderr);
+    if (!headless && o.test_table) {
+      std::fputs("gfall: --test-table plays headless only\n", stderr);
+      return 1;
     }
+    o.instance = &instance;
+    for (int i = 0; i < argc; ++i) o.argv.emplace_back(argv[i]);
+    const bool shot_map = headless && !(o.shot_map.empty() && o.shot_map_json.empty());
+    const int status = shot_map ? app::RunShotMap(o, stdout, stderr) : app::RunGame(o, stdout, stderr);
     platform::ReleaseSingleInstance(instance);
     return status;
   } catch (const std::exception& e) {

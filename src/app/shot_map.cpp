@@ -339,7 +339,7 @@ std::string ShotMapJson(const ShotMap& map) {
   return s.str();
 }
 
-int RunShotMap(const HeadlessOptions& o, std::FILE* out, std::FILE* err) {
+int RunShotMap(const RunSetup& o, std::FILE* out, std::FILE* err) {
   Game g(std::make_unique<FakeClock>());
   g.random.Seed(o.seed);
   res::ResourceLayer layer;

@@ -54,6 +54,6 @@ std::vector<uint8_t> DrawShotMap(const Game& game, const ShotMap& map);
 std::string ShotMapJson(const ShotMap& map);
 
 // gfall --headless --shot-map OUT.png / --shot-map-json OUT.json.
-int RunShotMap(const HeadlessOptions& o, std::FILE* out, std::FILE* err);
+int RunShotMap(const RunSetup& o, std::FILE* out, std::FILE* err);
 
 }  // namespace app

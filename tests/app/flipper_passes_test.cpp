@@ -31,7 +31,7 @@ struct FlipperPasses : ::testing::Test {
 
 TEST_F(FlipperPasses, HeldControlRaisesTheFlipperAndSelectsItsImages) {
   const physics::Flipper& left = game->world.flippers[0];
-  game->flipper_controls = {1, 0};
+  game->actions[core::kActionLeftFlipper] = 1;  // the control poll holds the left flipper
   Frame();
   EXPECT_EQ(game->frame.steps_run, 1);
   EXPECT_EQ(left.frame, 2);

@@ -36,6 +36,7 @@ class RecordingPasses final : public FramePasses {
   void FlipperSounds(Game&) override { ++flipper_sounds; }
   void RulesFrame(Game&) override { log.push_back("rules"); }
   void RefreshFlipperImages(Game&) override { log.push_back("images"); }
+  void ShowPlayfield(Game&, bool) override {}
   void Draw(Game& g, bool interpolated) override {
     log.push_back(interpolated ? "draw-interpolated" : "draw");
     drawn_x = g.world.balls[0].x;

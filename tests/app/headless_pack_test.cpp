@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/driver.h"
 #include "app/headless.h"
 #include "render/image_files.h"
 #include "render/sprite_file.h"
@@ -90,10 +91,10 @@ class HeadlessPack : public ::testing::Test {
                static_cast<std::streamsize>(pack->size()));
   }
 
-  std::string Run(const HeadlessOptions& o, int& status) {
+  std::string Run(const RunSetup& o, int& status) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    status = RunHeadless(o, out, err);
+    status = RunGame(o, out, err);
     std::string text;
     for (std::FILE* f : {out, err}) {
       std::rewind(f);
@@ -123,7 +124,7 @@ TEST_F(HeadlessPack, PlaysOnTheTableOfThePack) {
   EXPECT_FLOAT_EQ(g.world.tuning.ball_start_dy, -2.5f);
   EXPECT_FLOAT_EQ(g.world.balls[0].plane_gravity, 0.05f);
 
-  HeadlessOptions o;
+  RunSetup o;
   o.data_dir = dir.string();
   o.demo = true;
   o.frames = 300;
@@ -136,7 +137,7 @@ TEST_F(HeadlessPack, PlaysOnTheTableOfThePack) {
 
 TEST_F(HeadlessPack, APackWithoutFlipperMasksIsRefused) {
   WritePack(false);
-  HeadlessOptions o;
+  RunSetup o;
   o.data_dir = dir.string();
   o.frames = 10;
   int status = -1;
@@ -178,7 +179,7 @@ TEST_F(HeadlessPack, ADamagedOrMissingTableStopsTheStartWithOneLine) {
     HeadlessPack t;
     c.setup(t);
     if (t.write_pack) t.WritePack(true);
-    HeadlessOptions o;
+    RunSetup o;
     o.data_dir = t.dir.string();
     o.frames = 10;
     int status = -1;
@@ -193,7 +194,7 @@ TEST_F(HeadlessPack, ADamagedOrMissingTableStopsTheStartWithOneLine) {
 TEST_F(HeadlessPack, TuningValuesOutOfRangeAreRefusedAndNamed) {
   tuning_text = "BALLSTARTDY -2.5\nKREFLECTION10 1e30\nPLANEG -1\n";
   WritePack(true);
-  HeadlessOptions o;
+  RunSetup o;
   o.data_dir = dir.string();
   o.frames = 10;
   int status = -1;

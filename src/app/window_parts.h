@@ -1,4 +1,8 @@
-#include "app/window_front_end.h"
+#pragma once
+// The pieces of the game in a window: its screen (title, backdrops, the
+// playfield picture), the menus drawn over the frame, the forms on screen,
+// the loading screen, the window's events as messages, and the restart in a
+// new video mode. The driver (driver.cpp) puts them together.
 
 #include <unistd.h>
 
@@ -13,12 +17,15 @@
 #include <sstream>
 #include <thread>
 
-#include "app/front_end.h"
+#include "app/dialog_forms.h"
+#include "app/front_end_host.h"
+#include "app/window_proc.h"
 #include "app/game_passes.h"
 #include "app/scoreboard.h"
 #include "app/startup.h"
 #include "app/table_view.h"
-#include "app/view_passes.h"
+#include "app/frame_passes.h"
+#include "app/scoreboard_view.h"
 #include "physics/tuning_file.h"
 #include "platform/imgui_dialogs.h"
 #include "platform/open_url.h"
@@ -35,21 +42,20 @@
 #include "sound/pack_sound_file.h"
 #include "ui/menu_screen.h"
 
+
 namespace app {
 
-namespace {
+inline constexpr const char* kLoadingPicture = "RES\\TGA\\FS_0000.JPG";
+inline constexpr const char* kTitlePicture = "RES\\TGA\\F_0000.JPG";
 
-constexpr const char* kLoadingPicture = "RES\\TGA\\FS_0000.JPG";
-constexpr const char* kTitlePicture = "RES\\TGA\\F_0000.JPG";
-
-bool LoadScreenPicture(render::Picture& p, res::ResourceLayer& layer, const char* name,
+inline bool LoadScreenPicture(render::Picture& p, res::ResourceLayer& layer, const char* name,
                        const TableView& view) {
   p = {};
   return render::LoadJpegPicture(p, layer, name) &&
          render::ConvertPicture(p, view.display.format, *view.colours);
 }
 
-void WriteShot(const std::string& dir, const std::string& name, const platform::RgbFrame& f) {
+inline void WriteShot(const std::string& dir, const std::string& name, const platform::RgbFrame& f) {
   if (dir.empty() || f.pixels.empty()) return;
   platform::WritePng((std::filesystem::path(dir) / (name + ".png")).string(), f);
 }
@@ -57,7 +63,7 @@ void WriteShot(const std::string& dir, const std::string& name, const platform::
 // The window's pictures and the window itself, for the front end.
 class WindowScreen final : public FrontEndScreen {
  public:
-  WindowScreen(Game& g, TableView& view, ViewPasses& passes, platform::SdlDisplayDevice& device)
+  WindowScreen(Game& g, TableView& view, GamePasses& passes, platform::SdlDisplayDevice& device)
       : g_(g), view_(view), passes_(passes), device_(device) {}
 
   render::Picture title_picture;
@@ -68,9 +74,8 @@ class WindowScreen final : public FrontEndScreen {
     if (title_picture.pixels.empty() || !render::SetBackground(title_picture, view_.display)) {
       return;
     }
-    passes_.OtherPictureShown();
+    passes_.TitleShown();
     render::ParkBalls(*view_.compositor, view_.display.format);
-    title_on_ = true;
   }
   void EnterIdleState() override {
     passes_.ForcePlayfield(false);
@@ -95,20 +100,11 @@ class WindowScreen final : public FrontEndScreen {
     platform::OpenUrl(url, error);  // nothing to tell the player when no browser answers
   }
 
-  // Before each present: the table comes back once the title is left.
-  void BeforePresent() {
-    if (!title_on_ || g_.flags.title_shown || g_.flags.loading_phase) return;
-    title_on_ = false;
-    passes_.ForcePlayfield(g_.dark_playfield != 0);
-    rules::RedrawTable(g_.flow);
-  }
-
  private:
   Game& g_;
   TableView& view_;
-  ViewPasses& passes_;
+  GamePasses& passes_;
   platform::SdlDisplayDevice& device_;
-  bool title_on_ = false;
 };
 
 // The menus over the finished frame.
@@ -264,19 +260,21 @@ class ScreenForms final : public DialogForms {
   std::string shot_name_;
 };
 
-// The video mode of this run: the stored one, or the one the options give.
-void ChooseMode(render::DisplayFormat& f, const store::SettingsBlock& s, const WindowOptions& wo) {
+// The video mode of this run: the stored one, or the one the options give
+// (width 0 and depth -1: not given).
+inline void ChooseMode(render::DisplayFormat& f, const store::SettingsBlock& s, int32_t width,
+                       int32_t depth_given) {
   int32_t res = std::clamp(s.resolution, 0, 2);
-  if (wo.width != 0) res = wo.width == 640 ? 0 : wo.width == 800 ? 1 : 2;
+  if (width != 0) res = width == 640 ? 0 : width == 800 ? 1 : 2;
   int32_t depth = std::clamp(s.colour_depth, 0, 4);
-  if (wo.depth >= 0) depth = std::clamp(wo.depth, 0, 4);
+  if (depth_given >= 0) depth = std::clamp(depth_given, 0, 4);
   f.width = render::kResolutions[static_cast<size_t>(res)].width;
   f.height = render::kResolutions[static_cast<size_t>(res)].height;
   f.format_id = static_cast<render::PixelFormatId>(depth);
   render::SetFormatDefaults(f);
 }
 
-void SetSoundTuning(sound::SoundEngine& engine, const Game& g) {
+inline void SetSoundTuning(sound::SoundEngine& engine, const Game& g) {
   engine.tuning = {g.world.tuning.sound_pano_scale, g.world.tuning.sound_volume_scale,
                    g.world.tuning.sound_speed_scale};
 }
@@ -397,7 +395,7 @@ class WindowEvents {
   bool pointer_hidden_ = false;
 };
 
-std::vector<std::string> HelpFolders(const std::string& data_dir) {
+inline std::vector<std::string> HelpFolders(const std::string& data_dir) {
   std::vector<std::string> folders = {(std::filesystem::path(data_dir) / "help").string()};
   const std::string exe = ExecutableDir();
   if (!exe.empty()) folders.push_back((std::filesystem::path(exe) / "help").string());
@@ -406,7 +404,7 @@ std::vector<std::string> HelpFolders(const std::string& data_dir) {
 }
 
 // Starts the program anew with "/R" (the restart after a new video mode).
-void Restart(const std::vector<std::string>& argv, std::FILE* err) {
+inline void Restart(const std::vector<std::string>& argv, std::FILE* err) {
   std::vector<std::string> args;
   args.push_back(argv.empty() ? std::string("gfall") : argv[0]);
   for (size_t i = 1; i < argv.size(); ++i) {
@@ -421,209 +419,6 @@ void Restart(const std::vector<std::string>& argv, std::FILE* err) {
   c_args.push_back(nullptr);
   ::execv("/proc/self/exe", c_args.data());
   std::fprintf(err, "gfall: cannot restart: %s\n", std::strerror(errno));
-}
-
-}  // namespace
-
-int RunWindowFrontEnd(const WindowOptions& wo, std::FILE* out, std::FILE* err) {
-  HeadlessOptions o = wo.run;
-  std::vector<ScriptEvent> script;
-  if (!o.input_file.empty()) {
-    std::string error;
-    auto parsed = ReadInputScript(o.input_file, error);
-    if (!parsed) {
-      std::fprintf(err, "gfall: %s\n", error.c_str());
-      return 1;
-    }
-    script = std::move(*parsed);
-  }
-
-  // The game data file: settings, bindings, names and scores.
-  const std::filesystem::path folder = store::GameDataFolder(o.config_dir);
-  const std::filesystem::path data_file = folder.empty() ? folder : store::GameDataPath(folder);
-
-  std::unique_ptr<Clock> clock_owned;
-  FakeClock* fake = nullptr;
-  if (wo.virtual_clock) {
-    auto c = std::make_unique<FakeClock>();
-    fake = c.get();
-    clock_owned = std::move(c);
-  } else {
-    clock_owned = std::make_unique<SteadyClock>();
-  }
-  auto view = std::make_unique<TableView>();
-  platform::DisplayOptions display_options;
-  display_options.fullscreen = wo.fullscreen;
-  platform::SdlDisplayDevice device(display_options);
-  auto passes_owned = std::make_unique<ViewPasses>(*view, device);
-  ViewPasses& passes = *passes_owned;
-  auto game = std::make_unique<Game>(std::move(clock_owned), std::move(passes_owned));
-  Game& g = *game;
-  g.random.Seed(o.seed);
-
-  store::GameData data;
-  store::IdentitySource id{static_cast<uint32_t>(std::time(nullptr)), &g.random};
-  GameDataStart data_start = OpenGameData(data_file, data, id);
-
-  if (o.safe_mode) {
-    // "/0": 640×480 in 8 bits, stored with the next save.
-    data.settings.resolution = 0;
-    data.settings.colour_depth = 0;
-  }
-  render::DisplayFormat& f = view->display.format;
-  ChooseMode(f, data.settings, wo);
-
-  res::ResourceLayer layer;
-  std::string error;
-  if (!OpenTablePack(layer, o.data_dir, error)) {
-    std::fprintf(err, "gfall: %s\n", error.c_str());
-    return 1;
-  }
-  if (!render::OpenDisplay(view->display, device)) {
-    std::fprintf(err, "gfall: cannot open the display at %d x %d, %d bits\n", f.width, f.height,
-                 render::kDepthBits[static_cast<size_t>(f.format_id)]);
-    return 1;
-  }
-  auto close_display = [&] { render::CloseDisplay(view->display, device); };
-  if (!LoadTableColours(*view, layer, error)) {
-    std::fprintf(err, "gfall: %s\n", error.c_str());
-    close_display();
-    return 1;
-  }
-  render::PresentContext present{view->display, device, *view->compositor, *view->slots,
-                                 view->colours->palette};
-
-  // The loading screen with its indicator.
-  render::Picture loading;
-  if (LoadScreenPicture(loading, layer, kLoadingPicture, *view)) {
-    render::SetBackground(loading, view->display);
-  }
-  render::TrueColourContext tc{layer, f, *view->colours};
-  LoadingScreen loading_screen(g, *view, present, tc);
-  auto show_loading = [&](bool last) { loading_screen.Show(last); };
-  show_loading(false);
-  if (!wo.shots_dir.empty()) WriteShot(wo.shots_dir, "loading", device.LastFrameRgb());
-
-  // Sound: a missing device leaves the game silent, not stopped.
-  platform::SdlAudioDevice audio;
-  sound::SoundEngine engine;
-  engine.Open(&audio);
-  show_loading(false);
-  if (!engine.LoadSounds(sound::PackSoundFiles(layer))) {
-    std::fprintf(err, "gfall: some sounds did not load\n");
-  }
-  show_loading(false);
-
-  if (!LoadTableDrawing(*view, layer, error)) {
-    std::fprintf(err, "gfall: %s\n", error.c_str());
-    close_display();
-    return 1;
-  }
-  if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
-  show_loading(false);
-  if (!LoadTablePhysics(g, layer, o.data_dir, error)) {
-    std::fprintf(err, "gfall: %s\n", error.c_str());
-    close_display();
-    return 1;
-  }
-  if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
-  ui::MenuScreens menus_for_load = ui::MakeMenuScreens();
-  const std::string_view missing = ui::LoadMenuImages(menus_for_load, *view->slots, tc);
-  if (!missing.empty()) {
-    std::fprintf(err, "gfall: cannot load %.*s\n", static_cast<int>(missing.size()),
-                 missing.data());
-    close_display();
-    return 1;
-  }
-  auto board = std::make_unique<Scoreboard>();
-  if (!LoadScoreboard(*board, tc)) std::fprintf(err, "gfall: some scoreboard pictures are missing\n");
-  ScoreboardView score_view(*board, *view);
-  g.score_display.canvas = &score_view;
-  CompositorCanvas canvas(*view);
-  g.rules.table.canvas = &canvas;
-  rules::ResetObjects(g.rules.table);
-  g.reload_tuning = [&layer, &engine](Game& game) {
-    physics::LoadTuning(layer, game.world.tuning_targets());
-    SetSoundTuning(engine, game);
-  };
-  SetSoundTuning(engine, g);
-  engine.SetPlayfieldSize(g.world.map.width, g.world.map.height);
-  g.world.sound = &engine;
-  g.rules.table.sound = &engine;
-  g.score_display.sound = &engine;
-
-  WindowScreen screen(g, *view, passes, device);
-  screen.shots_dir = wo.shots_dir;
-  LoadScreenPicture(screen.title_picture, layer, kTitlePicture, *view);
-  passes.before_present = [&screen](Game&) { screen.BeforePresent(); };
-  MenuOverlay overlay(g, *view);
-  view->compositor->menus = &overlay;
-
-  input::EventKeyboard keyboard;
-  platform::SdlJoypads joypads;
-  platform::SdlInputClock input_clock;
-  FrontEndInput input;
-  input.devices = {&keyboard, &joypads, &input_clock};
-  input.keyboard = &keyboard;
-  if (!input::KeyboardOpen(input.devices)) {
-    std::fprintf(err, "gfall: cannot open the keyboard\n");
-    close_display();
-    return 1;
-  }
-  input::KeyboardAcquire(input.devices, true);
-  show_loading(true);
-
-  platform::ImGuiDialogs dialogs;
-  dialogs.Open(device.sdl_window(), device.sdl_renderer());
-  dialogs.SetBackdropPainter([&device] { device.DrawBackdrop(); });
-  dialogs.SetKeyboard(&keyboard);
-
-  const bool scripted = !o.input_file.empty();
-  FrontEndRun run(o, script, data, data_file, screen, input, *view->slots);
-  run.frame_limit = o.frames;
-  run.start_notices = std::move(data_start.notices);
-  run.saving = data_start.saving;
-  run.virtual_clock = fake;
-  run.sound = &engine;
-  run.help_folders = HelpFolders(o.data_dir);
-  run.make_forms = [&](ui::ScriptedAnswers& answers, std::function<bool()> pump) {
-    dialogs.SetFrameHook([pump](int) { pump(); });
-    return std::make_unique<ScreenForms>(dialogs, answers, pump, scripted, wo.shots_dir, device);
-  };
-  run.on_window = [&](Window& w) {
-    overlay.window = &w;
-    w.menus = menus_for_load;
-  };
-  run.on_shot = [&](const std::string& name) {
-    WriteShot(wo.shots_dir, name, device.LastFrameRgb());
-  };
-  WindowEvents events{g, device, keyboard, overlay, wo.instance};
-  run.poll_events = [&events](MessageQueue& q) { events.Poll(q); };
-  run.wait = [](int ms) { platform::WaitForEvent(ms); };
-
-  bool restart = false;
-  const int status = RunFrontEnd(g, run, out, err, restart);
-
-  int code = status;
-  std::string failed;
-  if (!platform::WriteExitPictures(device, wo.screenshot, wo.window_screenshot, failed)) {
-    std::fprintf(err, "gfall: cannot write %s\n", failed.c_str());
-    code = 1;
-  }
-  engine.Close();
-  dialogs.Close();
-  g.world.sound = &g.silent_sound;
-  g.rules.table.sound = &g.silent_sound;
-  g.score_display.sound = &g.silent_sound;
-  close_display();
-  if (restart && code == 0) {
-    if (wo.instance != nullptr) platform::ReleaseSingleInstance(*wo.instance);
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    std::fflush(out);
-    Restart(wo.argv, err);
-    return 1;
-  }
-  return code;
 }
 
 }  // namespace app

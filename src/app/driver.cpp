@@ -1,0 +1,661 @@
+#include "app/driver.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "app/clock.h"
+#include "app/frame_loop.h"
+#include "app/front_end.h"
+#include "app/game.h"
+#include "app/game_passes.h"
+#include "app/headless.h"
+#include "app/input_script.h"
+#include "app/playfield_load.h"
+#include "app/scoreboard.h"
+#include "app/table_view.h"
+#include "app/scoreboard_view.h"
+#include "app/window_parts.h"
+#include "input/controls.h"
+#include "input/event_keyboard.h"
+#include "physics/tuning_file.h"
+#include "platform/imgui_dialogs.h"
+#include "platform/png_file.h"
+#include "platform/sdl_audio_device.h"
+#include "platform/sdl_display_device.h"
+#include "platform/sdl_events.h"
+#include "platform/sdl_input.h"
+#include "render/image_files.h"
+#include "sound/pack_sound_file.h"
+#include "sound/sound_engine.h"
+#include "store/game_data.h"
+#include "ui/dialog_answers.h"
+#include "ui/menu_screen.h"
+
+namespace app {
+
+namespace {
+
+constexpr uint8_t kKeyEscape = 0x01;
+
+// Everything a run has around its game. Which parts exist follows from the
+// setup: the view, the screen device and the scoreboard with a display; the
+// sound engine, the joypads and the stored bindings with a window; the game
+// data file, the window procedure and its forms with the menus.
+struct Run {
+  explicit Run(const RunSetup& s) : setup(s) {}
+
+  const RunSetup& setup;
+  std::vector<ScriptEvent> script;
+  ScriptFeed feed{script};
+  std::unique_ptr<Game> game;
+  FakeClock* virtual_clock = nullptr;  // null: the game's clock runs in real time
+  HeadlessStats stats;
+  res::ResourceLayer layer;
+
+  // The display.
+  std::unique_ptr<TableView> view;
+  std::unique_ptr<platform::SdlDisplayDevice> device;
+  GamePasses* passes = nullptr;
+  std::unique_ptr<Scoreboard> board;
+  std::unique_ptr<ScoreboardView> score_view;
+  std::unique_ptr<CompositorCanvas> canvas;
+  bool display_open = false;
+
+  // Sound (a missing device leaves the game silent, not stopped).
+  std::unique_ptr<platform::SdlAudioDevice> audio;
+  std::unique_ptr<sound::SoundEngine> engine;
+
+  // Input: the keyboard that the window's (or the script's) key events set,
+  // and the joypads, read through the stored bindings.
+  input::EventKeyboard keyboard;
+  std::optional<platform::SdlJoypads> joypads;
+  platform::SdlInputClock input_clock;
+  FrontEndInput input;
+
+  // The game data file (read only when straight into play).
+  store::GameData data;
+  std::filesystem::path data_file;
+  GameDataStart data_start;
+
+  // The menus: the window procedure, the screen it asks for pictures, the
+  // forms and the host that answers its commands.
+  std::unique_ptr<FrontEndScreen> screen;
+  std::unique_ptr<MenuOverlay> overlay;
+  std::unique_ptr<platform::ImGuiDialogs> dialogs;
+  ui::MenuScreens menus = ui::MakeMenuScreens();
+  render::SpriteSlots plain_slots;  // the menu items' boxes without a display
+  render::ModeTable modes = AllModes();
+  ui::ScriptedAnswers answers;
+  std::unique_ptr<DialogForms> forms;
+  std::unique_ptr<FrontEndHost> host;
+  std::unique_ptr<Window> window;
+  std::unique_ptr<WindowEvents> events;
+  double script_origin = 0.0;  // script times count from the start of the loop
+};
+
+void SetSoundTuningOf(Run& r) {
+  if (r.engine) SetSoundTuning(*r.engine, *r.game);
+}
+
+// --- Building a run ---
+
+// The game with its passes: drawn through the view when there is a screen.
+void NewGame(Run& r) {
+  auto passes = r.view ? std::make_unique<GamePasses>(*r.view, *r.device)
+                       : std::make_unique<GamePasses>();
+  r.passes = passes.get();
+  if (!r.view) passes->stats = &r.stats;
+  std::unique_ptr<Clock> clock;
+  if (r.setup.virtual_clock) {
+    auto fake = std::make_unique<FakeClock>();
+    r.virtual_clock = fake.get();
+    clock = std::move(fake);
+  } else {
+    clock = std::make_unique<SteadyClock>();
+  }
+  r.game = std::make_unique<Game>(std::move(clock), std::move(passes));
+  r.game->random.Seed(r.setup.seed);
+  r.game->command_handler = [](Game& g, int command, int arg) { RunGameCommand(g, command, arg); };
+}
+
+// Opens the screen device with the view; the pixel format is already chosen.
+void NewScreen(Run& r) {
+  r.view = std::make_unique<TableView>();
+  platform::DisplayOptions display_options;
+  display_options.headless = r.setup.display == DisplayKind::kOffscreen;
+  display_options.fullscreen = r.setup.fullscreen;
+  r.device = std::make_unique<platform::SdlDisplayDevice>(display_options);
+}
+
+bool OpenScreen(Run& r, std::FILE* err) {
+  const render::DisplayFormat& f = r.view->display.format;
+  if (!render::OpenDisplay(r.view->display, *r.device)) {
+    std::fprintf(err, "gfall: cannot open the display at %d x %d, %d bits\n", f.width, f.height,
+                 render::kDepthBits[static_cast<size_t>(f.format_id)]);
+    return false;
+  }
+  r.display_open = true;
+  return true;
+}
+
+// Gives the table its scoreboard and its drawing canvas.
+void AttachDrawing(Run& r, render::TrueColourContext& tc, std::FILE* err) {
+  r.board = std::make_unique<Scoreboard>();
+  if (!LoadScoreboard(*r.board, tc)) {
+    std::fprintf(err, "gfall: some scoreboard pictures are missing\n");
+  }
+  r.score_view = std::make_unique<ScoreboardView>(*r.board, *r.view);
+  r.game->score_display.canvas = r.score_view.get();
+  r.canvas = std::make_unique<CompositorCanvas>(*r.view);
+  r.game->rules.table.canvas = r.canvas.get();
+  rules::ResetObjects(r.game->rules.table);
+}
+
+void AttachSound(Run& r) {
+  Game& g = *r.game;
+  SetSoundTuningOf(r);
+  r.engine->SetPlayfieldSize(g.world.map.width, g.world.map.height);
+  g.world.sound = r.engine.get();
+  g.rules.table.sound = r.engine.get();
+  g.score_display.sound = r.engine.get();
+}
+
+void ReloadTuningFromPack(Run& r) {
+  r.game->reload_tuning = [&r](Game& g) {
+    physics::LoadTuning(r.layer, g.world.tuning_targets());
+    SetSoundTuningOf(r);
+  };
+}
+
+// The settings and bindings of the game data file, read without touching the
+// file; the defaults when there is none or it does not read.
+void ReadStoredSettings(const std::string& config_dir, store::GameData& data) {
+  store::ApplyDefaults(data, {});
+  const std::filesystem::path folder = store::GameDataFolder(config_dir);
+  if (folder.empty()) return;
+  std::ifstream in(store::GameDataPath(folder), std::ios::binary);
+  if (!in) return;
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+  store::GameData read;
+  if (store::ParseGameData(bytes, read, {})) data = std::move(read);
+}
+
+void OpenData(Run& r) {
+  const std::filesystem::path folder = store::GameDataFolder(r.setup.config_dir);
+  r.data_file = folder.empty() ? folder : store::GameDataPath(folder);
+  store::IdentitySource id{static_cast<uint32_t>(std::time(nullptr)), &r.game->random};
+  r.data_start = OpenGameData(r.data_file, r.data, id);
+}
+
+void OpenKeyboard(Run& r, bool joypads) {
+  r.input.keyboard = &r.keyboard;
+  r.input.devices.keyboard = &r.keyboard;
+  if (joypads) {
+    r.input.devices.joypads = &r.joypads.emplace();
+    r.input.devices.clock = &r.input_clock;
+  }
+}
+
+// Without a display: the table's physics from the pack (or the test table).
+bool LoadWithoutDisplay(Run& r, std::FILE* err) {
+  NewGame(r);
+  if (!LoadRunTable(*r.game, r.layer, r.setup, err)) return false;
+  if (!r.setup.test_table) ReloadTuningFromPack(r);
+  return true;
+}
+
+// Straight into play on a screen: the pack's table drawn by the compositor;
+// in a window the stored bindings (read only) and the sound engine too.
+bool LoadOnScreen(Run& r, std::FILE* err) {
+  const RunSetup& s = r.setup;
+  NewScreen(r);
+  store::SettingsBlock full_size;  // 1024 × 768 in 32 bits unless the options say
+  full_size.resolution = 2;
+  full_size.colour_depth = 4;
+  ChooseMode(r.view->display.format, full_size, s.width, s.depth > 4 ? 4 : s.depth);
+  if (!OpenScreen(r, err)) return false;
+  NewGame(r);
+  std::string error;
+  if (!LoadTableFromPack(*r.game, r.layer, s.data_dir, error)) {
+    std::fprintf(err, "gfall: %s\n", error.c_str());
+    return false;
+  }
+  if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
+  if (!LoadTableView(*r.view, r.layer, error)) {
+    std::fprintf(err, "gfall: %s\n", error.c_str());
+    return false;
+  }
+  if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
+  render::TrueColourContext tc{r.layer, r.view->display.format, *r.view->colours};
+  AttachDrawing(r, tc, err);
+  ReloadTuningFromPack(r);
+  ReadStoredSettings(s.config_dir, r.data);
+  if (s.display != DisplayKind::kWindow) return true;
+  OpenKeyboard(r, true);
+  input::KeyboardOpen(r.input.devices);
+  input::KeyboardAcquire(r.input.devices, true);
+  r.audio = std::make_unique<platform::SdlAudioDevice>();
+  r.engine = std::make_unique<sound::SoundEngine>();
+  r.engine->Open(r.audio.get());
+  if (!r.engine->LoadSounds(sound::PackSoundFiles(r.layer))) {
+    std::fprintf(err, "gfall: some sounds did not load\n");
+  }
+  r.engine->Stop(core::kSoundMenuMusic);  // the menus' music starts with the loading
+  const store::SettingsBlock& st = r.data.settings;
+  r.engine->settings.music_on = st.music_on;
+  r.engine->settings.sound_on = st.sounds_on;
+  r.engine->settings.music_level = st.music_volume;
+  r.engine->settings.game_level = st.sound_volume;
+  AttachSound(r);
+  return true;
+}
+
+// The window with its menus: the game data file (for the video mode), then
+// the loading screen while the pack, the sounds, the table and the menus load.
+bool LoadInWindowWithMenus(Run& r, std::FILE* err) {
+  const RunSetup& s = r.setup;
+  NewScreen(r);
+  NewGame(r);
+  Game& g = *r.game;
+  OpenData(r);
+  if (s.safe_mode) {
+    // "/0": 640×480 in 8 bits, stored with the next save.
+    r.data.settings.resolution = 0;
+    r.data.settings.colour_depth = 0;
+  }
+  render::DisplayFormat& f = r.view->display.format;
+  ChooseMode(f, r.data.settings, s.width, s.depth);
+  std::string error;
+  if (!OpenTablePack(r.layer, s.data_dir, error)) {
+    std::fprintf(err, "gfall: %s\n", error.c_str());
+    return false;
+  }
+  if (!OpenScreen(r, err)) return false;
+  TableView& view = *r.view;
+  if (!LoadTableColours(view, r.layer, error)) {
+    std::fprintf(err, "gfall: %s\n", error.c_str());
+    return false;
+  }
+  render::PresentContext present{view.display, *r.device, *view.compositor, *view.slots,
+                                 view.colours->palette};
+  render::Picture loading;
+  if (LoadScreenPicture(loading, r.layer, kLoadingPicture, view)) {
+    render::SetBackground(loading, view.display);
+  }
+  render::TrueColourContext tc{r.layer, f, *view.colours};
+  LoadingScreen loading_screen(g, view, present, tc);
+  loading_screen.Show(false);
+  if (!s.shots_dir.empty()) WriteShot(s.shots_dir, "loading", r.device->LastFrameRgb());
+
+  r.audio = std::make_unique<platform::SdlAudioDevice>();
+  r.engine = std::make_unique<sound::SoundEngine>();
+  r.engine->Open(r.audio.get());
+  loading_screen.Show(false);
+  if (!r.engine->LoadSounds(sound::PackSoundFiles(r.layer))) {
+    std::fprintf(err, "gfall: some sounds did not load\n");
+  }
+  loading_screen.Show(false);
+  if (!LoadTableDrawing(view, r.layer, error)) {
+    std::fprintf(err, "gfall: %s\n", error.c_str());
+    return false;
+  }
+  if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
+  loading_screen.Show(false);
+  if (!LoadTablePhysics(g, r.layer, s.data_dir, error)) {
+    std::fprintf(err, "gfall: %s\n", error.c_str());
+    return false;
+  }
+  if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
+  const std::string_view missing = ui::LoadMenuImages(r.menus, *view.slots, tc);
+  if (!missing.empty()) {
+    std::fprintf(err, "gfall: cannot load %.*s\n", static_cast<int>(missing.size()),
+                 missing.data());
+    return false;
+  }
+  AttachDrawing(r, tc, err);
+  ReloadTuningFromPack(r);
+  AttachSound(r);
+
+  auto screen = std::make_unique<WindowScreen>(g, view, *r.passes, *r.device);
+  screen->shots_dir = s.shots_dir;
+  LoadScreenPicture(screen->title_picture, r.layer, kTitlePicture, view);
+  r.screen = std::move(screen);
+  r.overlay = std::make_unique<MenuOverlay>(g, view);
+  view.compositor->menus = r.overlay.get();
+
+  OpenKeyboard(r, true);
+  if (!input::KeyboardOpen(r.input.devices)) {
+    std::fprintf(err, "gfall: cannot open the keyboard\n");
+    return false;
+  }
+  input::KeyboardAcquire(r.input.devices, true);
+  loading_screen.Show(true);
+
+  r.dialogs = std::make_unique<platform::ImGuiDialogs>();
+  r.dialogs->Open(r.device->sdl_window(), r.device->sdl_renderer());
+  platform::SdlDisplayDevice* device = r.device.get();
+  r.dialogs->SetBackdropPainter([device] { device->DrawBackdrop(); });
+  r.dialogs->SetKeyboard(&r.keyboard);
+  return true;
+}
+
+// The window procedure over the game: the forms, the host that answers the
+// window's commands, the menus, and the game's commands posted to its queue.
+void OpenMenus(Run& r, std::FILE* err) {
+  const RunSetup& s = r.setup;
+  Game& g = *r.game;
+  g.rules.players.last_index = std::clamp(r.data.settings.players_minus_one, 0, 3);
+  r.feed.on_shot = {};
+  if (r.device && !s.shots_dir.empty()) {
+    platform::SdlDisplayDevice* device = r.device.get();
+    r.feed.on_shot = [device, dir = s.shots_dir](const std::string& name) {
+      WriteShot(dir, name, device->LastFrameRgb());
+    };
+  }
+  r.script_origin = r.virtual_clock ? 0.0 : g.clock->Now();
+  // A form that waits on time (the capture form) runs the script on meanwhile;
+  // messages for the game window wait until the form closes.
+  auto pump = [&r]() -> bool {
+    if (r.virtual_clock) {
+      r.virtual_clock->Set(r.virtual_clock->Now() + r.setup.frame_ms);
+      if (r.virtual_clock->Now() > kHeadlessGameTimeCapMs) return false;
+    }
+    if (r.window) {
+      MessageQueue during;
+      r.feed.Deliver(r.game->clock->Now() - r.script_origin, *r.game, &during, &r.answers,
+                     r.input.keyboard);
+      for (const ui::Message& m : during.messages) r.window->queue.Post(m);
+    }
+    return true;
+  };
+  if (r.dialogs) {
+    r.dialogs->SetFrameHook([pump](int) { pump(); });
+    r.forms = std::make_unique<ScreenForms>(*r.dialogs, r.answers, pump, !s.input_file.empty(),
+                                            s.shots_dir, *r.device);
+  } else {
+    r.forms = std::make_unique<ScriptedForms>(r.answers, pump);
+  }
+  if (!r.screen) r.screen = std::make_unique<HeadlessScreen>();
+
+  r.host = std::make_unique<FrontEndHost>(g, r.data, r.data_file, *r.forms, *r.screen, r.input,
+                                          r.modes);
+  r.host->err = err;
+  r.host->saving = r.data_start.saving;
+  r.host->sound = r.engine.get();
+  if (r.device) r.host->help_folders = HelpFolders(s.data_dir);
+  r.host->ApplySoundSettings();
+  render::SpriteSlots& slots = r.view ? *r.view->slots : r.plain_slots;
+  r.window.reset(new Window{g.flags, {}, {}, ui::MakeMenuScreens(), slots, *r.host});
+  Window& w = *r.window;
+  w.pause_hold_frames = &g.frame.pause_hold_frames;
+  w.flags.safe_mode = s.safe_mode;
+  w.flags.skip_instance_check = s.skip_instance_check;
+  if (s.safe_mode) {
+    // "/0": 640×480 in 8 bits, stored with the next save.
+    r.data.settings.resolution = 0;
+    r.data.settings.colour_depth = 0;
+  }
+  PlaceMenuItems(slots, w.menus.main_menu);
+  PlaceMenuItems(slots, w.menus.pause_menu);
+  if (r.overlay) {
+    r.overlay->window = &w;
+    w.menus = r.menus;
+    r.events = std::make_unique<WindowEvents>(g, *r.device, r.keyboard, *r.overlay, s.instance);
+  }
+  g.flags.loading_phase = 1;
+  g.flags.main_menu_shown = 1;
+  g.rules.main_menu_shown = 1;
+  g.command_handler = [&w](Game&, int command, int arg) {
+    w.queue.Post(ui::CommandMessage(command, arg));
+  };
+}
+
+// Builds the run the setup asks for; false (said on err) when it cannot start.
+bool OpenRun(Run& r, std::FILE* err) {
+  const RunSetup& s = r.setup;
+  if (!s.input_file.empty()) {
+    std::string error;
+    auto parsed = ReadInputScript(s.input_file, error);
+    if (!parsed) {
+      std::fprintf(err, "gfall: %s\n", error.c_str());
+      return false;
+    }
+    r.script = std::move(*parsed);
+  }
+  if (s.display == DisplayKind::kNone) {
+    if (!LoadWithoutDisplay(r, err)) return false;
+    if (s.menus) {
+      OpenData(r);
+      OpenKeyboard(r, false);  // the script's key lines set it
+      input::KeyboardOpen(r.input.devices);
+      input::KeyboardAcquire(r.input.devices, true);
+    }
+  } else if (s.menus) {
+    if (!LoadInWindowWithMenus(r, err)) return false;
+  } else {
+    if (!LoadOnScreen(r, err)) return false;
+  }
+  if (s.menus) {
+    OpenMenus(r, err);
+  } else {
+    r.game->rules.players.last_index = std::clamp(s.players, 1, rules::kPlayerCount) - 1;
+    StartGame(*r.game, s.demo);
+  }
+  return true;
+}
+
+// --- Straight into play in a window: its own events ---
+
+// The window's events when it has no menus: closing and Escape end the run,
+// Alt+Enter switches full screen, exposure repaints. True to quit.
+bool PlainWindowEvent(const platform::Event& e, Run& r) {
+  if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kQuit) return true;
+  if (e.kind == platform::EventKind::kKeyDown && e.key == kKeyEscape) return true;
+  if (platform::IsFullscreenToggle(e)) {
+    r.device->ToggleFullscreen();
+  } else if (e.kind == platform::EventKind::kExposed || e.kind == platform::EventKind::kResized) {
+    r.device->Redraw();
+  } else if (e.kind == platform::EventKind::kFocusGained ||
+             e.kind == platform::EventKind::kFocusLost) {
+    r.view->display.full_redraw_count = 3;  // every activation change repaints the whole picture
+  }
+  return false;
+}
+
+// Keeps the last frame on the screen for `ms` milliseconds, answering the
+// window meanwhile, so that it can be looked at or captured after the run.
+void Linger(int64_t ms, Run& r) {
+  if (ms <= 0 || !r.device->has_window()) return;
+  SteadyClock wall;
+  double shown = -1.0e9;
+  while (wall.Now() < static_cast<double>(ms)) {
+    platform::Event e;
+    while (platform::PollEvent(e, nullptr)) {
+      if (PlainWindowEvent(e, r)) return;
+    }
+    if (wall.Now() - shown >= 50.0) {
+      r.device->Redraw();
+      shown = wall.Now();
+    }
+    wall.Sleep(std::min(10.0, std::max(0.0, static_cast<double>(ms) - wall.Now())));
+  }
+}
+
+// --- The loop ---
+
+struct Outcome {
+  int64_t frames = 0;
+  bool quit = false;  // the player (or the script) asked to leave
+};
+
+// Moves a virtual clock to the time of the next frame; false once the run has
+// reached its upper bound of game time.
+bool AdvanceVirtualClock(Run& r, int64_t frame) {
+  if (r.virtual_clock == nullptr) return true;
+  if (r.setup.clock_step == ClockStep::kByFrameTime) {
+    r.virtual_clock->Advance(r.setup.frame_ms);
+    return true;
+  }
+  const double target = static_cast<double>(frame + 1) * r.setup.frame_ms;
+  if (target > kHeadlessGameTimeCapMs) return false;
+  r.virtual_clock->Set(std::max(r.virtual_clock->Now(), target));
+  return true;
+}
+
+// The window procedure's share of a frame: the 50 ms ticks that are due,
+// then every message in the queue. False once the window quits.
+bool RunWindowMessages(Run& r, double& next_tick) {
+  Window& w = *r.window;
+  const double now = r.game->clock->Now();
+  while (next_tick <= now) {
+    ui::Message t;
+    t.kind = ui::MessageKind::kTimer;
+    t.param = 1;
+    w.queue.Post(t);
+    next_tick += 50.0;
+    // After a long stall (a dialog) the ticks do not pile up.
+    if (next_tick < now - 500.0) next_tick = now + 50.0;
+  }
+  while (auto m = w.queue.Take()) {
+    if (!WindowProc(w, *m)) return false;
+  }
+  return true;
+}
+
+// Every way of running goes through here, frame by frame:
+//  1. the clock: a virtual clock moves to the frame's time (a real one runs);
+//  2. the frame's input: the script's lines that are due, then the window's
+//     events (keys set the keyboard);
+//  3. with the menus, the window procedure: its ticks and messages;
+//  4. the controls, read through the stored bindings, with the script's held
+//     actions added;
+//  5. the frame itself (FrameGate, frame_loop.cpp): physics, rules, drawing,
+//     presenting.
+// A recorder would read the clock after step 1 and the input after step 4.
+Outcome RunFrames(Run& r) {
+  const RunSetup& s = r.setup;
+  Game& g = *r.game;
+  const int64_t limit = FrameLimit(s) >= 0 ? FrameLimit(s) : INT64_MAX;
+  const bool own_window_events = r.device && r.device->has_window() && !r.window;
+  Outcome out;
+  double next_tick = g.clock->Now() + 50.0;
+  bool first_idle_done = false;
+  bool game_started = false;
+  while (!out.quit && out.frames < limit) {
+    if (!AdvanceVirtualClock(r, out.frames)) break;
+
+    if (r.window) {
+      r.feed.Deliver(g.clock->Now() - r.script_origin, g, &r.window->queue, &r.answers,
+                     r.input.keyboard);
+      if (r.events) r.events->Poll(r.window->queue);
+      if (!RunWindowMessages(r, next_tick)) {
+        out.quit = true;
+        break;
+      }
+      if (s.until_game_over && game_started && g.flow.state.game_ended) break;
+      if (!g.flags.main_menu_shown) game_started = true;
+      if (!first_idle_done) {
+        FirstIdlePass(*r.window);
+        first_idle_done = true;
+        for (const std::string& text : r.data_start.notices) r.host->Say(text);
+      }
+    } else {
+      r.feed.Deliver(g.clock->Now(), g, nullptr, nullptr, nullptr);
+      platform::Event e;
+      while (own_window_events && platform::PollEvent(e, &r.keyboard)) {
+        if (PlainWindowEvent(e, r)) out.quit = true;  // this frame still runs
+      }
+    }
+
+    const bool frame_due = !r.window || (FramesRun(*r.window) && !g.flags.loading_phase);
+    if (frame_due) {
+      if (r.input.keyboard != nullptr) {
+        input::ReadActions(r.input.controls, r.input.devices, r.data.bindings,
+                           g.flags.computer_playing != 0);
+        for (size_t a = 0; a < g.actions.size(); ++a) {
+          g.actions[a] = r.input.controls.actions[a] | r.feed.actions[a];
+        }
+      }
+      if (!r.window && r.engine && !r.engine->IsPlaying(core::kSoundTableMusic)) {
+        r.engine->Play(core::kSoundTableMusic, 0, 0, false, true);
+      }
+      FrameGate(g);
+    } else if (r.events && !r.virtual_clock) {
+      platform::WaitForEvent(50);
+    }
+    ++out.frames;
+
+    if (!r.window) {
+      TrackStuckBalls(r.stats, g, g.clock->Now());
+      if (s.until_game_over && g.flow.state.game_ended) break;
+    }
+  }
+  return out;
+}
+
+// --- The end of a run ---
+
+int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
+  const RunSetup& s = r.setup;
+  Game& g = *r.game;
+  const bool restart = r.window && r.window->flags.restart_requested != 0;
+  if (s.print_state || s.stats) {
+    if (r.window) {
+      std::fprintf(out, "{\"window\": %s, \"state\": %s}\n",
+                   WindowJson(*r.window, *r.host, r.answers, outcome.quit).c_str(),
+                   StateJson(g, outcome.frames, nullptr).c_str());
+    } else if (s.display == DisplayKind::kNone) {
+      std::fprintf(out, "%s\n",
+                   StateJson(g, outcome.frames, s.stats ? &r.stats : nullptr).c_str());
+    }
+  }
+  int code = 0;
+  if (!r.device) return code;
+  std::string failed;
+  if (!platform::WriteExitPictures(*r.device, s.screenshot, s.window_screenshot, failed)) {
+    std::fprintf(err, "gfall: cannot write %s\n", failed.c_str());
+    code = 1;
+  }
+  // Not when the player asked to leave.
+  if (!r.window && !outcome.quit) Linger(s.linger_ms, r);
+  if (r.engine) r.engine->Close();
+  if (r.dialogs) r.dialogs->Close();
+  g.world.sound = &g.silent_sound;
+  g.rules.table.sound = &g.silent_sound;
+  g.score_display.sound = &g.silent_sound;
+  render::CloseDisplay(r.view->display, *r.device);
+  r.display_open = false;
+  if (restart && code == 0) {
+    if (s.instance != nullptr) platform::ReleaseSingleInstance(*s.instance);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    std::fflush(out);
+    Restart(s.argv, err);
+    return 1;
+  }
+  return code;
+}
+
+}  // namespace
+
+int RunGame(const RunSetup& setup, std::FILE* out, std::FILE* err) {
+  Run r(setup);
+  if (!OpenRun(r, err)) {
+    if (r.display_open) render::CloseDisplay(r.view->display, *r.device);
+    return 1;
+  }
+  const Outcome outcome = RunFrames(r);
+  return FinishRun(r, outcome, out, err);
+}
+
+}  // namespace app

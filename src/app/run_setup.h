@@ -1,0 +1,78 @@
+#pragma once
+// One run of the game as data: whether it has a display, whether it starts at
+// the menus or straight into play, whether its clock is real or virtual, its
+// script, its table and what it writes. Every way of running is one of these,
+// and one driver (driver.h) runs them all.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+
+namespace platform {
+struct SingleInstance;
+}
+
+namespace app {
+
+// Where the frames go.
+enum class DisplayKind {
+  kNone,       // nothing is drawn (headless play and the headless menus)
+  kOffscreen,  // drawn into a screen that no window shows (pictures of a game)
+  kWindow,     // a window, or the desktop in full screen
+};
+
+// How a virtual clock moves from one frame to the next.
+enum class ClockStep {
+  kToFrameTime,  // frame N reads N × frame_ms exactly, whatever the frame slept
+  kByFrameTime,  // each frame adds frame_ms to the time its sleeps left
+};
+
+struct RunSetup {
+  // How the game is shown and driven.
+  DisplayKind display = DisplayKind::kNone;
+  bool menus = false;          // loading screen, title, menus, dialogs, the game data file
+  bool virtual_clock = true;   // false: the machine's clock, in real time
+  ClockStep clock_step = ClockStep::kToFrameTime;
+  bool fullscreen = true;      // with a window
+  int32_t width = 0;           // 640, 800 or 1024 for this run; 0: the stored setting (menus) or 1024
+  int32_t depth = -1;          // 0..4 for this run; -1: the stored setting (menus) or 32 bits
+
+  // The table and the game.
+  std::string data_dir = ".";  // folder holding GFALL.DAT
+  bool test_table = false;     // the built-in test table instead of the pack's (no display)
+  bool demo = false;           // straight into play: the computer plays
+  int players = 1;             // straight into play
+  uint32_t seed = 1;
+  double frame_ms = 1000.0 / 60.0;  // one frame of a virtual clock
+  int64_t frames = -1;         // frames to run; -1: the default of the way of running (FrameLimit)
+  bool until_game_over = false;
+  std::string input_file;      // the input script; empty: none
+  std::string config_dir;      // folder of the game data file (empty: the user's data folder)
+  int32_t safe_mode = 0;            // "/0"
+  int32_t skip_instance_check = 0;  // "/R": a restart, no title
+
+  // What the run writes.
+  bool print_state = false, stats = false;
+  std::string shot_map, shot_map_json;  // the shot map instead of play (no display)
+  std::string screenshot;         // the last composed frame, written at exit
+  std::string window_screenshot;  // what the window showed last, written at exit
+  std::string shots_dir;          // loading screen, title and every dialog as PNGs
+  int64_t linger_ms = 0;          // straight into play in a window: the last frame stays
+
+  // The program and its arguments (for the restart in a new video mode) and the
+  // single-instance lock this copy holds (may be null).
+  std::vector<std::string> argv;
+  platform::SingleInstance* instance = nullptr;
+};
+
+// The run that the options ask for in the given way of running.
+RunSetup RunSetupOf(const Options& o, RunMode mode);
+
+// The frames a run plays: the --frames given, else 600 without a display
+// (until the game ends with --until-game-over), 240 for the pictures of a game,
+// and until the player quits in a window. -1: no limit.
+int64_t FrameLimit(const RunSetup& s);
+
+}  // namespace app
