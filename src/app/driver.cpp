@@ -21,6 +21,8 @@
 #include "app/headless.h"
 #include "app/input_script.h"
 #include "app/playfield_load.h"
+#include "app/replay_hook.h"
+#include "app/replay_run.h"
 #include "app/scoreboard.h"
 #include "app/table_view.h"
 #include "app/scoreboard_view.h"
@@ -101,6 +103,9 @@ struct Run {
   std::unique_ptr<Window> window;
   std::unique_ptr<WindowEvents> events;
   double script_origin = 0.0;  // script times count from the start of the loop
+
+  // Records the run, or plays a recording back (--record, --replay).
+  ReplayHook replay_hook;
 };
 
 void SetSoundTuningOf(Run& r) {
@@ -421,6 +426,28 @@ void OpenMenus(Run& r, std::FILE* err) {
   };
 }
 
+// --record and --replay, once the game is set up.
+bool StartRecordingOrReplay(Run& r, std::FILE* err) {
+  const RunSetup& s = r.setup;
+  std::string error;
+  const std::string pack =
+      s.test_table ? std::string() : (std::filesystem::path(s.data_dir) / "GFALL.DAT").string();
+  if (s.replay) {
+    if (!r.replay_hook.StartReplay(*r.game, *s.replay, pack, error)) {
+      std::fprintf(err, "gfall: %s: %s\n", s.replay_file.c_str(), error.c_str());
+      return false;
+    }
+  } else if (!s.record_file.empty()) {
+    if (!r.replay_hook.StartRecording(*r.game, RecordingSetupOf(s, *r.game), s.record_file,
+                                      error)) {
+      std::fprintf(err, "gfall: %s\n", error.c_str());
+      return false;
+    }
+    if (r.host) r.host->replay_hook = &r.replay_hook;
+  }
+  return true;
+}
+
 // Builds the run the setup asks for; false (said on err) when it cannot start.
 bool OpenRun(Run& r, std::FILE* err) {
   const RunSetup& s = r.setup;
@@ -450,9 +477,10 @@ bool OpenRun(Run& r, std::FILE* err) {
     OpenMenus(r, err);
   } else {
     r.game->rules.players.last_index = std::clamp(s.players, 1, rules::kPlayerCount) - 1;
-    StartGame(*r.game, s.demo);
+    // A replay of a run that began at the menus starts its game as recorded.
+    if (!s.replay || s.replay->header.Setting("start") != "menus") StartGame(*r.game, s.demo);
   }
-  return true;
+  return StartRecordingOrReplay(r, err);
 }
 
 // --- Straight into play in a window: its own events ---
@@ -542,7 +570,8 @@ bool RunWindowMessages(Run& r, double& next_tick) {
 //     actions added;
 //  5. the frame itself (FrameGate, frame_loop.cpp): physics, rules, drawing,
 //     presenting.
-// A recorder would read the clock after step 1 and the input after step 4.
+// The recorder (replay_hook.h) notes the input after step 4 and records the
+// clock readings of step 5; a replay sets the recorded input there instead.
 Outcome RunFrames(Run& r) {
   const RunSetup& s = r.setup;
   Game& g = *r.game;
@@ -590,7 +619,9 @@ Outcome RunFrames(Run& r) {
       if (!r.window && r.engine && !r.engine->IsPlaying(core::kSoundTableMusic)) {
         r.engine->Play(core::kSoundTableMusic, 0, 0, false, true);
       }
+      if (!r.replay_hook.BeforeFrame(g)) break;  // the recording has no more frames
       FrameGate(g);
+      r.replay_hook.AfterFrame(g);
     } else if (r.events && !r.virtual_clock) {
       platform::WaitForEvent(50);
     }
@@ -610,6 +641,7 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
   const RunSetup& s = r.setup;
   Game& g = *r.game;
   const bool restart = r.window && r.window->flags.restart_requested != 0;
+  r.replay_hook.Finish(g);
   if (s.print_state || s.stats) {
     if (r.window) {
       std::fprintf(out, "{\"window\": %s, \"state\": %s}\n",
@@ -620,7 +652,7 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
                    StateJson(g, outcome.frames, s.stats ? &r.stats : nullptr).c_str());
     }
   }
-  int code = 0;
+  int code = s.replay ? ReplayVerdict(s, r.replay_hook, out, err) : 0;
   if (!r.device) return code;
   std::string failed;
   if (!platform::WriteExitPictures(*r.device, s.screenshot, s.window_screenshot, failed)) {

@@ -1,5 +1,7 @@
 #include "app/front_end_host.h"
 
+#include "app/replay_hook.h"
+
 #include <array>
 #include <chrono>
 
@@ -104,6 +106,7 @@ void FrontEndHost::KeepLooping(int32_t slot) {
 }
 
 void FrontEndHost::GameCommand(int32_t command, int32_t arg) {
+  if (replay_hook) replay_hook->Command(g_, command, arg);
   RunGameCommand(g_, command, arg);
   data_.settings.players_minus_one = g_.rules.players.last_index;
 }

@@ -10,6 +10,7 @@
 
 #include "app/driver.h"
 #include "app/options.h"
+#include "app/replay_run.h"
 #include "app/run_setup.h"
 #include "app/shot_map.h"
 #include "app/startup.h"
@@ -33,6 +34,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     app::RunSetup o = app::RunSetupOf(opts, mode);
+    if (!opts.replay_file.empty()) {
+      if (const int status = app::SetUpReplay(opts, o, stderr)) return status;
+    }
     if (mode == app::RunMode::kTable) return app::RunGame(o, stdout, stderr);
     const bool headless = mode == app::RunMode::kHeadless;
     const bool data_given = !opts.data_dir.empty();

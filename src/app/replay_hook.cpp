@@ -44,8 +44,10 @@ class RecordingClock final : public Clock {
 // fast as it can.
 class ReplayClock final : public Clock {
  public:
-  ReplayClock(replay::ReplaySession& session, std::unique_ptr<Clock> pace, const bool& in_frame)
-      : session_(session), pace_(std::move(pace)), in_frame_(in_frame) {}
+  ReplayClock(replay::ReplaySession& session, std::unique_ptr<Clock> pace, const bool& in_frame,
+              std::unique_ptr<Clock> replaced)
+      : session_(session), pace_(std::move(pace)), in_frame_(in_frame),
+        replaced_(std::move(replaced)) {}
   double Now() override {
     if (!in_frame_) return last_reading_;
     const double reading = session_.Reading();
@@ -80,6 +82,7 @@ class ReplayClock final : public Clock {
   replay::ReplaySession& session_;
   std::unique_ptr<Clock> pace_;
   const bool& in_frame_;
+  std::unique_ptr<Clock> replaced_;  // the driver may still hold on to it
   bool started_ = false;
   double base_reading_ = 0.0, base_real_ = 0.0, last_reading_ = 0.0;
 };
@@ -158,6 +161,8 @@ bool ReplayHook::StartRecording(Game& g, const RecordingSetup& s, const std::str
   h.started_unix = static_cast<int64_t>(std::time(nullptr));
   if (s.computer) h.settings.emplace_back("computer", "1");
   if (s.test_table) h.settings.emplace_back("test-table", "1");
+  if (!s.start.empty()) h.settings.emplace_back("start", s.start);
+  if (s.width) h.settings.emplace_back("width", std::to_string(s.width));
   if (!s.player.empty()) h.settings.emplace_back("player", s.player);
   // The random state where the frames begin (a start may already have drawn).
   h.settings.emplace_back("random", std::to_string(g.random.state));
@@ -190,7 +195,7 @@ bool ReplayHook::StartReplay(Game& g, const replay::Recording& rec, const std::s
     g.random.state = state;
   }
   play_ = std::make_unique<replay::ReplaySession>(rec);
-  auto clock = std::make_unique<ReplayClock>(*play_, std::move(pace), in_frame_);
+  auto clock = std::make_unique<ReplayClock>(*play_, std::move(pace), in_frame_, std::move(g.clock));
   replay_clock_ = clock.get();
   g.clock = std::move(clock);
   return true;

@@ -54,6 +54,7 @@ struct RecordingSetup {
   uint32_t seed = 1;
   bool computer = false;
   bool test_table = false;
+  std::string start;  // "menus", "play" or "demo": how the run began
   std::string player;
 };
 

@@ -1,0 +1,80 @@
+#include "app/replay_run.h"
+
+#include <charconv>
+#include <filesystem>
+
+#include "replay/reader.h"
+
+namespace app {
+
+namespace {
+
+int SettingInt(const replay::Header& h, std::string_view name, int fallback) {
+  const std::string_view v = h.Setting(name);
+  int out = fallback;
+  if (std::from_chars(v.data(), v.data() + v.size(), out).ec != std::errc()) return fallback;
+  return out;
+}
+
+}  // namespace
+
+int SetUpReplay(const Options& o, RunSetup& s, std::FILE* err) {
+  replay::ReadResult read = replay::ReadRecordingFile(o.replay_file);
+  if (!read.playable() || (!read.complete() && !o.replay_partial)) {
+    std::fprintf(err, "gfall: %s: %s%s\n", o.replay_file.c_str(), read.error.c_str(),
+                 read.playable() ? " (--replay-partial plays what was readable)" : "");
+    return 1;
+  }
+  const replay::Header& h = read.recording.header;
+  s.display = DisplayKind::kNone;
+  s.menus = false;
+  s.virtual_clock = true;
+  s.test_table = h.Setting("test-table") == "1";
+  s.demo = h.Setting("start") == "demo";
+  s.players = h.players;
+  s.seed = h.seed;
+  s.width = SettingInt(h, "width", 0);
+  // Every recorded frame, no more.
+  s.frames = static_cast<int64_t>(read.recording.frames.size());
+  s.until_game_over = false;
+  s.input_file.clear();
+  s.record_file.clear();
+  s.replay_file = o.replay_file;
+  if (!read.complete()) s.replay_problem = read.error;
+  s.replay = std::make_shared<const replay::Recording>(std::move(read.recording));
+  return 0;
+}
+
+RecordingSetup RecordingSetupOf(const RunSetup& s, const Game& g) {
+  RecordingSetup r;
+  if (!s.test_table) r.pack_path = (std::filesystem::path(s.data_dir) / "GFALL.DAT").string();
+  r.run_mode = s.display == DisplayKind::kWindow ? (s.menus ? "window" : "play")
+                                                  : (s.menus ? "headless menus" : "headless");
+  r.display_mode = s.display == DisplayKind::kNone ? "none"
+                   : s.display == DisplayKind::kOffscreen ? "offscreen"
+                   : s.fullscreen ? "full screen"
+                                  : "window";
+  r.width = s.width;
+  r.height = s.width == 640 ? 480 : s.width == 800 ? 600 : s.width == 1024 ? 768 : 0;
+  r.seed = s.seed;
+  r.computer = g.flags.computer_playing != 0;
+  r.test_table = s.test_table;
+  r.start = s.menus ? "menus" : (s.demo ? "demo" : "play");
+  return r;
+}
+
+int ReplayVerdict(const RunSetup& s, const ReplayHook& hook, std::FILE* out, std::FILE* err) {
+  const replay::Checker* c = hook.checker();
+  if (!c) return 0;
+  if (c->diverged()) {
+    std::fprintf(err, "gfall: %s: %s\n", s.replay_file.c_str(), c->divergence().c_str());
+    return 3;
+  }
+  std::fprintf(out, "%s: %u frames replayed, every checkpoint matched (%u)%s%s\n",
+               s.replay_file.c_str(), c->frame() + 1, c->checkpoints_matched(),
+               s.replay_problem.empty() ? "" : "; the recording was ",
+               s.replay_problem.empty() ? "" : s.replay_problem.c_str());
+  return 0;
+}
+
+}  // namespace app

@@ -1,0 +1,29 @@
+#pragma once
+// --record and --replay in a run: the replay's setup from the recording's
+// header, and what the recording's header says about a run.
+
+#include <cstdio>
+#include <string>
+
+#include "app/game.h"
+#include "app/options.h"
+#include "app/replay_hook.h"
+#include "app/run_setup.h"
+
+namespace app {
+
+// Reads the recording of --replay / --replay-partial and sets the run up as
+// its header says: headless on the recorded clock, the same table, seed,
+// players and start. Returns 0 to go on, or the exit status after saying why
+// on err (1: not readable, or damaged without --replay-partial).
+int SetUpReplay(const Options& o, RunSetup& s, std::FILE* err);
+
+// What a run's recording says in its header.
+RecordingSetup RecordingSetupOf(const RunSetup& s, const Game& g);
+
+// At the end of a replay: says how it went (on out when every checkpoint
+// matched, on err otherwise) and returns the exit status: 0 matched, 3
+// diverged.
+int ReplayVerdict(const RunSetup& s, const ReplayHook& hook, std::FILE* out, std::FILE* err);
+
+}  // namespace app
