@@ -106,7 +106,9 @@ uint64_t RuleParts(const physics::World& w, const rules::Rules& r) {
   const rules::RuleCounters& c = r.counters;
   h << c.object_hits << c.lane_entries << c.hole_catches << c.spinner_revolutions
     << c.skill_shots << c.awards << c.awards_by_kind << c.awards_earned << c.gift_lit;
-  h << r.main_menu_shown << r.flippers_held << r.now << r.frame_time << r.frame_time_ms;
+  // Not the rules' copy of the main-menu flag: the program copies its own
+  // flag in before every rules call, and sets it between frames too.
+  h << r.flippers_held << r.now << r.frame_time << r.frame_time_ms;
   h << w.current_ball << w.mirrored_step << w.hole_lock_timer << w.kicker_count;
   return h.value();
 }

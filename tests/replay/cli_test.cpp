@@ -151,6 +151,27 @@ TEST(ReplayCli, AScriptedHeadlessGameReplaysAndTamperingIsFound) {
   EXPECT_NE(run.out.find("format version 9"), std::string::npos) << run.out;
 }
 
+// The front end without a window: the title, the menus, the one-minute
+// demonstration the window procedure starts, a game to its end.
+TEST(ReplayCli, ARunThroughTheMenusReplaysHeadless) {
+  if (!fs::exists(fs::path(GFALL_DATA_DIR) / "GFALL.DAT")) GTEST_SKIP() << "no GFALL.DAT";
+  Folder dir;
+  WriteScript(dir / "script.txt");
+  std::ofstream(dir / "script.txt", std::ios::app) << "300 key 0x1C down\n320 key 0x1C up\n";
+  const std::string rec = dir / "menus.gfrec";
+  auto run = Gfall("--headless --menus --seed 4 --until-game-over --data " +
+                   std::string(GFALL_DATA_DIR) + " --config-dir " + (dir / "config") +
+                   " --input " + (dir / "script.txt") + " --record " + rec + " --print-state");
+  ASSERT_EQ(run.status, 0) << run.out;
+  ASSERT_NE(run.out.find("\"game_ended\":true"), std::string::npos) << run.out.substr(0, 400);
+  const replay::ReadResult read = replay::ReadRecordingFile(rec);
+  ASSERT_TRUE(read.complete()) << read.error;
+  EXPECT_EQ(read.recording.header.Setting("start"), "menus");
+  run = Gfall("--replay " + rec + " --data " + GFALL_DATA_DIR);
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("every checkpoint matched"), std::string::npos) << run.out;
+}
+
 TEST(ReplayCli, AGamePlayedInAWindowReplaysHeadless) {
   if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
   if (!fs::exists(fs::path(GFALL_DATA_DIR) / "GFALL.DAT")) GTEST_SKIP() << "no GFALL.DAT";
