@@ -106,6 +106,7 @@ struct Run {
 
   // Records the run, or plays a recording back (--record, --replay).
   ReplayHook replay_hook;
+  std::string kept_recording;  // the window's own recording, for the kept-games folder
 };
 
 void SetSoundTuningOf(Run& r) {
@@ -444,6 +445,14 @@ bool StartRecordingOrReplay(Run& r, std::FILE* err) {
       return false;
     }
     if (r.host) r.host->replay_hook = &r.replay_hook;
+  } else if (s.display == DisplayKind::kWindow && s.menus) {
+    // The window keeps its games; a folder that cannot be written costs only that.
+    const std::string path = KeptRecordingPath(s);
+    if (!path.empty() &&
+        r.replay_hook.StartRecording(*r.game, RecordingSetupOf(s, *r.game), path, error)) {
+      r.kept_recording = path;
+      if (r.host) r.host->replay_hook = &r.replay_hook;
+    }
   }
   return true;
 }
@@ -642,6 +651,7 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
   Game& g = *r.game;
   const bool restart = r.window && r.window->flags.restart_requested != 0;
   r.replay_hook.Finish(g);
+  if (!r.kept_recording.empty()) KeepRecording(r.kept_recording, r.data);
   if (s.print_state || s.stats) {
     if (r.window) {
       std::fprintf(out, "{\"window\": %s, \"state\": %s}\n",

@@ -2,7 +2,11 @@
 
 #include <charconv>
 #include <filesystem>
+#include <system_error>
 
+#include <unistd.h>
+
+#include "replay/kept_games.h"
 #include "replay/reader.h"
 
 namespace app {
@@ -61,6 +65,57 @@ RecordingSetup RecordingSetupOf(const RunSetup& s, const Game& g) {
   r.test_table = s.test_table;
   r.start = s.menus ? "menus" : (s.demo ? "demo" : "play");
   return r;
+}
+
+std::string KeptRecordingPath(const RunSetup& s) {
+  const std::filesystem::path data = store::GameDataFolder(s.config_dir);
+  if (data.empty()) return {};
+  const std::filesystem::path folder = data / "replays";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) return {};
+  return (folder / ("recording-" + std::to_string(::getpid()) + ".part")).string();
+}
+
+void KeepRecording(const std::string& path, const store::GameData& data) {
+  namespace fs = std::filesystem;
+  const replay::ReadResult read = replay::ReadRecordingFile(path);
+  // The best score at a game's end, and whose it was.
+  int32_t best = -1;
+  size_t player = 0;
+  for (const replay::Checkpoint& c : read.recording.checkpoints) {
+    if (c.kind != replay::CheckKind::kGameEnd) continue;
+    for (size_t i = 0; i < c.scores.size(); ++i) {
+      if (c.scores[i] > best) {
+        best = c.scores[i];
+        player = i;
+      }
+    }
+  }
+  std::error_code ec;
+  if (best < 0 || !read.playable()) {
+    fs::remove(path, ec);  // no game was played
+    return;
+  }
+  std::string name = player < data.player_names.size() ? data.player_names[player] : "";
+  bool high = false;
+  for (const store::HighScoreEntry& row : data.high_scores) {
+    if (best > 0 && row.score == best) {
+      high = true;
+      name = row.name;
+      break;
+    }
+  }
+  const fs::path folder = fs::path(path).parent_path();
+  fs::rename(path,
+             folder / replay::KeptGameFileName(read.recording.header.started_unix, name, best, high),
+             ec);
+  replay::PruneKeptGames(folder.string(), replay::kKeptGames, [&data](const replay::KeptGame& g) {
+    for (const store::HighScoreEntry& row : data.high_scores) {
+      if (row.score == g.score && replay::FileNamePlayer(row.name) == g.player) return true;
+    }
+    return false;
+  });
 }
 
 int ReplayVerdict(const RunSetup& s, const ReplayHook& hook, std::FILE* out, std::FILE* err) {

@@ -9,6 +9,7 @@
 #include "app/options.h"
 #include "app/replay_hook.h"
 #include "app/run_setup.h"
+#include "store/game_data.h"
 
 namespace app {
 
@@ -20,6 +21,16 @@ int SetUpReplay(const Options& o, RunSetup& s, std::FILE* err);
 
 // What a run's recording says in its header.
 RecordingSetup RecordingSetupOf(const RunSetup& s, const Game& g);
+
+// The window records every run into the kept-games folder (the game data
+// folder's "replays"): the file to record into, or empty when there is no
+// usable folder.
+std::string KeptRecordingPath(const RunSetup& s);
+// After such a run: the recording is named by date, player and best score
+// (marked when that score is in the high-score table) or removed when no
+// game ended in it; then the folder is pruned to the last 20 and the games
+// still in the high-score table.
+void KeepRecording(const std::string& path, const store::GameData& data);
 
 // At the end of a replay: says how it went (on out when every checkpoint
 // matched, on err otherwise) and returns the exit status: 0 matched, 3

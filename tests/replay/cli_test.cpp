@@ -196,4 +196,39 @@ TEST(ReplayCli, AGamePlayedInAWindowReplaysHeadless) {
   EXPECT_NE(run.out.find("every checkpoint matched"), std::string::npos) << run.out;
 }
 
+// The window with its menus records every run into the kept-games folder:
+// a game ended from the pause menu is kept under its date, player and score,
+// and replays; a run with no game leaves nothing.
+TEST(ReplayCli, TheWindowKeepsItsGames) {
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+  if (!fs::exists(fs::path(GFALL_DATA_DIR) / "GFALL.DAT")) GTEST_SKIP() << "no GFALL.DAT";
+  Folder dir;
+  auto window = [&](const std::string& script) {
+    std::ofstream(dir / "script.txt") << script;
+    return test_util::RunCommand(
+        "xvfb-run -a -s '-screen 0 1024x768x24' env SDL_AUDIODRIVER=dummy " +
+        std::string(GFALL_EXE) + " --window --width 640 --frames 2000 --data " + GFALL_DATA_DIR +
+        " --config-dir " + (dir / "config") + " --input " + (dir / "script.txt") + " 2>&1");
+  };
+  // Past the title, a new game, a launch, the game ended, quit.
+  auto run = window(
+      "300 key 0x1C down\n320 key 0x1C up\n1000 cmd 101\n1200 start down\n2100 start up\n"
+      "6000 cmd 112\n7000 cmd 107\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  std::vector<fs::path> kept;
+  for (const auto& e : fs::directory_iterator(dir.dir / "config" / "replays")) kept.push_back(e.path());
+  ASSERT_EQ(kept.size(), 1u);
+  const std::string name = kept[0].filename().string();
+  EXPECT_TRUE(name.ends_with(".gfrec") && name.find("_Player_1_") != std::string::npos) << name;
+  run = Gfall("--replay " + kept[0].string() + " --data " + GFALL_DATA_DIR);
+  EXPECT_EQ(run.status, 0) << run.out;
+
+  // Only the menus, then quit: nothing more is kept.
+  run = window("300 key 0x1C down\n320 key 0x1C up\n1000 cmd 107\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  size_t files = 0;
+  for (const auto& e : fs::directory_iterator(dir.dir / "config" / "replays")) files += e.is_regular_file();
+  EXPECT_EQ(files, 1u);
+}
+
 }  // namespace
