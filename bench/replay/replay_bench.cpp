@@ -32,9 +32,6 @@ std::unique_ptr<app::Game> TestTableGame(uint32_t seed, int players, app::FakeCl
   physics::PlayfieldReset(g->world, g->random);
   app::UseTestTable(*g);
   g->rules.players.last_index = players - 1;
-  g->command_handler = [](app::Game& game, int command, int arg) {
-    app::RunGameCommand(game, command, arg);
-  };
   app::StartGame(*g, true);
   return g;
 }

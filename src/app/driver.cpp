@@ -109,9 +109,6 @@ struct Run {
   std::string kept_recording;  // the window's own recording, for the kept-games folder
 };
 
-void SetSoundTuningOf(Run& r) {
-  if (r.engine) SetSoundTuning(*r.engine, *r.game);
-}
 
 // --- Building a run ---
 
@@ -131,7 +128,6 @@ void NewGame(Run& r) {
   }
   r.game = std::make_unique<Game>(std::move(clock), std::move(passes));
   r.game->random.Seed(r.setup.seed);
-  r.game->command_handler = [](Game& g, int command, int arg) { RunGameCommand(g, command, arg); };
 }
 
 // Opens the screen device with the view; the pixel format is already chosen.
@@ -169,19 +165,16 @@ void AttachDrawing(Run& r, render::TrueColourContext& tc, std::FILE* err) {
 
 void AttachSound(Run& r) {
   Game& g = *r.game;
-  SetSoundTuningOf(r);
+  SetSoundTuning(*r.engine, g);
+  g.tuned_sound = r.engine.get();
   r.engine->SetPlayfieldSize(g.world.map.width, g.world.map.height);
   g.world.sound = r.engine.get();
   g.rules.table.sound = r.engine.get();
   g.score_display.sound = r.engine.get();
 }
 
-void ReloadTuningFromPack(Run& r) {
-  r.game->reload_tuning = [&r](Game& g) {
-    physics::LoadTuning(r.layer, g.world.tuning_targets());
-    SetSoundTuningOf(r);
-  };
-}
+// The tuning file is read again from the pack at every game start.
+void ReloadTuningFromPack(Run& r) { r.game->tuning_pack = &r.layer; }
 
 // The settings and bindings of the game data file, read without touching the
 // file; the defaults when there is none or it does not read.
@@ -421,10 +414,7 @@ void OpenMenus(Run& r, std::FILE* err) {
   }
   g.flags.loading_phase = 1;
   g.flags.main_menu_shown = 1;
-  g.rules.main_menu_shown = 1;
-  g.command_handler = [&w](Game&, int command, int arg) {
-    w.queue.Post(ui::CommandMessage(command, arg));
-  };
+  g.window_queue = &w.queue;
 }
 
 // --record and --replay, once the game is set up.
@@ -570,61 +560,82 @@ bool RunWindowMessages(Run& r, double& next_tick) {
   return true;
 }
 
-// Every way of running goes through here, frame by frame:
-//  1. the clock: a virtual clock moves to the frame's time (a real one runs);
-//  2. the frame's input: the script's lines that are due, then the window's
-//     events (keys set the keyboard);
-//  3. with the menus, the window procedure: its ticks and messages;
-//  4. the controls, read through the stored bindings, with the script's held
-//     actions added;
-//  5. the frame itself (FrameGate, frame_loop.cpp): physics, rules, drawing,
-//     presenting.
-// The recorder (replay_hook.h) notes the input after step 4 and records the
-// clock readings of step 5; a replay sets the recorded input there instead.
+// The loop's state between frames.
+struct LoopState {
+  double next_tick = 0.0;  // the window procedure's next 50 ms tick
+  bool first_idle_done = false;
+  bool game_started = false;  // with the menus: a game has left the main menu
+};
+
+enum class InputResult { kFrame, kNoFrame, kQuit, kStop };
+
+// Everything that reaches the game before a frame: the script's lines that are
+// due, the window's events (keys set the keyboard), with the menus the window
+// procedure's ticks and messages, and the controls read through the stored
+// bindings with the script's held actions added. When it returns,
+// Game::actions holds what the frame will use. kQuit: the player asked to
+// leave; kStop: the run ends here (the game is over); kNoFrame: no frame runs
+// now (the window is inactive or still loading).
+InputResult ReadFrameInput(Run& r, LoopState& loop) {
+  const RunSetup& s = r.setup;
+  Game& g = *r.game;
+  InputResult result = InputResult::kFrame;
+  if (r.window) {
+    r.feed.Deliver(g.clock->Now() - r.script_origin, g, &r.window->queue, &r.answers,
+                   r.input.keyboard);
+    if (r.events) r.events->Poll(r.window->queue);
+    if (!RunWindowMessages(r, loop.next_tick)) return InputResult::kQuit;
+    if (s.until_game_over && loop.game_started && g.flow.state.game_ended) {
+      return InputResult::kStop;
+    }
+    if (!g.flags.main_menu_shown) loop.game_started = true;
+    if (!loop.first_idle_done) {
+      FirstIdlePass(*r.window);
+      loop.first_idle_done = true;
+      for (const std::string& text : r.data_start.notices) r.host->Say(text);
+    }
+    if (!FramesRun(*r.window) || g.flags.loading_phase) return InputResult::kNoFrame;
+  } else {
+    r.feed.Deliver(g.clock->Now(), g, nullptr, nullptr, nullptr);
+    const bool own_window_events = r.device && r.device->has_window();
+    platform::Event e;
+    while (own_window_events && platform::PollEvent(e, &r.keyboard)) {
+      if (PlainWindowEvent(e, r)) result = InputResult::kQuit;  // this frame still runs
+    }
+  }
+  if (r.input.keyboard != nullptr) {
+    input::ReadActions(r.input.controls, r.input.devices, r.data.bindings,
+                       g.flags.computer_playing != 0);
+    for (size_t a = 0; a < g.actions.size(); ++a) {
+      g.actions[a] = r.input.controls.actions[a] | r.feed.actions[a];
+    }
+  }
+  return result;
+}
+
+// The one loop of every run, frame by frame: the clock moves (a virtual one to
+// the frame's time), the frame's input is read (ReadFrameInput), and the frame
+// runs (FrameGate -> RunFrame in frame_loop.cpp: physics, rules, drawing,
+// presenting). See docs/architecture.md for where a recorder or late input
+// hooks in: the replay hook (replay_hook.h) notes the input just before the
+// frame and records the clock readings made inside it; a replay sets the
+// recorded input there instead.
 Outcome RunFrames(Run& r) {
   const RunSetup& s = r.setup;
   Game& g = *r.game;
   const int64_t limit = FrameLimit(s) >= 0 ? FrameLimit(s) : INT64_MAX;
-  const bool own_window_events = r.device && r.device->has_window() && !r.window;
   Outcome out;
-  double next_tick = g.clock->Now() + 50.0;
-  bool first_idle_done = false;
-  bool game_started = false;
+  LoopState loop;
+  loop.next_tick = g.clock->Now() + 50.0;
   while (!out.quit && out.frames < limit) {
     if (!AdvanceVirtualClock(r, out.frames)) break;
-
-    if (r.window) {
-      r.feed.Deliver(g.clock->Now() - r.script_origin, g, &r.window->queue, &r.answers,
-                     r.input.keyboard);
-      if (r.events) r.events->Poll(r.window->queue);
-      if (!RunWindowMessages(r, next_tick)) {
-        out.quit = true;
-        break;
-      }
-      if (s.until_game_over && game_started && g.flow.state.game_ended) break;
-      if (!g.flags.main_menu_shown) game_started = true;
-      if (!first_idle_done) {
-        FirstIdlePass(*r.window);
-        first_idle_done = true;
-        for (const std::string& text : r.data_start.notices) r.host->Say(text);
-      }
-    } else {
-      r.feed.Deliver(g.clock->Now(), g, nullptr, nullptr, nullptr);
-      platform::Event e;
-      while (own_window_events && platform::PollEvent(e, &r.keyboard)) {
-        if (PlainWindowEvent(e, r)) out.quit = true;  // this frame still runs
-      }
+    const InputResult input = ReadFrameInput(r, loop);
+    if (input == InputResult::kStop) break;
+    if (input == InputResult::kQuit) {
+      out.quit = true;
+      if (r.window) break;  // straight into play, the frame of the quit still runs
     }
-
-    const bool frame_due = !r.window || (FramesRun(*r.window) && !g.flags.loading_phase);
-    if (frame_due) {
-      if (r.input.keyboard != nullptr) {
-        input::ReadActions(r.input.controls, r.input.devices, r.data.bindings,
-                           g.flags.computer_playing != 0);
-        for (size_t a = 0; a < g.actions.size(); ++a) {
-          g.actions[a] = r.input.controls.actions[a] | r.feed.actions[a];
-        }
-      }
+    if (input != InputResult::kNoFrame) {
       if (!r.window && r.engine && !r.engine->IsPlaying(core::kSoundTableMusic)) {
         r.engine->Play(core::kSoundTableMusic, 0, 0, false, true);
       }
@@ -676,6 +687,7 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
   g.world.sound = &g.silent_sound;
   g.rules.table.sound = &g.silent_sound;
   g.score_display.sound = &g.silent_sound;
+  g.tuned_sound = nullptr;
   render::CloseDisplay(r.view->display, *r.device);
   r.display_open = false;
   if (restart && code == 0) {

@@ -35,6 +35,8 @@ void ReadTiming(Game& g) {
     f.step_debt = kLagCapMs;
   }
   f.frame_time_whole = Whole(f.frame_time);
+  // The rules read the frame's time from here on.
+  rules::SetClock(g.rules, f.now_whole, static_cast<int32_t>(f.frame_time_whole), f.frame_time);
 }
 
 void UpdateFlippers(Game& g, bool left, bool right) {
@@ -139,9 +141,10 @@ void RunFrame(Game& g) {
   }
 
   // A hold time that has run below zero counts as run out.
-  const bool holding = g.play.ball_hold_time > 0 && !g.play.game_ended;
+  const rules::FlowState& flow = g.flow.state;
+  const bool holding = flow.ball_hold_time > 0 && !flow.game_ended;
   bool stepped = false;
-  if (!holding && !g.play.game_ended) {
+  if (!holding && !flow.game_ended) {
     for (int i = 0; i <= n; ++i) {
       UpdateFlippers(g, g.flipper_controls[0] != 0, g.flipper_controls[1] != 0);
       f.pre_step = g.world.balls;
@@ -177,7 +180,6 @@ void RunFrame(Game& g) {
 // --- The passes, in the order a frame runs them ---
 
 void GamePasses::PollControls(Game& g) {
-  SyncFlagsIn(g);
   if (g.flags.computer_playing) {
     g.nudge.pressed = {0, 0, 0};
     g.flow.state.start_held = 0;
@@ -193,7 +195,6 @@ void GamePasses::PollControls(Game& g) {
     g.nudge.pressed[physics::kNudgeUp] = g.actions[core::kActionNudgeUp] ? 1 : 0;
     g.flow.state.start_held = g.actions[core::kActionStart] ? 1 : 0;
   }
-  SyncFlagsOut(g);
 }
 
 void GamePasses::ComputerPlayer(Game& g) {
@@ -205,22 +206,16 @@ void GamePasses::ComputerPlayer(Game& g) {
 }
 
 void GamePasses::NudgeAndTilt(Game& g) {
-  SyncFlagsIn(g);
   physics::NudgeAndTiltPass(g.world, g.nudge, g.host, static_cast<float>(g.frame.frame_time));
-  SyncFlagsOut(g);
 }
 
 bool GamePasses::BallLifecycleCheck(Game& g, int ball) {
-  SyncFlagsIn(g);
   const bool remove = rules::BallLifecycleCheck(g.flow, ball);
-  SyncFlagsOut(g);
   return remove;
 }
 
 void GamePasses::BallFollowUp(Game& g, int ball) {
-  SyncFlagsIn(g);
   rules::DrainHandling(g.flow, ball);
-  SyncFlagsOut(g);
 }
 
 void GamePasses::UpdateFlipper(Game& g, int control, bool pressed, int hold_factor) {
@@ -234,9 +229,7 @@ void GamePasses::RollReflection(Game& g, int ball, float forward, float sideways
 }
 
 void GamePasses::HitPass(Game& g) {
-  SyncFlagsIn(g);
   rules::HitPass(g.rules);
-  SyncFlagsOut(g);
   if (stats == nullptr) return;
   for (const physics::BallRecord& b : g.world.balls) {
     if (!b.in_play || !b.launched) continue;
@@ -248,9 +241,7 @@ void GamePasses::HitPass(Game& g) {
 void GamePasses::FlipperSounds(Game& g) { physics::FlipperSounds(g.world); }
 
 void GamePasses::RulesFrame(Game& g) {
-  SyncFlagsIn(g);
   rules::FlowRulesFrame(g.flow, g.flipper_controls[0] != 0, g.flipper_controls[1] != 0);
-  SyncFlagsOut(g);
 }
 
 void GamePasses::RefreshFlipperImages(Game& g) { physics::RefreshFlipperImages(g.world, false); }

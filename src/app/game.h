@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -22,23 +21,34 @@
 #include "rules/rules.h"
 #include "rules/score_display.h"
 
+namespace res {
+struct ResourceLayer;
+}
+namespace sound {
+class SoundEngine;
+}
+
 namespace app {
 
-// Application flags (plain integers, 0 or 1).
+struct MessageQueue;
+
+// Application flags (0 or 1). Whether the main menu shows and whether the
+// computer plays belong to the rules (the game flow brings the menu back at a
+// game's end, the table's plunger answers the computer): AppFlags names those
+// two, it holds no copy.
 struct AppFlags {
+  AppFlags(int32_t& main_menu, int32_t& computer)
+      : main_menu_shown(main_menu), computer_playing(computer) {}
+  AppFlags(const AppFlags&) = delete;
+  AppFlags& operator=(const AppFlags&) = delete;
+
   int32_t app_active = 1;
   int32_t system_menu_open = 0;
   int32_t loading_phase = 0;
   int32_t title_shown = 0;
-  int32_t main_menu_shown = 0;
   int32_t pause_menu_shown = 0;
-  int32_t computer_playing = 0;
-};
-
-// The game-flow flags the frame loop reads; the rules own and update them.
-struct PlayFlags {
-  int32_t game_ended = 0;
-  int32_t ball_hold_time = 0;  // ms; while above zero neither balls nor flippers move
+  int32_t& main_menu_shown;   // rules::Rules::main_menu_shown
+  int32_t& computer_playing;  // rules::TableFlags::computer_playing
 };
 
 // The frame loop's clock values (ms) and state.
@@ -100,8 +110,7 @@ struct Game {
   rules::Rules rules;  // bound to the world
   std::unique_ptr<Clock> clock;
   std::unique_ptr<FramePasses> passes;
-  AppFlags flags;
-  PlayFlags play;
+  AppFlags flags{rules.main_menu_shown, rules.table.flags.computer_playing};
   FrameState frame;
   // Flipper control states for this frame (0 left, 1 right), written by the
   // control poll and the computer player.
@@ -121,12 +130,15 @@ struct Game {
   GameHost host{*this};
   rules::GameFlow flow{rules, score_display, host};
 
-  // Window commands posted by the rules, oldest first, and who answers them
-  // (the window procedure; may be empty).
+  // Window commands posted by the rules, oldest first. Under a window
+  // procedure they go to its queue (`window_queue`); without one the game
+  // answers its own commands at once (RunGameCommand) and ignores the rest.
   std::vector<std::pair<int, int>> posted_commands;
-  std::function<void(Game&, int, int)> command_handler;
-  // Reloads the tuning file after a game start (may be empty).
-  std::function<void(Game&)> reload_tuning;
+  MessageQueue* window_queue = nullptr;
+  // Where the tuning file is read again after a game start (null: it is not),
+  // and the sound engine whose tuning follows the table's (null: none).
+  res::ResourceLayer* tuning_pack = nullptr;
+  sound::SoundEngine* tuned_sound = nullptr;
 };
 
 }  // namespace app

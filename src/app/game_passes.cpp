@@ -1,13 +1,20 @@
 #include "app/game_passes.h"
 
+#include "app/window_proc.h"
 #include "physics/flipper.h"
+#include "physics/tuning_file.h"
 #include "rules/game_flow.h"
+#include "sound/sound_engine.h"
 
 namespace app {
 
 void GameHost::PostCommand(int command, int arg) {
   game_.posted_commands.emplace_back(command, arg);
-  if (game_.command_handler) game_.command_handler(game_, command, arg);
+  if (game_.window_queue != nullptr) {
+    game_.window_queue->Post(ui::CommandMessage(command, arg));
+  } else {
+    RunGameCommand(game_, command, arg);
+  }
 }
 
 void GameHost::ResetFlippers() {
@@ -42,20 +49,6 @@ void GameHost::NudgeReaction(int mask) {
 
 void GameHost::TiltCleanUp() { rules::TiltCleanUp(game_.flow); }
 
-void SyncFlagsIn(Game& g) {
-  rules::SetClock(g.rules, g.frame.now_whole, static_cast<int32_t>(g.frame.frame_time_whole),
-                  g.frame.frame_time);
-  g.rules.main_menu_shown = g.flags.main_menu_shown;
-  g.rules.table.flags.computer_playing = g.flags.computer_playing;
-  g.score_display.sound = g.world.sound;
-}
-
-void SyncFlagsOut(Game& g) {
-  g.flags.main_menu_shown = g.rules.main_menu_shown;
-  g.play.game_ended = g.flow.state.game_ended;
-  g.play.ball_hold_time = g.flow.state.ball_hold_time;
-}
-
 std::array<physics::FlipperReach, physics::kFlipperCount> FlipperReaches(const physics::World& w) {
   std::array<physics::FlipperReach, physics::kFlipperCount> reach{};
   for (int i = 0; i < physics::kFlipperCount; ++i) {
@@ -65,12 +58,17 @@ std::array<physics::FlipperReach, physics::kFlipperCount> FlipperReaches(const p
   return reach;
 }
 
+void ReloadTuning(Game& g) {
+  physics::LoadTuning(*g.tuning_pack, g.world.tuning_targets());
+  if (g.tuned_sound == nullptr) return;
+  g.tuned_sound->tuning = {g.world.tuning.sound_pano_scale, g.world.tuning.sound_volume_scale,
+                           g.world.tuning.sound_speed_scale};
+}
+
 void StartGame(Game& g, bool computer) {
   g.flags.computer_playing = computer ? 1 : 0;
   g.flags.main_menu_shown = 0;
   g.flow.state.game_ended = 0;
-  g.rules.main_menu_shown = 0;
-  g.rules.table.flags.computer_playing = g.flags.computer_playing;
   g.actions = {};
   g.flipper_controls = {0, 0};
   rules::NewGame(g.flow);
@@ -78,8 +76,7 @@ void StartGame(Game& g, bool computer) {
     g.flow.state.ball_served = 1;
     g.computer_first_launch = 1;
   }
-  if (g.reload_tuning) g.reload_tuning(g);
-  SyncFlagsOut(g);
+  if (g.tuning_pack != nullptr) ReloadTuning(g);
 }
 
 bool RunGameCommand(Game& g, int command, int /*arg*/) {
@@ -99,9 +96,7 @@ bool RunGameCommand(Game& g, int command, int /*arg*/) {
     case core::kCommandEndGame:
       rules::StopGame(g.flow);
       g.flags.main_menu_shown = 1;
-      g.rules.main_menu_shown = 1;
       g.flags.computer_playing = 0;
-      SyncFlagsOut(g);
       return true;
     default:
       return false;

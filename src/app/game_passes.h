@@ -1,7 +1,6 @@
 #pragma once
-// Starting and ending games, the window commands the game answers itself,
-// and the copies of flags between the frame loop and the rules. The passes of
-// a frame (GamePasses) are declared in frame_passes.h.
+// Starting and ending games and the window commands the game answers itself.
+// The passes of a frame (GamePasses) are declared in frame_passes.h.
 
 #include <array>
 
@@ -17,15 +16,14 @@ namespace app {
 // high-score entry and the rest belong to the window; false for those.
 bool RunGameCommand(Game& g, int command, int arg);
 
+// Reads the tuning file again from game.tuning_pack (the sound engine's tuning
+// follows when there is one).
+void ReloadTuning(Game& g);
+
 // Starts a game as commands 101 and 116 do (computer: the demonstration).
 void StartGame(Game& g, bool computer);
 
 // Where the computer player finds the world's flippers: their boxes and pivots.
 std::array<physics::FlipperReach, physics::kFlipperCount> FlipperReaches(const physics::World& w);
-
-// Copies the application flags into the rules, and the game flow's flags back
-// to the frame loop. The passes call them around every rules call.
-void SyncFlagsIn(Game& g);
-void SyncFlagsOut(Game& g);
 
 }  // namespace app

@@ -124,9 +124,10 @@ void Command(Window& w, int32_t command, int32_t arg) {
     case core::kCommandEndGame:
       StopFlipperHums(w);
       ClosePauseMenu(w);
+      // The game ends first, as it was playing; then the main menu shows.
+      w.host.GameCommand(core::kCommandEndGame, 0);
       w.app.main_menu_shown = 1;
       w.app.computer_playing = 0;
-      w.host.GameCommand(core::kCommandEndGame, 0);
       break;
     case core::kCommandComputerGame:
       w.host.PlaySound(core::kSoundGameStart);

@@ -266,7 +266,7 @@ TEST_F(FrameLoop, LoadingOrTitleOnlyPresents) {
 TEST_F(FrameLoop, HoldTimeFreezesBallsAndFlippersGameEndFreezesBalls) {
   ScheduleAt(1000);
   clock->Set(1020);
-  game->play.ball_hold_time = 500;
+  game->flow.state.ball_hold_time = 500;
   RunFrame(*game);
   EXPECT_EQ(game->world.balls[0].x, 100.0f);
   EXPECT_TRUE(passes->flipper_updates.empty());
@@ -274,7 +274,7 @@ TEST_F(FrameLoop, HoldTimeFreezesBallsAndFlippersGameEndFreezesBalls) {
   EXPECT_NE(std::find(passes->log.begin(), passes->log.end(), "draw"), passes->log.end());
 
   Clear();
-  game->play.game_ended = 1;  // flippers follow the controls again, balls stay
+  game->flow.state.game_ended = 1;  // flippers follow the controls again, balls stay
   clock->Advance(10);
   RunFrame(*game);
   EXPECT_EQ(game->world.balls[0].x, 100.0f);

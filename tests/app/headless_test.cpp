@@ -63,7 +63,6 @@ struct TestTableGame {
     game.random.Seed(11);
     physics::PlayfieldReset(game.world, game.random);
     UseTestTable(game);
-    game.command_handler = [](Game& g, int c, int a) { RunGameCommand(g, c, a); };
   }
   std::unique_ptr<Clock> MakeClock() {
     auto c = std::make_unique<FakeClock>();
@@ -130,7 +129,7 @@ TEST(GamePasses, TheDemonstrationLaunchesOnItsFirstFrame) {
   // Command 112 ends it and brings the main menu back.
   t.game.host.PostCommand(112, 0);
   EXPECT_EQ(t.game.flags.main_menu_shown, 1);
-  EXPECT_EQ(t.game.play.game_ended, 1);
+  EXPECT_EQ(t.game.flow.state.game_ended, 1);
   ASSERT_EQ(t.game.posted_commands.size(), 2u);
 }
 

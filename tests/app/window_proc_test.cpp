@@ -51,7 +51,8 @@ struct FakeWindowHost : WindowHost {
 };
 
 struct WindowTest : ::testing::Test {
-  AppFlags app{};
+  int32_t main_menu_shown = 0, computer_playing = 0;  // the rules' flags
+  AppFlags app{main_menu_shown, computer_playing};
   render::SpriteSlots slots;
   FakeWindowHost host;
   Window w{app, {}, {}, ui::MakeMenuScreens(), slots, host};

@@ -31,9 +31,6 @@ struct TestGame {
     g.random.Seed(seed);
     physics::PlayfieldReset(g.world, g.random);
     app::UseTestTable(g);
-    g.command_handler = [](app::Game& game, int command, int arg) {
-      app::RunGameCommand(game, command, arg);
-    };
     if (start) app::StartGame(g, computer);
   }
   app::FakeClock* clock = nullptr;
