@@ -424,7 +424,10 @@ bool StartRecordingOrReplay(Run& r, std::FILE* err) {
   const std::string pack =
       s.test_table ? std::string() : (std::filesystem::path(s.data_dir) / "GFALL.DAT").string();
   if (s.replay) {
-    if (!r.replay_hook.StartReplay(*r.game, *s.replay, pack, error)) {
+    // In a window the replay keeps real time.
+    std::unique_ptr<Clock> pace;
+    if (s.display == DisplayKind::kWindow) pace = std::make_unique<SteadyClock>();
+    if (!r.replay_hook.StartReplay(*r.game, *s.replay, pack, error, std::move(pace))) {
       std::fprintf(err, "gfall: %s: %s\n", s.replay_file.c_str(), error.c_str());
       return false;
     }
@@ -489,6 +492,9 @@ bool OpenRun(Run& r, std::FILE* err) {
 bool PlainWindowEvent(const platform::Event& e, Run& r) {
   if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kQuit) return true;
   if (e.kind == platform::EventKind::kKeyDown && e.key == kKeyEscape) return true;
+  if (e.kind == platform::EventKind::kKeyDown && r.replay_hook.replaying()) {
+    ReplayKey(r.replay_hook, e.key);
+  }
   if (platform::IsFullscreenToggle(e)) {
     r.device->ToggleFullscreen();
   } else if (e.kind == platform::EventKind::kExposed || e.kind == platform::EventKind::kResized) {
@@ -634,6 +640,10 @@ Outcome RunFrames(Run& r) {
     if (input == InputResult::kQuit) {
       out.quit = true;
       if (r.window) break;  // straight into play, the frame of the quit still runs
+    }
+    if (r.replay_hook.paused()) {
+      platform::WaitForEvent(50);  // a paused replay: the window answers, no frame runs
+      continue;
     }
     if (input != InputResult::kNoFrame) {
       if (!r.window && r.engine && !r.engine->IsPlaying(core::kSoundTableMusic)) {

@@ -106,10 +106,11 @@ std::unique_ptr<CLI::App> MakeParser(Options& o, std::vector<std::string>& words
   cli->add_option("--record", o.record_file, "record the run into FILE, to be replayed exactly "
                                              "(any way of running)")
       ->option_text("FILE");
-  cli->add_option("--replay", o.replay_file, "play a recording back headless as fast as it runs "
-                                             "and check it: status 0 when every checkpoint "
-                                             "matches, 3 when it diverges, 1 when it cannot be "
-                                             "replayed")
+  cli->add_option("--replay", o.replay_file, "play a recording back and check it: headless as "
+                                             "fast as it runs, or with --window at real speed "
+                                             "(Space pauses, F faster, S slower, R real time); "
+                                             "status 0 when every checkpoint matches, 3 when it "
+                                             "diverges, 1 when it cannot be replayed")
       ->option_text("FILE");
   cli->add_option("--replay-partial", o.replay_file, "as --replay, and a truncated or damaged "
                                                      "recording plays as far as it can be read")
@@ -190,8 +191,7 @@ RunMode ModeOf(const Options& o) {
 std::string OptionOutOfPlace(const Options& o, RunMode mode) {
   // The recording says how the game was set up and played.
   static constexpr const char* kNotForReplay[] = {
-      "--window", "--fullscreen", "--play", "--width", "--depth", "--screenshot",
-      "--window-screenshot", "--shots", "--virtual-clock", "--linger", "--test-table",
+      "--play", "--screenshot", "--window-screenshot", "--shots", "--virtual-clock", "--linger", "--test-table",
       "--frame-ms", "--demo", "--players", "--seed", "--frames", "--until-game-over", "--input",
       "--menus", "--shot-map", "--shot-map-json", "--record"};
   if (!o.replay_file.empty()) {

@@ -235,7 +235,7 @@ bool ReplayHook::BeforeFrame(Game& g) {
     in_frame_ = true;
     for (const replay::InputEvent& e : play_->Events()) {
       if (e.kind == replay::EventKind::kActions) {
-        for (int a = 0; a < core::kActionCount; ++a) g.actions[a] = (e.a >> a) & 1;
+        replay_actions_ = e.a;
       } else if (e.kind == replay::EventKind::kLoopState) {
         SetLoopInput(g, e.a, e.b);
       } else if (e.kind == replay::EventKind::kLoopTime) {
@@ -244,6 +244,8 @@ bool ReplayHook::BeforeFrame(Game& g) {
         RunGameCommand(g, e.a, e.b);
       }
     }
+    // Held until the recording changes them, whatever the devices say.
+    for (int a = 0; a < core::kActionCount; ++a) g.actions[a] = (replay_actions_ >> a) & 1;
   }
   return true;
 }

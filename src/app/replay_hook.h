@@ -111,7 +111,8 @@ class ReplayHook {
   LoopInputs last_{};
   bool finished_ = false;
   bool paused_ = false;
-  bool in_frame_ = false;  // between BeforeFrame and AfterFrame: the clock is the game's
+  bool in_frame_ = false;
+  int32_t replay_actions_ = 0;  // the actions held in the replay  // between BeforeFrame and AfterFrame: the clock is the game's
   class ReplayClock* replay_clock_ = nullptr;
 };
 

@@ -1,5 +1,6 @@
 #include "app/replay_run.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <system_error>
@@ -30,14 +31,22 @@ int SetUpReplay(const Options& o, RunSetup& s, std::FILE* err) {
     return 1;
   }
   const replay::Header& h = read.recording.header;
-  s.display = DisplayKind::kNone;
+  if (o.window && h.Setting("test-table") == "1") {
+    std::fprintf(err, "gfall: %s: a game on the built-in test table replays headless only\n",
+                 o.replay_file.c_str());
+    return 1;
+  }
+  // Headless as fast as it runs, or in a window at real speed.
+  s.display = o.window ? DisplayKind::kWindow : DisplayKind::kNone;
+  s.fullscreen = o.fullscreen;
   s.menus = false;
-  s.virtual_clock = true;
+  s.virtual_clock = !o.window;
   s.test_table = h.Setting("test-table") == "1";
   s.demo = h.Setting("start") == "demo";
   s.players = h.players;
   s.seed = h.seed;
-  s.width = SettingInt(h, "width", 0);
+  s.width = o.width ? o.width : SettingInt(h, "width", 0);
+  s.depth = o.depth;
   // Every recorded frame, no more.
   s.frames = static_cast<int64_t>(read.recording.frames.size());
   s.until_game_over = false;
@@ -116,6 +125,26 @@ void KeepRecording(const std::string& path, const store::GameData& data) {
     }
     return false;
   });
+}
+
+void ReplayKey(ReplayHook& hook, int scan_code) {
+  constexpr int kSpace = 0x39, kF = 0x21, kS = 0x1F, kR = 0x13;
+  switch (scan_code) {
+    case kSpace:
+      hook.SetPaused(!hook.paused());
+      break;
+    case kF:
+      hook.SetSpeed(std::min(16.0, hook.speed() * 2.0));
+      break;
+    case kS:
+      hook.SetSpeed(std::max(0.25, hook.speed() / 2.0));
+      break;
+    case kR:
+      hook.SetSpeed(1.0);
+      break;
+    default:
+      break;
+  }
 }
 
 int ReplayVerdict(const RunSetup& s, const ReplayHook& hook, std::FILE* out, std::FILE* err) {

@@ -32,6 +32,10 @@ std::string KeptRecordingPath(const RunSetup& s);
 // still in the high-score table.
 void KeepRecording(const std::string& path, const store::GameData& data);
 
+// The keys of a replay in a window: Space pauses and resumes, F plays
+// faster (up to 16 times), S slower (down to a quarter), R real time again.
+void ReplayKey(ReplayHook& hook, int scan_code);
+
 // At the end of a replay: says how it went (on out when every checkpoint
 // matched, on err otherwise) and returns the exit status: 0 matched, 3
 // diverged.

@@ -194,6 +194,13 @@ TEST(ReplayCli, AGamePlayedInAWindowReplaysHeadless) {
   run = Gfall("--replay " + rec + " --data " + GFALL_DATA_DIR);
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find("every checkpoint matched"), std::string::npos) << run.out;
+
+  // Watched in a window at real speed: the same game.
+  run = test_util::RunCommand("xvfb-run -a -s '-screen 0 1024x768x24' env SDL_AUDIODRIVER=dummy " +
+                              std::string(GFALL_EXE) + " --replay " + rec + " --window --data " +
+                              GFALL_DATA_DIR + " 2>&1");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("every checkpoint matched"), std::string::npos) << run.out;
 }
 
 // The window with its menus records every run into the kept-games folder:
