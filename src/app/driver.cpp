@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -24,12 +23,11 @@
 #include "app/replay_hook.h"
 #include "app/replay_run.h"
 #include "app/scoreboard.h"
-#include "app/table_view.h"
 #include "app/scoreboard_view.h"
+#include "app/table_view.h"
 #include "app/window_parts.h"
 #include "input/controls.h"
 #include "input/event_keyboard.h"
-#include "physics/tuning_file.h"
 #include "platform/imgui_dialogs.h"
 #include "platform/png_file.h"
 #include "platform/sdl_audio_device.h"
@@ -109,7 +107,6 @@ struct Run {
   std::string kept_recording;  // the window's own recording, for the kept-games folder
 };
 
-
 // --- Building a run ---
 
 // The game with its passes: drawn through the view when there is a screen.
@@ -130,7 +127,8 @@ void NewGame(Run& r) {
   r.game->random.Seed(r.setup.seed);
 }
 
-// Opens the screen device with the view; the pixel format is already chosen.
+// Makes the view and the screen device; OpenScreen opens them once the video
+// mode is chosen.
 void NewScreen(Run& r) {
   r.view = std::make_unique<TableView>();
   platform::DisplayOptions display_options;
@@ -139,6 +137,7 @@ void NewScreen(Run& r) {
   r.device = std::make_unique<platform::SdlDisplayDevice>(display_options);
 }
 
+// Opens the display in the chosen mode; false (said on err) when it cannot.
 bool OpenScreen(Run& r, std::FILE* err) {
   const render::DisplayFormat& f = r.view->display.format;
   if (!render::OpenDisplay(r.view->display, *r.device)) {

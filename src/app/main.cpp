@@ -17,6 +17,62 @@
 #include "platform/single_instance.h"
 #include "store/game_data.h"
 
+namespace {
+
+// The folder of GFALL.DAT when --data does not name one: GFALL_DATA, else the
+// current folder, else beside the program, else the install folder. False
+// (said on stderr) when there is none.
+bool FindPack(app::RunSetup& o) {
+  app::DataFolderPlaces places = app::ProcessDataFolderPlaces(GFALL_INSTALL_DATA_DIR);
+  auto found = app::FindDataFolder(places, "GFALL.DAT", [](const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+  });
+  if (!found) {
+    std::fprintf(stderr, "gfall: cannot find GFALL.DAT (looked in %s)\n",
+                 places.environment.empty()
+                     ? ("the current folder, " + places.exe_dir + " and " + places.install_dir)
+                           .c_str()
+                     : ("GFALL_DATA=" + places.environment).c_str());
+    return false;
+  }
+  o.data_dir = *found;
+  return true;
+}
+
+// One copy with its front end at a time, per game-data folder; "/R" (a
+// restart) waits a moment for the old copy to go. False (said on stderr) when
+// another copy runs.
+bool LockOneCopy(const app::RunSetup& o, platform::SingleInstance& instance) {
+  const std::string folder = platform::InstanceFolder(
+      !o.config_dir.empty(), store::GameDataFolder(o.config_dir).string(),
+      std::getenv("XDG_RUNTIME_DIR"));
+  const bool restart = o.skip_instance_check != 0;
+  std::string error;
+  switch (folder.empty() ? platform::InstanceResult::kError
+                         : platform::AcquireSingleInstance(instance, folder, !restart,
+                                                           restart ? 2000 : 0, error)) {
+    case platform::InstanceResult::kFirst:
+      return true;
+    case platform::InstanceResult::kRaisedOther:
+      std::fprintf(stderr, "gfall: another copy is running; it was asked to come forward\n");
+      return false;
+    case platform::InstanceResult::kOtherRunning:
+      std::fprintf(stderr, "gfall: another copy is running (%s/gfall.lock is held)\n",
+                   folder.c_str());
+      return false;
+    case platform::InstanceResult::kError:
+      // Without a usable folder the game still plays; only the guard against a
+      // second copy is missing.
+      std::fprintf(stderr, "gfall: %s; running without the single-instance lock\n",
+                   folder.empty() ? "no usable home folder (HOME is not set)" : error.c_str());
+      return true;
+  }
+  return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   try {
     app::Options opts;
@@ -39,59 +95,13 @@ int main(int argc, char** argv) {
     }
     if (mode == app::RunMode::kTable) return app::RunGame(o, stdout, stderr);
     const bool headless = mode == app::RunMode::kHeadless;
-    const bool data_given = !opts.data_dir.empty();
-    const std::string& switch_text = opts.switches;
-    if (!data_given && !o.test_table) {
-      // GFALL_DATA, else the current folder, else beside the program, else the install folder.
-      app::DataFolderPlaces places = app::ProcessDataFolderPlaces(GFALL_INSTALL_DATA_DIR);
-      auto found = app::FindDataFolder(places, "GFALL.DAT", [](const std::string& path) {
-        std::error_code ec;
-        return std::filesystem::is_regular_file(path, ec);
-      });
-      if (!found) {
-        std::fprintf(stderr,
-                     "gfall: cannot find GFALL.DAT (looked in %s)\n",
-                     places.environment.empty()
-                         ? ("the current folder, " + places.exe_dir + " and " +
-                            places.install_dir).c_str()
-                         : ("GFALL_DATA=" + places.environment).c_str());
-        return 1;
-      }
-      o.data_dir = *found;
-    }
+    if (opts.data_dir.empty() && !o.test_table && !FindPack(o)) return 1;
     platform::SingleInstance instance;
-    const bool front_end = o.menus;
-    if (front_end) {
-      // One copy with its front end at a time, per game-data folder.
-      const app::Switches sw = app::ScanSwitches(switch_text);
+    if (o.menus) {
+      const app::Switches sw = app::ScanSwitches(opts.switches);
       o.safe_mode = sw.safe_mode;
       o.skip_instance_check = sw.skip_instance_check;
-      const std::string folder = platform::InstanceFolder(
-          !o.config_dir.empty(), store::GameDataFolder(o.config_dir).string(),
-          std::getenv("XDG_RUNTIME_DIR"));
-      std::string error;
-      switch (folder.empty() ? platform::InstanceResult::kError
-                             : platform::AcquireSingleInstance(instance, folder,
-                                                               !sw.skip_instance_check,
-                                                               sw.skip_instance_check ? 2000 : 0,
-                                                               error)) {
-        case platform::InstanceResult::kFirst:
-          break;
-        case platform::InstanceResult::kRaisedOther:
-          std::fprintf(stderr, "gfall: another copy is running; it was asked to come forward\n");
-          return 1;
-        case platform::InstanceResult::kOtherRunning:
-          std::fprintf(stderr, "gfall: another copy is running (%s/gfall.lock is held)\n",
-                       folder.c_str());
-          return 1;
-        case platform::InstanceResult::kError:
-          // Without a usable folder the game still plays; only the guard
-          // against a second copy is missing.
-          std::fprintf(stderr, "gfall: %s; running without the single-instance lock\n",
-                       folder.empty() ? "no usable home folder (HOME is not set)"
-                                      : error.c_str());
-          break;
-      }
+      if (!LockOneCopy(o, instance)) return 1;
     }
     if (!headless && o.test_table) {
       std::fputs("gfall: --test-table plays headless only\n", stderr);
