@@ -85,8 +85,9 @@ int main(int argc, char** argv) {
     const std::string stray = app::OptionOutOfPlace(opts, mode);
     if (!stray.empty()) {
       std::fprintf(stderr, "gfall: %s does not apply %s\n", stray.c_str(),
-                   mode == app::RunMode::kTable ? "when the table runs straight into play"
-                                                : "without --play and a window");
+                   !opts.replay_file.empty() ? "to a replay (its recording sets the game up)"
+                   : mode == app::RunMode::kTable ? "when the table runs straight into play"
+                                                  : "without --play and a window");
       return 1;
     }
     app::RunSetup o = app::RunSetupOf(opts, mode);

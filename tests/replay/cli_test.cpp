@@ -138,6 +138,11 @@ TEST(ReplayCli, AScriptedHeadlessGameReplaysAndTamperingIsFound) {
   run = Gfall("--replay-partial " + (dir / "cut.gfrec"));
   EXPECT_EQ(run.status, 0) << run.out;
 
+  // The recording sets the game up: options that shape one are refused.
+  run = Gfall("--replay " + rec + " --seed 3");
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.out.find("--seed does not apply to a replay"), std::string::npos) << run.out;
+
   // Not a recording; another format version.
   WriteScript(dir / "text.gfrec");
   run = Gfall("--replay " + (dir / "text.gfrec"));
