@@ -671,6 +671,10 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
   Game& g = *r.game;
   const bool restart = r.window && r.window->flags.restart_requested != 0;
   r.replay_hook.Finish(g);
+  if (!r.replay_hook.record_ok()) {
+    std::fprintf(err, "gfall: %s could not be written to the end; the recording stops early\n",
+                 s.record_file.empty() ? "the kept game" : s.record_file.c_str());
+  }
   if (!r.kept_recording.empty()) KeepRecording(r.kept_recording, r.data);
   if (s.print_state || s.stats) {
     if (r.window) {
@@ -683,6 +687,7 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
     }
   }
   int code = s.replay ? ReplayVerdict(s, r.replay_hook, out, err) : 0;
+  if (!s.record_file.empty() && !r.replay_hook.record_ok()) code = 1;
   if (!r.device) return code;
   std::string failed;
   if (!platform::WriteExitPictures(*r.device, s.screenshot, s.window_screenshot, failed)) {

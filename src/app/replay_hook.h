@@ -80,6 +80,8 @@ class ReplayHook {
                    std::string& error, std::unique_ptr<Clock> pace = nullptr);
 
   bool recording() const { return record_ != nullptr; }
+  // False once writing the recording failed (a full disk): the rest is missing.
+  bool record_ok() const { return !record_ || record_->writer().ok(); }
   bool replaying() const { return play_ != nullptr; }
 
   // Before a frame. Recording: notes what changed from outside. Replay: the

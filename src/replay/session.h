@@ -37,6 +37,7 @@ class RecordSession {
   void Finish(const GameStateView& game);
 
   Writer& writer() { return *writer_; }
+  const Writer& writer() const { return *writer_; }
 
  private:
   std::unique_ptr<Writer> writer_;
