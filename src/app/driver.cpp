@@ -440,6 +440,9 @@ bool StartRecordingOrReplay(Run& r, std::FILE* err) {
   } else if (s.display == DisplayKind::kWindow && s.menus) {
     // The window keeps its games; a folder that cannot be written costs only that.
     const std::string path = KeptRecordingPath(s);
+    if (!path.empty()) {
+      KeepLeftRecordings(std::filesystem::path(path).parent_path().string(), r.data);
+    }
     if (!path.empty() &&
         r.replay_hook.StartRecording(*r.game, RecordingSetupOf(s, *r.game), path, error)) {
       r.kept_recording = path;

@@ -5,7 +5,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <vector>
 
 #include "replay/kept_games.h"
 #include "replay/reader.h"
@@ -145,6 +149,26 @@ void ReplayKey(ReplayHook& hook, int scan_code) {
     default:
       break;
   }
+}
+
+void KeepLeftRecordings(const std::string& folder, const store::GameData& data) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> left;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (!name.starts_with("recording-") || !name.ends_with(".part")) continue;
+    const std::string digits = name.substr(10, name.size() - 15);
+    int pid = 0;
+    if (std::from_chars(digits.data(), digits.data() + digits.size(), pid).ec != std::errc() ||
+        pid <= 0) {
+      continue;
+    }
+    // Still being written by a running copy.
+    if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    left.push_back(it->path().string());
+  }
+  for (const std::string& path : left) KeepRecording(path, data);
 }
 
 int ReplayVerdict(const RunSetup& s, const ReplayHook& hook, std::FILE* out, std::FILE* err) {

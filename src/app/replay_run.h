@@ -36,6 +36,10 @@ void KeepRecording(const std::string& path, const store::GameData& data);
 // faster (up to 16 times), S slower (down to a quarter), R real time again.
 void ReplayKey(ReplayHook& hook, int scan_code);
 
+// Recordings left in the folder by a run that ended without keeping them (a
+// crash): each is kept as KeepRecording does, or removed.
+void KeepLeftRecordings(const std::string& folder, const store::GameData& data);
+
 // At the end of a replay: says how it went (on out when every checkpoint
 // matched, on err otherwise) and returns the exit status: 0 matched, 3
 // diverged.

@@ -235,12 +235,23 @@ TEST(ReplayCli, TheWindowKeepsItsGames) {
   run = Gfall("--replay " + kept[0].string() + " --data " + GFALL_DATA_DIR);
   EXPECT_EQ(run.status, 0) << run.out;
 
-  // Only the menus, then quit: nothing more is kept.
+  // Only the menus, then quit: nothing more is kept. A recording left behind
+  // by a copy that crashed (cut short, its game ended) is kept at the next start.
+  std::vector<uint8_t> left = ReadBytes(kept[0].string());
+  left.resize(left.size() - 7);
+  WriteBytes((dir.dir / "config" / "replays" / "recording-999999999.part").string(), left);
+  fs::rename(kept[0], dir.dir / "kept.gfrec");
   run = window("300 key 0x1C down\n320 key 0x1C up\n1000 cmd 107\n");
   ASSERT_EQ(run.status, 0) << run.out;
-  size_t files = 0;
-  for (const auto& e : fs::directory_iterator(dir.dir / "config" / "replays")) files += e.is_regular_file();
-  EXPECT_EQ(files, 1u);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.dir / "config" / "replays")) {
+    names.push_back(e.path().filename().string());
+  }
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0], name);
+  run = Gfall("--replay-partial " + (dir.dir / "config" / "replays" / name).string() + " --data " +
+              GFALL_DATA_DIR);
+  EXPECT_EQ(run.status, 0) << run.out;
 }
 
 }  // namespace
