@@ -17,7 +17,8 @@ ifneq ($(CCACHE),)
 CMAKE_FLAGS += -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE)
 endif
 
-.PHONY: all deps build run serve check-format test test-release test-asan bench fuzz replays clean
+.PHONY: all deps build run serve check-format test test-release test-asan bench fuzz replays clean \
+        install uninstall package
 
 all: build
 
@@ -78,6 +79,25 @@ fuzz: deps $(FUZZ)/build.ninja
 replays: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target gfall gfall_pack
 	bash scripts/record-replays.sh $(BUILD)
+
+# Installs the game under PREFIX (default /usr/local), below DESTDIR when set
+# (staging); the install finds its data relative to the program, so it may be
+# moved afterwards. `make uninstall` (same DESTDIR) removes what the last
+# install wrote, as listed in $(BUILD)/install_manifest.txt.
+PREFIX  ?= /usr/local
+DESTDIR ?=
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
+	@while IFS= read -r f || [ -n "$$f" ]; do if [ -e "$(DESTDIR)$$f" ] || [ -L "$(DESTDIR)$$f" ]; then \
+	  rm -f -- "$(DESTDIR)$$f" && echo "removed $(DESTDIR)$$f"; fi; done < $(BUILD)/install_manifest.txt
+	@rm -f $(BUILD)/install_manifest.txt
+
+# The Debian package build/release/gfall_VERSION_ARCH.deb (CPack).
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf build

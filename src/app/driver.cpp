@@ -34,6 +34,7 @@
 #include "platform/sdl_display_device.h"
 #include "platform/sdl_events.h"
 #include "platform/sdl_input.h"
+#include "platform/window_icon.h"
 #include "render/image_files.h"
 #include "sound/pack_sound_file.h"
 #include "sound/sound_engine.h"
@@ -146,6 +147,9 @@ bool OpenScreen(Run& r, std::FILE* err) {
     return false;
   }
   r.display_open = true;
+  if (r.device->sdl_window()) {
+    platform::SetWindowIcon(r.device->sdl_window(), platform::WindowIconPath(r.setup.data_dir));
+  }
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/driver.h"
 #include "app/options.h"
@@ -14,26 +15,26 @@
 #include "app/run_setup.h"
 #include "app/shot_map.h"
 #include "app/startup.h"
+#include "platform/data_dirs.h"
 #include "platform/single_instance.h"
 #include "store/game_data.h"
 
 namespace {
 
-// The folder of GFALL.DAT when --data does not name one: GFALL_DATA, else the
-// current folder, else beside the program, else the install folder. False
-// (said on stderr) when there is none.
+// The folder of GFALL.DAT when --data does not name one, in the order of
+// platform/data_dirs.h (GFALL_DATA first, the install folders last). False
+// (said on stderr, with every folder looked in) when there is none.
 bool FindPack(app::RunSetup& o) {
-  app::DataFolderPlaces places = app::ProcessDataFolderPlaces(GFALL_INSTALL_DATA_DIR);
-  auto found = app::FindDataFolder(places, "GFALL.DAT", [](const std::string& path) {
+  const std::vector<std::string> folders = platform::DataFolderSearch(
+      platform::ProcessDataSearchInputs(GFALL_DATA_FROM_BIN, GFALL_INSTALL_DATA_DIR));
+  auto found = platform::FirstFolderHolding(folders, "GFALL.DAT", [](const std::string& path) {
     std::error_code ec;
     return std::filesystem::is_regular_file(path, ec);
   });
   if (!found) {
-    std::fprintf(stderr, "gfall: cannot find GFALL.DAT (looked in %s)\n",
-                 places.environment.empty()
-                     ? ("the current folder, " + places.exe_dir + " and " + places.install_dir)
-                           .c_str()
-                     : ("GFALL_DATA=" + places.environment).c_str());
+    const char* env = std::getenv("GFALL_DATA");
+    std::fprintf(stderr, "gfall: cannot find GFALL.DAT (looked in %s%s)\n",
+                 env && *env ? "GFALL_DATA=" : "", platform::ListForMessage(folders).c_str());
     return false;
   }
   o.data_dir = *found;
@@ -94,9 +95,9 @@ int main(int argc, char** argv) {
     if (!opts.replay_file.empty()) {
       if (const int status = app::SetUpReplay(opts, o, stderr)) return status;
     }
+    if (opts.data_dir.empty() && !o.test_table && !FindPack(o)) return 1;
     if (mode == app::RunMode::kTable) return app::RunGame(o, stdout, stderr);
     const bool headless = mode == app::RunMode::kHeadless;
-    if (opts.data_dir.empty() && !o.test_table && !FindPack(o)) return 1;
     platform::SingleInstance instance;
     if (o.menus) {
       const app::Switches sw = app::ScanSwitches(opts.switches);

@@ -66,8 +66,8 @@ std::unique_ptr<CLI::App> MakeParser(Options& o, std::vector<std::string>& words
       ->check(CLI::Range(int64_t{0}, int64_t{3600000}))
       ->option_text("MS");
   cli->add_option("--data", o.data_dir, "folder holding GFALL.DAT (default: $GFALL_DATA, else "
-                                        "the current folder, else beside the program, else the "
-                                        "install folder; with --play: the current folder)")
+                                        "../share/gfall from the program, the current folder, the "
+                                        "program's folder, gfall/ in the XDG data folders)")
       ->option_text("DIR");
   cli->add_flag("--test-table", o.test_table, "headless: play the built-in test table instead "
                                               "of GFALL.DAT");

@@ -28,6 +28,7 @@
 #include "app/scoreboard_view.h"
 #include "physics/tuning_file.h"
 #include "platform/imgui_dialogs.h"
+#include "platform/window_icon.h"
 #include "platform/open_url.h"
 #include "platform/png_file.h"
 #include "platform/sdl_audio_device.h"

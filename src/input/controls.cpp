@@ -132,12 +132,27 @@ void ReadActions(Controls& controls, InputDevices& devices, const core::BindingT
     if (d == core::kDeviceJoypad1) uses[0] = true;
     if (d == core::kDeviceJoypad2) uses[1] = true;
   }
+  if (devices.joypads != nullptr) {
+    const uint32_t generation = devices.joypads->Generation();
+    if (generation != controls.joypad_generation) {
+      // A pad came or went: the flags follow at once, without the settling reads.
+      controls.joypad_generation = generation;
+      for (int n = 0; n < kJoypadCount; ++n) {
+        JoypadPosition p;
+        controls.joypad_present[static_cast<size_t>(n)] = devices.joypads->Read(n, p);
+      }
+    }
+  }
   for (int n = 0; n < kJoypadCount; ++n) {
     if (uses[n]) JoypadRead(controls, devices, n);
   }
+  const uint32_t pad_defaults = devices.joypads != nullptr && !uses[0] && !uses[1]
+                                    ? devices.joypads->StandardPadActions()
+                                    : 0;
   for (int a = 0; a < core::kActionCount; ++a) {
-    controls.actions[static_cast<size_t>(a)] =
-        ActionHeld(controls.state, set[static_cast<size_t>(a)]) ? 1 : 0;
+    const bool held = ActionHeld(controls.state, set[static_cast<size_t>(a)]) ||
+                      (pad_defaults & (1u << a)) != 0;
+    controls.actions[static_cast<size_t>(a)] = held ? 1 : 0;
   }
 }
 

@@ -27,6 +27,7 @@ struct InputDevices {
 struct Controls {
   InputState state;
   std::array<bool, kJoypadCount> joypad_present{};
+  uint32_t joypad_generation = 0;  // the devices' Generation() when presence was last set
   // The action flags handed to play: 1 while the bound element is held.
   std::array<int32_t, core::kActionCount> actions{};
 };
@@ -52,7 +53,10 @@ inline bool ActionHeld(const InputState& state, const core::ControlBinding& b) {
 
 // Once per frame: reads the keyboard, the joypads that set 0 uses, and (unless the
 // computer plays, when the flags stay as they were) sets each action flag from its
-// set-0 binding. A joypad that no action uses is not read.
+// set-0 binding. A joypad that no action uses is not read. When no set-0
+// binding names a joypad, the defaults of game controllers with a known
+// layout (JoypadDevice::StandardPadActions) are added. After a pad is plugged
+// in or out the presence flags are set again.
 void ReadActions(Controls& controls, InputDevices& devices, const core::BindingTable& bindings,
                  bool computer_playing);
 

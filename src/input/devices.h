@@ -43,6 +43,12 @@ class JoypadDevice {
   virtual int DeviceCount() = 0;
   // Reads joypad 0 or 1; false when it is missing or the read failed.
   virtual bool Read(int joypad, JoypadPosition& out) = 0;
+  // A number that changes whenever a pad is plugged in or pulled out, so
+  // that the controls look for pads again (0 for devices that cannot tell).
+  virtual uint32_t Generation() { return 0; }
+  // What game controllers of a known layout hold by their own defaults
+  // (bit a: core action a), played while no binding names a joypad.
+  virtual uint32_t StandardPadActions() { return 0; }
 };
 
 // Milliseconds for timing joypad reads, and the short pauses of detection.

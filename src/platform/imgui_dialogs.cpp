@@ -4,8 +4,12 @@
 
 #include <imgui.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "backends/imgui_impl_sdl.h"
 #include "backends/imgui_impl_sdlrenderer.h"
@@ -18,18 +22,127 @@ namespace {
 
 constexpr const char* kGameName = "Kestrune Pinball: Glimmerfall";
 
-void ButtonRow() { ImGui::Spacing(); }
+// One "em": the font's height, which follows the window's scale; every size
+// in the forms is a multiple of it.
+float Em() { return ImGui::GetFontSize(); }
+
+void ButtonRow() {
+  ImGui::Spacing();
+  ImGui::Spacing();
+}
 
 bool Button(const char* label, bool enabled = true) {
   if (!enabled) ImGui::BeginDisabled();
-  bool pressed = ImGui::Button(label, ImVec2(150, 0));
+  const float width = std::max(Em() * 6.5f, ImGui::CalcTextSize(label, nullptr, true).x + Em() * 1.5f);
+  bool pressed = ImGui::Button(label, ImVec2(width, 0));
   if (!enabled) ImGui::EndDisabled();
   return pressed && enabled;
 }
 
+ImVec4 Colour(uint32_t rgb, float alpha = 1.0f) {
+  return ImVec4(static_cast<float>((rgb >> 16) & 255) / 255.0f,
+                static_cast<float>((rgb >> 8) & 255) / 255.0f, static_cast<float>(rgb & 255) / 255.0f,
+                alpha);
+}
+
+}  // namespace
+
+float FormScale(int window_width, int window_height) {
+  if (window_width <= 0 || window_height <= 0) return 1.0f;
+  const float s = std::min(static_cast<float>(window_width) / 1024.0f,
+                           static_cast<float>(window_height) / 768.0f);
+  return std::clamp(s, 1.0f, 4.0f);
+}
+
+void StyleForms(float scale) {
+  // The menus' look: night-blue panels in a gold frame, holly-red buttons
+  // that turn green under the pointer, cream text.
+  ImGuiStyle style;
+  ImGui::StyleColorsDark(&style);
+  const ImVec4 navy = Colour(0x0c1a4a, 0.97f), navy_light = Colour(0x1c3a86),
+               navy_mid = Colour(0x16285e), gold = Colour(0xf0c860), gold_dark = Colour(0xc07a10),
+               red = Colour(0xb01c28), red_dark = Colour(0x7a1019), green = Colour(0x1f8a4a),
+               green_dark = Colour(0x16703a), cream = Colour(0xfff6e0);
+  ImVec4* c = style.Colors;
+  c[ImGuiCol_Text] = cream;
+  c[ImGuiCol_TextDisabled] = Colour(0x8a93b0);
+  c[ImGuiCol_WindowBg] = navy;
+  c[ImGuiCol_PopupBg] = navy;
+  c[ImGuiCol_Border] = gold;
+  c[ImGuiCol_BorderShadow] = Colour(0, 0);
+  c[ImGuiCol_FrameBg] = navy_mid;
+  c[ImGuiCol_FrameBgHovered] = navy_light;
+  c[ImGuiCol_FrameBgActive] = navy_light;
+  c[ImGuiCol_TitleBg] = red_dark;
+  c[ImGuiCol_TitleBgActive] = red_dark;
+  c[ImGuiCol_TitleBgCollapsed] = red_dark;
+  c[ImGuiCol_CheckMark] = gold;
+  c[ImGuiCol_SliderGrab] = gold;
+  c[ImGuiCol_SliderGrabActive] = Colour(0xfff2b0);
+  c[ImGuiCol_Button] = red;
+  c[ImGuiCol_ButtonHovered] = green;
+  c[ImGuiCol_ButtonActive] = green_dark;
+  c[ImGuiCol_Header] = navy_light;
+  c[ImGuiCol_HeaderHovered] = green;
+  c[ImGuiCol_HeaderActive] = green_dark;
+  c[ImGuiCol_Separator] = gold_dark;
+  c[ImGuiCol_TableHeaderBg] = red_dark;
+  c[ImGuiCol_TableBorderStrong] = gold_dark;
+  c[ImGuiCol_TableBorderLight] = Colour(0x2a4a9a);
+  c[ImGuiCol_TableRowBg] = Colour(0, 0);
+  c[ImGuiCol_TableRowBgAlt] = Colour(0xffffff, 0.05f);
+  c[ImGuiCol_NavHighlight] = gold;
+  c[ImGuiCol_ModalWindowDimBg] = Colour(0x000000, 0.4f);
+  style.WindowBorderSize = 2.0f;
+  style.FrameBorderSize = 1.0f;
+  c[ImGuiCol_Border] = gold;
+  style.WindowRounding = 10.0f;
+  style.FrameRounding = 6.0f;
+  style.GrabRounding = 6.0f;
+  style.TabRounding = 6.0f;
+  style.WindowPadding = ImVec2(18, 14);
+  style.FramePadding = ImVec2(10, 5);
+  style.ItemSpacing = ImVec2(10, 8);
+  style.ItemInnerSpacing = ImVec2(8, 6);
+  style.GrabMinSize = 14.0f;
+  style.WindowTitleAlign = ImVec2(0.5f, 0.5f);
+  style.ScaleAllSizes(scale);
+  ImGui::GetStyle() = style;
+}
+
+namespace {
+
+// The forms' face: DejaVu Sans, the menus' own (Debian's fonts-dejavu-core).
+constexpr const char* kFormFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+constexpr float kFontPixels = 17.0f;  // at 1024 x 768
+
 }  // namespace
 
 ImGuiDialogs::~ImGuiDialogs() { Close(); }
+
+void ImGuiDialogs::FollowWindowScale() {
+  int w = 0, h = 0;
+  SDL_GetWindowSize(window_, &w, &h);
+  const float scale = FormScale(w, h);
+  if (scale == scale_) return;
+  scale_ = scale;
+  ImGuiIO& io = ImGui::GetIO();
+  io.Fonts->Clear();
+  ImFontConfig config;
+  config.OversampleH = 2;
+  std::error_code ec;
+  font_loaded_ = std::filesystem::is_regular_file(kFormFont, ec) &&
+                 io.Fonts->AddFontFromFileTTF(kFormFont, std::round(kFontPixels * scale), &config) !=
+                     nullptr;
+  if (!font_loaded_) {
+    // Without the font file: ImGui's own face, scaled.
+    ImFontConfig fallback;
+    fallback.SizePixels = std::round(13.0f * scale);
+    io.Fonts->AddFontDefault(&fallback);
+  }
+  ImGui_ImplSDLRenderer_DestroyFontsTexture();  // made again at the next frame
+  StyleForms(scale);
+}
 
 bool ImGuiDialogs::Open(SDL_Window* window, SDL_Renderer* renderer) {
   if (open_) return true;
@@ -41,9 +154,6 @@ bool ImGuiDialogs::Open(SDL_Window* window, SDL_Renderer* renderer) {
   ImGuiIO& io = ImGui::GetIO();
   io.IniFilename = nullptr;  // nothing written beside the game
   io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard | ImGuiConfigFlags_NavEnableGamepad;
-  ImGui::StyleColorsDark();
-  // Solid forms: the table behind them is busy.
-  ImGui::GetStyle().Colors[ImGuiCol_WindowBg].w = 1.0f;
   if (!ImGui_ImplSDL2_InitForSDLRenderer(window) || !ImGui_ImplSDLRenderer_Init(renderer)) {
     ImGui::DestroyContext();
     if (controllers_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
@@ -53,6 +163,8 @@ bool ImGuiDialogs::Open(SDL_Window* window, SDL_Renderer* renderer) {
   window_ = window;
   renderer_ = renderer;
   open_ = true;
+  scale_ = 0.0f;
+  FollowWindowScale();
   return true;
 }
 
@@ -66,8 +178,8 @@ void ImGuiDialogs::Close() {
   controllers_ = false;
 }
 
-int ImGuiDialogs::Run(const char* title, float width, float height,
-                      const std::function<int()>& body, int cancel_result, bool escape_cancels) {
+int ImGuiDialogs::Run(const char* title, float wrap_em, const std::function<int()>& body,
+                      int cancel_result, bool escape_cancels) {
   if (!open_) return cancel_result;
   // A scripted close applies to this dialog only, not to the ones it opens.
   const int auto_frames = auto_frames_;
@@ -93,6 +205,7 @@ int ImGuiDialogs::Run(const char* title, float width, float height,
     }
     if (result != 0) break;
     if (frame_limit_ >= 0 && frames >= frame_limit_) return cancel_result;
+    FollowWindowScale();
     ImGui_ImplSDLRenderer_NewFrame();
     ImGui_ImplSDL2_NewFrame();
     ImGui::NewFrame();
@@ -101,15 +214,20 @@ int ImGuiDialogs::Run(const char* title, float width, float height,
     ImGui::SetNextWindowPos(ImVec2(vp->WorkPos.x + vp->WorkSize.x * 0.5f,
                                    vp->WorkPos.y + vp->WorkSize.y * 0.5f),
                             ImGuiCond_Always, ImVec2(0.5f, 0.5f));
-    ImGui::SetNextWindowSize(ImVec2(width, height), ImGuiCond_Always);
+    // Sized to what it holds; wrapped text runs `wrap_em` ems at most.
     ImGui::Begin(title, nullptr,
                  ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoResize |
-                     ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings);
+                     ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
+                     ImGuiWindowFlags_AlwaysAutoResize);
     if (first) ImGui::SetWindowFocus();
+    ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + wrap_em * Em());
     result = body();
+    ImGui::PopTextWrapPos();
+    // Escape, or a controller's B (ImGui's "cancel" input, just pressed), leaves the form.
+    const bool pad_back = ImGui::GetIO().NavInputsDownDuration[ImGuiNavInput_Cancel] == 0.0f;
     if (result == 0 && escape_cancels &&
         ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) &&
-        ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false)) {
+        (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false) || pad_back)) {
       result = cancel_result;
     }
     ImGui::End();
@@ -130,53 +248,67 @@ int ImGuiDialogs::Run(const char* title, float width, float height,
 
 int ImGuiDialogs::Options(ui::OptionsForm& f, const render::ModeTable& modes,
                           const OptionsHooks& hooks) {
-  return Run("Options", 460, 330, [&]() -> int {
+  return Run("Options", 30, [&]() -> int {
+    const float column = Em() * 15;
     ImGui::BeginGroup();
-    ImGui::TextUnformatted("Sound Volume");
-    // The stored steps run 0 loudest .. 9 silent; the sliders show loudness upward.
+    ImGui::TextUnformatted("Sound");
+    ImGui::Separator();
+    // The stored steps run 0 loudest .. 9 silent; the sliders show loudness
+    // 0 (silent) to 9 (loudest), left to right.
     int music = 9 - f.values.music_volume;
     int sound = 9 - f.values.sound_volume;
-    if (ImGui::VSliderInt("##music", ImVec2(30, 150), &music, 0, 9, "")) {
+    bool music_on = f.values.music_on != 0, sounds_on = f.values.sounds_on != 0;
+    if (ImGui::Checkbox("Music", &music_on)) f.values.music_on = music_on;
+    ImGui::SetNextItemWidth(column);
+    if (ImGui::SliderInt("##music", &music, 0, 9, "Music volume %d")) {
       f.values.music_volume = 9 - music;
       if (hooks.music_volume_changed) hooks.music_volume_changed(f.values.music_volume);
     }
-    ImGui::SameLine();
-    if (ImGui::VSliderInt("##sound", ImVec2(30, 150), &sound, 0, 9, "")) {
+    ImGui::Spacing();
+    if (ImGui::Checkbox("Game sounds", &sounds_on)) f.values.sounds_on = sounds_on;
+    ImGui::SetNextItemWidth(column);
+    if (ImGui::SliderInt("##sound", &sound, 0, 9, "Sound volume %d")) {
       f.values.sound_volume = 9 - sound;
       if (hooks.sound_volume_changed) hooks.sound_volume_changed(f.values.sound_volume);
     }
-    bool music_on = f.values.music_on != 0, sounds_on = f.values.sounds_on != 0;
-    if (ImGui::Checkbox("Music", &music_on)) f.values.music_on = music_on;
-    if (ImGui::Checkbox("Game", &sounds_on)) f.values.sounds_on = sounds_on;
+    ImGui::Spacing();
+    ImGui::TextUnformatted("Table");
+    ImGui::Separator();
+    bool nudge = f.values.show_nudge != 0;
+    if (ImGui::Checkbox("Display Nudge", &nudge)) f.values.show_nudge = nudge;
+    if (Button("Change Controls...") && hooks.change_controls) hooks.change_controls();
     ImGui::EndGroup();
-    ImGui::SameLine(150);
+    ImGui::SameLine(0, Em() * 2);
     ImGui::BeginGroup();
-    static constexpr std::array<const char*, 3> kLevels = {"Low", "Medium", "High"};
+    static constexpr std::array<const char*, 3> kResolutions = {
+        "Low (640 x 480)", "Medium (800 x 600)", "High (1024 x 768)"};
+    static constexpr std::array<const char*, 3> kDepths = {"Low (8-bit)", "Medium (16-bit)",
+                                                           "High (32-bit)"};
     ImGui::TextUnformatted("Resolution");
+    ImGui::Separator();
     for (int n = 0; n < 3; ++n) {
       ImGui::PushID(500 + n);
       bool enabled = f.resolution_enabled[static_cast<size_t>(n)];
       if (!enabled) ImGui::BeginDisabled();
-      if (ImGui::RadioButton(kLevels[static_cast<size_t>(n)], f.r == n)) {
+      if (ImGui::RadioButton(kResolutions[static_cast<size_t>(n)], f.r == n)) {
         ui::ChooseResolution(f, modes, n);
       }
       if (!enabled) ImGui::EndDisabled();
       ImGui::PopID();
     }
-    ImGui::TextUnformatted("Color Depth");
+    ImGui::Spacing();
+    ImGui::TextUnformatted("Colour Depth");
+    ImGui::Separator();
     for (int n = 0; n < 3; ++n) {
       ImGui::PushID(600 + n);
       bool enabled = f.level_enabled[static_cast<size_t>(n)];
       if (!enabled) ImGui::BeginDisabled();
-      if (ImGui::RadioButton(kLevels[static_cast<size_t>(n)], f.level == n)) {
+      if (ImGui::RadioButton(kDepths[static_cast<size_t>(n)], f.level == n)) {
         ui::ChooseColourLevel(f, modes, n);
       }
       if (!enabled) ImGui::EndDisabled();
       ImGui::PopID();
     }
-    bool nudge = f.values.show_nudge != 0;
-    if (ImGui::Checkbox("Display Nudge", &nudge)) f.values.show_nudge = nudge;
-    if (Button("Change Controls...") && hooks.change_controls) hooks.change_controls();
     ImGui::EndGroup();
     ButtonRow();
     int result = 0;
@@ -192,7 +324,7 @@ int ImGuiDialogs::Options(ui::OptionsForm& f, const render::ModeTable& modes,
 }
 
 int ImGuiDialogs::NewVideoMode() {
-  return Run("New Video Mode", 420, 120, [&]() -> int {
+  return Run("New Video Mode", 24, [&]() -> int {
     ImGui::TextWrapped("%s", std::string(ui::kNewVideoModeText).c_str());
     ButtonRow();
     if (Button("OK")) return kDialogOk;
@@ -204,11 +336,18 @@ int ImGuiDialogs::NewVideoMode() {
 
 int ImGuiDialogs::About(const std::function<void()>& open_link) {
   const std::string title = std::string("About ") + kGameName;
-  return Run(title.c_str(), 420, 200, [&]() -> int {
+  return Run(title.c_str(), 24, [&]() -> int {
     ImGui::TextUnformatted(kGameName);
     ImGui::TextUnformatted(std::string(ui::kVersionText).c_str());
-    ImGui::TextUnformatted("A pinball table for one to four players.");
-    if (ImGui::Selectable("Visit our web page", false) && open_link) open_link();
+    ImGui::Spacing();
+    ImGui::TextWrapped("A Christmas pinball table for one to four players.");
+    ImGui::Spacing();
+    // A link: gold, as the menus' lettering.
+    ImGui::PushStyleColor(ImGuiCol_Text, ImGui::GetStyleColorVec4(ImGuiCol_CheckMark));
+    const bool visit = ImGui::Selectable("Visit our web page", false, 0,
+                                         ImVec2(ImGui::CalcTextSize("Visit our web page").x, 0));
+    ImGui::PopStyleColor();
+    if (visit && open_link) open_link();
     ButtonRow();
     if (Button("OK")) return kDialogOk;
     return 0;
@@ -216,12 +355,12 @@ int ImGuiDialogs::About(const std::function<void()>& open_link) {
 }
 
 int ImGuiDialogs::SubmitOffer() {
-  return Run(kGameName, 460, 190, [&]() -> int {
+  return Run(kGameName, 26, [&]() -> int {
     ImGui::TextUnformatted("Congratulations!");
     ImGui::TextWrapped("You have beaten the first place in your local high score table!");
     ImGui::TextWrapped(
-        "Would you like to send the Highest Score report to the Offical High Score Table?");
-    ImGui::TextWrapped("This will open Internet browser window.");
+        "Would you like to send your score to the official on-line high score table?");
+    ImGui::TextWrapped("This opens your web browser.");
     ButtonRow();
     if (Button("Yes")) return kDialogOk;
     ImGui::SameLine();
@@ -231,7 +370,7 @@ int ImGuiDialogs::SubmitOffer() {
 }
 
 int ImGuiDialogs::Question(const char* text) {
-  return Run(kGameName, 420, 110, [&]() -> int {
+  return Run(kGameName, 24, [&]() -> int {
     ImGui::TextWrapped("%s", text);
     ButtonRow();
     if (Button("OK")) return kDialogOk;
@@ -243,7 +382,7 @@ int ImGuiDialogs::Question(const char* text) {
 
 int ImGuiDialogs::Notice(std::string_view text) {
   const std::string shown(text);
-  return Run(kGameName, 460, 170, [&]() -> int {
+  return Run(kGameName, 26, [&]() -> int {
     ImGui::TextWrapped("%s", shown.c_str());
     ButtonRow();
     if (Button("OK")) return kDialogOk;
@@ -263,11 +402,13 @@ int ImGuiDialogs::HighScores(const store::HighScoreTable& table, int entry_row, 
   std::strncpy(edit.data(), name.c_str(), edit.size() - 1);
   bool focus_edit = entering;
   bool reset_asked = false;
-  int result = Run(kGameName, 500, 340, [&]() -> int {
-    if (ImGui::BeginTable("scores", 3)) {
-      ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed, 30);
-      ImGui::TableSetupColumn("Name");
-      ImGui::TableSetupColumn("Score", ImGuiTableColumnFlags_WidthFixed, 110);
+  int result = Run(kGameName, 24, [&]() -> int {
+    // Fixed columns: the form takes their width (a stretched column would
+    // shrink to nothing in a form sized to its content).
+    if (ImGui::BeginTable("scores", 3, ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersOuterH)) {
+      ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed, Em() * 1.8f);
+      ImGui::TableSetupColumn("Name", ImGuiTableColumnFlags_WidthFixed, Em() * 12);
+      ImGui::TableSetupColumn("Score", ImGuiTableColumnFlags_WidthFixed, Em() * 7);
       ImGui::TableHeadersRow();
       for (int row = 0; row < store::kHighScoreRows; ++row) {
         ImGui::TableNextRow();
@@ -330,20 +471,21 @@ int ImGuiDialogs::Controls(const ControlsHooks& hooks) {
   static constexpr std::array<const char*, 6> kActions = {
       "Left Flipper", "Right Flipper", "Nudge from Left", "Nudge Up", "Nudge from Right", "Start"};
   bool defaults_asked = false;
-  int result = Run("Change Controls", 500, 300, [&]() -> int {
+  int result = Run("Change Controls", 24, [&]() -> int {
     for (int a = 0; a < 6; ++a) {
       ImGui::PushID(1001 + 10 * a);
       ImGui::AlignTextToFramePadding();
       ImGui::TextUnformatted(kActions[static_cast<size_t>(a)]);
-      ImGui::SameLine(170);
+      ImGui::SameLine(Em() * 9);
       std::string text = hooks.binding_text ? hooks.binding_text(a) : std::string();
-      if (ImGui::Button((text + "##bind").c_str(), ImVec2(220, 0)) && hooks.change) {
+      if (ImGui::Button((text + "##bind").c_str(), ImVec2(Em() * 13, 0)) && hooks.change) {
         hooks.change(a);
       }
       ImGui::PopID();
     }
     ButtonRow();
     if (Button("Restore Defaults...")) defaults_asked = true;
+    ImGui::Spacing();
     if (Button("OK")) return kDialogOk;
     ImGui::SameLine();
     if (Button("Cancel")) return kDialogCancel;
@@ -374,10 +516,10 @@ int ImGuiDialogs::Capture(std::string_view prompt, const std::function<int()>& t
   ImGuiIO& io = ImGui::GetIO();
   const ImGuiConfigFlags flags = io.ConfigFlags;
   io.ConfigFlags &= ~(ImGuiConfigFlags_NavEnableKeyboard | ImGuiConfigFlags_NavEnableGamepad);
-  const int result = Run("Change Control", 380, 110, [&]() -> int {
+  const int result = Run("Change Control", 20, [&]() -> int {
     ImGui::TextWrapped("%s", text.c_str());
     ButtonRow();
-    if (ImGui::Button("Cancel", ImVec2(150, 0))) return kDialogCancel;
+    if (Button("Cancel")) return kDialogCancel;
     return tick();
   }, kDialogCancel, /*escape_cancels=*/false);
   io.ConfigFlags = flags;

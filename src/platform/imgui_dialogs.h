@@ -4,7 +4,8 @@
 // table. Each runs its own nested loop on the game's SDL window and renderer
 // and returns the dialog's result, so callers stay synchronous. The forms keep
 // the controls, texts, limits and results of the game's dialog resources;
-// keyboard (Tab, arrows, Enter, Escape), mouse and joypad all work.
+// keyboard (Tab, arrows, Enter, Escape), mouse and joypad all work. They are
+// drawn in the menus' style and face (DejaVu Sans) at the window's scale.
 
 #include <cstdint>
 #include <functional>
@@ -23,6 +24,12 @@ class EventKeyboard;
 }
 
 namespace platform {
+
+// The forms' scale for a window of that size: 1 at 1024 x 768 and below,
+// growing with the smaller of the two ratios (1.41 at 1920 x 1080), at most 4.
+float FormScale(int window_width, int window_height);
+// Dear ImGui's style in the menus' colours, rounding and spacing, at `scale`.
+void StyleForms(float scale);
 
 inline constexpr int kDialogOk = 1;
 inline constexpr int kDialogCancel = 2;
@@ -97,14 +104,19 @@ class ImGuiDialogs {
   // A question with OK and Cancel.
   int Question(const char* text);
   // Runs frames of `body` until it returns a result (1, 2, ...). Escape and a
-  // window close give `cancel_result`.
-  int Run(const char* title, float width, float height,
-          const std::function<int()>& body, int cancel_result, bool escape_cancels = true);
+  // window close give `cancel_result`. The form takes the size of what it
+  // holds; wrapped text runs at most `wrap_em` font heights wide.
+  int Run(const char* title, float wrap_em, const std::function<int()>& body, int cancel_result,
+          bool escape_cancels = true);
+  // Loads the face and the style at the window's scale when it changed.
+  void FollowWindowScale();
 
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   bool open_ = false;
   bool controllers_ = false;
+  float scale_ = 0.0f;  // of the face and style now loaded
+  bool font_loaded_ = false;
   int frame_limit_ = -1;
   int auto_frames_ = -1;
   int auto_result_ = 0;

@@ -53,6 +53,6 @@ bool ApplyOptionsText(OptionsForm& f, const render::ModeTable& modes, std::strin
 
 inline constexpr std::string_view kNewVideoModeText =
     "To change Video Mode now press OK. To cancel changes press Cancel.";
-inline constexpr std::string_view kVersionText = "Version 1.31";
+inline constexpr std::string_view kVersionText = "Version " GFALL_PROJECT_VERSION;
 
 }  // namespace ui

@@ -1,6 +1,7 @@
 #include "platform/imgui_dialogs.h"
 
 #include <SDL.h>
+#include <imgui.h>
 
 #include <gtest/gtest.h>
 
@@ -90,6 +91,27 @@ TEST_F(DialogTest, HighScoreEntryTakesTheTypedNameCutToTenCharacters) {
   dialogs.SetFrameHook(nullptr);
   EXPECT_EQ(dialogs.HighScores(table, -1, 0, name, HighScoreHooks{}), kDialogCancel);
   EXPECT_EQ(name, "Alexandria");
+}
+
+TEST(FormScale, FollowsTheSmallerRatioFromTheGamesOwnSize) {
+  struct Case {
+    int w, h;
+    float want;
+  } cases[] = {{1024, 768, 1.0f}, {640, 480, 1.0f},  {1920, 1080, 1.40625f},
+               {2048, 1536, 2.0f}, {3840, 1080, 1.40625f}, {0, 0, 1.0f}, {20000, 20000, 4.0f}};
+  for (const Case& c : cases) EXPECT_FLOAT_EQ(FormScale(c.w, c.h), c.want) << c.w << "x" << c.h;
+}
+
+TEST_F(DialogTest, TheFaceGrowsWithTheWindow) {
+  float pixels = 0;
+  dialogs.SetDrawnHook([&](int) { pixels = ImGui::GetFontSize(); });
+  dialogs.SetFrameLimit(2);
+  EXPECT_EQ(dialogs.About(nullptr), kDialogCancel);
+  EXPECT_FLOAT_EQ(pixels, 17.0f);  // DejaVu Sans at 1024 x 768 and below
+  SDL_SetWindowSize(window, 1920, 1080);
+  EXPECT_EQ(dialogs.About(nullptr), kDialogCancel);
+  EXPECT_FLOAT_EQ(pixels, 24.0f);
+  EXPECT_FLOAT_EQ(ImGui::GetStyle().WindowRounding, 14.0f);  // 10 at 1024 x 768, whole pixels
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "input/controls.h"
 #include "input/event_keyboard.h"
 #include "platform/sdl_events.h"
+#include "test_files.h"
 
 namespace platform {
 namespace {
@@ -179,6 +181,134 @@ TEST(SdlJoypads, VirtualPadReachesTheElements) {
   EXPECT_FALSE(controls.joypad_present[0]);
   pads.Close();
   SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+}
+
+TEST(SdlJoypads, MappingsFileAndPadDefaults) {
+  EXPECT_EQ(GameControllerDbPath("/x/config", "/home/p"), "/x/config/gfall/gamecontrollerdb.txt");
+  EXPECT_EQ(GameControllerDbPath(nullptr, "/home/p"), "/home/p/.config/gfall/gamecontrollerdb.txt");
+  EXPECT_EQ(GameControllerDbPath("relative", "/home/p"), "/home/p/.config/gfall/gamecontrollerdb.txt");
+  EXPECT_EQ(GameControllerDbPath("", ""), "");
+
+  using core::Action;
+  auto bit = [](Action a) { return 1u << a; };
+  struct Case {
+    const char* what;
+    StandardPadState s;
+    uint32_t want;
+  };
+  const Case cases[] = {
+      {"at rest", {}, 0},
+      {"shoulders", {.left_shoulder = true, .right_shoulder = true},
+       bit(core::kActionLeftFlipper) | bit(core::kActionRightFlipper)},
+      {"triggers past a quarter", {.left_trigger = 8001, .right_trigger = 8000},
+       bit(core::kActionLeftFlipper)},
+      {"A launches", {.a = true}, bit(core::kActionStart)},
+      {"stick left and up", {.left_x = -16001, .left_y = -32768},
+       bit(core::kActionNudgeLeft) | bit(core::kActionNudgeUp)},
+      {"stick right, pulled back", {.left_x = 32767, .left_y = 32767}, bit(core::kActionNudgeRight)},
+      {"a thumb resting on the stick", {.left_x = 16000, .left_y = -16000}, 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(StandardPadDefaults(c.s), c.want) << c.what;
+}
+
+// The actions a frame reads from the pads alone, with the stored bindings.
+std::array<int32_t, core::kActionCount> Actions(SdlJoypads& pads, input::Controls& controls,
+                                                 const core::BindingTable& bindings) {
+  SdlInputClock clock;
+  input::InputDevices devices{nullptr, &pads, &clock};
+  input::ReadActions(controls, devices, bindings, false);
+  return controls.actions;
+}
+
+// A controller SDL knows plays with its defaults as soon as it is plugged in,
+// stops when pulled out and plays again when plugged back, without a poll.
+TEST(SdlJoypads, ControllerPlugsInAndOutAtAnyTime) {
+  test_util::TempDir dir;
+  SdlJoypads pads((dir.path() / "none.txt").string());
+  if (SDL_NumJoysticks() != 0) GTEST_SKIP() << "a real joystick is connected";
+  const core::BindingTable keys = core::DefaultBindingTable();
+  input::Controls controls;
+  using A = std::array<int32_t, core::kActionCount>;
+  EXPECT_EQ(Actions(pads, controls, keys), A{});
+  EXPECT_EQ(pads.DeviceCount(), 0);
+
+  for (int round = 0; round < 2; ++round) {
+    // SDL's virtual controller: a:b0, leftshoulder:b9, rightshoulder:b10,
+    // leftx:a0, lefty:a1, righttrigger:a5.
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 0);
+    ASSERT_GE(index, 0) << SDL_GetError();
+    ASSERT_TRUE(SDL_IsGameController(index));
+    SDL_Joystick* v = SDL_JoystickOpen(index);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(Actions(pads, controls, keys), A{}) << "round " << round;
+    EXPECT_TRUE(controls.joypad_present[0]) << "round " << round;
+    EXPECT_FALSE(controls.joypad_present[1]);
+
+    SDL_JoystickSetVirtualButton(v, 9, SDL_PRESSED);
+    SDL_JoystickSetVirtualAxis(v, 5, 32767);
+    SDL_JoystickSetVirtualButton(v, 0, SDL_PRESSED);
+    SDL_JoystickSetVirtualAxis(v, 0, -32768);
+    EXPECT_EQ(Actions(pads, controls, keys), (A{1, 1, 1, 0, 0, 1})) << "round " << round;
+    SDL_JoystickSetVirtualButton(v, 9, SDL_RELEASED);
+    SDL_JoystickSetVirtualAxis(v, 5, -32768);  // a trigger at rest
+    SDL_JoystickSetVirtualButton(v, 0, SDL_RELEASED);
+    SDL_JoystickSetVirtualAxis(v, 0, 32767);
+    SDL_JoystickSetVirtualAxis(v, 1, -32768);
+    EXPECT_EQ(Actions(pads, controls, keys), (A{0, 0, 0, 1, 1, 0})) << "round " << round;
+
+    // A binding that names the pad: the bindings alone rule, the raw button
+    // numbers keep their meaning, and the defaults stay out.
+    core::BindingTable bound = keys;
+    bound.sets[0][core::kActionLeftFlipper] = {core::kDeviceJoypad1, 0};  // "Button 1"
+    SDL_JoystickSetVirtualAxis(v, 0, 0);
+    SDL_JoystickSetVirtualAxis(v, 1, 0);
+    SDL_JoystickSetVirtualButton(v, 0, SDL_PRESSED);
+    EXPECT_EQ(Actions(pads, controls, bound), (A{1, 0, 0, 0, 0, 0})) << "round " << round;
+
+    // Pulled out while held: nothing stays held.
+    SDL_JoystickClose(v);
+    ASSERT_EQ(SDL_JoystickDetachVirtual(index), 0);
+    EXPECT_EQ(Actions(pads, controls, bound), A{}) << "round " << round;
+    EXPECT_EQ(Actions(pads, controls, keys), A{}) << "round " << round;
+    EXPECT_FALSE(controls.joypad_present[0]);
+    EXPECT_EQ(pads.DeviceCount(), 0);
+  }
+}
+
+// A pad SDL has no mapping for plays only through bindings; the player's
+// gamecontrollerdb.txt adds mappings to SDL's database.
+TEST(SdlJoypads, PadWithoutAMappingAndTheUsersMappingFile) {
+  test_util::TempDir dir;
+  const std::string file = (dir.path() / "gamecontrollerdb.txt").string();
+  {
+    SdlJoypads pads(file);  // no file yet
+    EXPECT_EQ(pads.mappings_added(), 0);
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_UNKNOWN, 2, 4, 0);
+    ASSERT_GE(index, 0) << SDL_GetError();
+    ASSERT_FALSE(SDL_IsGameController(index));
+    SDL_Joystick* v = SDL_JoystickOpen(index);
+    SDL_JoystickSetVirtualButton(v, 2, SDL_PRESSED);
+    SDL_JoystickSetVirtualAxis(v, 0, -32768);
+    input::Controls controls;
+    core::BindingTable bindings = core::DefaultBindingTable();
+    using A = std::array<int32_t, core::kActionCount>;
+    EXPECT_EQ(Actions(pads, controls, bindings), A{}) << "no defaults without a mapping";
+    bindings.sets[0][core::kActionRightFlipper] = {core::kDeviceJoypad1, 2};  // "Button 3"
+    bindings.sets[0][core::kActionNudgeLeft] = {core::kDeviceJoypad1, input::kStickLeft};
+    EXPECT_EQ(Actions(pads, controls, bindings), (A{0, 1, 1, 0, 0, 0}));
+    SDL_JoystickClose(v);
+    SDL_JoystickDetachVirtual(index);
+  }
+  const char* guid = "03000000fe1200003412000001010000";
+  std::ofstream(file) << "# the player's own pads\n"
+                      << guid << ",Home-made pad,a:b3,leftshoulder:b0,rightshoulder:b1,"
+                      << "leftx:a0,lefty:a1,platform:Linux,\n";
+  SdlJoypads pads(file);
+  EXPECT_EQ(pads.mappings_added(), 1);
+  char* mapping = SDL_GameControllerMappingForGUID(SDL_JoystickGetGUIDFromString(guid));
+  ASSERT_NE(mapping, nullptr);
+  EXPECT_NE(std::string(mapping).find("Home-made pad"), std::string::npos);
+  SDL_free(mapping);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 //                               [--sweep-step PERCENT] [--sweep-seconds S]]
 //   tablegen --table DIR --plan OUT.png
 //   tablegen --table DIR --art OUT.png      (the painted artwork alone, flat)
+//   tablegen --icon SIZE OUT.png            (the game's icon, SIZE × SIZE, RGBA)
 
 #include <algorithm>
 #include <chrono>
@@ -19,6 +20,7 @@
 #include "art.h"
 #include "build.h"
 #include "check.h"
+#include "icon_art.h"
 #include "layout.h"
 #include "plan.h"
 #include "png_out.h"
@@ -32,6 +34,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: tablegen --table DIR [--out PACK] [--threads N] [--plan OUT.png] "
                "[--screenshots DIR] [--art OUT.png]\n"
+               "       tablegen --icon SIZE OUT.png\n"
                "       tablegen --check PACK [--table DIR] [--trap-sweep [--sweep-grid PX]\n"
                "                               [--sweep-seeds N]"
                " [--sweep-step PERCENT] [--sweep-seconds S]]\n");
@@ -79,6 +82,16 @@ int main(int argc, char** argv) {
     if (a == "--art" && next(art_path)) continue;
     if (a == "--screenshots" && next(shots_dir)) continue;
     if (a == "--check" && next(check_path)) continue;
+    if (a == "--icon" && i + 2 < argc) {
+      // The icon alone: nothing else is built.
+      std::string error;
+      const int size = std::atoi(argv[i + 1]);
+      if (!tablegen::WriteIcon(size, argv[i + 2], error)) {
+        std::fprintf(stderr, "tablegen: %s\n", error.c_str());
+        return 1;
+      }
+      return 0;
+    }
     if (a == "--trap-sweep") {
       sweep = true;
       continue;
