@@ -3,7 +3,6 @@
 // 640 × 480, against a plain copy of one frame measured in the same run.
 
 #include <benchmark/benchmark.h>
-
 #include <time.h>
 
 #include <cmath>
@@ -49,7 +48,8 @@ struct Bench {
     }
     render::LookupTable256 mas{};
     for (int v = 0; v < 256; ++v) {
-      for (int s = 0; s < 256; ++s) mas[static_cast<size_t>(v * 256 + s)] = static_cast<uint8_t>(v / 2);
+      for (int s = 0; s < 256; ++s)
+        mas[static_cast<size_t>(v * 256 + s)] = static_cast<uint8_t>(v / 2);
     }
     render::BuildShadowTables(c->shadows, id, pal, mas);
     for (size_t i = 0; i < c->mix.size(); ++i) c->mix[i] = static_cast<uint8_t>(i >> 8);
@@ -76,9 +76,11 @@ struct Bench {
       for (int32_t y = 0; y < side; ++y) {
         for (int32_t x = 0; x < side; ++x) {
           const int32_t dx = x - centre, dy = y - centre;
-          if (dx * dx + dy * dy <= radius * radius) fr.pixels[static_cast<size_t>(y * side + x)] = 200;
+          if (dx * dx + dy * dy <= radius * radius)
+            fr.pixels[static_cast<size_t>(y * side + x)] = 200;
           const int32_t sx = dx - radius / 2, sy = dy - radius / 3;
-          if (sx * sx + sy * sy <= radius * radius * 2) fr.shadow[static_cast<size_t>(y * side + x)] = 3;
+          if (sx * sx + sy * sy <= radius * radius * 2)
+            fr.shadow[static_cast<size_t>(y * side + x)] = 3;
         }
       }
       set.frames.push_back(std::move(fr));
@@ -190,4 +192,3 @@ BENCHMARK(BM_TwoMovingBalls)->Apply(Formats);
 BENCHMARK(BM_FullRepaint)->Apply(Formats);
 
 }  // namespace
-

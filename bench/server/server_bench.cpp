@@ -62,7 +62,10 @@ void RunLoad(benchmark::State& state, const std::string& db_spec) {
           latency[static_cast<size_t>(i)] =
               std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
                   .count();
-          if (res && res->status == 200) ++ok; else ++failed;
+          if (res && res->status == 200)
+            ++ok;
+          else
+            ++failed;
         }
       });
     }

@@ -59,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   res::FilePtr f = res::LooseFileOpen(Tree(), name, "rb");
   if (f) {
     // Only a regular file below the tree may open.
-    const std::filesystem::path found = std::filesystem::read_symlink(
-        "/proc/self/fd/" + std::to_string(fileno(f.get())));
+    const std::filesystem::path found =
+        std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fileno(f.get())));
     const std::string root = std::filesystem::canonical(Tree()).string();
     if (found.string().rfind(root, 0) != 0 && found.string() != "/etc/passwd") std::abort();
   }

@@ -26,7 +26,11 @@ long Characters(std::string_view s) {
   long n = 0;
   for (size_t i = 0; i < s.size();) {
     const auto b = static_cast<uint8_t>(s[i]);
-    size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    size_t len = b < 0x80             ? 1
+                 : (b & 0xE0) == 0xC0 ? 2
+                 : (b & 0xF0) == 0xE0 ? 3
+                 : (b & 0xF8) == 0xF0 ? 4
+                                      : 0;
     if (len == 0 || i + len > s.size()) return -1;
     for (size_t k = 1; k < len; ++k) {
       if ((static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80) return -1;
@@ -72,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const size_t split = size ? data[0] % (size) : 0;
       const std::string folder = "/" + std::string(text.substr(0, split));
       const std::string topic(text.substr(split));
-      const std::string url = app::HelpUrl({folder}, topic, [](const std::string&) { return true; });
+      const std::string url =
+          app::HelpUrl({folder}, topic, [](const std::string&) { return true; });
       if (url.empty()) break;
       if (url.rfind("file:///", 0) != 0) std::abort();
       // Up to the anchor, only unreserved bytes, separators and escapes.
@@ -107,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
       if (store::CleanName(name, max) != name) std::abort();  // cleaning is idempotent
       const std::string address(text);
-      if (store::IsWebAddress(address) && address.find_first_of(" \n\r\t\"<>") != std::string::npos) {
+      if (store::IsWebAddress(address) &&
+          address.find_first_of(" \n\r\t\"<>") != std::string::npos) {
         std::abort();
       }
       break;

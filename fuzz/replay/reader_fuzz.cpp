@@ -83,9 +83,12 @@ void PlannedGame(std::span<const uint8_t> data) {
     std::vector<uint64_t> fr;
     for (int i = 0; i < (b & 3); ++i) {
       const uint8_t how = plan.Byte();
-      if (how < 64) clock += 1000.0 / 60.0;                                  // a fixed step
-      else if (how < 192) clock = static_cast<double>(plan.Bytes(5)) / 1e6;  // nanoseconds
-      else clock = std::bit_cast<double>(plan.Bytes(8));                     // anything
+      if (how < 64)
+        clock += 1000.0 / 60.0;  // a fixed step
+      else if (how < 192)
+        clock = static_cast<double>(plan.Bytes(5)) / 1e6;  // nanoseconds
+      else
+        clock = std::bit_cast<double>(plan.Bytes(8));  // anything
       writer.ClockReading(clock);
       fr.push_back(std::bit_cast<uint64_t>(clock));
     }
@@ -94,13 +97,14 @@ void PlannedGame(std::span<const uint8_t> data) {
       const uint8_t kind = plan.Byte() % 7;
       const int32_t a = static_cast<int32_t>(plan.Bytes(4));
       const int32_t c = static_cast<int32_t>(plan.Byte());
-      replay::InputEvent e = kind == 0   ? replay::InputEvent::Actions(a & 0x3F)
-                             : kind == 1 ? replay::InputEvent::Command(a, c)
-                             : kind == 2 ? replay::InputEvent::Key(a, c & 1)
-                             : kind == 3 ? replay::InputEvent::Pointer(a, c, 1)
-                             : kind == 4 ? replay::InputEvent::LoopState(a, c)
-                             : kind == 5 ? replay::InputEvent::LoopTime(c, std::bit_cast<double>(plan.Bytes(8)))
-                                         : replay::InputEvent::Answer("d", "ok", std::string(c % 8, 'x'));
+      replay::InputEvent e =
+          kind == 0   ? replay::InputEvent::Actions(a & 0x3F)
+          : kind == 1 ? replay::InputEvent::Command(a, c)
+          : kind == 2 ? replay::InputEvent::Key(a, c & 1)
+          : kind == 3 ? replay::InputEvent::Pointer(a, c, 1)
+          : kind == 4 ? replay::InputEvent::LoopState(a, c)
+          : kind == 5 ? replay::InputEvent::LoopTime(c, std::bit_cast<double>(plan.Bytes(8)))
+                      : replay::InputEvent::Answer("d", "ok", std::string(c % 8, 'x'));
       writer.Event(e);
       ev.push_back(e);
     }
@@ -118,12 +122,14 @@ void PlannedGame(std::span<const uint8_t> data) {
 
   std::vector<uint8_t> bytes = mem->bytes();
   const replay::ReadResult whole = replay::ReadRecording(bytes);
-  if (whole.status != (cut_plan & 1 ? replay::ReadStatus::kTruncated : replay::ReadStatus::kComplete) ||
+  if (whole.status !=
+          (cut_plan & 1 ? replay::ReadStatus::kTruncated : replay::ReadStatus::kComplete) ||
       whole.recording.frames.size() != readings.size()) {
     std::abort();
   }
   if (cut_plan & 2) bytes.resize(cut_plan % (bytes.size() + 1));
-  if ((flip_plan & 0xFF) && !bytes.empty()) bytes[(flip_plan >> 8) % bytes.size()] ^= flip_plan & 0xFF;
+  if ((flip_plan & 0xFF) && !bytes.empty())
+    bytes[(flip_plan >> 8) % bytes.size()] ^= flip_plan & 0xFF;
 
   const replay::ReadResult res = replay::ReadRecording(bytes);
   CheckShape(res);
@@ -149,7 +155,8 @@ void PlannedGame(std::span<const uint8_t> data) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> in(data, size);
-  if (size >= sizeof replay::kMagic && std::memcmp(data, replay::kMagic, sizeof replay::kMagic) == 0) {
+  if (size >= sizeof replay::kMagic &&
+      std::memcmp(data, replay::kMagic, sizeof replay::kMagic) == 0) {
     CheckShape(replay::ReadRecording(in));
   } else {
     PlannedGame(in);

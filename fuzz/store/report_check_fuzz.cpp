@@ -10,9 +10,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const store::ReportCheck c = store::CheckReport(text);
-  if (c.decoded.has_value() != (size == store::kReportTextSize &&
-                                c.fault != store::ReportFault::kLength &&
-                                c.fault != store::ReportFault::kCharacter))
+  if (c.decoded.has_value() !=
+      (size == store::kReportTextSize && c.fault != store::ReportFault::kLength &&
+       c.fault != store::ReportFault::kCharacter))
     std::abort();
   if (store::ReportFaultText(c.fault).empty()) std::abort();
   if (!c.ok()) return 0;

@@ -112,8 +112,8 @@ struct Run {
 
 // The game with its passes: drawn through the view when there is a screen.
 void NewGame(Run& r) {
-  auto passes = r.view ? std::make_unique<GamePasses>(*r.view, *r.device)
-                       : std::make_unique<GamePasses>();
+  auto passes =
+      r.view ? std::make_unique<GamePasses>(*r.view, *r.device) : std::make_unique<GamePasses>();
   r.passes = passes.get();
   if (!r.view) passes->stats = &r.stats;
   std::unique_ptr<Clock> clock;
@@ -390,8 +390,8 @@ void OpenMenus(Run& r, std::FILE* err) {
   }
   if (!r.screen) r.screen = std::make_unique<HeadlessScreen>();
 
-  r.host = std::make_unique<FrontEndHost>(g, r.data, r.data_file, *r.forms, *r.screen, r.input,
-                                          r.modes);
+  r.host =
+      std::make_unique<FrontEndHost>(g, r.data, r.data_file, *r.forms, *r.screen, r.input, r.modes);
   r.host->err = err;
   r.host->saving = r.data_start.saving;
   r.host->sound = r.engine.get();
@@ -689,8 +689,7 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
                    WindowJson(*r.window, *r.host, r.answers, outcome.quit).c_str(),
                    StateJson(g, outcome.frames, nullptr).c_str());
     } else if (s.display == DisplayKind::kNone) {
-      std::fprintf(out, "%s\n",
-                   StateJson(g, outcome.frames, s.stats ? &r.stats : nullptr).c_str());
+      std::fprintf(out, "%s\n", StateJson(g, outcome.frames, s.stats ? &r.stats : nullptr).c_str());
     }
   }
   int code = s.replay ? ReplayVerdict(s, r.replay_hook, out, err) : 0;

@@ -214,9 +214,7 @@ bool GamePasses::BallLifecycleCheck(Game& g, int ball) {
   return remove;
 }
 
-void GamePasses::BallFollowUp(Game& g, int ball) {
-  rules::DrainHandling(g.flow, ball);
-}
+void GamePasses::BallFollowUp(Game& g, int ball) { rules::DrainHandling(g.flow, ball); }
 
 void GamePasses::UpdateFlipper(Game& g, int control, bool pressed, int hold_factor) {
   physics::UpdateFlipper(g.world, control, pressed, hold_factor);

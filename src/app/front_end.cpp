@@ -3,21 +3,20 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <array>
-#include <cstdint>
 #include <ctime>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
 #include "app/frame_loop.h"
 #include "app/game_passes.h"
-#include "platform/open_url.h"
 #include "input/event_keyboard.h"
+#include "platform/open_url.h"
 #include "platform/single_instance.h"
 #include "store/game_data.h"
 #include "store/web_address.h"
@@ -117,8 +116,8 @@ GameDataStart OpenGameData(const std::filesystem::path& file, store::GameData& d
   std::string reason;
   if (!FolderWritable(file.parent_path(), reason)) {
     start.saving = false;
-    start.notices.push_back("The folder " + file.parent_path().string() +
-                            " cannot be written (" + reason +
+    start.notices.push_back("The folder " + file.parent_path().string() + " cannot be written (" +
+                            reason +
                             "): saving is off, settings and high scores last until the game is "
                             "closed.");
   }

@@ -1,12 +1,11 @@
 #include "app/front_end_host.h"
 
-#include "app/replay_hook.h"
-
 #include <array>
 #include <chrono>
 
 #include "app/game_passes.h"
 #include "app/help.h"
+#include "app/replay_hook.h"
 #include "input/key_names.h"
 #include "store/high_score_entry.h"
 #include "store/score_report.h"
@@ -19,8 +18,8 @@ constexpr int32_t kMusicSample = core::kSoundPrize;  // played when the music sl
 constexpr int32_t kSoundSample = core::kSoundClick;  // played when the game-sound slider moves
 
 ui::OptionsValues ValuesOf(const store::SettingsBlock& s) {
-  return {s.music_on, s.sounds_on, s.show_nudge, s.music_volume, s.sound_volume, s.resolution,
-          s.colour_depth};
+  return {s.music_on,     s.sounds_on,  s.show_nudge,  s.music_volume,
+          s.sound_volume, s.resolution, s.colour_depth};
 }
 
 void StoreValues(store::SettingsBlock& s, const ui::OptionsValues& v) {
@@ -247,8 +246,8 @@ void FrontEndHost::HighScoreDialog(bool entry, int32_t player) {
   } else if (player >= 0 && player < rules::kPlayerCount) {
     FormsHighScoreUi ui(forms_, screen_, data_, help);
     const int32_t score = g_.rules.players.records[static_cast<size_t>(player)].score;
-    const store::HighScoreEntryResult r =
-        store::RunHighScoreEntry(data_, player, score, saving ? file_ : std::filesystem::path(), ui);
+    const store::HighScoreEntryResult r = store::RunHighScoreEntry(
+        data_, player, score, saving ? file_ : std::filesystem::path(), ui);
     if (r.saved) ++saves;
     if (r.place >= 0 && saving && !r.saved) {
       Say("The new high score could not be saved to " + file_.string() + ": " + r.save_error +

@@ -61,8 +61,13 @@ class FrontEndHost final : public WindowHost {
  public:
   FrontEndHost(Game& g, store::GameData& data, std::filesystem::path file, DialogForms& forms,
                FrontEndScreen& screen, FrontEndInput& input, const render::ModeTable& modes)
-      : g_(g), data_(data), file_(std::move(file)), forms_(forms), screen_(screen),
-        input_(input), modes_(modes) {}
+      : g_(g),
+        data_(data),
+        file_(std::move(file)),
+        forms_(forms),
+        screen_(screen),
+        input_(input),
+        modes_(modes) {}
 
   // Set before the first message: the sound engine (may be null) and the
   // folders that may hold the help pages.

@@ -1,4 +1,5 @@
 #include "app/game.h"
+
 #include "app/game_passes.h"
 
 namespace app {

@@ -6,9 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "app/frame_loop.h"
 #include "app/game_passes.h"
@@ -83,10 +82,12 @@ physics::SurfaceMap PaintedTestTableMap() {
   for (int row = rules::kRowBumperFirst; row <= rules::kRowBumperLast; ++row) {
     const rules::ObjectTemplate& o = objects[static_cast<size_t>(row)];
     if (o.y > 1150 || o.x < 120) continue;  // no pockets against the walls or guides
-    physics::PaintDisc(m, static_cast<float>(o.x), static_cast<float>(o.y), 45.0f, physics::kCodeBumper);
+    physics::PaintDisc(m, static_cast<float>(o.x), static_cast<float>(o.y), 45.0f,
+                       physics::kCodeBumper);
   }
   const rules::ObjectTemplate& k = objects[rules::kRowKicker];
-  physics::PaintDisc(m, static_cast<float>(k.x), static_cast<float>(k.y), 40.0f, physics::kCodeKicker);
+  physics::PaintDisc(m, static_cast<float>(k.x), static_cast<float>(k.y), 40.0f,
+                     physics::kCodeKicker);
   return m;
 }
 
@@ -168,7 +169,8 @@ std::string StateJson(const Game& g, int64_t frames, const HeadlessStats* stats)
     const rules::RuleCounters& c = g.rules.counters;
     Json st;
     st["object_hits"] = Json::array();
-    for (int row = 0; row < rules::kUsedObjectRows; ++row) st["object_hits"].push_back(c.object_hits[row]);
+    for (int row = 0; row < rules::kUsedObjectRows; ++row)
+      st["object_hits"].push_back(c.object_hits[row]);
     Json& lanes = st["lanes"] = Json::object();
     for (int i = 0; i < rules::kLaneLineCount; ++i) lanes[kLaneNames[i]] = c.lane_entries[i];
     st["launches"] = f.launches;

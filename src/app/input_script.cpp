@@ -13,7 +13,6 @@
 
 namespace app {
 
-
 namespace {
 
 std::string_view Trim(std::string_view s) {
@@ -88,8 +87,8 @@ std::optional<std::vector<ScriptEvent>> ParseInputScript(std::string_view text,
       events.push_back(std::move(e));
       continue;
     }
-    if (w.size() == 4 && (w[1] == "key" || w[1] == "mouse" || w[1] == "click" ||
-                        w[1] == "press" || w[1] == "release")) {
+    if (w.size() == 4 && (w[1] == "key" || w[1] == "mouse" || w[1] == "click" || w[1] == "press" ||
+                          w[1] == "release")) {
       ScriptEvent e;
       if (!ParseMs(w[0], e.ms)) return fail("bad time");
       auto number = [](std::string_view t, int& out) {

@@ -34,8 +34,8 @@ struct ScriptEvent {
   bool down = false;
   int command = 0;
   ScriptKind kind = ScriptKind::kAction;
-  int code = 0;      // kKey: keyboard scan code
-  int x = 0, y = 0;  // kMouse, kClick
+  int code = 0;                      // kKey: keyboard scan code
+  int x = 0, y = 0;                  // kMouse, kClick
   std::string dialog, result, text;  // kAnswer
 };
 

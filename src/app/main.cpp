@@ -45,9 +45,9 @@ bool FindPack(app::RunSetup& o) {
 // restart) waits a moment for the old copy to go. False (said on stderr) when
 // another copy runs.
 bool LockOneCopy(const app::RunSetup& o, platform::SingleInstance& instance) {
-  const std::string folder = platform::InstanceFolder(
-      !o.config_dir.empty(), store::GameDataFolder(o.config_dir).string(),
-      std::getenv("XDG_RUNTIME_DIR"));
+  const std::string folder =
+      platform::InstanceFolder(!o.config_dir.empty(), store::GameDataFolder(o.config_dir).string(),
+                               std::getenv("XDG_RUNTIME_DIR"));
   const bool restart = o.skip_instance_check != 0;
   std::string error;
   switch (folder.empty() ? platform::InstanceResult::kError
@@ -78,15 +78,18 @@ int main(int argc, char** argv) {
   try {
     app::Options opts;
     switch (app::ParseOptions(argc, argv, opts, stdout, stderr)) {
-      case app::ParseResult::kRun: break;
-      case app::ParseResult::kDone: return 0;
-      case app::ParseResult::kBadUsage: return 1;
+      case app::ParseResult::kRun:
+        break;
+      case app::ParseResult::kDone:
+        return 0;
+      case app::ParseResult::kBadUsage:
+        return 1;
     }
     const app::RunMode mode = app::ModeOf(opts);
     const std::string stray = app::OptionOutOfPlace(opts, mode);
     if (!stray.empty()) {
       std::fprintf(stderr, "gfall: %s does not apply %s\n", stray.c_str(),
-                   !opts.replay_file.empty() ? "to a replay (its recording sets the game up)"
+                   !opts.replay_file.empty()      ? "to a replay (its recording sets the game up)"
                    : mode == app::RunMode::kTable ? "when the table runs straight into play"
                                                   : "without --play and a window");
       return 1;
@@ -112,7 +115,8 @@ int main(int argc, char** argv) {
     o.instance = &instance;
     for (int i = 0; i < argc; ++i) o.argv.emplace_back(argv[i]);
     const bool shot_map = headless && !(o.shot_map.empty() && o.shot_map_json.empty());
-    const int status = shot_map ? app::RunShotMap(o, stdout, stderr) : app::RunGame(o, stdout, stderr);
+    const int status =
+        shot_map ? app::RunShotMap(o, stdout, stderr) : app::RunGame(o, stdout, stderr);
     platform::ReleaseSingleInstance(instance);
     return status;
   } catch (const std::exception& e) {

@@ -1,7 +1,6 @@
 #include "app/options.h"
 
 #include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <memory>
 
@@ -38,50 +37,59 @@ std::unique_ptr<CLI::App> MakeParser(Options& o, std::vector<std::string>& words
   cli->add_flag("--window")->description("a resizable window instead of full screen");
   cli->add_flag("--fullscreen")->description("full screen (the default)");
   cli->add_flag("--headless", o.headless, "play without a window or sound on a virtual clock");
-  cli->add_flag("--play", o.play, "straight into a one-player game (Enter launches, the "
-                                  "Shift keys flip, Escape quits)");
-  cli->add_option("--width", o.width, "640, 800 or 1024 for this run (default: the stored "
-                                      "setting; 1024 with --play)")
+  cli->add_flag("--play", o.play,
+                "straight into a one-player game (Enter launches, the "
+                "Shift keys flip, Escape quits)");
+  cli->add_option("--width", o.width,
+                  "640, 800 or 1024 for this run (default: the stored "
+                  "setting; 1024 with --play)")
       ->check(CLI::IsMember({640, 800, 1024}))
       ->option_text("W");
-  cli->add_option("--depth", o.depth, "0 = 8-bit, 1 = 15, 2 = 16, 3 = 24, 4 = 32-bit for this "
-                                      "run (default: the stored setting; 32-bit with --play)")
+  cli->add_option("--depth", o.depth,
+                  "0 = 8-bit, 1 = 15, 2 = 16, 3 = 24, 4 = 32-bit for this "
+                  "run (default: the stored setting; 32-bit with --play)")
       ->check(CLI::Range(0, 4))
       ->option_text("D");
-  cli->add_option("--screenshot", o.screenshot, "write the last composed frame as a PNG at exit "
-                                                "(without a window: after the frames of a "
-                                                "computer game)")
+  cli->add_option("--screenshot", o.screenshot,
+                  "write the last composed frame as a PNG at exit "
+                  "(without a window: after the frames of a "
+                  "computer game)")
       ->option_text("F.png");
   cli->add_option("--window-screenshot", o.window_screenshot,
                   "write what the window showed last as a PNG at exit")
       ->option_text("F.png");
-  cli->add_option("--shots", o.shots_dir, "with a window: the loading screen, every dialog as it "
-                                          "opens and \"MS shot NAME\" script lines as PNGs in DIR")
+  cli->add_option("--shots", o.shots_dir,
+                  "with a window: the loading screen, every dialog as it "
+                  "opens and \"MS shot NAME\" script lines as PNGs in DIR")
       ->option_text("DIR");
   cli->add_flag("--virtual-clock", o.virtual_clock,
                 "with a window: frames of --frame-ms each, no waiting (tests)");
-  cli->add_option("--linger", o.linger_ms, "with --play and a window: keep the last frame shown "
-                                           "for MS milliseconds after the files are written; "
-                                           "Escape ends it")
+  cli->add_option("--linger", o.linger_ms,
+                  "with --play and a window: keep the last frame shown "
+                  "for MS milliseconds after the files are written; "
+                  "Escape ends it")
       ->check(CLI::Range(int64_t{0}, int64_t{3600000}))
       ->option_text("MS");
-  cli->add_option("--data", o.data_dir, "folder holding GFALL.DAT (default: $GFALL_DATA, else "
-                                        "../share/gfall from the program, the current folder, the "
-                                        "program's folder, gfall/ in the XDG data folders)")
+  cli->add_option("--data", o.data_dir,
+                  "folder holding GFALL.DAT (default: $GFALL_DATA, else "
+                  "../share/gfall from the program, the current folder, the "
+                  "program's folder, gfall/ in the XDG data folders)")
       ->option_text("DIR");
-  cli->add_flag("--test-table", o.test_table, "headless: play the built-in test table instead "
-                                              "of GFALL.DAT");
+  cli->add_flag("--test-table", o.test_table,
+                "headless: play the built-in test table instead "
+                "of GFALL.DAT");
   cli->add_option("--frame-ms", o.frame_ms, "virtual frame time in ms (default 16.667)")
       ->check(CLI::Range(0.1, 1000.0))
       ->option_text("X");
   cli->add_flag("--demo", o.demo, "the computer plays the game");
-  cli->add_option("--players", o.players, "players 1..4 (default 1)")->check(CLI::Range(1, 4))
+  cli->add_option("--players", o.players, "players 1..4 (default 1)")
+      ->check(CLI::Range(1, 4))
       ->option_text("N");
-  cli->add_option("--seed", o.seed, "seed of the random source (default 1)")
-      ->option_text("N");
-  cli->add_option("--frames", o.frames, "stop after N frames (headless default 600 unless "
-                                        "--until-game-over, 240 for the pictures of a game; "
-                                        "with a window: until Quit)")
+  cli->add_option("--seed", o.seed, "seed of the random source (default 1)")->option_text("N");
+  cli->add_option("--frames", o.frames,
+                  "stop after N frames (headless default 600 unless "
+                  "--until-game-over, 240 for the pictures of a game; "
+                  "with a window: until Quit)")
       ->check(CLI::Range(int64_t{0}, int64_t{1000000000000}))
       ->option_text("N");
   cli->add_flag("--until-game-over", o.until_game_over, "stop when the game has ended");
@@ -91,29 +99,35 @@ std::unique_ptr<CLI::App> MakeParser(Options& o, std::vector<std::string>& words
                   "down|up\", \"MS mouse X Y\", \"MS click X Y\", \"MS answer DIALOG RESULT "
                   "[TEXT]\"")
       ->option_text("FILE");
-  cli->add_flag("--menus", o.menus, "headless: start at the loading screen with the title, menus "
-                                    "and dialogs");
-  cli->add_option("--config-dir", o.config_dir, "folder of the settings and high scores file "
-                                                "(default: $XDG_DATA_HOME/gfall or "
-                                                "~/.local/share/gfall; --play only reads it)")
+  cli->add_flag("--menus", o.menus,
+                "headless: start at the loading screen with the title, menus "
+                "and dialogs");
+  cli->add_option("--config-dir", o.config_dir,
+                  "folder of the settings and high scores file "
+                  "(default: $XDG_DATA_HOME/gfall or "
+                  "~/.local/share/gfall; --play only reads it)")
       ->option_text("DIR");
-  cli->add_option("--shot-map", o.shot_map, "headless: draw every flipper shot over the table "
-                                            "plan into this PNG")
+  cli->add_option("--shot-map", o.shot_map,
+                  "headless: draw every flipper shot over the table "
+                  "plan into this PNG")
       ->option_text("F.png");
   cli->add_option("--shot-map-json", o.shot_map_json,
                   "headless: the shots' windows per flipper and feed as JSON")
       ->option_text("F");
-  cli->add_option("--record", o.record_file, "record the run into FILE, to be replayed exactly "
-                                             "(any way of running)")
+  cli->add_option("--record", o.record_file,
+                  "record the run into FILE, to be replayed exactly "
+                  "(any way of running)")
       ->option_text("FILE");
-  cli->add_option("--replay", o.replay_file, "play a recording back and check it: headless as "
-                                             "fast as it runs, or with --window at real speed "
-                                             "(Space pauses, F faster, S slower, R real time); "
-                                             "status 0 when every checkpoint matches, 3 when it "
-                                             "diverges, 1 when it cannot be replayed")
+  cli->add_option("--replay", o.replay_file,
+                  "play a recording back and check it: headless as "
+                  "fast as it runs, or with --window at real speed "
+                  "(Space pauses, F faster, S slower, R real time); "
+                  "status 0 when every checkpoint matches, 3 when it "
+                  "diverges, 1 when it cannot be replayed")
       ->option_text("FILE");
-  cli->add_option("--replay-partial", o.replay_file, "as --replay, and a truncated or damaged "
-                                                     "recording plays as far as it can be read")
+  cli->add_option("--replay-partial", o.replay_file,
+                  "as --replay, and a truncated or damaged "
+                  "recording plays as far as it can be read")
       ->option_text("FILE");
   cli->add_flag("--print-state", o.print_state, "print the final state as JSON");
   cli->add_flag("--stats", o.stats, "print the state with statistics");
@@ -180,8 +194,8 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& o, std::FIL
 RunMode ModeOf(const Options& o) {
   // A replay runs headless; its recording says how the game was set up.
   if (!o.replay_file.empty()) return RunMode::kHeadless;
-  const bool sized = o.window || Given(o, "--screenshot") || Given(o, "--width") ||
-                     Given(o, "--depth");
+  const bool sized =
+      o.window || Given(o, "--screenshot") || Given(o, "--width") || Given(o, "--depth");
   if (o.play || (o.headless && sized) || (Given(o, "--screenshot") && !o.window)) {
     return RunMode::kTable;
   }
@@ -190,10 +204,24 @@ RunMode ModeOf(const Options& o) {
 
 std::string OptionOutOfPlace(const Options& o, RunMode mode) {
   // The recording says how the game was set up and played.
-  static constexpr const char* kNotForReplay[] = {
-      "--play", "--screenshot", "--window-screenshot", "--shots", "--virtual-clock", "--linger", "--test-table",
-      "--frame-ms", "--demo", "--players", "--seed", "--frames", "--until-game-over", "--input",
-      "--menus", "--shot-map", "--shot-map-json", "--record"};
+  static constexpr const char* kNotForReplay[] = {"--play",
+                                                  "--screenshot",
+                                                  "--window-screenshot",
+                                                  "--shots",
+                                                  "--virtual-clock",
+                                                  "--linger",
+                                                  "--test-table",
+                                                  "--frame-ms",
+                                                  "--demo",
+                                                  "--players",
+                                                  "--seed",
+                                                  "--frames",
+                                                  "--until-game-over",
+                                                  "--input",
+                                                  "--menus",
+                                                  "--shot-map",
+                                                  "--shot-map-json",
+                                                  "--record"};
   if (!o.replay_file.empty()) {
     for (const char* name : kNotForReplay) {
       if (Given(o, name)) return name;
@@ -202,9 +230,9 @@ std::string OptionOutOfPlace(const Options& o, RunMode mode) {
     return {};
   }
   static constexpr const char* kNotForTable[] = {
-      "--virtual-clock", "--shots",    "--test-table",    "--demo",       "--players",
-      "--until-game-over", "--menus",  "--shot-map",   "--shot-map-json",
-      "--print-state",   "--stats"};
+      "--virtual-clock", "--shots",           "--test-table", "--demo",
+      "--players",       "--until-game-over", "--menus",      "--shot-map",
+      "--shot-map-json", "--print-state",     "--stats"};
   if (mode == RunMode::kTable) {
     for (const char* name : kNotForTable) {
       if (Given(o, name)) return name;

@@ -120,7 +120,8 @@ bool LoadTablePhysics(Game& g, res::ResourceLayer& layer, const std::string& dat
     return false;
   }
   if (tuning.status == physics::TuningFileStatus::kMissing) {
-    error = std::string("the tuning file ") + physics::kTuningTableName + " is missing from " + path;
+    error =
+        std::string("the tuning file ") + physics::kTuningTableName + " is missing from " + path;
     return false;
   }
   if (!loaded) {
@@ -131,7 +132,8 @@ bool LoadTablePhysics(Game& g, res::ResourceLayer& layer, const std::string& dat
   // non-empty error of a successful load as a warning).
   error.clear();
   for (const std::string& line : tuning.refused) {
-    error += (error.empty() ? "" : "\ngfall: ") + tuning.file + " " + line + "; the line is refused";
+    error +=
+        (error.empty() ? "" : "\ngfall: ") + tuning.file + " " + line + "; the line is refused";
   }
   return true;
 }

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "physics/tuning_file.h"
 #include "physics/surface_map.h"
+#include "physics/tuning_file.h"
 #include "render/image_set.h"
 #include "res/resource_layer.h"
 

@@ -21,8 +21,7 @@ namespace {
 // the driver reads between frames is its own business).
 class RecordingClock final : public Clock {
  public:
-  RecordingClock(std::unique_ptr<Clock> inner, replay::RecordSession& session,
-                 const bool& in_frame)
+  RecordingClock(std::unique_ptr<Clock> inner, replay::RecordSession& session, const bool& in_frame)
       : inner_(std::move(inner)), session_(session), in_frame_(in_frame) {}
   double Now() override {
     const double now = inner_->Now();
@@ -46,7 +45,9 @@ class ReplayClock final : public Clock {
  public:
   ReplayClock(replay::ReplaySession& session, std::unique_ptr<Clock> pace, const bool& in_frame,
               std::unique_ptr<Clock> replaced)
-      : session_(session), pace_(std::move(pace)), in_frame_(in_frame),
+      : session_(session),
+        pace_(std::move(pace)),
+        in_frame_(in_frame),
         replaced_(std::move(replaced)) {}
   double Now() override {
     if (!in_frame_) return last_reading_;
@@ -90,11 +91,11 @@ class ReplayClock final : public Clock {
 LoopInputs LoopInputsOf(const Game& g) {
   LoopInputs in;
   for (int a = 0; a < core::kActionCount; ++a) in.actions[a] = g.actions[a] ? 1 : 0;
-  in.values = {g.flags.app_active,       g.flags.system_menu_open, g.flags.loading_phase,
-               g.flags.title_shown,      g.flags.main_menu_shown,  g.flags.pause_menu_shown,
+  in.values = {g.flags.app_active,       g.flags.system_menu_open,  g.flags.loading_phase,
+               g.flags.title_shown,      g.flags.main_menu_shown,   g.flags.pause_menu_shown,
                g.flags.computer_playing, g.frame.present_succeeded, g.frame.pause_hold_frames};
-  in.times = {g.frame.now, g.frame.previous_frame_time, g.frame.next_step_time,
-              g.frame.frame_time, g.frame.step_debt};
+  in.times = {g.frame.now, g.frame.previous_frame_time, g.frame.next_step_time, g.frame.frame_time,
+              g.frame.step_debt};
   return in;
 }
 
@@ -102,31 +103,63 @@ namespace {
 
 void SetLoopInput(Game& g, int which, int32_t v) {
   switch (which) {
-    case kLoopAppActive: g.flags.app_active = v; break;
-    case kLoopSystemMenu: g.flags.system_menu_open = v; break;
-    case kLoopLoading: g.flags.loading_phase = v; break;
-    case kLoopTitle: g.flags.title_shown = v; break;
-    case kLoopMainMenu: g.flags.main_menu_shown = v; break;
-    case kLoopPauseMenu: g.flags.pause_menu_shown = v; break;
-    case kLoopComputer: g.flags.computer_playing = v; break;
-    case kLoopPresentOk: g.frame.present_succeeded = v; break;
-    case kLoopPauseHold: g.frame.pause_hold_frames = v; break;
-    default: break;
+    case kLoopAppActive:
+      g.flags.app_active = v;
+      break;
+    case kLoopSystemMenu:
+      g.flags.system_menu_open = v;
+      break;
+    case kLoopLoading:
+      g.flags.loading_phase = v;
+      break;
+    case kLoopTitle:
+      g.flags.title_shown = v;
+      break;
+    case kLoopMainMenu:
+      g.flags.main_menu_shown = v;
+      break;
+    case kLoopPauseMenu:
+      g.flags.pause_menu_shown = v;
+      break;
+    case kLoopComputer:
+      g.flags.computer_playing = v;
+      break;
+    case kLoopPresentOk:
+      g.frame.present_succeeded = v;
+      break;
+    case kLoopPauseHold:
+      g.frame.pause_hold_frames = v;
+      break;
+    default:
+      break;
   }
 }
 
 void SetLoopTime(Game& g, int which, double v) {
   switch (which) {
-    case kTimeNow: g.frame.now = v; break;
-    case kTimePrevious: g.frame.previous_frame_time = v; break;
-    case kTimeNextStep: g.frame.next_step_time = v; break;
-    case kTimeFrame: g.frame.frame_time = v; break;
-    case kTimeStepDebt: g.frame.step_debt = v; break;
-    default: break;
+    case kTimeNow:
+      g.frame.now = v;
+      break;
+    case kTimePrevious:
+      g.frame.previous_frame_time = v;
+      break;
+    case kTimeNextStep:
+      g.frame.next_step_time = v;
+      break;
+    case kTimeFrame:
+      g.frame.frame_time = v;
+      break;
+    case kTimeStepDebt:
+      g.frame.step_debt = v;
+      break;
+    default:
+      break;
   }
 }
 
-bool SameBits(double a, double b) { return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b); }
+bool SameBits(double a, double b) {
+  return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
+}
 
 int32_t ActionMask(const LoopInputs& in) {
   int32_t mask = 0;
@@ -195,7 +228,8 @@ bool ReplayHook::StartReplay(Game& g, const replay::Recording& rec, const std::s
     g.random.state = state;
   }
   play_ = std::make_unique<replay::ReplaySession>(rec);
-  auto clock = std::make_unique<ReplayClock>(*play_, std::move(pace), in_frame_, std::move(g.clock));
+  auto clock =
+      std::make_unique<ReplayClock>(*play_, std::move(pace), in_frame_, std::move(g.clock));
   replay_clock_ = clock.get();
   g.clock = std::move(clock);
   return true;

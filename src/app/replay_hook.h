@@ -1,8 +1,8 @@
 #pragma once
 // Recording and replaying in the driver's loop. The hook wraps the game's
 // clock, so every reading made inside a frame is recorded (or, in a replay,
-// comes from the recording; between frames the replay's clock stands still); before each frame it notes what changed from
-// outside the game (the actions, the application flags, the last present's
+// comes from the recording; between frames the replay's clock stands still); before each frame it
+// notes what changed from outside the game (the actions, the application flags, the last present's
 // result, the pause hold) and, in a replay, sets them as recorded; after each
 // frame it takes the checkpoints.
 
@@ -34,7 +34,14 @@ enum LoopInput : int {
 
 // The frame state's times, numbered as in the recording's loop-time events
 // (the window sets them when play resumes).
-enum LoopTime : int { kTimeNow, kTimePrevious, kTimeNextStep, kTimeFrame, kTimeStepDebt, kLoopTimes };
+enum LoopTime : int {
+  kTimeNow,
+  kTimePrevious,
+  kTimeNextStep,
+  kTimeFrame,
+  kTimeStepDebt,
+  kLoopTimes
+};
 
 struct LoopInputs {
   std::array<int32_t, core::kActionCount> actions{};
@@ -114,7 +121,8 @@ class ReplayHook {
   bool finished_ = false;
   bool paused_ = false;
   bool in_frame_ = false;
-  int32_t replay_actions_ = 0;  // the actions held in the replay  // between BeforeFrame and AfterFrame: the clock is the game's
+  int32_t replay_actions_ = 0;  // the actions held in the replay  // between BeforeFrame and
+                                // AfterFrame: the clock is the game's
   class ReplayClock* replay_clock_ = nullptr;
 };
 

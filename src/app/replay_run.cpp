@@ -1,14 +1,13 @@
 #include "app/replay_run.h"
 
-#include <algorithm>
-#include <charconv>
-#include <filesystem>
-#include <system_error>
-
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "replay/kept_games.h"
@@ -66,11 +65,11 @@ RecordingSetup RecordingSetupOf(const RunSetup& s, const Game& g) {
   RecordingSetup r;
   if (!s.test_table) r.pack_path = (std::filesystem::path(s.data_dir) / "GFALL.DAT").string();
   r.run_mode = s.display == DisplayKind::kWindow ? (s.menus ? "window" : "play")
-                                                  : (s.menus ? "headless menus" : "headless");
-  r.display_mode = s.display == DisplayKind::kNone ? "none"
+                                                 : (s.menus ? "headless menus" : "headless");
+  r.display_mode = s.display == DisplayKind::kNone        ? "none"
                    : s.display == DisplayKind::kOffscreen ? "offscreen"
-                   : s.fullscreen ? "full screen"
-                                  : "window";
+                   : s.fullscreen                         ? "full screen"
+                                                          : "window";
   r.width = s.width;
   r.height = s.width == 640 ? 480 : s.width == 800 ? 600 : s.width == 1024 ? 768 : 0;
   r.seed = s.seed;
@@ -120,9 +119,9 @@ void KeepRecording(const std::string& path, const store::GameData& data) {
     }
   }
   const fs::path folder = fs::path(path).parent_path();
-  fs::rename(path,
-             folder / replay::KeptGameFileName(read.recording.header.started_unix, name, best, high),
-             ec);
+  fs::rename(
+      path, folder / replay::KeptGameFileName(read.recording.header.started_unix, name, best, high),
+      ec);
   replay::PruneKeptGames(folder.string(), replay::kKeptGames, [&data](const replay::KeptGame& g) {
     for (const store::HighScoreEntry& row : data.high_scores) {
       if (row.score == g.score && replay::FileNamePlayer(row.name) == g.player) return true;

@@ -36,12 +36,12 @@ enum class ClockStep {
 struct RunSetup {
   // How the game is shown and driven.
   DisplayKind display = DisplayKind::kNone;
-  bool menus = false;          // loading screen, title, menus, dialogs, the game data file
-  bool virtual_clock = true;   // false: the machine's clock, in real time
+  bool menus = false;         // loading screen, title, menus, dialogs, the game data file
+  bool virtual_clock = true;  // false: the machine's clock, in real time
   ClockStep clock_step = ClockStep::kToFrameTime;
-  bool fullscreen = true;      // with a window
-  int32_t width = 0;           // 640, 800 or 1024 for this run; 0: the stored setting (menus) or 1024
-  int32_t depth = -1;          // 0..4 for this run; -1: the stored setting (menus) or 32 bits
+  bool fullscreen = true;  // with a window
+  int32_t width = 0;       // 640, 800 or 1024 for this run; 0: the stored setting (menus) or 1024
+  int32_t depth = -1;      // 0..4 for this run; -1: the stored setting (menus) or 32 bits
 
   // The table and the game.
   std::string data_dir = ".";  // folder holding GFALL.DAT
@@ -50,20 +50,20 @@ struct RunSetup {
   int players = 1;             // straight into play
   uint32_t seed = 1;
   double frame_ms = 1000.0 / 60.0;  // one frame of a virtual clock
-  int64_t frames = -1;         // frames to run; -1: the default of the way of running (FrameLimit)
+  int64_t frames = -1;  // frames to run; -1: the default of the way of running (FrameLimit)
   bool until_game_over = false;
-  std::string input_file;      // the input script; empty: none
-  std::string config_dir;      // folder of the game data file (empty: the user's data folder)
+  std::string input_file;           // the input script; empty: none
+  std::string config_dir;           // folder of the game data file (empty: the user's data folder)
   int32_t safe_mode = 0;            // "/0"
   int32_t skip_instance_check = 0;  // "/R": a restart, no title
 
   // What the run writes.
   bool print_state = false, stats = false;
   std::string shot_map, shot_map_json;  // the shot map instead of play (no display)
-  std::string screenshot;         // the last composed frame, written at exit
-  std::string window_screenshot;  // what the window showed last, written at exit
-  std::string shots_dir;          // loading screen, title and every dialog as PNGs
-  int64_t linger_ms = 0;          // straight into play in a window: the last frame stays
+  std::string screenshot;               // the last composed frame, written at exit
+  std::string window_screenshot;        // what the window showed last, written at exit
+  std::string shots_dir;                // loading screen, title and every dialog as PNGs
+  int64_t linger_ms = 0;                // straight into play in a window: the last frame stays
 
   // Recording and replay (replay_run.h).
   std::string record_file;  // the run is recorded into this file

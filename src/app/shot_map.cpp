@@ -23,10 +23,11 @@ namespace app {
 namespace {
 
 constexpr double kStepMs = 6.6;
-constexpr double kLeadMs = 60.0;        // presses tried before the ball reaches the flipper
-constexpr double kFeedLimitMs = 4000.0;  // a feed that has not reached its flipper by then is skipped
-constexpr double kHoldMs = 300.0;        // how long each press holds the flipper up
-constexpr double kFollowMs = 5000.0;     // a shot that reaches nothing by then is "none"
+constexpr double kLeadMs = 60.0;  // presses tried before the ball reaches the flipper
+constexpr double kFeedLimitMs =
+    4000.0;                           // a feed that has not reached its flipper by then is skipped
+constexpr double kHoldMs = 300.0;     // how long each press holds the flipper up
+constexpr double kFollowMs = 5000.0;  // a shot that reaches nothing by then is "none"
 
 struct FeedSpec {
   std::string name;
@@ -77,9 +78,12 @@ std::pair<std::string, std::string> PartReached(const Game& g, const rules::Rule
     const std::string name = objects[static_cast<size_t>(row)].name;
     if (row == rules::kRowKicker) return {"kicker " + name, "kicker"};
     if (row == rules::kRowSpinner) return {"spinner", "spinner"};
-    if (row >= rules::kRowBumperFirst && row <= rules::kRowBumperLast) return {"bumper " + name, "bumper"};
-    if (row >= rules::kRowGateLeft && row <= rules::kRowGateShooter) return {"orbit " + name, "orbit"};
-    if (row >= rules::kRowDropFirst && row <= rules::kRowDropLast) return {"target " + name, "target"};
+    if (row >= rules::kRowBumperFirst && row <= rules::kRowBumperLast)
+      return {"bumper " + name, "bumper"};
+    if (row >= rules::kRowGateLeft && row <= rules::kRowGateShooter)
+      return {"orbit " + name, "orbit"};
+    if (row >= rules::kRowDropFirst && row <= rules::kRowDropLast)
+      return {"target " + name, "target"};
   }
   return {"", ""};
 }
@@ -220,18 +224,28 @@ std::array<uint8_t, 3> KindColour(const std::string& kind, const std::string& pa
 
 std::array<uint8_t, 3> CodeColour(int code) {
   switch (code) {
-    case physics::kCodeOpenFloor: return {24, 26, 32};
-    case physics::kCodeWall: return {70, 50, 34};
-    case physics::kCodeBumper: return {90, 30, 36};
-    case physics::kCodeHole: return {28, 64, 40};
-    case physics::kCodeKicker: return {96, 66, 30};
-    case physics::kCodeGate: return {84, 78, 30};
-    case 13: return {26, 70, 84};   // spinner floor
+    case physics::kCodeOpenFloor:
+      return {24, 26, 32};
+    case physics::kCodeWall:
+      return {70, 50, 34};
+    case physics::kCodeBumper:
+      return {90, 30, 36};
+    case physics::kCodeHole:
+      return {28, 64, 40};
+    case physics::kCodeKicker:
+      return {96, 66, 30};
+    case physics::kCodeGate:
+      return {84, 78, 30};
+    case 13:
+      return {26, 70, 84};  // spinner floor
     case 14:
-    case 15: return {76, 80, 92};   // metal and plastic guides
+    case 15:
+      return {76, 80, 92};  // metal and plastic guides
     case 25:
-    case 26: return {84, 36, 84};   // drop-target faces
-    default: return {50, 50, 64};
+    case 26:
+      return {84, 36, 84};  // drop-target faces
+    default:
+      return {50, 50, 64};
   }
 }
 
@@ -290,8 +304,10 @@ std::vector<uint8_t> DrawShotMap(const Game& g, const ShotMap& map) {
   }
   auto blend = [&](int x, int y, const std::array<uint8_t, 3>& c) {
     if (x < 0 || y < 0 || x >= m.width || y >= m.height) return;
-    uint8_t* px = &rgb[(static_cast<size_t>(y) * static_cast<size_t>(m.width) + static_cast<size_t>(x)) * 3];
-    for (int k = 0; k < 3; ++k) px[k] = static_cast<uint8_t>((px[k] + 2 * c[static_cast<size_t>(k)]) / 3);
+    uint8_t* px =
+        &rgb[(static_cast<size_t>(y) * static_cast<size_t>(m.width) + static_cast<size_t>(x)) * 3];
+    for (int k = 0; k < 3; ++k)
+      px[k] = static_cast<uint8_t>((px[k] + 2 * c[static_cast<size_t>(k)]) / 3);
   };
   // Drains and misses first, so the shots that score are drawn over them.
   for (int pass = 0; pass < 2; ++pass) {
@@ -380,7 +396,8 @@ int RunShotMap(const RunSetup& o, std::FILE* out, std::FILE* err) {
     }
   }
   std::sort(parts.begin(), parts.end());
-  std::fprintf(out, "shot map: %zu feeds, %zu shots; widest window per part (left, right flipper):\n",
+  std::fprintf(out,
+               "shot map: %zu feeds, %zu shots; widest window per part (left, right flipper):\n",
                map.feeds.size(), shots);
   for (const std::string& part : parts) {
     std::fprintf(out, "  %-22s %5.0f ms %5.0f ms\n", part.c_str(), WidestWindow(map, 0, part),

@@ -33,8 +33,8 @@ struct ShotWindow {
 };
 
 struct ShotFeed {
-  std::string name;       // "inlane 2 px/step", "drop x 290 4 px/step"
-  int flipper = 0;        // 0 left, 1 right
+  std::string name;                     // "inlane 2 px/step", "drop x 290 4 px/step"
+  int flipper = 0;                      // 0 left, 1 right
   double on_from_ms = 0, on_to_ms = 0;  // the presses tried
   std::vector<Shot> shots;
   std::vector<ShotWindow> windows;

@@ -22,9 +22,8 @@ Switches ScanSwitches(std::string_view s) {
   return out;
 }
 
-std::optional<std::string> FindDataFolder(
-    const DataFolderPlaces& p, std::string_view pack_name,
-    const std::function<bool(const std::string&)>& exists) {
+std::optional<std::string> FindDataFolder(const DataFolderPlaces& p, std::string_view pack_name,
+                                          const std::function<bool(const std::string&)>& exists) {
   auto holds = [&](const std::string& dir) {
     if (dir.empty()) return false;
     std::string path = dir;

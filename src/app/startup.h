@@ -33,9 +33,9 @@ struct DataFolderPlaces {
 
 // The first place holding the pack file `pack_name`; nullopt when none does.
 // `exists` answers whether a file exists (tests pass their own).
-std::optional<std::string> FindDataFolder(
-    const DataFolderPlaces& places, std::string_view pack_name,
-    const std::function<bool(const std::string&)>& exists);
+std::optional<std::string> FindDataFolder(const DataFolderPlaces& places,
+                                          std::string_view pack_name,
+                                          const std::function<bool(const std::string&)>& exists);
 
 // The folder of the running executable (from /proc/self/exe), empty if unknown.
 std::string ExecutableDir();

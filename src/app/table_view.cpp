@@ -103,7 +103,8 @@ bool LoadTableDrawing(TableView& v, res::ResourceLayer& layer, std::string& erro
   render::Picture& picture = v.lit_picture;
   picture = {};
   if (!render::LoadJpegPicture(picture, layer, kTablePicture) ||
-      !render::ConvertPicture(picture, f, *v.colours) || !render::SetBackground(picture, v.display)) {
+      !render::ConvertPicture(picture, f, *v.colours) ||
+      !render::SetBackground(picture, v.display)) {
     error = std::string("cannot load ") + kTablePicture;
     return false;
   }
@@ -116,7 +117,8 @@ bool LoadTableDrawing(TableView& v, res::ResourceLayer& layer, std::string& erro
 
   render::TrueColourContext tc{layer, f, *v.colours};
   render::InitPartGraphicsTable(*v.parts);
-  if (!render::LoadPartGraphics(*v.parts, *v.slots, tc)) Note(error, "some table parts are missing");
+  if (!render::LoadPartGraphics(*v.parts, *v.slots, tc))
+    Note(error, "some table parts are missing");
   const auto flippers = physics::BuiltInFlippers();
   for (size_t k = 0; k < 2; ++k) {
     render::TrueColourSprite& s = v.slots->slots[static_cast<size_t>(kFlipperSlots[k])];

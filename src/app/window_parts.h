@@ -18,31 +18,30 @@
 #include <thread>
 
 #include "app/dialog_forms.h"
+#include "app/frame_passes.h"
 #include "app/front_end_host.h"
-#include "app/window_proc.h"
 #include "app/game_passes.h"
 #include "app/scoreboard.h"
+#include "app/scoreboard_view.h"
 #include "app/startup.h"
 #include "app/table_view.h"
-#include "app/frame_passes.h"
-#include "app/scoreboard_view.h"
+#include "app/window_proc.h"
+#include "input/event_keyboard.h"
 #include "physics/tuning_file.h"
 #include "platform/imgui_dialogs.h"
-#include "platform/window_icon.h"
 #include "platform/open_url.h"
 #include "platform/png_file.h"
 #include "platform/sdl_audio_device.h"
 #include "platform/sdl_display_device.h"
 #include "platform/sdl_events.h"
-#include "input/event_keyboard.h"
 #include "platform/sdl_input.h"
 #include "platform/single_instance.h"
+#include "platform/window_icon.h"
 #include "render/image_files.h"
 #include "render/picture.h"
 #include "res/pack.h"
 #include "sound/pack_sound_file.h"
 #include "ui/menu_screen.h"
-
 
 namespace app {
 
@@ -50,13 +49,14 @@ inline constexpr const char* kLoadingPicture = "RES\\TGA\\FS_0000.JPG";
 inline constexpr const char* kTitlePicture = "RES\\TGA\\F_0000.JPG";
 
 inline bool LoadScreenPicture(render::Picture& p, res::ResourceLayer& layer, const char* name,
-                       const TableView& view) {
+                              const TableView& view) {
   p = {};
   return render::LoadJpegPicture(p, layer, name) &&
          render::ConvertPicture(p, view.display.format, *view.colours);
 }
 
-inline void WriteShot(const std::string& dir, const std::string& name, const platform::RgbFrame& f) {
+inline void WriteShot(const std::string& dir, const std::string& name,
+                      const platform::RgbFrame& f) {
   if (dir.empty() || f.pixels.empty()) return;
   platform::WritePng((std::filesystem::path(dir) / (name + ".png")).string(), f);
 }
@@ -142,8 +142,11 @@ class ScreenForms final : public DialogForms {
   ScreenForms(platform::ImGuiDialogs& dialogs, ui::ScriptedAnswers& answers,
               std::function<bool()> pump, bool scripted, std::string shots_dir,
               platform::SdlDisplayDevice& device)
-      : d_(dialogs), script_(answers, pump), scripted_(scripted),
-        shots_dir_(std::move(shots_dir)), device_(device) {
+      : d_(dialogs),
+        script_(answers, pump),
+        scripted_(scripted),
+        shots_dir_(std::move(shots_dir)),
+        device_(device) {
     d_.SetDrawnHook([this](int frame) {
       if (frame == kShownFrames - 1 && !shot_name_.empty()) {
         WriteShot(shots_dir_, shot_name_, device_.ReadOverlayRgb());
@@ -208,7 +211,8 @@ class ScreenForms final : public DialogForms {
     return d_.ResetScoresConfirm() == platform::kDialogOk;
   }
   bool Controls(const ControlsFormHooks& hooks) override {
-    platform::ControlsHooks h{hooks.binding_text, [&hooks](int32_t a) {
+    platform::ControlsHooks h{hooks.binding_text,
+                              [&hooks](int32_t a) {
                                 if (hooks.capture) hooks.capture(a);
                               },
                               hooks.restore_defaults, hooks.help};
@@ -286,8 +290,8 @@ class LoadingScreen {
   LoadingScreen(Game& g, TableView& view, render::PresentContext& present,
                 render::TrueColourContext& tc)
       : g_(g), view_(view), present_(present) {
-    have_indicator_ = render::LoadTrueColourSprite(indicator_.sprite, tc,
-                                                   ui::kLoadingIndicatorFile, "", 0, 0);
+    have_indicator_ =
+        render::LoadTrueColourSprite(indicator_.sprite, tc, ui::kLoadingIndicatorFile, "", 0, 0);
   }
 
   // Shows the next picture of the indicator (its last one when `last`) and

@@ -241,7 +241,8 @@ bool WindowProc(Window& w, const Message& m) {
       break;
     case MessageKind::kCommand: {
       int32_t command = m.param & 0xFFFF;
-      if (command >= core::kFirstWindowCommand && command <= core::kLastWindowCommand) Command(w, command, m.param2);
+      if (command >= core::kFirstWindowCommand && command <= core::kLastWindowCommand)
+        Command(w, command, m.param2);
       break;
     }
     default:

@@ -29,7 +29,7 @@ struct WindowFlags {
   int32_t destroyed = 0;
 };
 
-inline constexpr int32_t kIdleDemoTicks = 1200;     // one minute of 50 ms ticks
+inline constexpr int32_t kIdleDemoTicks = 1200;  // one minute of 50 ms ticks
 inline constexpr int32_t kScreenSaverTicks = 501;
 inline constexpr int32_t kMenuMusic = core::kSoundMenuMusic;
 inline constexpr int32_t kTableMusic = core::kSoundTableMusic;

@@ -40,12 +40,36 @@ class ByteReader {
   bool FixedString(size_t n, std::string& out);
 
   // Convenience forms returning the value (0 on a short read; check ok()).
-  uint8_t U8() { uint8_t v = 0; U8(v); return v; }
-  uint16_t U16() { uint16_t v = 0; U16(v); return v; }
-  uint32_t U32() { uint32_t v = 0; U32(v); return v; }
-  int16_t I16() { int16_t v = 0; I16(v); return v; }
-  int32_t I32() { int32_t v = 0; I32(v); return v; }
-  float F32() { float v = 0; F32(v); return v; }
+  uint8_t U8() {
+    uint8_t v = 0;
+    U8(v);
+    return v;
+  }
+  uint16_t U16() {
+    uint16_t v = 0;
+    U16(v);
+    return v;
+  }
+  uint32_t U32() {
+    uint32_t v = 0;
+    U32(v);
+    return v;
+  }
+  int16_t I16() {
+    int16_t v = 0;
+    I16(v);
+    return v;
+  }
+  int32_t I32() {
+    int32_t v = 0;
+    I32(v);
+    return v;
+  }
+  float F32() {
+    float v = 0;
+    F32(v);
+    return v;
+  }
 
  private:
   bool Need(size_t n);

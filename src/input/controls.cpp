@@ -150,8 +150,8 @@ void ReadActions(Controls& controls, InputDevices& devices, const core::BindingT
                                     ? devices.joypads->StandardPadActions()
                                     : 0;
   for (int a = 0; a < core::kActionCount; ++a) {
-    const bool held = ActionHeld(controls.state, set[static_cast<size_t>(a)]) ||
-                      (pad_defaults & (1u << a)) != 0;
+    const bool held =
+        ActionHeld(controls.state, set[static_cast<size_t>(a)]) || (pad_defaults & (1u << a)) != 0;
     controls.actions[static_cast<size_t>(a)] = held ? 1 : 0;
   }
 }

@@ -46,7 +46,8 @@ std::vector<std::string> DataFolderSearch(const DataSearchInputs& in) {
   } else if (!in.home.empty()) {
     xdg(in.home + "/.local/share");
   }
-  const std::string dirs = in.xdg_data_dirs.empty() ? "/usr/local/share:/usr/share" : in.xdg_data_dirs;
+  const std::string dirs =
+      in.xdg_data_dirs.empty() ? "/usr/local/share:/usr/share" : in.xdg_data_dirs;
   size_t start = 0;
   while (start <= dirs.size()) {
     size_t end = dirs.find(':', start);

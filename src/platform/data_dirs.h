@@ -13,8 +13,8 @@ namespace platform {
 
 // What the search is built from; each field as the process has it.
 struct DataSearchInputs {
-  std::string environment;  // GFALL_DATA: when not empty, the only place
-  std::string exe_dir;      // folder of the running program, empty if unknown
+  std::string environment;    // GFALL_DATA: when not empty, the only place
+  std::string exe_dir;        // folder of the running program, empty if unknown
   std::string data_from_bin;  // path from the program's folder to the data, e.g. "../share/gfall"
   std::string xdg_data_home;  // XDG_DATA_HOME (empty: $HOME/.local/share)
   std::string home;           // HOME

@@ -1,7 +1,6 @@
 #include "platform/imgui_dialogs.h"
 
 #include <SDL.h>
-
 #include <imgui.h>
 
 #include <algorithm>
@@ -33,7 +32,8 @@ void ButtonRow() {
 
 bool Button(const char* label, bool enabled = true) {
   if (!enabled) ImGui::BeginDisabled();
-  const float width = std::max(Em() * 6.5f, ImGui::CalcTextSize(label, nullptr, true).x + Em() * 1.5f);
+  const float width =
+      std::max(Em() * 6.5f, ImGui::CalcTextSize(label, nullptr, true).x + Em() * 1.5f);
   bool pressed = ImGui::Button(label, ImVec2(width, 0));
   if (!enabled) ImGui::EndDisabled();
   return pressed && enabled;
@@ -41,8 +41,8 @@ bool Button(const char* label, bool enabled = true) {
 
 ImVec4 Colour(uint32_t rgb, float alpha = 1.0f) {
   return ImVec4(static_cast<float>((rgb >> 16) & 255) / 255.0f,
-                static_cast<float>((rgb >> 8) & 255) / 255.0f, static_cast<float>(rgb & 255) / 255.0f,
-                alpha);
+                static_cast<float>((rgb >> 8) & 255) / 255.0f,
+                static_cast<float>(rgb & 255) / 255.0f, alpha);
 }
 
 }  // namespace
@@ -131,9 +131,9 @@ void ImGuiDialogs::FollowWindowScale() {
   ImFontConfig config;
   config.OversampleH = 2;
   std::error_code ec;
-  font_loaded_ = std::filesystem::is_regular_file(kFormFont, ec) &&
-                 io.Fonts->AddFontFromFileTTF(kFormFont, std::round(kFontPixels * scale), &config) !=
-                     nullptr;
+  font_loaded_ =
+      std::filesystem::is_regular_file(kFormFont, ec) &&
+      io.Fonts->AddFontFromFileTTF(kFormFont, std::round(kFontPixels * scale), &config) != nullptr;
   if (!font_loaded_) {
     // Without the font file: ImGui's own face, scaled.
     ImFontConfig fallback;
@@ -211,14 +211,13 @@ int ImGuiDialogs::Run(const char* title, float wrap_em, const std::function<int(
     ImGui::NewFrame();
     const ImGuiViewport* vp = ImGui::GetMainViewport();
     // Centred over the game window.
-    ImGui::SetNextWindowPos(ImVec2(vp->WorkPos.x + vp->WorkSize.x * 0.5f,
-                                   vp->WorkPos.y + vp->WorkSize.y * 0.5f),
-                            ImGuiCond_Always, ImVec2(0.5f, 0.5f));
+    ImGui::SetNextWindowPos(
+        ImVec2(vp->WorkPos.x + vp->WorkSize.x * 0.5f, vp->WorkPos.y + vp->WorkSize.y * 0.5f),
+        ImGuiCond_Always, ImVec2(0.5f, 0.5f));
     // Sized to what it holds; wrapped text runs `wrap_em` ems at most.
     ImGui::Begin(title, nullptr,
-                 ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoResize |
-                     ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
-                     ImGuiWindowFlags_AlwaysAutoResize);
+                 ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
+                     ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_AlwaysAutoResize);
     if (first) ImGui::SetWindowFocus();
     ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + wrap_em * Em());
     result = body();
@@ -248,146 +247,164 @@ int ImGuiDialogs::Run(const char* title, float wrap_em, const std::function<int(
 
 int ImGuiDialogs::Options(ui::OptionsForm& f, const render::ModeTable& modes,
                           const OptionsHooks& hooks) {
-  return Run("Options", 30, [&]() -> int {
-    const float column = Em() * 15;
-    ImGui::BeginGroup();
-    ImGui::TextUnformatted("Sound");
-    ImGui::Separator();
-    // The stored steps run 0 loudest .. 9 silent; the sliders show loudness
-    // 0 (silent) to 9 (loudest), left to right.
-    int music = 9 - f.values.music_volume;
-    int sound = 9 - f.values.sound_volume;
-    bool music_on = f.values.music_on != 0, sounds_on = f.values.sounds_on != 0;
-    if (ImGui::Checkbox("Music", &music_on)) f.values.music_on = music_on;
-    ImGui::SetNextItemWidth(column);
-    if (ImGui::SliderInt("##music", &music, 0, 9, "Music volume %d")) {
-      f.values.music_volume = 9 - music;
-      if (hooks.music_volume_changed) hooks.music_volume_changed(f.values.music_volume);
-    }
-    ImGui::Spacing();
-    if (ImGui::Checkbox("Game sounds", &sounds_on)) f.values.sounds_on = sounds_on;
-    ImGui::SetNextItemWidth(column);
-    if (ImGui::SliderInt("##sound", &sound, 0, 9, "Sound volume %d")) {
-      f.values.sound_volume = 9 - sound;
-      if (hooks.sound_volume_changed) hooks.sound_volume_changed(f.values.sound_volume);
-    }
-    ImGui::Spacing();
-    ImGui::TextUnformatted("Table");
-    ImGui::Separator();
-    bool nudge = f.values.show_nudge != 0;
-    if (ImGui::Checkbox("Display Nudge", &nudge)) f.values.show_nudge = nudge;
-    if (Button("Change Controls...") && hooks.change_controls) hooks.change_controls();
-    ImGui::EndGroup();
-    ImGui::SameLine(0, Em() * 2);
-    ImGui::BeginGroup();
-    static constexpr std::array<const char*, 3> kResolutions = {
-        "Low (640 x 480)", "Medium (800 x 600)", "High (1024 x 768)"};
-    static constexpr std::array<const char*, 3> kDepths = {"Low (8-bit)", "Medium (16-bit)",
-                                                           "High (32-bit)"};
-    ImGui::TextUnformatted("Resolution");
-    ImGui::Separator();
-    for (int n = 0; n < 3; ++n) {
-      ImGui::PushID(500 + n);
-      bool enabled = f.resolution_enabled[static_cast<size_t>(n)];
-      if (!enabled) ImGui::BeginDisabled();
-      if (ImGui::RadioButton(kResolutions[static_cast<size_t>(n)], f.r == n)) {
-        ui::ChooseResolution(f, modes, n);
-      }
-      if (!enabled) ImGui::EndDisabled();
-      ImGui::PopID();
-    }
-    ImGui::Spacing();
-    ImGui::TextUnformatted("Colour Depth");
-    ImGui::Separator();
-    for (int n = 0; n < 3; ++n) {
-      ImGui::PushID(600 + n);
-      bool enabled = f.level_enabled[static_cast<size_t>(n)];
-      if (!enabled) ImGui::BeginDisabled();
-      if (ImGui::RadioButton(kDepths[static_cast<size_t>(n)], f.level == n)) {
-        ui::ChooseColourLevel(f, modes, n);
-      }
-      if (!enabled) ImGui::EndDisabled();
-      ImGui::PopID();
-    }
-    ImGui::EndGroup();
-    ButtonRow();
-    int result = 0;
-    if (Button("OK")) result = kDialogOk;
-    ImGui::SameLine();
-    if (Button("Cancel")) result = kDialogCancel;
-    ImGui::SameLine();
-    if ((Button("Help") || ImGui::IsKeyPressed(SDL_SCANCODE_F1, false)) && hooks.help) {
-      hooks.help("::/Settings.htm");
-    }
-    return result;
-  }, kDialogCancel);
+  return Run(
+      "Options", 30,
+      [&]() -> int {
+        const float column = Em() * 15;
+        ImGui::BeginGroup();
+        ImGui::TextUnformatted("Sound");
+        ImGui::Separator();
+        // The stored steps run 0 loudest .. 9 silent; the sliders show loudness
+        // 0 (silent) to 9 (loudest), left to right.
+        int music = 9 - f.values.music_volume;
+        int sound = 9 - f.values.sound_volume;
+        bool music_on = f.values.music_on != 0, sounds_on = f.values.sounds_on != 0;
+        if (ImGui::Checkbox("Music", &music_on)) f.values.music_on = music_on;
+        ImGui::SetNextItemWidth(column);
+        if (ImGui::SliderInt("##music", &music, 0, 9, "Music volume %d")) {
+          f.values.music_volume = 9 - music;
+          if (hooks.music_volume_changed) hooks.music_volume_changed(f.values.music_volume);
+        }
+        ImGui::Spacing();
+        if (ImGui::Checkbox("Game sounds", &sounds_on)) f.values.sounds_on = sounds_on;
+        ImGui::SetNextItemWidth(column);
+        if (ImGui::SliderInt("##sound", &sound, 0, 9, "Sound volume %d")) {
+          f.values.sound_volume = 9 - sound;
+          if (hooks.sound_volume_changed) hooks.sound_volume_changed(f.values.sound_volume);
+        }
+        ImGui::Spacing();
+        ImGui::TextUnformatted("Table");
+        ImGui::Separator();
+        bool nudge = f.values.show_nudge != 0;
+        if (ImGui::Checkbox("Display Nudge", &nudge)) f.values.show_nudge = nudge;
+        if (Button("Change Controls...") && hooks.change_controls) hooks.change_controls();
+        ImGui::EndGroup();
+        ImGui::SameLine(0, Em() * 2);
+        ImGui::BeginGroup();
+        static constexpr std::array<const char*, 3> kResolutions = {
+            "Low (640 x 480)", "Medium (800 x 600)", "High (1024 x 768)"};
+        static constexpr std::array<const char*, 3> kDepths = {"Low (8-bit)", "Medium (16-bit)",
+                                                               "High (32-bit)"};
+        ImGui::TextUnformatted("Resolution");
+        ImGui::Separator();
+        for (int n = 0; n < 3; ++n) {
+          ImGui::PushID(500 + n);
+          bool enabled = f.resolution_enabled[static_cast<size_t>(n)];
+          if (!enabled) ImGui::BeginDisabled();
+          if (ImGui::RadioButton(kResolutions[static_cast<size_t>(n)], f.r == n)) {
+            ui::ChooseResolution(f, modes, n);
+          }
+          if (!enabled) ImGui::EndDisabled();
+          ImGui::PopID();
+        }
+        ImGui::Spacing();
+        ImGui::TextUnformatted("Colour Depth");
+        ImGui::Separator();
+        for (int n = 0; n < 3; ++n) {
+          ImGui::PushID(600 + n);
+          bool enabled = f.level_enabled[static_cast<size_t>(n)];
+          if (!enabled) ImGui::BeginDisabled();
+          if (ImGui::RadioButton(kDepths[static_cast<size_t>(n)], f.level == n)) {
+            ui::ChooseColourLevel(f, modes, n);
+          }
+          if (!enabled) ImGui::EndDisabled();
+          ImGui::PopID();
+        }
+        ImGui::EndGroup();
+        ButtonRow();
+        int result = 0;
+        if (Button("OK")) result = kDialogOk;
+        ImGui::SameLine();
+        if (Button("Cancel")) result = kDialogCancel;
+        ImGui::SameLine();
+        if ((Button("Help") || ImGui::IsKeyPressed(SDL_SCANCODE_F1, false)) && hooks.help) {
+          hooks.help("::/Settings.htm");
+        }
+        return result;
+      },
+      kDialogCancel);
 }
 
 int ImGuiDialogs::NewVideoMode() {
-  return Run("New Video Mode", 24, [&]() -> int {
-    ImGui::TextWrapped("%s", std::string(ui::kNewVideoModeText).c_str());
-    ButtonRow();
-    if (Button("OK")) return kDialogOk;
-    ImGui::SameLine();
-    if (Button("Cancel")) return kDialogCancel;
-    return 0;
-  }, kDialogCancel);
+  return Run(
+      "New Video Mode", 24,
+      [&]() -> int {
+        ImGui::TextWrapped("%s", std::string(ui::kNewVideoModeText).c_str());
+        ButtonRow();
+        if (Button("OK")) return kDialogOk;
+        ImGui::SameLine();
+        if (Button("Cancel")) return kDialogCancel;
+        return 0;
+      },
+      kDialogCancel);
 }
 
 int ImGuiDialogs::About(const std::function<void()>& open_link) {
   const std::string title = std::string("About ") + kGameName;
-  return Run(title.c_str(), 24, [&]() -> int {
-    ImGui::TextUnformatted(kGameName);
-    ImGui::TextUnformatted(std::string(ui::kVersionText).c_str());
-    ImGui::Spacing();
-    ImGui::TextWrapped("A Christmas pinball table for one to four players.");
-    ImGui::Spacing();
-    // A link: gold, as the menus' lettering.
-    ImGui::PushStyleColor(ImGuiCol_Text, ImGui::GetStyleColorVec4(ImGuiCol_CheckMark));
-    const bool visit = ImGui::Selectable("Visit our web page", false, 0,
-                                         ImVec2(ImGui::CalcTextSize("Visit our web page").x, 0));
-    ImGui::PopStyleColor();
-    if (visit && open_link) open_link();
-    ButtonRow();
-    if (Button("OK")) return kDialogOk;
-    return 0;
-  }, kDialogCancel);
+  return Run(
+      title.c_str(), 24,
+      [&]() -> int {
+        ImGui::TextUnformatted(kGameName);
+        ImGui::TextUnformatted(std::string(ui::kVersionText).c_str());
+        ImGui::Spacing();
+        ImGui::TextWrapped("A Christmas pinball table for one to four players.");
+        ImGui::Spacing();
+        // A link: gold, as the menus' lettering.
+        ImGui::PushStyleColor(ImGuiCol_Text, ImGui::GetStyleColorVec4(ImGuiCol_CheckMark));
+        const bool visit = ImGui::Selectable(
+            "Visit our web page", false, 0, ImVec2(ImGui::CalcTextSize("Visit our web page").x, 0));
+        ImGui::PopStyleColor();
+        if (visit && open_link) open_link();
+        ButtonRow();
+        if (Button("OK")) return kDialogOk;
+        return 0;
+      },
+      kDialogCancel);
 }
 
 int ImGuiDialogs::SubmitOffer() {
-  return Run(kGameName, 26, [&]() -> int {
-    ImGui::TextUnformatted("Congratulations!");
-    ImGui::TextWrapped("You have beaten the first place in your local high score table!");
-    ImGui::TextWrapped(
-        "Would you like to send your score to the official on-line high score table?");
-    ImGui::TextWrapped("This opens your web browser.");
-    ButtonRow();
-    if (Button("Yes")) return kDialogOk;
-    ImGui::SameLine();
-    if (Button("No")) return kDialogCancel;
-    return 0;
-  }, kDialogCancel);
+  return Run(
+      kGameName, 26,
+      [&]() -> int {
+        ImGui::TextUnformatted("Congratulations!");
+        ImGui::TextWrapped("You have beaten the first place in your local high score table!");
+        ImGui::TextWrapped(
+            "Would you like to send your score to the official on-line high score table?");
+        ImGui::TextWrapped("This opens your web browser.");
+        ButtonRow();
+        if (Button("Yes")) return kDialogOk;
+        ImGui::SameLine();
+        if (Button("No")) return kDialogCancel;
+        return 0;
+      },
+      kDialogCancel);
 }
 
 int ImGuiDialogs::Question(const char* text) {
-  return Run(kGameName, 24, [&]() -> int {
-    ImGui::TextWrapped("%s", text);
-    ButtonRow();
-    if (Button("OK")) return kDialogOk;
-    ImGui::SameLine();
-    if (Button("Cancel")) return kDialogCancel;
-    return 0;
-  }, kDialogCancel);
+  return Run(
+      kGameName, 24,
+      [&]() -> int {
+        ImGui::TextWrapped("%s", text);
+        ButtonRow();
+        if (Button("OK")) return kDialogOk;
+        ImGui::SameLine();
+        if (Button("Cancel")) return kDialogCancel;
+        return 0;
+      },
+      kDialogCancel);
 }
 
 int ImGuiDialogs::Notice(std::string_view text) {
   const std::string shown(text);
-  return Run(kGameName, 26, [&]() -> int {
-    ImGui::TextWrapped("%s", shown.c_str());
-    ButtonRow();
-    if (Button("OK")) return kDialogOk;
-    return 0;
-  }, kDialogOk);
+  return Run(
+      kGameName, 26,
+      [&]() -> int {
+        ImGui::TextWrapped("%s", shown.c_str());
+        ButtonRow();
+        if (Button("OK")) return kDialogOk;
+        return 0;
+      },
+      kDialogOk);
 }
 
 int ImGuiDialogs::ResetScoresConfirm() {
@@ -402,62 +419,68 @@ int ImGuiDialogs::HighScores(const store::HighScoreTable& table, int entry_row, 
   std::strncpy(edit.data(), name.c_str(), edit.size() - 1);
   bool focus_edit = entering;
   bool reset_asked = false;
-  int result = Run(kGameName, 24, [&]() -> int {
-    // Fixed columns: the form takes their width (a stretched column would
-    // shrink to nothing in a form sized to its content).
-    if (ImGui::BeginTable("scores", 3, ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersOuterH)) {
-      ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed, Em() * 1.8f);
-      ImGui::TableSetupColumn("Name", ImGuiTableColumnFlags_WidthFixed, Em() * 12);
-      ImGui::TableSetupColumn("Score", ImGuiTableColumnFlags_WidthFixed, Em() * 7);
-      ImGui::TableHeadersRow();
-      for (int row = 0; row < store::kHighScoreRows; ++row) {
-        ImGui::TableNextRow();
-        ImGui::TableNextColumn();
-        ImGui::Text("%d.", row + 1);
-        ImGui::TableNextColumn();
-        int32_t row_score = table[static_cast<size_t>(row)].score;
-        if (entering && row == entry_row) {
-          if (focus_edit) {
-            ImGui::SetKeyboardFocusHere();
-            focus_edit = false;
+  int result = Run(
+      kGameName, 24,
+      [&]() -> int {
+        // Fixed columns: the form takes their width (a stretched column would
+        // shrink to nothing in a form sized to its content).
+        if (ImGui::BeginTable("scores", 3, ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersOuterH)) {
+          ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed, Em() * 1.8f);
+          ImGui::TableSetupColumn("Name", ImGuiTableColumnFlags_WidthFixed, Em() * 12);
+          ImGui::TableSetupColumn("Score", ImGuiTableColumnFlags_WidthFixed, Em() * 7);
+          ImGui::TableHeadersRow();
+          for (int row = 0; row < store::kHighScoreRows; ++row) {
+            ImGui::TableNextRow();
+            ImGui::TableNextColumn();
+            ImGui::Text("%d.", row + 1);
+            ImGui::TableNextColumn();
+            int32_t row_score = table[static_cast<size_t>(row)].score;
+            if (entering && row == entry_row) {
+              if (focus_edit) {
+                ImGui::SetKeyboardFocusHere();
+                focus_edit = false;
+              }
+              ImGui::SetNextItemWidth(-1);
+              ImGui::InputText("##name", edit.data(), edit.size(), ImGuiInputTextFlags_CallbackEdit,
+                               [](ImGuiInputTextCallbackData* d) {
+                                 // At most 10 characters, never splitting one.
+                                 int chars = 0;
+                                 for (int i = 0; i < d->BufTextLen; ++i) {
+                                   if ((static_cast<unsigned char>(d->Buf[i]) & 0xC0) == 0x80)
+                                     continue;
+                                   if (++chars > 10) {
+                                     d->DeleteChars(i, d->BufTextLen - i);
+                                     break;
+                                   }
+                                 }
+                                 return 0;
+                               });
+              row_score = score;
+            } else {
+              ImGui::TextUnformatted(table[static_cast<size_t>(row)].name.c_str());
+            }
+            ImGui::TableNextColumn();
+            std::string text = store::FormatScore(row_score);
+            ImGui::SetCursorPosX(ImGui::GetCursorPosX() + ImGui::GetColumnWidth() -
+                                 ImGui::CalcTextSize(text.c_str()).x);
+            ImGui::TextUnformatted(text.c_str());
           }
-          ImGui::SetNextItemWidth(-1);
-          ImGui::InputText("##name", edit.data(), edit.size(), ImGuiInputTextFlags_CallbackEdit,
-                           [](ImGuiInputTextCallbackData* d) {
-                             // At most 10 characters, never splitting one.
-                             int chars = 0;
-                             for (int i = 0; i < d->BufTextLen; ++i) {
-                               if ((static_cast<unsigned char>(d->Buf[i]) & 0xC0) == 0x80) continue;
-                               if (++chars > 10) {
-                                 d->DeleteChars(i, d->BufTextLen - i);
-                                 break;
-                               }
-                             }
-                             return 0;
-                           });
-          row_score = score;
-        } else {
-          ImGui::TextUnformatted(table[static_cast<size_t>(row)].name.c_str());
+          ImGui::EndTable();
         }
-        ImGui::TableNextColumn();
-        std::string text = store::FormatScore(row_score);
-        ImGui::SetCursorPosX(ImGui::GetCursorPosX() + ImGui::GetColumnWidth() -
-                             ImGui::CalcTextSize(text.c_str()).x);
-        ImGui::TextUnformatted(text.c_str());
-      }
-      ImGui::EndTable();
-    }
-    ButtonRow();
-    if (Button("Reset High Scores", !entering)) reset_asked = true;
-    ImGui::SameLine();
-    if (Button("OK") || (entering && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false))) return kDialogOk;
-    ImGui::SameLine();
-    if ((Button("Help") || ImGui::IsKeyPressed(SDL_SCANCODE_F1, false)) && hooks.help) {
-      hooks.help("::/Instruction.htm#High_Scores");
-    }
-    if (reset_asked) return 3;  // asked outside this frame, then the table shows again
-    return 0;
-  }, kDialogCancel);
+        ButtonRow();
+        if (Button("Reset High Scores", !entering)) reset_asked = true;
+        ImGui::SameLine();
+        if (Button("OK") ||
+            (entering && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false)))
+          return kDialogOk;
+        ImGui::SameLine();
+        if ((Button("Help") || ImGui::IsKeyPressed(SDL_SCANCODE_F1, false)) && hooks.help) {
+          hooks.help("::/Instruction.htm#High_Scores");
+        }
+        if (reset_asked) return 3;  // asked outside this frame, then the table shows again
+        return 0;
+      },
+      kDialogCancel);
   while (result == 3) {
     if (ResetScoresConfirm() == kDialogOk && hooks.reset) hooks.reset();
     reset_asked = false;
@@ -471,31 +494,34 @@ int ImGuiDialogs::Controls(const ControlsHooks& hooks) {
   static constexpr std::array<const char*, 6> kActions = {
       "Left Flipper", "Right Flipper", "Nudge from Left", "Nudge Up", "Nudge from Right", "Start"};
   bool defaults_asked = false;
-  int result = Run("Change Controls", 24, [&]() -> int {
-    for (int a = 0; a < 6; ++a) {
-      ImGui::PushID(1001 + 10 * a);
-      ImGui::AlignTextToFramePadding();
-      ImGui::TextUnformatted(kActions[static_cast<size_t>(a)]);
-      ImGui::SameLine(Em() * 9);
-      std::string text = hooks.binding_text ? hooks.binding_text(a) : std::string();
-      if (ImGui::Button((text + "##bind").c_str(), ImVec2(Em() * 13, 0)) && hooks.change) {
-        hooks.change(a);
-      }
-      ImGui::PopID();
-    }
-    ButtonRow();
-    if (Button("Restore Defaults...")) defaults_asked = true;
-    ImGui::Spacing();
-    if (Button("OK")) return kDialogOk;
-    ImGui::SameLine();
-    if (Button("Cancel")) return kDialogCancel;
-    ImGui::SameLine();
-    if ((Button("Help") || ImGui::IsKeyPressed(SDL_SCANCODE_F1, false)) && hooks.help) {
-      hooks.help("::/Controls.htm");
-    }
-    if (defaults_asked) return 3;  // asked outside this frame, then the form shows again
-    return 0;
-  }, kDialogCancel);
+  int result = Run(
+      "Change Controls", 24,
+      [&]() -> int {
+        for (int a = 0; a < 6; ++a) {
+          ImGui::PushID(1001 + 10 * a);
+          ImGui::AlignTextToFramePadding();
+          ImGui::TextUnformatted(kActions[static_cast<size_t>(a)]);
+          ImGui::SameLine(Em() * 9);
+          std::string text = hooks.binding_text ? hooks.binding_text(a) : std::string();
+          if (ImGui::Button((text + "##bind").c_str(), ImVec2(Em() * 13, 0)) && hooks.change) {
+            hooks.change(a);
+          }
+          ImGui::PopID();
+        }
+        ButtonRow();
+        if (Button("Restore Defaults...")) defaults_asked = true;
+        ImGui::Spacing();
+        if (Button("OK")) return kDialogOk;
+        ImGui::SameLine();
+        if (Button("Cancel")) return kDialogCancel;
+        ImGui::SameLine();
+        if ((Button("Help") || ImGui::IsKeyPressed(SDL_SCANCODE_F1, false)) && hooks.help) {
+          hooks.help("::/Controls.htm");
+        }
+        if (defaults_asked) return 3;  // asked outside this frame, then the form shows again
+        return 0;
+      },
+      kDialogCancel);
   while (result == 3) {
     if (hooks.restore_defaults) hooks.restore_defaults();
     defaults_asked = false;
@@ -516,12 +542,15 @@ int ImGuiDialogs::Capture(std::string_view prompt, const std::function<int()>& t
   ImGuiIO& io = ImGui::GetIO();
   const ImGuiConfigFlags flags = io.ConfigFlags;
   io.ConfigFlags &= ~(ImGuiConfigFlags_NavEnableKeyboard | ImGuiConfigFlags_NavEnableGamepad);
-  const int result = Run("Change Control", 20, [&]() -> int {
-    ImGui::TextWrapped("%s", text.c_str());
-    ButtonRow();
-    if (Button("Cancel")) return kDialogCancel;
-    return tick();
-  }, kDialogCancel, /*escape_cancels=*/false);
+  const int result = Run(
+      "Change Control", 20,
+      [&]() -> int {
+        ImGui::TextWrapped("%s", text.c_str());
+        ButtonRow();
+        if (Button("Cancel")) return kDialogCancel;
+        return tick();
+      },
+      kDialogCancel, /*escape_cancels=*/false);
   io.ConfigFlags = flags;
   return result;
 }

@@ -1,12 +1,12 @@
 #include "platform/sdl_display_device.h"
 
-#include "platform/png_file.h"
-
 #include <SDL.h>
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
+
+#include "platform/png_file.h"
 
 namespace platform {
 
@@ -352,8 +352,8 @@ void SdlDisplayDevice::DrawBackdrop() {
   if (renderer_ == nullptr || texture_ == nullptr || !presented_ || mode_.width <= 0) return;
   int w = 0, h = 0;
   if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0 || w <= 0 || h <= 0) return;
-  const double scale = std::min(static_cast<double>(w) / mode_.width,
-                                static_cast<double>(h) / mode_.height);
+  const double scale =
+      std::min(static_cast<double>(w) / mode_.width, static_cast<double>(h) / mode_.height);
   SDL_Rect dst;
   dst.w = static_cast<int>(mode_.width * scale);
   dst.h = static_cast<int>(mode_.height * scale);

@@ -32,15 +32,15 @@ std::string InstanceFolder(bool chosen, const std::string& data_folder, const ch
 bool MakePrivateFolders(const std::string& path, std::string& error);
 
 enum class InstanceResult {
-  kFirst,          // we hold the lock and listen for raise requests
-  kRaisedOther,    // another copy holds the lock; it was asked to raise its window
-  kOtherRunning,   // another copy holds the lock and could not be reached
-  kError,          // the lock file could not be made (error text filled in)
+  kFirst,         // we hold the lock and listen for raise requests
+  kRaisedOther,   // another copy holds the lock; it was asked to raise its window
+  kOtherRunning,  // another copy holds the lock and could not be reached
+  kError,         // the lock file could not be made (error text filled in)
 };
 
-// Takes the lock in `dir` (made 0700 if missing; the socket is 0600). When another copy holds it and
-// `ask_other` is true, sends it a raise request. `wait_ms` retries the lock
-// for that long first (a restart waits for the old copy to let go).
+// Takes the lock in `dir` (made 0700 if missing; the socket is 0600). When another copy holds it
+// and `ask_other` is true, sends it a raise request. `wait_ms` retries the lock for that long first
+// (a restart waits for the old copy to let go).
 InstanceResult AcquireSingleInstance(SingleInstance& s, const std::string& dir, bool ask_other,
                                      int wait_ms, std::string& error);
 

@@ -13,6 +13,8 @@ namespace platform {
 bool SetWindowIcon(SDL_Window* window, const std::string& path);
 
 // The icon's file in a data folder.
-inline std::string WindowIconPath(const std::string& data_dir) { return data_dir + "/gfall-icon.png"; }
+inline std::string WindowIconPath(const std::string& data_dir) {
+  return data_dir + "/gfall-icon.png";
+}
 
 }  // namespace platform

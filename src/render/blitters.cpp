@@ -15,9 +15,7 @@ namespace render {
 
 namespace {
 
-inline uint8_t* Row(Surface s, int32_t y) {
-  return s.pixels + static_cast<ptrdiff_t>(y) * s.pitch;
-}
+inline uint8_t* Row(Surface s, int32_t y) { return s.pixels + static_cast<ptrdiff_t>(y) * s.pitch; }
 
 inline int32_t ScenePitch(const DisplayFormat& f) { return f.width * f.bytes_per_pixel; }
 
@@ -44,8 +42,8 @@ inline bool UsedSpan(const uint8_t* row, int32_t n, uint8_t empty, int32_t& firs
   };
   __m128i same = _mm_set1_epi8(-1);
   for (int32_t x = 0; x < whole; x += 16) {
-    same = _mm_and_si128(same, _mm_cmpeq_epi8(
-                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), fill));
+    same = _mm_and_si128(
+        same, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), fill));
   }
   if (_mm_movemask_epi8(same) != 0xFFFF) {
     for (int32_t x = 0; x < whole; x += 16) {
@@ -121,7 +119,8 @@ bool PlaceSource(const uint8_t* plane, int32_t w, int32_t h, uint8_t empty, cons
   if (u.w <= 0 || u.h <= 0 || u.x < 0 || u.y < 0 || u.x + u.w > w || u.y + u.h > h) return false;
   const int64_t ux = int64_t{x} + u.x, uy = int64_t{y} + u.y;
   if (ux > clip.x1 || uy > clip.y1) return false;
-  if (!ClipBox(static_cast<int32_t>(ux), static_cast<int32_t>(uy), u.w, u.h, clip, screen_width, b)) {
+  if (!ClipBox(static_cast<int32_t>(ux), static_cast<int32_t>(uy), u.w, u.h, clip, screen_width,
+               b)) {
     return false;
   }
   b.src_x += u.x;
@@ -138,11 +137,11 @@ inline void Put24(uint8_t* p, uint32_t v) {
 // One loop per bytes per pixel; with kDepth a pixel is written only where the
 // sprite depth is at least the scene depth.
 template <bool kDepth>
-void IndexedLoop(const DisplayFormat& f, Surface dst, const IndexedSource& src,
-                 const ClippedBox& b, const DepthView* depth, int16_t d) {
-  GFALL_ASSERT(b.src_x >= 0 && b.src_y >= 0 && b.src_x + b.w <= src.width &&
-                   b.src_y + b.h <= src.height,
-               "clipped box reads outside the source frame");
+void IndexedLoop(const DisplayFormat& f, Surface dst, const IndexedSource& src, const ClippedBox& b,
+                 const DepthView* depth, int16_t d) {
+  GFALL_ASSERT(
+      b.src_x >= 0 && b.src_y >= 0 && b.src_x + b.w <= src.width && b.src_y + b.h <= src.height,
+      "clipped box reads outside the source frame");
   GFALL_ASSERT(b.x >= 0 && b.y >= 0 && b.x + b.w <= f.width && b.y + b.h <= f.height,
                "clipped box writes outside the screen");
   const int32_t bpp = f.bytes_per_pixel;
@@ -166,8 +165,8 @@ void IndexedLoop(const DisplayFormat& f, Surface dst, const IndexedSource& src,
             const __m128i dv = _mm_set1_epi16(d);
             const __m128i z0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(z + i));
             const __m128i z1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(z + i + 8));
-            hide = _mm_or_si128(
-                hide, _mm_packs_epi16(_mm_cmpgt_epi16(z0, dv), _mm_cmpgt_epi16(z1, dv)));
+            hide = _mm_or_si128(hide,
+                                _mm_packs_epi16(_mm_cmpgt_epi16(z0, dv), _mm_cmpgt_epi16(z1, dv)));
           }
           const __m128i ov = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i));
           _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
@@ -282,12 +281,14 @@ void BuildShadowTables(ShadowTables& t, PixelFormatId format, const Palette& sha
       t.bytes.resize(65536);
       std::array<int32_t, 256> dark{};
       for (size_t j = 0; j < 256; ++j) {
-        const int32_t d = static_cast<int32_t>(0.3f * static_cast<float>(254 - shadow_palette[j].g));
+        const int32_t d =
+            static_cast<int32_t>(0.3f * static_cast<float>(254 - shadow_palette[j].g));
         dark[j] = std::min(std::max(d, 0), 255);
       }
       for (int32_t v = 0; v < 256; ++v) {
         for (size_t j = 0; j < 256; ++j) {
-          t.bytes[static_cast<size_t>(v) * 256 + j] = static_cast<uint8_t>(std::max(0, v - dark[j]));
+          t.bytes[static_cast<size_t>(v) * 256 + j] =
+              static_cast<uint8_t>(std::max(0, v - dark[j]));
         }
       }
       break;
@@ -527,7 +528,8 @@ void CopyWhole(const DisplayFormat& f, Surface dst, const uint8_t* from) {
   }
 }
 
-void ShiftedCopy(const DisplayFormat& f, Surface dst, const uint8_t* scene, int32_t sx, int32_t sy) {
+void ShiftedCopy(const DisplayFormat& f, Surface dst, const uint8_t* scene, int32_t sx,
+                 int32_t sy) {
   if (dst.pixels == nullptr || scene == nullptr) return;
   sx = std::clamp(sx, -32, 32);
   sy = std::clamp(sy, -32, 32);

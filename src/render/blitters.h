@@ -52,7 +52,7 @@ bool FindUsedBox(const uint8_t* plane, int32_t w, int32_t h, uint8_t empty, Sour
 // The darkening tables of the current format, built at start-up (PAL8: loaded).
 struct ShadowTables {
   PixelFormatId format = PixelFormatId::PAL8;
-  std::vector<uint8_t> bytes;    // PAL8: [v × 256 + s]; RGB24/32: [c × 256 + s]
+  std::vector<uint8_t> bytes;  // PAL8: [v × 256 + s]; RGB24/32: [c × 256 + s]
   // RGB565: 65 536 entries; RGB555: 32 768. Index = colour with its low three
   // bits replaced by the level 1..7; every channel drops by the level (green
   // of 565 by twice it). The index has lost blue's low bits, so the blitter
@@ -70,7 +70,7 @@ void BuildShadowTables(ShadowTables& tables, PixelFormatId format, const Palette
 struct IndexedSource {
   const uint8_t* pixels = nullptr;
   int32_t width = 0, height = 0;
-  uint8_t key = 0;                  // transparent byte in PAL8; index 0 in the other formats
+  uint8_t key = 0;                   // transparent byte in PAL8; index 0 in the other formats
   const uint32_t* lookup = nullptr;  // 256 screen values (not PAL8)
   const SourceBox* used = nullptr;   // where the non-transparent bytes lie, when known
 };

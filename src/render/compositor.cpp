@@ -121,19 +121,20 @@ void ReflectRun(const uint8_t* __restrict p, uint8_t* __restrict w, const DiscRo
     const __m128i mx = _mm_set1_epi32(map.width - 1), my = _mm_set1_epi32(map.height - 1);
     const __m128i shift = _mm_cvtsi32_si128(std::countr_zero(static_cast<uint32_t>(map.width)));
     for (; a + 3 <= a1; a += 4) {
-      const __m128 fx = _mm_add_ps(
-          _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(r.jc + a), sjv), _mm_mul_ps(_mm_loadu_ps(r.is + a), siv)),
-          hxv);
-      const __m128 fy = _mm_add_ps(
-          _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(r.js + a), njv), _mm_mul_ps(_mm_loadu_ps(r.ic + a), siv)),
-          hyv);
+      const __m128 fx = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_loadu_ps(r.jc + a), sjv),
+                                              _mm_mul_ps(_mm_loadu_ps(r.is + a), siv)),
+                                   hxv);
+      const __m128 fy = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_loadu_ps(r.js + a), njv),
+                                              _mm_mul_ps(_mm_loadu_ps(r.ic + a), siv)),
+                                   hyv);
       const __m128 ok = _mm_and_ps(_mm_and_ps(_mm_cmplt_ps(fx, hi), _mm_cmpgt_ps(fx, lo)),
                                    _mm_and_ps(_mm_cmplt_ps(fy, hi), _mm_cmpgt_ps(fy, lo)));
       if (_mm_movemask_ps(ok) == 15) {
         const __m128i tx = _mm_and_si128(_mm_cvttps_epi32(fx), mx);
         const __m128i ty = _mm_and_si128(_mm_cvttps_epi32(fy), my);
         alignas(16) int32_t index[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(index), _mm_add_epi32(_mm_sll_epi32(ty, shift), tx));
+        _mm_store_si128(reinterpret_cast<__m128i*>(index),
+                        _mm_add_epi32(_mm_sll_epi32(ty, shift), tx));
         for (int32_t k = 0; k < 4; ++k) {
           const ptrdiff_t j = static_cast<ptrdiff_t>(step) * (a + k);
           const uint8_t v = p[j];
@@ -160,7 +161,8 @@ void ReflectRun(const uint8_t* __restrict p, uint8_t* __restrict w, const DiscRo
     const uint8_t v = p[j];
     uint8_t texel;
     if (v == key || !r.inside[a]) continue;
-    if (!TexelAt(map, (sj * r.jc[a] + si * r.is[a]) + hx, (-sj * r.js[a] + si * r.ic[a]) + hy, texel)) {
+    if (!TexelAt(map, (sj * r.jc[a] + si * r.is[a]) + hx, (-sj * r.js[a] + si * r.ic[a]) + hy,
+                 texel)) {
       continue;
     }
     w[j] = mix[static_cast<size_t>(v) * 256 + texel];
@@ -220,7 +222,8 @@ void ApplyReflection(Compositor& c, uint8_t* work, const uint8_t* pixels, int32_
         quad.inside[at] = 1;
         // Rounds as lround does: the distances are square roots of whole
         // numbers, never within a rounding step of a half.
-        const float q = t.spread[static_cast<size_t>(dist + 0.5f) * 256 + static_cast<size_t>(l)] * e;
+        const float q =
+            t.spread[static_cast<size_t>(dist + 0.5f) * 256 + static_cast<size_t>(l)] * e;
         quad.jq[at] = static_cast<float>(aj) * q;
         quad.iq[at] = static_cast<float>(ai) * q;
       }
@@ -281,7 +284,8 @@ bool UsesBoxes(const SpriteInstance& s, const SpriteFrame& fr) {
 // The screen rectangle (x1, y1 exclusive) a frame drawn at (bx, by) can
 // change: the whole frame, or for measured frames the part its pixels and
 // shadow cover; none when a measured frame is empty.
-std::optional<Rect> DrawnRect(const SpriteInstance& s, const SpriteFrame& fr, int32_t bx, int32_t by) {
+std::optional<Rect> DrawnRect(const SpriteInstance& s, const SpriteFrame& fr, int32_t bx,
+                              int32_t by) {
   if (!UsesBoxes(s, fr)) return Rect{bx, by, bx + fr.width, by + fr.height};
   int32_t x0 = fr.width, y0 = fr.height, x1 = 0, y1 = 0;
   for (const SourceBox& b : {fr.pixel_box, fr.shadow_box}) {
@@ -298,7 +302,8 @@ std::optional<Rect> DrawnRect(const SpriteInstance& s, const SpriteFrame& fr, in
 // Copies one box of a plane (rows `stride` bytes apart) to the same place in another.
 void CopyBox(uint8_t* to, const uint8_t* from, int32_t stride, const SourceBox& box) {
   for (int32_t row = box.y; row < box.y + box.h; ++row) {
-    const size_t at = static_cast<size_t>(row) * static_cast<size_t>(stride) + static_cast<size_t>(box.x);
+    const size_t at =
+        static_cast<size_t>(row) * static_cast<size_t>(stride) + static_cast<size_t>(box.x);
     std::memcpy(to + at, from + at, static_cast<size_t>(box.w));
   }
 }
@@ -342,8 +347,8 @@ void DrawInstance(Compositor& c, Display& display, SpriteInstance& s, Pass pass,
         MaskShadowByDepth(set.work.data(), fr.width, fr.height, bx, by, depth,
                           static_cast<int16_t>(s.depth + kShadowDepthBias), fr.key, used);
       }
-      BlitShadow(f, target, SceneSurface(c, f), c.shadows, set.work.data(), fr.width, fr.height,
-                 bx, by, clip, used);
+      BlitShadow(f, target, SceneSurface(c, f), c.shadows, set.work.data(), fr.width, fr.height, bx,
+                 by, clip, used);
       return;
     }
     if (fr.pixels.size() < n) return;
@@ -365,8 +370,8 @@ void DrawInstance(Compositor& c, Display& display, SpriteInstance& s, Pass pass,
     if (px.size() < n) return;
     pixels = px.data();
   }
-  IndexedSource src{pixels, fr.width, fr.height, key, set.lookup.empty() ? nullptr : set.lookup.data(),
-                    used};
+  IndexedSource src{
+      pixels, fr.width, fr.height, key, set.lookup.empty() ? nullptr : set.lookup.data(), used};
   BlitIndexed(f, target, src, bx, by, clip, tested ? &depth : nullptr,
               static_cast<int16_t>(s.depth));
 }
@@ -376,14 +381,16 @@ void DrawInstances(Compositor& c, Display& display, Surface target) {
   const DisplayFormat& f = display.format;
   int32_t count = 0;
   for (size_t i = 0; i < kInstanceCount; ++i) {
-    if (c.instances[i].depth > 0) c.draw_list[static_cast<size_t>(count++)] = {static_cast<int32_t>(i), c.instances[i].depth};
+    if (c.instances[i].depth > 0)
+      c.draw_list[static_cast<size_t>(count++)] = {static_cast<int32_t>(i), c.instances[i].depth};
   }
   // Farther first; of equal depths the higher number first, so the lower ends on top.
   std::sort(c.draw_list.begin(), c.draw_list.begin() + count, [](const auto& a, const auto& b) {
     return a.second != b.second ? a.second < b.second : a.first > b.first;
   });
   for (int32_t k = 0; k < count; ++k) {
-    const SpriteInstance& s = c.instances[static_cast<size_t>(c.draw_list[static_cast<size_t>(k)].first)];
+    const SpriteInstance& s =
+        c.instances[static_cast<size_t>(c.draw_list[static_cast<size_t>(k)].first)];
     if (!s.shadow || !HasFrames(s) || s.frame < 0 ||
         static_cast<size_t>(s.frame) >= s.image_set->frames.size()) {
       continue;
@@ -395,11 +402,13 @@ void DrawInstances(Compositor& c, Display& display, Surface target) {
     }
   }
   for (int32_t k = 0; k < count; ++k) {
-    DrawInstance(c, display, c.instances[static_cast<size_t>(c.draw_list[static_cast<size_t>(k)].first)],
+    DrawInstance(c, display,
+                 c.instances[static_cast<size_t>(c.draw_list[static_cast<size_t>(k)].first)],
                  Pass::kShadow, target);
   }
   for (int32_t k = 0; k < count; ++k) {
-    DrawInstance(c, display, c.instances[static_cast<size_t>(c.draw_list[static_cast<size_t>(k)].first)],
+    DrawInstance(c, display,
+                 c.instances[static_cast<size_t>(c.draw_list[static_cast<size_t>(k)].first)],
                  Pass::kSprite, target);
   }
 }
@@ -563,7 +572,8 @@ void RollReflection(physics::ReflectionBlock& b, const ReflectionTables& tables,
   const ScreenImage& tex = tables.maps[static_cast<size_t>(b.map_index)];
   if (tex.width <= 0 || tex.height <= 0) return;
   const float tw = static_cast<float>(tex.width), th = static_cast<float>(tex.height);
-  const float half_w = static_cast<float>(tex.width / 2), half_h = static_cast<float>(tex.height / 2);
+  const float half_w = static_cast<float>(tex.width / 2),
+              half_h = static_cast<float>(tex.height / 2);
   const auto wrap = [&] {
     if (b.angle < 0.0f) b.angle += kTwoPi;
     if (b.angle > kTwoPi) b.angle -= kTwoPi;
@@ -598,8 +608,8 @@ void DrawIntoBackground(Compositor& c, const DisplayFormat& f, const TrueColourS
   const int32_t pitch = f.width * f.bytes_per_pixel;
   const ClipRect clip = FullClip(f);
   const uint32_t key = SpriteKey(f, sprite);
-  BlitTrueColour(f, {c.background.data(), pitch}, px.data(), sprite.width, sprite.height,
-                 sprite.x, sprite.y, clip, key);
+  BlitTrueColour(f, {c.background.data(), pitch}, px.data(), sprite.width, sprite.height, sprite.x,
+                 sprite.y, clip, key);
   BlitTrueColour(f, {c.scene.data(), pitch}, px.data(), sprite.width, sprite.height, sprite.x,
                  sprite.y, clip, key);
   if (slot >= 0 && static_cast<size_t>(slot) < kSpriteSlotCount) {

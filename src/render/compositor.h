@@ -34,9 +34,9 @@ inline constexpr int32_t kShadowDepthBias = 30;
 inline constexpr int32_t kMaxShake = 32;
 
 struct SpriteInstance {
-  int32_t x = 0, y = 0;  // screen position of the frame's hot spot
-  int32_t depth = -1;    // larger = nearer; 0 or below = not drawn; −1 = hidden
-  int32_t frame = 0;     // below 0 = nothing
+  int32_t x = 0, y = 0;                 // screen position of the frame's hot spot
+  int32_t depth = -1;                   // larger = nearer; 0 or below = not drawn; −1 = hidden
+  int32_t frame = 0;                    // below 0 = nothing
   const DepthMap* depth_map = nullptr;  // scene depth to test against
   int32_t depth_test = 0;
   int32_t shadow = 0;     // the set carries a shadow plane to draw

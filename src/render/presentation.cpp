@@ -74,10 +74,10 @@ bool PaintBackdrop(const Presentation& p, const DisplayFormat& f, Surface dst, i
   const int32_t x1 = std::min(x + f.width, f.width), y1 = std::min(y + f.height, f.height);
   if (x1 <= x0 || y1 <= y0) return true;
   for (int32_t sy = y0; sy < y1; ++sy) {
-    std::memcpy(dst.pixels + static_cast<ptrdiff_t>(sy) * dst.pitch + static_cast<ptrdiff_t>(x0) * bpp,
-                p.backdrop.data() + row * static_cast<size_t>(sy - y) +
-                    static_cast<size_t>(x0 - x) * bpp,
-                static_cast<size_t>(x1 - x0) * bpp);
+    std::memcpy(
+        dst.pixels + static_cast<ptrdiff_t>(sy) * dst.pitch + static_cast<ptrdiff_t>(x0) * bpp,
+        p.backdrop.data() + row * static_cast<size_t>(sy - y) + static_cast<size_t>(x0 - x) * bpp,
+        static_cast<size_t>(x1 - x0) * bpp);
   }
   return true;
 }

@@ -72,8 +72,7 @@ void Resample(const uint8_t* src, const Spr24Header& h, const Placement& p, doub
       const uint8_t* p10 = p00 + 3;
       const uint8_t* p01 = p00 + sw * 3;
       const uint8_t* p11 = p01 + 3;
-      double w00 = (1 - fx) * (1 - fy), w10 = fx * (1 - fy), w01 = (1 - fx) * fy,
-             w11 = fx * fy;
+      double w00 = (1 - fx) * (1 - fy), w10 = fx * (1 - fy), w01 = (1 - fx) * fy, w11 = fx * fy;
       // Transparent samples carry the key colour, not a colour of the picture:
       // blending them in would fringe every edge with it. Only the picture's own
       // samples are blended; where the four are all transparent, so is the pixel.
@@ -97,8 +96,8 @@ void Resample(const uint8_t* src, const Spr24Header& h, const Placement& p, doub
         w11 /= sum;
       }
       for (int k = 0; k < 3; ++k) {
-        out[k] = static_cast<uint8_t>(std::min(
-            255.0, p00[k] * w00 + p10[k] * w10 + p01[k] * w01 + p11[k] * w11 + 0.000001));
+        out[k] = static_cast<uint8_t>(
+            std::min(255.0, p00[k] * w00 + p10[k] * w10 + p01[k] * w01 + p11[k] * w11 + 0.000001));
       }
     }
   }
@@ -403,9 +402,11 @@ bool LoadInto(TrueColourSprite& s, TrueColourContext& ctx, std::string_view name
 void CoverRestRim(TrueColourSprite& s, const Picture& background) {
   if (s.frame_count < 2 || s.frames.size() < static_cast<size_t>(s.frame_count)) return;
   const size_t sb = static_cast<size_t>(s.bytes_per_pixel);
-  const size_t count = static_cast<size_t>(std::max(s.width, 0)) * static_cast<size_t>(std::max(s.height, 0));
+  const size_t count =
+      static_cast<size_t>(std::max(s.width, 0)) * static_cast<size_t>(std::max(s.height, 0));
   if (background.width <= 0 || background.height <= 0) return;
-  const size_t pixels = static_cast<size_t>(background.width) * static_cast<size_t>(background.height);
+  const size_t pixels =
+      static_cast<size_t>(background.width) * static_cast<size_t>(background.height);
   const size_t pb = background.pixels.size() / pixels;
   if (pb == 0 || pb > sb) return;
   for (const std::vector<uint8_t>& f : s.frames) {
@@ -424,7 +425,8 @@ void CoverRestRim(TrueColourSprite& s, const Picture& background) {
     for (int32_t x = 0; x < s.width; ++x) {
       const int64_t bx = int64_t{s.x} + x;
       if (bx < 0 || bx >= background.width) continue;
-      const size_t i = static_cast<size_t>(y) * static_cast<size_t>(s.width) + static_cast<size_t>(x);
+      const size_t i =
+          static_cast<size_t>(y) * static_cast<size_t>(s.width) + static_cast<size_t>(x);
       if (value(rest, i) != key) continue;
       bool painted = false;
       for (size_t k = 1; k < static_cast<size_t>(s.frame_count) && !painted; ++k) {

@@ -55,8 +55,7 @@ struct TrueColourContext {
 // pixels within that distance of the frames' mask that the part left, so
 // that its resting edge and shadow do not stay behind when it moves.
 bool LoadTrueColourSprite(TrueColourSprite& sprite, TrueColourContext& ctx, std::string_view name,
-                          std::string_view mask_name, int32_t dx, int32_t dy,
-                          int32_t rest_rim = 0);
+                          std::string_view mask_name, int32_t dx, int32_t dy, int32_t rest_rim = 0);
 void FreeTrueColourSprite(TrueColourSprite& sprite);
 // For a sprite loaded with a rest rim: frame 0 takes the background picture's
 // pixels (same format, screen-sized) wherever another frame paints and frame 0

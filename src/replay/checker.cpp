@@ -75,8 +75,8 @@ void Checker::Checkpoint(CheckKind kind, const StateDigest& digest) {
     return;
   }
   if (c.kind != kind) {
-    Diverge(frame_, "a " + name + " where the recording has a " +
-                        std::string(CheckKindName(c.kind)));
+    Diverge(frame_,
+            "a " + name + " where the recording has a " + std::string(CheckKindName(c.kind)));
     return;
   }
   ++next_check_;

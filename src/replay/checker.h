@@ -50,7 +50,7 @@ class Checker {
 
   const Recording& rec_;
   uint32_t frame_ = 0;
-  bool started_ = false;   // a frame has begun
+  bool started_ = false;  // a frame has begun
   bool in_frame_ = false;
   uint32_t reading_ = 0;   // readings handed out in this frame
   size_t next_check_ = 0;  // the next recorded checkpoint

@@ -82,7 +82,8 @@ std::optional<KeptGame> ParseKeptGameFileName(std::string_view name) {
     return std::nullopt;
   }
   g.score = static_cast<int32_t>(score);
-  const unsigned month = static_cast<unsigned>(date / 100 % 100), day = static_cast<unsigned>(date % 100);
+  const unsigned month = static_cast<unsigned>(date / 100 % 100),
+                 day = static_cast<unsigned>(date % 100);
   const int64_t hh = time / 10000, mm = time / 100 % 100, ss = time % 100;
   if (month < 1 || month > 12 || day < 1 || day > 31 || hh > 23 || mm > 59 || ss > 60) {
     return std::nullopt;

@@ -15,8 +15,8 @@ std::string_view Header::Setting(std::string_view name, std::string_view fallbac
 
 std::string_view DigestPartName(int part) {
   static constexpr std::string_view kNames[kDigestParts] = {
-      "ball 0 position", "ball 0 motion", "ball 0 state", "ball 1 position", "ball 1 motion",
-      "ball 1 state",    "flippers",      "scores",       "lamps",           "random state",
+      "ball 0 position", "ball 0 motion", "ball 0 state",  "ball 1 position", "ball 1 motion",
+      "ball 1 state",    "flippers",      "scores",        "lamps",           "random state",
       "rules",           "game flow",     "nudge and tilt"};
   return part >= 0 && part < kDigestParts ? kNames[part] : std::string_view("unknown part");
 }

@@ -21,10 +21,10 @@ inline constexpr uint16_t kFormatVersion = 1;
 // tuning differ from the ones loaded now.
 struct Header {
   std::string program_version;
-  uint64_t pack_hash = 0;    // HashBytes of GFALL.DAT (0: no pack, the built-in test table)
-  uint64_t tuning_hash = 0;  // TuningHash of the tuning in force when play began
-  int32_t players = 1;       // 1..4
-  uint32_t seed = 0;         // the random seed actually used
+  uint64_t pack_hash = 0;     // HashBytes of GFALL.DAT (0: no pack, the built-in test table)
+  uint64_t tuning_hash = 0;   // TuningHash of the tuning in force when play began
+  int32_t players = 1;        // 1..4
+  uint32_t seed = 0;          // the random seed actually used
   int32_t display_width = 0;  // 0 x 0 when nothing was shown
   int32_t display_height = 0;
   std::string display_mode;  // "window", "full screen" or "none"
@@ -40,11 +40,11 @@ struct Header {
 
 // One input change within a frame.
 enum class EventKind : uint8_t {
-  kActions = 1,  // a: the held actions after the change, bit n = core::Action n
-  kCommand = 2,  // a: window command, b: its argument
-  kKey = 3,      // a: keyboard scan code, b: 1 down, 0 up
-  kPointer = 4,  // a, b: window position, c: buttons held (bit 0 left)
-  kAnswer = 5,   // a dialog answered: dialog, result, text
+  kActions = 1,    // a: the held actions after the change, bit n = core::Action n
+  kCommand = 2,    // a: window command, b: its argument
+  kKey = 3,        // a: keyboard scan code, b: 1 down, 0 up
+  kPointer = 4,    // a, b: window position, c: buttons held (bit 0 left)
+  kAnswer = 5,     // a dialog answered: dialog, result, text
   kLoopState = 6,  // a: which input of the frame loop (the driver's numbering), b: its new value
   kLoopTime = 7,   // a: which time of the frame loop (the driver's numbering), time: its new value
 };

@@ -2,8 +2,8 @@
 
 namespace replay {
 
-std::unique_ptr<RecordSession> RecordSession::ToFile(const std::string& path,
-                                                     const Header& header, std::string& error) {
+std::unique_ptr<RecordSession> RecordSession::ToFile(const std::string& path, const Header& header,
+                                                     std::string& error) {
   std::unique_ptr<Writer> w = Writer::ToFile(path, header, error);
   if (!w) return nullptr;
   return std::make_unique<RecordSession>(std::move(w));
@@ -44,8 +44,9 @@ std::optional<std::string> Incompatibility(const Header& recorded, uint64_t pack
            ", so it cannot be replayed exactly";
   }
   if (recorded.tuning_hash != tuning_hash) {
-    return std::string("the recording was made with another tuning, so it cannot be replayed "
-                       "exactly");
+    return std::string(
+        "the recording was made with another tuning, so it cannot be replayed "
+        "exactly");
   }
   return std::nullopt;
 }

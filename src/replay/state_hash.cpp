@@ -68,8 +68,8 @@ uint64_t BallState(const physics::World& w, const rules::Rules& r, int i) {
 uint64_t Flippers(const physics::World& w) {
   Hasher h;
   for (const physics::Flipper& f : w.flippers) {
-    h << f.frame << f.previous_frame << f.hold << f.speed_counter << f.pressed
-      << f.previous_pressed << f.image;
+    h << f.frame << f.previous_frame << f.hold << f.speed_counter << f.pressed << f.previous_pressed
+      << f.image;
   }
   h << w.flipper_control_state;
   return h.value();
@@ -77,7 +77,8 @@ uint64_t Flippers(const physics::World& w) {
 
 uint64_t Scores(const rules::Players& p) {
   Hasher h;
-  for (const rules::PlayerRecord& rec : p.records) h << rec.score << rec.bonus_level << rec.last_award;
+  for (const rules::PlayerRecord& rec : p.records)
+    h << rec.score << rec.bonus_level << rec.last_award;
   h << p.current << p.last_index;
   for (const auto& saved : p.saved_bumpers) h << saved;
   return h.value();
@@ -104,8 +105,8 @@ uint64_t RuleParts(const physics::World& w, const rules::Rules& r) {
     << s.last_hole_sound_time << s.spinner.speed << s.spinner.angle << s.spinner.settle
     << s.spinner.settling << s.spinner.frame;
   const rules::RuleCounters& c = r.counters;
-  h << c.object_hits << c.lane_entries << c.hole_catches << c.spinner_revolutions
-    << c.skill_shots << c.awards << c.awards_by_kind << c.awards_earned << c.gift_lit;
+  h << c.object_hits << c.lane_entries << c.hole_catches << c.spinner_revolutions << c.skill_shots
+    << c.awards << c.awards_by_kind << c.awards_earned << c.gift_lit;
   // Not the rules' copy of the main-menu flag: the program copies its own
   // flag in before every rules call, and sets it between frames too.
   h << r.flippers_held << r.now << r.frame_time << r.frame_time_ms;
@@ -116,8 +117,8 @@ uint64_t RuleParts(const physics::World& w, const rules::Rules& r) {
 uint64_t Flow(const rules::FlowState& f) {
   Hasher h;
   h << f.cycles_left << f.game_ended << f.ball_hold_time << f.ball_served << f.pull_time
-    << f.intro_timer << f.start_held << f.launches << f.drains << f.drains_left
-    << f.drains_centre << f.drains_right << f.multiballs << f.ball_searches;
+    << f.intro_timer << f.start_held << f.launches << f.drains << f.drains_left << f.drains_centre
+    << f.drains_right << f.multiballs << f.ball_searches;
   return h.value();
 }
 
@@ -126,8 +127,7 @@ uint64_t Nudge(const physics::World& w, const physics::NudgeState* n) {
   h << w.tilted;
   if (n) {
     h << n->pressed << n->previous << n->shake_x.offset << n->shake_x.speed << n->shake_x.outward
-      << n->shake_y.offset << n->shake_y.speed << n->shake_y.outward << n->tilt_meter
-      << n->tilts;
+      << n->shake_y.offset << n->shake_y.speed << n->shake_y.outward << n->tilt_meter << n->tilts;
   }
   return h.value();
 }
@@ -188,8 +188,8 @@ std::vector<int32_t> Scores(const rules::Rules& rules) {
 
 uint64_t TuningHash(const physics::World& world) {
   const std::string report = physics::FormatTuningReport(world.tuning, world.surfaces, world.balls);
-  return HashBytes(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(report.data()),
-                                            report.size()));
+  return HashBytes(
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(report.data()), report.size()));
 }
 
 }  // namespace replay

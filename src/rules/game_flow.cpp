@@ -165,7 +165,7 @@ void Launch(GameFlow& f, float strength) {
 
   float s = std::isnan(strength) ? 0.0f : std::clamp(strength, 0.0f, 1.0f);
   const int slot = s < 0.5f ? core::kSoundLaunchSoft
-                               : (s < 0.75f ? core::kSoundLaunchMedium : core::kSoundLaunchHard);
+                            : (s < 0.75f ? core::kSoundLaunchMedium : core::kSoundLaunchHard);
   PlaySound(r.table, slot, 800.0f, 0.0f);
   const float factor = 0.5f * s + 0.5f;
 
@@ -368,7 +368,8 @@ void BallSearch(GameFlow& f, int ball) {
       o.animating = 1;
       o.rising = 1;
       o.step_timer = o.step_period;
-      PlaySound(r.table, o.value ? core::kSoundBumperLit : core::kSoundBumperUnlit, static_cast<float>(o.x), static_cast<float>(o.y));
+      PlaySound(r.table, o.value ? core::kSoundBumperLit : core::kSoundBumperUnlit,
+                static_cast<float>(o.x), static_cast<float>(o.y));
     }
     FireKicker(r);
   }

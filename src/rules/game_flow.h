@@ -27,8 +27,8 @@ inline constexpr int kServeSoundSlot = core::kSoundServe;
 // Ball search: a ball that has stayed within kRestRadius pixels for kBallSearchMs.
 inline constexpr int32_t kBallSearchMs = 10000;
 inline constexpr float kRestRadius = 3.0f;
-inline constexpr float kSearchPush = 2.5f;     // pixels per step, away from a wall
-inline constexpr float kSearchKick = 5.0f;     // from a bumper or kicker the ball lies against
+inline constexpr float kSearchPush = 2.5f;  // pixels per step, away from a wall
+inline constexpr float kSearchKick = 5.0f;  // from a bumper or kicker the ball lies against
 
 // The plunger lane: a ball inside it lies on the plunger.
 inline bool InPlungerLane(float x, float y) {

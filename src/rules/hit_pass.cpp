@@ -80,7 +80,8 @@ void HoleCheck(Rules& r, physics::BallRecord& b) {
       r.state.last_hole_sound_time = r.now;
       if (r.table.sound) {
         const float speed = (std::fabs(b.vx) + std::fabs(b.vy)) * 5.0f - b.speed_limit;
-        r.table.sound->PlayTableSoundWithSpeed(core::kSoundBallWall, 600.0f, 0.0f, speed, true, false);
+        r.table.sound->PlayTableSoundWithSpeed(core::kSoundBallWall, 600.0f, 0.0f, speed, true,
+                                               false);
       }
     }
     if (std::fabs(b.vx) >= 8.0f || std::fabs(b.vy) >= 8.0f) {
@@ -241,8 +242,9 @@ void FireKicker(Rules& r) {
 void BumperHit(Rules& r, int row) {
   if (!IsKind(r, row, kKindBumper) || Tilted(r)) return;
   TableObject& o = r.table.objects[row];
-  const int slot = row == kRowBumperFirst ? core::kSoundFirstBumper
-                                           : (o.value ? core::kSoundBumperLit : core::kSoundBumperUnlit);
+  const int slot = row == kRowBumperFirst
+                       ? core::kSoundFirstBumper
+                       : (o.value ? core::kSoundBumperLit : core::kSoundBumperUnlit);
   PlaySound(r.table, slot, static_cast<float>(o.x), static_cast<float>(o.y));
   if (r.world->tuning.bumpers_on_off == 0) {
     if (!o.value) {
@@ -344,7 +346,8 @@ void ResetDropTargets(Rules& r) {
     o.step_timer = r.random ? r.random->Below(2 * o.step_period) : 0;
   }
   const TableObject& first = r.table.objects[kRowDropFirst];
-  PlaySound(r.table, core::kSoundDropTarget, static_cast<float>(first.x), static_cast<float>(first.y));
+  PlaySound(r.table, core::kSoundDropTarget, static_cast<float>(first.x),
+            static_cast<float>(first.y));
 }
 
 void GatePassage(Rules& r, int row) {
@@ -392,7 +395,8 @@ void SpinnerRevolution(Rules& r) {
   AddScore(r, 10, 0);
   ClearSkillShot(r);
   if (!Tilted(r)) {
-    PlaySound(r.table, r.state.bumper_rotation_count % 2 ? core::kSoundClickOdd : core::kSoundClick, 520.0f, 0.0f);
+    PlaySound(r.table, r.state.bumper_rotation_count % 2 ? core::kSoundClickOdd : core::kSoundClick,
+              520.0f, 0.0f);
     ++r.state.bumper_rotation_count;
   }
   if (r.world->tuning.need_rotate_bumpers && !r.table.flags.lights_out) {

@@ -176,8 +176,8 @@ constexpr std::array<SettingRange, 5> kSettingRanges = {{
 }};
 
 std::array<int32_t*, 10> SettingFields(SettingsBlock& s) {
-  return {&s.resolution, &s.colour_depth, &s.music_on,          &s.sounds_on, &s.sound_volume,
-          &s.music_volume, &s.show_nudge, &s.players_minus_one, &s.reserved,  &s.player_id};
+  return {&s.resolution,   &s.colour_depth, &s.music_on,          &s.sounds_on, &s.sound_volume,
+          &s.music_volume, &s.show_nudge,   &s.players_minus_one, &s.reserved,  &s.player_id};
 }
 
 std::string Describe(GameDataCheck c, int row = -1) {
@@ -288,8 +288,8 @@ std::string GameDataSalvage::Kept() const {
   } else if (settings_lost == 0) {
     text += " and all settings";
   } else {
-    text += " and the settings but " + Plural(settings_lost, "value", "values") +
-            " (now the defaults)";
+    text +=
+        " and the settings but " + Plural(settings_lost, "value", "values") + " (now the defaults)";
   }
   return "kept " + text;
 }
@@ -373,10 +373,9 @@ GameDataSalvage SalvageGameData(std::span<const uint8_t> bytes, GameData& d,
     }
   }
   out.rows_kept = kept;
-  std::stable_sort(d.high_scores.begin(), d.high_scores.begin() + kept,
-                   [](const HighScoreEntry& a, const HighScoreEntry& b) {
-                     return a.score > b.score;
-                   });
+  std::stable_sort(
+      d.high_scores.begin(), d.high_scores.begin() + kept,
+      [](const HighScoreEntry& a, const HighScoreEntry& b) { return a.score > b.score; });
   return out;
 }
 

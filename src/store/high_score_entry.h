@@ -27,9 +27,9 @@ class HighScoreUi {
 };
 
 struct HighScoreEntryResult {
-  int place = -1;      // the row the score took, or -1
-  bool saved = false;  // the game data file was written
-  bool sent = false;   // the report was sent
+  int place = -1;          // the row the score took, or -1
+  bool saved = false;      // the game data file was written
+  bool sent = false;       // the report was sent
   std::string save_error;  // why the save failed, when it did
 };
 

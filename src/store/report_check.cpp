@@ -36,19 +36,32 @@ bool InTables(std::string_view text) {
 
 std::string_view ReportFaultText(ReportFault f) {
   switch (f) {
-    case ReportFault::kNone: return "The report is sound.";
-    case ReportFault::kLength: return "The report is not 208 characters long.";
-    case ReportFault::kCharacter: return "The report holds a character that no report can hold.";
-    case ReportFault::kScoreCheck: return "The score's check value does not match.";
-    case ReportFault::kOwnerCheck: return "The owner name's check value does not match.";
-    case ReportFault::kFoldCheck: return "The report's fold checksum does not match.";
-    case ReportFault::kReportCheck: return "The report's check value does not match.";
-    case ReportFault::kVersion: return "The report is not of a version this server knows.";
-    case ReportFault::kReservedNotZero: return "The report's reserved fields are not zero.";
-    case ReportFault::kOwnerUnterminated: return "The owner name is not terminated.";
-    case ReportFault::kPlayerUnterminated: return "The player name is not terminated.";
-    case ReportFault::kNegativeScore: return "The score is negative.";
-    case ReportFault::kControlCharacter: return "A name holds a control character.";
+    case ReportFault::kNone:
+      return "The report is sound.";
+    case ReportFault::kLength:
+      return "The report is not 208 characters long.";
+    case ReportFault::kCharacter:
+      return "The report holds a character that no report can hold.";
+    case ReportFault::kScoreCheck:
+      return "The score's check value does not match.";
+    case ReportFault::kOwnerCheck:
+      return "The owner name's check value does not match.";
+    case ReportFault::kFoldCheck:
+      return "The report's fold checksum does not match.";
+    case ReportFault::kReportCheck:
+      return "The report's check value does not match.";
+    case ReportFault::kVersion:
+      return "The report is not of a version this server knows.";
+    case ReportFault::kReservedNotZero:
+      return "The report's reserved fields are not zero.";
+    case ReportFault::kOwnerUnterminated:
+      return "The owner name is not terminated.";
+    case ReportFault::kPlayerUnterminated:
+      return "The player name is not terminated.";
+    case ReportFault::kNegativeScore:
+      return "The score is negative.";
+    case ReportFault::kControlCharacter:
+      return "A name holds a control character.";
   }
   return "The report is refused.";
 }
@@ -83,17 +96,27 @@ ReportCheck CheckReport(std::string_view text) {
   const DecodedReport& d = *c.decoded;
   const ScoreReport& r = d.report;
   bool reserved_zero = true;
-  for (size_t p = kReservedAt; p < kReservedEnd; ++p) reserved_zero = reserved_zero && d.bytes[p] == 0;
+  for (size_t p = kReservedAt; p < kReservedEnd; ++p)
+    reserved_zero = reserved_zero && d.bytes[p] == 0;
 
-  if (!d.score_crc_ok) c.fault = ReportFault::kScoreCheck;
-  else if (!d.owner_crc_ok) c.fault = ReportFault::kOwnerCheck;
-  else if (!d.fold_ok) c.fault = ReportFault::kFoldCheck;
-  else if (!d.crc_ok) c.fault = ReportFault::kReportCheck;
-  else if (r.version != kReportVersion) c.fault = ReportFault::kVersion;
-  else if (!reserved_zero) c.fault = ReportFault::kReservedNotZero;
-  else if (!Terminated(d.bytes, kOwnerAt, kOwnerEnd)) c.fault = ReportFault::kOwnerUnterminated;
-  else if (!Terminated(d.bytes, kPlayerAt, kPlayerEnd)) c.fault = ReportFault::kPlayerUnterminated;
-  else if (r.score < 0) c.fault = ReportFault::kNegativeScore;
+  if (!d.score_crc_ok)
+    c.fault = ReportFault::kScoreCheck;
+  else if (!d.owner_crc_ok)
+    c.fault = ReportFault::kOwnerCheck;
+  else if (!d.fold_ok)
+    c.fault = ReportFault::kFoldCheck;
+  else if (!d.crc_ok)
+    c.fault = ReportFault::kReportCheck;
+  else if (r.version != kReportVersion)
+    c.fault = ReportFault::kVersion;
+  else if (!reserved_zero)
+    c.fault = ReportFault::kReservedNotZero;
+  else if (!Terminated(d.bytes, kOwnerAt, kOwnerEnd))
+    c.fault = ReportFault::kOwnerUnterminated;
+  else if (!Terminated(d.bytes, kPlayerAt, kPlayerEnd))
+    c.fault = ReportFault::kPlayerUnterminated;
+  else if (r.score < 0)
+    c.fault = ReportFault::kNegativeScore;
   else if (HasControlCharacter(r.player) || HasControlCharacter(r.owner))
     c.fault = ReportFault::kControlCharacter;
   return c;

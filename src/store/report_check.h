@@ -14,15 +14,15 @@ namespace store {
 
 enum class ReportFault {
   kNone,
-  kLength,            // not 208 characters
-  kCharacter,         // a character outside the two digit tables (or in the wrong one)
-  kScoreCheck,        // offset 8
-  kOwnerCheck,        // offset 88
-  kFoldCheck,         // offset 92
-  kReportCheck,       // offset 96
-  kVersion,           // offset 12 is not 130
-  kReservedNotZero,   // offsets 16-23
-  kOwnerUnterminated, // the owner name's field is not zero from its end on
+  kLength,             // not 208 characters
+  kCharacter,          // a character outside the two digit tables (or in the wrong one)
+  kScoreCheck,         // offset 8
+  kOwnerCheck,         // offset 88
+  kFoldCheck,          // offset 92
+  kReportCheck,        // offset 96
+  kVersion,            // offset 12 is not 130
+  kReservedNotZero,    // offsets 16-23
+  kOwnerUnterminated,  // the owner name's field is not zero from its end on
   kPlayerUnterminated,
   kNegativeScore,
   kControlCharacter,  // a control character in either name

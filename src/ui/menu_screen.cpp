@@ -4,8 +4,7 @@ namespace ui {
 
 namespace {
 
-void SetItems(MenuScreen& s, int32_t count, int32_t first,
-              std::initializer_list<MenuItem> items) {
+void SetItems(MenuScreen& s, int32_t count, int32_t first, std::initializer_list<MenuItem> items) {
   s.count = count;
   s.first_selectable = first;
   size_t i = 0;
@@ -40,7 +39,8 @@ MenuScreens MakeMenuScreens() {
             {207, core::kCommandHelp},
             {208, core::kCommandAbout},
             {209, core::kCommandQuit}});
-  SetItems(m.pause_menu, 5, 1, {{220, -1},
+  SetItems(m.pause_menu, 5, 1,
+           {{220, -1},
             {221, core::kCommandResume},
             {222, core::kCommandPauseOptions},
             {223, core::kCommandEndGame},
@@ -51,8 +51,8 @@ MenuScreens MakeMenuScreens() {
 std::string_view LoadMenuImages(MenuScreens& screens, render::SpriteSlots& slots,
                                 render::TrueColourContext& ctx) {
   for (const MenuImage& image : kMenuImages) {
-    if (!render::LoadTrueColourSprite(slots.slots[static_cast<size_t>(image.slot)], ctx,
-                                      image.file, "", 0, 0)) {
+    if (!render::LoadTrueColourSprite(slots.slots[static_cast<size_t>(image.slot)], ctx, image.file,
+                                      "", 0, 0)) {
       return image.file;
     }
   }
@@ -75,8 +75,7 @@ int32_t MenuHitTest(const MenuScreen& screen, const render::SpriteSlots& slots, 
   return -1;
 }
 
-bool MenuInput(MenuScreen& s, const render::SpriteSlots& slots, const Message& m,
-               MenuHost& host) {
+bool MenuInput(MenuScreen& s, const render::SpriteSlots& slots, const Message& m, MenuHost& host) {
   switch (m.kind) {
     case MessageKind::kActivateApp:
       s.mouse_pressed = -1;
@@ -208,20 +207,34 @@ void EndLoadingIndicator(LoadingIndicator& indicator) { render::SetFrame(indicat
 
 int32_t VirtualKeyFromScanCode(int32_t scan_code) {
   switch (scan_code) {
-    case 0x01: return vk::kEscape;
-    case 0x0F: return vk::kTab;
-    case 0x1C: return vk::kEnter;
-    case 0x9C: return vk::kEnter;  // keypad Enter
-    case 0x2A: return vk::kShift;
-    case 0x36: return vk::kShift;
-    case 0x39: return vk::kSpace;
-    case 0x3B: return vk::kF1;
-    case 0xC5: return vk::kPause;
-    case 0xC8: return vk::kUp;
-    case 0xD0: return vk::kDown;
-    case 0xCB: return vk::kLeft;
-    case 0xCD: return vk::kRight;
-    default: return scan_code == 0 ? 0 : 0x100 + scan_code;  // a key the window does not name
+    case 0x01:
+      return vk::kEscape;
+    case 0x0F:
+      return vk::kTab;
+    case 0x1C:
+      return vk::kEnter;
+    case 0x9C:
+      return vk::kEnter;  // keypad Enter
+    case 0x2A:
+      return vk::kShift;
+    case 0x36:
+      return vk::kShift;
+    case 0x39:
+      return vk::kSpace;
+    case 0x3B:
+      return vk::kF1;
+    case 0xC5:
+      return vk::kPause;
+    case 0xC8:
+      return vk::kUp;
+    case 0xD0:
+      return vk::kDown;
+    case 0xCB:
+      return vk::kLeft;
+    case 0xCD:
+      return vk::kRight;
+    default:
+      return scan_code == 0 ? 0 : 0x100 + scan_code;  // a key the window does not name
   }
 }
 

@@ -110,11 +110,16 @@ bool ApplyOptionsText(OptionsForm& f, const render::ModeTable& modes, std::strin
       return true;
     };
     bool ok = false;
-    if (name == "music") ok = flag(f.values.music_on);
-    else if (name == "sounds") ok = flag(f.values.sounds_on);
-    else if (name == "nudge") ok = flag(f.values.show_nudge);
-    else if (name == "music_volume") ok = step(f.values.music_volume);
-    else if (name == "sound_volume") ok = step(f.values.sound_volume);
+    if (name == "music")
+      ok = flag(f.values.music_on);
+    else if (name == "sounds")
+      ok = flag(f.values.sounds_on);
+    else if (name == "nudge")
+      ok = flag(f.values.show_nudge);
+    else if (name == "music_volume")
+      ok = step(f.values.music_volume);
+    else if (name == "sound_volume")
+      ok = step(f.values.sound_volume);
     else if (name == "resolution" && v >= 0 && v <= 2) {
       ChooseResolution(f, modes, v);
       ok = true;

@@ -24,9 +24,9 @@ struct OptionsValues {
 enum ColourLevel : int32_t { kLevelLow = 0, kLevelMedium = 1, kLevelHigh = 2 };
 
 struct OptionsForm {
-  OptionsValues values;  // the checkboxes and sliders (and the stored mode)
-  int32_t r = 0, d = 0;  // working resolution and depth code
-  int32_t level = 0;     // checked colour level
+  OptionsValues values;       // the checkboxes and sliders (and the stored mode)
+  int32_t r = 0, d = 0;       // working resolution and depth code
+  int32_t level = 0;          // checked colour level
   bool video_locked = false;  // opened from the pause menu: no mode change in a game
   std::array<bool, 3> resolution_enabled{};
   std::array<bool, 3> level_enabled{};

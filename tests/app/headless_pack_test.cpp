@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -58,9 +57,9 @@ class HeadlessPack : public ::testing::Test {
 
   // The tuning file every pack carries: a few values, a long comment line.
   static std::vector<uint8_t> TuningFile(const std::string& text) {
-    return res::CDataEncode(std::span<const uint8_t>(
-                                reinterpret_cast<const uint8_t*>(text.data()), text.size()),
-                            0x1234u);
+    return res::CDataEncode(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+        0x1234u);
   }
   std::string tuning_text = "// " + std::string(300, '-') + "\nBALLSTARTDY -2.5\nPLANEG 0.05\n";
   // Changes the tuning file's bytes before the pack is written.

@@ -42,8 +42,8 @@ TEST(HelpUrl, EveryOddByteOfTheFolderIsPercentEncoded) {
 TEST(HelpUrl, TheShippedPagesHaveEveryTopic) {
   const std::string dir = std::string(GFALL_SOURCE_DIR) + "/table/help";
   auto exists = [](const std::string& p) { return std::filesystem::is_regular_file(p); };
-  for (std::string_view topic : {std::string_view{}, kHelpControls, kHelpSettings,
-                                 kHelpHighScores}) {
+  for (std::string_view topic :
+       {std::string_view{}, kHelpControls, kHelpSettings, kHelpHighScores}) {
     EXPECT_FALSE(HelpUrl({dir}, topic, exists).empty()) << topic;
   }
 }

@@ -27,8 +27,8 @@ Parsed Parse(std::vector<const char*> args) {
 }
 
 TEST(Options, BothValueSpellingsAndTheSwitches) {
-  const Parsed p = Parse({"--headless", "--seed=7", "--frames", "40", "--data=/tmp/x", "/0",
-                          "/R", "--frame-ms=20", "--players", "3"});
+  const Parsed p = Parse({"--headless", "--seed=7", "--frames", "40", "--data=/tmp/x", "/0", "/R",
+                          "--frame-ms=20", "--players", "3"});
   ASSERT_EQ(p.result, ParseResult::kRun);
   EXPECT_EQ(p.o.seed, 7u);
   EXPECT_EQ(p.o.frames, 40);
@@ -39,10 +39,15 @@ TEST(Options, BothValueSpellingsAndTheSwitches) {
 }
 
 TEST(Options, BadInputIsAUsageError) {
-  for (std::vector<const char*> bad :
-       {std::vector<const char*>{"--frames"}, {"--frames=-3"}, {"--seed", "x"}, {"--bogus"},
-        {"--width", "700"}, {"--depth", "5"}, {"--players", "1.5"}, {"stray"},
-        {"--linger", "-1"}}) {
+  for (std::vector<const char*> bad : {std::vector<const char*>{"--frames"},
+                                       {"--frames=-3"},
+                                       {"--seed", "x"},
+                                       {"--bogus"},
+                                       {"--width", "700"},
+                                       {"--depth", "5"},
+                                       {"--players", "1.5"},
+                                       {"stray"},
+                                       {"--linger", "-1"}}) {
     EXPECT_EQ(Parse(bad).result, ParseResult::kBadUsage) << bad[0];
   }
   EXPECT_EQ(Parse({"--help"}).result, ParseResult::kDone);

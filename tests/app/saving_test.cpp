@@ -37,13 +37,15 @@ class Folder {
 
 void Write(const std::filesystem::path& p, const std::vector<uint8_t>& bytes) {
   std::ofstream(p, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 // A front-end host over scripted forms, its messages to the player captured.
 struct Host {
   explicit Host(std::filesystem::path file)
-      : g(std::make_unique<FakeClock>()), forms(answers, {}),
+      : g(std::make_unique<FakeClock>()),
+        forms(answers, {}),
         host(g, data, std::move(file), forms, screen, input, modes) {
     err = open_memstream(&err_text, &err_size);
     host.err = err;

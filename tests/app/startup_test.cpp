@@ -12,9 +12,8 @@ TEST(ScanSwitches, UnderstandsSlashZeroAndSlashR) {
     const char* line;
     int safe, skip;
   } cases[] = {
-      {"", 0, 0},       {"/0", 1, 0},     {"/R", 0, 1},      {"/0R", 1, 1},
-      {"/0 /R", 1, 1},  {"/r", 0, 0},     {"/R0", 0, 1},     {"-0 R", 0, 0},
-      {"x/0y", 1, 0},   {"/", 0, 0},      {"//R", 0, 1},     {"/1R", 0, 0},
+      {"", 0, 0},    {"/0", 1, 0},   {"/R", 0, 1},   {"/0R", 1, 1}, {"/0 /R", 1, 1}, {"/r", 0, 0},
+      {"/R0", 0, 1}, {"-0 R", 0, 0}, {"x/0y", 1, 0}, {"/", 0, 0},   {"//R", 0, 1},   {"/1R", 0, 0},
   };
   for (const Case& c : cases) {
     Switches s = ScanSwitches(c.line);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,8 +27,7 @@ class TableScreenshot : public ::testing::Test {
     if (!std::filesystem::exists(std::filesystem::path(GFALL_PACK_DIR) / "GFALL.DAT")) {
       GTEST_SKIP() << "no GFALL.DAT in " << GFALL_PACK_DIR;
     }
-    dir_ = std::filesystem::temp_directory_path() /
-           ("gfall_shot_" + std::to_string(::getpid()));
+    dir_ = std::filesystem::temp_directory_path() / ("gfall_shot_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override {
@@ -38,7 +36,8 @@ class TableScreenshot : public ::testing::Test {
   }
   bool Shot(const std::string& name, const std::string& args, platform::RgbFrame& out) {
     const std::string path = (dir_ / name).string();
-    if (RunGfallWith("--screenshot " + path + " --data " + GFALL_PACK_DIR + " " + args) != 0) return false;
+    if (RunGfallWith("--screenshot " + path + " --data " + GFALL_PACK_DIR + " " + args) != 0)
+      return false;
     return platform::ReadPng(path, out);
   }
   std::filesystem::path dir_;
@@ -51,17 +50,17 @@ TEST_F(TableScreenshot, EveryResolutionAndDepthShowsTheTableWithoutKeyColour) {
   for (const Mode m : {Mode{1024, 4}, Mode{1024, 3}, Mode{800, 2}, Mode{800, 1}, Mode{640, 0}}) {
     SCOPED_TRACE(std::to_string(m.width) + " " + std::to_string(m.depth));
     platform::RgbFrame f;
-    ASSERT_TRUE(Shot("t.png",
-                     "--frames 300 --width " + std::to_string(m.width) + " --depth " +
-                         std::to_string(m.depth),
-                     f));
+    ASSERT_TRUE(Shot(
+        "t.png",
+        "--frames 300 --width " + std::to_string(m.width) + " --depth " + std::to_string(m.depth),
+        f));
     EXPECT_EQ(f.width, m.width);
     EXPECT_EQ(f.height, m.width * 3 / 4);
     int magenta = 0, blue_floor = 0;
     for (size_t i = 0; i + 2 < f.pixels.size(); i += 3) {
       const int r = f.pixels[i], g = f.pixels[i + 1], b = f.pixels[i + 2];
       if (r > 200 && g < 60 && b > 200) ++magenta;  // the transparent key leaking through
-      if (b > r + 40 && b > g) ++blue_floor;          // the table's playfield
+      if (b > r + 40 && b > g) ++blue_floor;        // the table's playfield
     }
     EXPECT_LT(magenta, 20);
     EXPECT_GT(blue_floor, static_cast<int>(f.pixels.size() / 3 / 5));
@@ -108,8 +107,9 @@ TEST_F(TableScreenshot, The256ColourPictureKeepsTheTablesColours) {
   EXPECT_LT(total / static_cast<double>(rgb.pixels.size()), 5.0);
   EXPECT_LE(worst[n * 95 / 100], 14);
   // Hardly a pixel changes hue or brightness visibly.
-  EXPECT_LT(static_cast<size_t>(std::count_if(worst.begin(), worst.end(), [](int w) { return w > 24; })),
-            n / 100);
+  EXPECT_LT(
+      static_cast<size_t>(std::count_if(worst.begin(), worst.end(), [](int w) { return w > 24; })),
+      n / 100);
 }
 
 TEST(TableRunCli, RefusesBadModes) {

@@ -190,8 +190,8 @@ TEST_F(WindowTest, CommandsOpenDialogsAndCountTheirDepth) {
   Send(ui::CommandMessage(109));
   Send(ui::KeyMessage(MessageKind::kKeyDown, vk::kF1));
   Send(ui::CommandMessage(100));  // outside 101..120
-  EXPECT_EQ(host.log, (std::vector<std::string>{"idle state", "title", "view 0", "enter 2",
-                                                "about", "minimise", "help "}));
+  EXPECT_EQ(host.log, (std::vector<std::string>{"idle state", "title", "view 0", "enter 2", "about",
+                                                "minimise", "help "}));
   EXPECT_EQ(w.flags.dialog_depth, 0);
   Send(ui::CommandMessage(102));
   EXPECT_EQ(host.saves, 1);

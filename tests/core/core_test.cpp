@@ -77,7 +77,7 @@ TEST(ByteReader, ReadsLittleEndianAndStopsAtTheEnd) {
   std::string s;
   EXPECT_FALSE(r.FixedString(8, s));  // only 4 bytes are left
   EXPECT_FALSE(r.ok());
-  EXPECT_EQ(r.pos(), 12u);            // and does not move
+  EXPECT_EQ(r.pos(), 12u);  // and does not move
   EXPECT_FALSE(r.Seek(17));
   EXPECT_TRUE(r.Seek(13));
   uint32_t v = 7;

@@ -15,9 +15,9 @@
 #include <string>
 
 #include "app/clock.h"
+#include "app/frame_loop.h"
 #include "app/game.h"
 #include "app/game_passes.h"
-#include "app/frame_loop.h"
 #include "app/headless.h"
 #include "core/control_binding.h"
 #include "generated_table.h"
@@ -26,7 +26,6 @@
 #include "rules/table_objects.h"
 
 namespace {
-
 
 // Lanes by the rules' bands: a spot inside the band where the ball is set
 // down, and the way it is sent through.
@@ -210,7 +209,8 @@ TEST(AwardGame, EachAwardIsEarnedAndCollectedThroughTheGiftLane) {
     SCOPED_TRACE(stat_rows[kind]);
     if (game.Object(rules::kRowDropFirst).value) {
       // The side lane raises a bank that is all down.
-      ASSERT_TRUE(game.ThroughLane(kSideLane, [&] { return !game.Object(rules::kRowDropFirst).value; }));
+      ASSERT_TRUE(
+          game.ThroughLane(kSideLane, [&] { return !game.Object(rules::kRowDropFirst).value; }));
     }
     for (int row = rules::kRowDropFirst; row <= rules::kRowDropLast; ++row) {
       if (game.Object(row).value) continue;

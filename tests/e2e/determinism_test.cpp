@@ -60,11 +60,13 @@ TEST(Determinism, SeededComputerGamesEndInThePinnedState) {
       std::printf("%s: skipped, no GFALL.DAT was built\n", name.c_str());
       continue;
     }
-    const test_util::CommandRun a = Play(pack ? std::string("--data ") + GFALL_DATA_DIR : "--test-table", p.seed);
+    const test_util::CommandRun a =
+        Play(pack ? std::string("--data ") + GFALL_DATA_DIR : "--test-table", p.seed);
     ASSERT_EQ(a.status, 0) << a.out;
     ASSERT_NE(a.out.find("\"game_ended\":true"), std::string::npos) << a.out;
     // The same seed gives the same game, run after run.
-    const test_util::CommandRun b = Play(pack ? std::string("--data ") + GFALL_DATA_DIR : "--test-table", p.seed);
+    const test_util::CommandRun b =
+        Play(pack ? std::string("--data ") + GFALL_DATA_DIR : "--test-table", p.seed);
     EXPECT_EQ(a.out, b.out);
     const uint64_t now = Hash(a.out);
     EXPECT_EQ(now, p.hash) << name << ": pinned 0x" << std::hex << p.hash << ", now 0x" << now

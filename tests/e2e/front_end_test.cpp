@@ -69,9 +69,10 @@ struct FrontEnd : ::testing::TestWithParam<const char*> {
   Result Play(const std::string& script, const std::string& extra) {
     const std::filesystem::path input = dir / "input.txt";
     std::ofstream(input) << "100 key 0x39 down\n120 key 0x39 up\n" << script;
-    const std::string common = " --print-state --config-dir " + dir.string() + " --input " +
-                               input.string() + " " + extra;
-    if (!window) return RunCmd(std::string(GFALL_EXE) + " --headless " + Table() + " --menus" + common);
+    const std::string common =
+        " --print-state --config-dir " + dir.string() + " --input " + input.string() + " " + extra;
+    if (!window)
+      return RunCmd(std::string(GFALL_EXE) + " --headless " + Table() + " --menus" + common);
     return RunCmd("SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 1024x768x24' " +
                   std::string(GFALL_EXE) + " --window --virtual-clock --width 800 --depth 2 " +
                   Table() + common);
@@ -205,8 +206,7 @@ TEST_P(FrontEnd, OptionsOkSavesAndANewModeCanBeRefused) {
   // Options (Down twice, Enter) with new volumes.
   const std::string open = Tap(200, "0xD0") + Tap(300, "0xD0") + Tap(400, "0x1C");
   Result r = Play(open + "150 answer options ok music_volume=4 sound_volume=7\n", "--frames 60");
-  EXPECT_NE(r.out.find("\"dialogs\":[\"options ok\"]"), std::string::npos)
-      << r.out.substr(0, 400);
+  EXPECT_NE(r.out.find("\"dialogs\":[\"options ok\"]"), std::string::npos) << r.out.substr(0, 400);
   EXPECT_EQ(Num(r.out, "saves"), 1);
   EXPECT_EQ(Num(r.out, "restart"), 0);
   Result info = RunCmd(std::string(GFTOOL_EXE) + " scores " + ScoresFile());
@@ -261,7 +261,7 @@ TEST(FrontEndStart, NoPackAnywhereSaysSoAndFails) {
           .string();
   std::filesystem::create_directories(empty);
   Result r = RunCmd("cd " + empty + " && GFALL_DATA=" + empty + " " + GFALL_EXE +
-                 " --headless --menus --frames 1");
+                    " --headless --menus --frames 1");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.out.find("GFALL.DAT"), std::string::npos) << r.out;
   // A damaged pack names the file.

@@ -20,7 +20,8 @@ inline bool GeneratedTableBuilt() {
 // Loads the generated table into a game, as the program does at start-up.
 inline testing::AssertionResult LoadGeneratedTable(app::Game& game, res::ResourceLayer& layer) {
   std::string error;
-  if (app::LoadTableFromPack(game, layer, GFALL_DATA_DIR, error)) return testing::AssertionSuccess();
+  if (app::LoadTableFromPack(game, layer, GFALL_DATA_DIR, error))
+    return testing::AssertionSuccess();
   return testing::AssertionFailure() << error;
 }
 

@@ -2,6 +2,8 @@
 // windows of a feed tile its presses, shots score, and gfall writes the
 // picture and the JSON.
 
+#include "app/shot_map.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,7 +18,6 @@
 
 #include "app/clock.h"
 #include "app/game.h"
-#include "app/shot_map.h"
 #include "generated_table.h"
 #include "platform/png_file.h"
 
@@ -82,7 +83,8 @@ TEST_F(ShotMapTable, EachFlipperReachesBumpersTargetsAndLanes) {
     for (const char* kind : {"bumper", "target", "lane"}) {
       bool found = false;
       for (const app::ShotFeed& f : map_->feeds) {
-        for (const app::Shot& s : f.shots) found = found || (f.flipper == flipper && s.kind == kind);
+        for (const app::Shot& s : f.shots)
+          found = found || (f.flipper == flipper && s.kind == kind);
       }
       kinds_reached += found ? 1 : 0;
       EXPECT_TRUE(found) << "flipper " << flipper << " reaches no " << kind;
@@ -90,13 +92,15 @@ TEST_F(ShotMapTable, EachFlipperReachesBumpersTargetsAndLanes) {
     EXPECT_EQ(kinds_reached, 3);
     EXPECT_GT(app::WidestWindow(*map_, flipper, "drain"), 0.0) << "some presses miss";
   }
-  EXPECT_GT(std::max(app::WidestWindow(*map_, 0, "lane rgift"), app::WidestWindow(*map_, 1, "lane rgift")),
+  EXPECT_GT(std::max(app::WidestWindow(*map_, 0, "lane rgift"),
+                     app::WidestWindow(*map_, 1, "lane rgift")),
             0.0)
       << "no flipper reaches the GIFT lane";
 }
 
 TEST_F(ShotMapTable, GfallWritesThePictureAndTheJson) {
-  const auto dir = std::filesystem::temp_directory_path() / ("gfall_shots_" + std::to_string(getpid()));
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("gfall_shots_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   const std::string png = (dir / "map.png").string(), json = (dir / "map.json").string();
   const std::string cmd = std::string(GFALL_EXE) + " --headless --data " + GFALL_DATA_DIR +

@@ -11,8 +11,8 @@
 #include "app/game.h"
 #include "generated_table.h"
 #include "physics/world.h"
-#include "rules/rules.h"
 #include "res/resource_layer.h"
+#include "rules/rules.h"
 
 namespace {
 

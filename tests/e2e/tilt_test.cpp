@@ -27,9 +27,9 @@ struct NudgeCase {
 
 // The state gfall prints after the script, or "" when it failed.
 std::string PlayScript(const std::string& script_text) {
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("gfall_tilt_" + std::to_string(getpid()) + ".txt"))
-                               .string();
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("gfall_tilt_" + std::to_string(getpid()) + ".txt"))
+          .string();
   std::ofstream(path) << script_text;
   const std::string cmd = std::string(GFALL_EXE) + " --headless --data " + GFALL_DATA_DIR +
                           " --frame-ms 16.667 --frames 900 --stats --seed 3 --input " + path +

@@ -31,11 +31,10 @@ TEST(WindowedTable, TheWindowShowsTheComposedFrame) {
     script << "50 start down\n600 start up\n900 left down\n1100 left up\n1200 right down\n";
   }
   const std::string cmd = "xvfb-run -a -s '-screen 0 1280x1024x24' " + std::string(GFALL_EXE) +
-                          " --window --frames 120 --width 800 --depth 2 --data " +
-                          GFALL_DATA_DIR + " --input " + (dir / "input.txt").string() +
-                          " --screenshot " + (dir / "composed.png").string() +
-                          " --window-screenshot " + (dir / "window.png").string() +
-                          " >/dev/null 2>&1";
+                          " --window --frames 120 --width 800 --depth 2 --data " + GFALL_DATA_DIR +
+                          " --input " + (dir / "input.txt").string() + " --screenshot " +
+                          (dir / "composed.png").string() + " --window-screenshot " +
+                          (dir / "window.png").string() + " >/dev/null 2>&1";
   const int st = std::system(cmd.c_str());
   ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << cmd;
   platform::RgbFrame composed, window;
@@ -74,9 +73,27 @@ TEST(WindowedTable, TheWindowShowsTheComposedFrame) {
 // window name, the colour map (12 bytes per entry), then the pixel rows.
 struct XwdHeader {
   enum Field {
-    kHeaderSize, kVersion, kFormat, kDepth, kWidth, kHeight, kXOffset, kByteOrder, kBitmapUnit,
-    kBitOrder, kBitmapPad, kBitsPerPixel, kBytesPerLine, kVisualClass, kRedMask, kGreenMask,
-    kBlueMask, kBitsPerRgb, kColourMapEntries, kColourCount, kFieldCount = 25
+    kHeaderSize,
+    kVersion,
+    kFormat,
+    kDepth,
+    kWidth,
+    kHeight,
+    kXOffset,
+    kByteOrder,
+    kBitmapUnit,
+    kBitOrder,
+    kBitmapPad,
+    kBitsPerPixel,
+    kBytesPerLine,
+    kVisualClass,
+    kRedMask,
+    kGreenMask,
+    kBlueMask,
+    kBitsPerRgb,
+    kColourMapEntries,
+    kColourCount,
+    kFieldCount = 25
   };
 };
 
@@ -92,15 +109,21 @@ bool ReadXwd(const std::string& path, platform::RgbFrame& out, std::string& why)
   if (file.size() < XwdHeader::kFieldCount * 4) return why = "short header", false;
   uint32_t h[XwdHeader::kFieldCount];
   for (size_t k = 0; k < XwdHeader::kFieldCount; ++k) h[k] = be32(k * 4);
-  if (h[XwdHeader::kVersion] != 7 || h[XwdHeader::kFormat] != 2) return why = "not a version 7 ZPixmap dump", false;
-  if (h[XwdHeader::kVisualClass] != 4 && h[XwdHeader::kVisualClass] != 5) return why = "not true colour", false;
+  if (h[XwdHeader::kVersion] != 7 || h[XwdHeader::kFormat] != 2)
+    return why = "not a version 7 ZPixmap dump", false;
+  if (h[XwdHeader::kVisualClass] != 4 && h[XwdHeader::kVisualClass] != 5)
+    return why = "not true colour", false;
   const uint32_t bpp = h[XwdHeader::kBitsPerPixel];
   if (bpp != 32 && bpp != 24) return why = "bits per pixel " + std::to_string(bpp), false;
-  const uint64_t w = h[XwdHeader::kWidth], ht = h[XwdHeader::kHeight], line = h[XwdHeader::kBytesPerLine];
-  if (w == 0 || ht == 0 || w > 16384 || ht > 16384 || line < w * (bpp / 8)) return why = "bad size", false;
-  const uint64_t pixels_at = uint64_t{h[XwdHeader::kHeaderSize]} + uint64_t{h[XwdHeader::kColourCount]} * 12;
+  const uint64_t w = h[XwdHeader::kWidth], ht = h[XwdHeader::kHeight],
+                 line = h[XwdHeader::kBytesPerLine];
+  if (w == 0 || ht == 0 || w > 16384 || ht > 16384 || line < w * (bpp / 8))
+    return why = "bad size", false;
+  const uint64_t pixels_at =
+      uint64_t{h[XwdHeader::kHeaderSize]} + uint64_t{h[XwdHeader::kColourCount]} * 12;
   if (pixels_at + line * ht > file.size()) return why = "short pixel data", false;
-  const uint32_t masks[3] = {h[XwdHeader::kRedMask], h[XwdHeader::kGreenMask], h[XwdHeader::kBlueMask]};
+  const uint32_t masks[3] = {h[XwdHeader::kRedMask], h[XwdHeader::kGreenMask],
+                             h[XwdHeader::kBlueMask]};
   out.width = static_cast<int32_t>(w);
   out.height = static_cast<int32_t>(ht);
   out.pixels.assign(w * ht * 3, 0);
@@ -168,7 +191,8 @@ TEST(WindowedTable, TheXServerShowsTheScreenshot) {
         << composed << "\" --linger 60000 &\n"
         << "pid=$!\n"
         << "i=0\n"
-        << "while [ ! -s \"" << composed << "\" ] && [ $i -lt 1200 ] && kill -0 $pid 2>/dev/null; do\n"
+        << "while [ ! -s \"" << composed
+        << "\" ] && [ $i -lt 1200 ] && kill -0 $pid 2>/dev/null; do\n"
         << "  sleep 0.1; i=$((i+1))\n"
         << "done\n"
         << "sleep 0.5\n"

@@ -135,7 +135,7 @@ TEST_F(GftoolTest, TuningPrintsKeysThenChangedSurfaces) {
   ASSERT_EQ(plain.status, 0) << plain.err;
   EXPECT_NE(plain.out.find("\nPLANEG 0.05\n"), std::string::npos);
   EXPECT_NE(plain.out.find("\nMAXTANGENT 20\n"), std::string::npos);  // degrees, as written
-  EXPECT_EQ(plain.out.rfind("BUMPERSONOFF 1\n", 0), 0u);  // the first key
+  EXPECT_EQ(plain.out.rfind("BUMPERSONOFF 1\n", 0), 0u);              // the first key
   // Surface entries follow every single key.
   EXPECT_GT(plain.out.find("MUWALL3 0.5\n"), plain.out.find("BUMPERSONOFF"));
 

@@ -136,8 +136,14 @@ TEST(Soak, ExtremeTuningNeverGivesANonFiniteBall) {
          for (auto& b : w.balls) b.speed_limit = INFINITY;
          w.surfaces.wall_rebound.fill(1e20f);
        }},
-      {"gravity 1e38", [](World& w) { for (auto& b : w.balls) b.plane_gravity = 1e38f; }},
-      {"friction -1e38", [](World& w) { for (auto& b : w.balls) b.plane_friction = -1e38f; }},
+      {"gravity 1e38",
+       [](World& w) {
+         for (auto& b : w.balls) b.plane_gravity = 1e38f;
+       }},
+      {"friction -1e38",
+       [](World& w) {
+         for (auto& b : w.balls) b.plane_friction = -1e38f;
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

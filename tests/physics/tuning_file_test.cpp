@@ -18,15 +18,15 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<uint8_t> Container(std::string_view text, uint32_t key = 0x1234ABCDu) {
-  return res::CDataEncode(std::span<const uint8_t>(
-                              reinterpret_cast<const uint8_t*>(text.data()), text.size()),
-                          key);
+  return res::CDataEncode(
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()), key);
 }
 
 void WriteFile(const fs::path& p, const std::vector<uint8_t>& bytes) {
   fs::create_directories(p.parent_path());
   std::ofstream(p, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 class TuningFileTest : public ::testing::Test {

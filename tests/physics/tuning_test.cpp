@@ -199,8 +199,8 @@ TEST_F(TuningTest, LineEndingsAndUnreadableLines) {
   EXPECT_FLOAT_EQ(t.sound_pano_scale, 4.0f);     // no number: skipped
   EXPECT_FLOAT_EQ(t.sound_volume_scale, 0.03f);  // not finite: skipped
   EXPECT_FLOAT_EQ(t.sound_speed_scale, 1.0f);
-  EXPECT_EQ(t.max_tilt_counter, 300);        // refused: out of range
-  EXPECT_FLOAT_EQ(t.bumper_speed, 7.0f);     // no trailing newline, tabs as blanks
+  EXPECT_EQ(t.max_tilt_counter, 300);     // refused: out of range
+  EXPECT_FLOAT_EQ(t.bumper_speed, 7.0f);  // no trailing newline, tabs as blanks
   EXPECT_TRUE(Load(""));
 }
 
@@ -242,7 +242,7 @@ TEST_F(TuningTest, EveryListedKeyLoadsAndLists) {
     EXPECT_TRUE(RangeOfTuningKey(keys[i].key, r)) << keys[i].key;
     const double v = r.low + (r.high - r.low) * (0.3 + 0.005 * static_cast<double>(i));
     return std::fabs(v) > 50 || keys[i].type != TuningType::kReal ? std::round(v)
-                                                                    : std::round(v * 1000) / 1000;
+                                                                  : std::round(v * 1000) / 1000;
   };
   std::string text;
   for (size_t i = 0; i < keys.size(); ++i) {

@@ -1,9 +1,8 @@
 #include "platform/imgui_dialogs.h"
 
 #include <SDL.h>
-#include <imgui.h>
-
 #include <gtest/gtest.h>
+#include <imgui.h>
 
 #include <cstdlib>
 #include <string>
@@ -97,8 +96,8 @@ TEST(FormScale, FollowsTheSmallerRatioFromTheGamesOwnSize) {
   struct Case {
     int w, h;
     float want;
-  } cases[] = {{1024, 768, 1.0f}, {640, 480, 1.0f},  {1920, 1080, 1.40625f},
-               {2048, 1536, 2.0f}, {3840, 1080, 1.40625f}, {0, 0, 1.0f}, {20000, 20000, 4.0f}};
+  } cases[] = {{1024, 768, 1.0f},      {640, 480, 1.0f}, {1920, 1080, 1.40625f}, {2048, 1536, 2.0f},
+               {3840, 1080, 1.40625f}, {0, 0, 1.0f},     {20000, 20000, 4.0f}};
   for (const Case& c : cases) EXPECT_FLOAT_EQ(FormScale(c.w, c.h), c.want) << c.w << "x" << c.h;
 }
 

@@ -1,5 +1,7 @@
 // Addresses handed to the command named by GFALL_URL_OPENER.
 
+#include "platform/open_url.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -8,8 +10,6 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
-
-#include "platform/open_url.h"
 
 namespace {
 
@@ -25,14 +25,14 @@ std::string WaitForFile(const std::filesystem::path& p) {
 }
 
 TEST(OpenUrl, TheOpenerGetsTheAddressAsOneArgumentNeverAsShellText) {
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("gfall_opener_" + std::to_string(::getpid()));
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("gfall_opener_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const auto out = dir / "opened.txt";
   const auto pwned = dir / "pwned";
   const std::string command = "printf '%s\\n' >" + out.string();
-  const std::string url = "http://h/p?a=1&b='$(touch " + pwned.string() + ")';touch " +
-                          pwned.string() + " \"x\"";
+  const std::string url =
+      "http://h/p?a=1&b='$(touch " + pwned.string() + ")';touch " + pwned.string() + " \"x\"";
   std::string error;
   ASSERT_TRUE(platform::OpenUrlWith(command, url, error)) << error;
   EXPECT_EQ(WaitForFile(out), url + "\n");

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <atomic>
-
 #include <chrono>
 #include <cstdlib>
 #include <thread>

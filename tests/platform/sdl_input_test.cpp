@@ -186,7 +186,8 @@ TEST(SdlJoypads, VirtualPadReachesTheElements) {
 TEST(SdlJoypads, MappingsFileAndPadDefaults) {
   EXPECT_EQ(GameControllerDbPath("/x/config", "/home/p"), "/x/config/gfall/gamecontrollerdb.txt");
   EXPECT_EQ(GameControllerDbPath(nullptr, "/home/p"), "/home/p/.config/gfall/gamecontrollerdb.txt");
-  EXPECT_EQ(GameControllerDbPath("relative", "/home/p"), "/home/p/.config/gfall/gamecontrollerdb.txt");
+  EXPECT_EQ(GameControllerDbPath("relative", "/home/p"),
+            "/home/p/.config/gfall/gamecontrollerdb.txt");
   EXPECT_EQ(GameControllerDbPath("", ""), "");
 
   using core::Action;
@@ -198,14 +199,19 @@ TEST(SdlJoypads, MappingsFileAndPadDefaults) {
   };
   const Case cases[] = {
       {"at rest", {}, 0},
-      {"shoulders", {.left_shoulder = true, .right_shoulder = true},
+      {"shoulders",
+       {.left_shoulder = true, .right_shoulder = true},
        bit(core::kActionLeftFlipper) | bit(core::kActionRightFlipper)},
-      {"triggers past a quarter", {.left_trigger = 8001, .right_trigger = 8000},
+      {"triggers past a quarter",
+       {.left_trigger = 8001, .right_trigger = 8000},
        bit(core::kActionLeftFlipper)},
       {"A launches", {.a = true}, bit(core::kActionStart)},
-      {"stick left and up", {.left_x = -16001, .left_y = -32768},
+      {"stick left and up",
+       {.left_x = -16001, .left_y = -32768},
        bit(core::kActionNudgeLeft) | bit(core::kActionNudgeUp)},
-      {"stick right, pulled back", {.left_x = 32767, .left_y = 32767}, bit(core::kActionNudgeRight)},
+      {"stick right, pulled back",
+       {.left_x = 32767, .left_y = 32767},
+       bit(core::kActionNudgeRight)},
       {"a thumb resting on the stick", {.left_x = 16000, .left_y = -16000}, 0},
   };
   for (const Case& c : cases) EXPECT_EQ(StandardPadDefaults(c.s), c.want) << c.what;
@@ -213,7 +219,7 @@ TEST(SdlJoypads, MappingsFileAndPadDefaults) {
 
 // The actions a frame reads from the pads alone, with the stored bindings.
 std::array<int32_t, core::kActionCount> Actions(SdlJoypads& pads, input::Controls& controls,
-                                                 const core::BindingTable& bindings) {
+                                                const core::BindingTable& bindings) {
   SdlInputClock clock;
   input::InputDevices devices{nullptr, &pads, &clock};
   input::ReadActions(controls, devices, bindings, false);

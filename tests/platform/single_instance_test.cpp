@@ -8,10 +8,9 @@
 
 #include <chrono>
 #include <cstring>
-#include <vector>
-
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {

@@ -21,7 +21,8 @@ TEST(WindowIcon, SetsAPictureAndRefusesWhatIsNotOne) {
   RgbFrame picture;
   picture.width = picture.height = 16;
   picture.pixels.assign(16 * 16 * 3, 200);
-  const std::string good = (dir.path() / "icon.png").string(), bad = (dir.path() / "bad.png").string();
+  const std::string good = (dir.path() / "icon.png").string(),
+                    bad = (dir.path() / "bad.png").string();
   ASSERT_TRUE(WritePng(good, picture));
   std::ofstream(bad) << "not a picture";
 

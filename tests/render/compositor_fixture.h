@@ -79,7 +79,8 @@ struct Rig {
   }
   // The buffer shown last.
   const std::vector<uint8_t>& Shown() const {
-    return buffers[static_cast<size_t>((c->current_buffer + c->buffer_count - 1) % c->buffer_count)];
+    return buffers[static_cast<size_t>((c->current_buffer + c->buffer_count - 1) %
+                                       c->buffer_count)];
   }
   // First byte of pixel (x, y) of a buffer.
   uint8_t At(const std::vector<uint8_t>& b, int32_t x, int32_t y, int32_t byte = 0) const {
@@ -88,7 +89,8 @@ struct Rig {
   }
   uint32_t Pixel(const std::vector<uint8_t>& b, int32_t x, int32_t y) const {
     uint32_t v = 0;
-    std::memcpy(&v, &b[static_cast<size_t>(y) * display.format.pitch + static_cast<size_t>(x) * Bpp()],
+    std::memcpy(&v,
+                &b[static_cast<size_t>(y) * display.format.pitch + static_cast<size_t>(x) * Bpp()],
                 static_cast<size_t>(Bpp()));
     return v;
   }

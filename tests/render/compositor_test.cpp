@@ -101,8 +101,8 @@ TEST(Compositor, ShadowIsMaskedWhereDepthPlusThirtyIsBelowTheScene) {
   SetShadowOn(*rig.c, 0, true);
   SetDepthMap(*rig.c, 0, &rig.c->scene_depth);
   rig.Present();
-  EXPECT_EQ(rig.At(rig.Shown(), 19, 12), 170);  // 500 + 30 ≥ 530: shadowed
-  EXPECT_EQ(rig.At(rig.Shown(), 20, 12), 200);  // 530 < 531: masked
+  EXPECT_EQ(rig.At(rig.Shown(), 19, 12), 170);     // 500 + 30 ≥ 530: shadowed
+  EXPECT_EQ(rig.At(rig.Shown(), 20, 12), 200);     // 530 < 531: masked
   EXPECT_EQ(rig.At(rig.Shown(), 19, 12, 3), 200);  // the fourth byte is kept
 }
 
@@ -113,7 +113,8 @@ TEST(Compositor, OverlappingShadowsAreDarker) {
     rig.FillBackground(200);
     LookupTable256 mas{};
     for (int v = 0; v < 256; ++v) {
-      for (int s = 0; s < 256; ++s) mas[static_cast<size_t>(v * 256 + s)] = static_cast<uint8_t>(s ? std::max(0, v - 30) : v);
+      for (int s = 0; s < 256; ++s)
+        mas[static_cast<size_t>(v * 256 + s)] = static_cast<uint8_t>(s ? std::max(0, v - 30) : v);
     }
     BuildShadowTables(rig.c->shadows, id, ShadowPalette(), mas);
     // In 15/16-bit the shadow plane holds levels; 3 is a clear step there.
@@ -196,7 +197,8 @@ TEST(Compositor, NegativeXStartsAtTheClippedSourceColumn) {
   ImageSet set;
   MakeSet(set, rig.display.format, 10, 2, 0, 0);
   for (int32_t y = 0; y < 2; ++y) {
-    for (int32_t x = 0; x < 10; ++x) set.frames[0].pixels[static_cast<size_t>(y * 10 + x)] = static_cast<uint8_t>(50 + x);
+    for (int32_t x = 0; x < 10; ++x)
+      set.frames[0].pixels[static_cast<size_t>(y * 10 + x)] = static_cast<uint8_t>(50 + x);
   }
   set.frames[0].key = 0;
   rig.Place(0, set, -5, 0, 10);
@@ -216,12 +218,14 @@ TEST(Compositor, SparseFramesDrawEveryVisiblePixelAndNoOther) {
       Rig rig(id);
       rig.FillBackground(3);
       for (int32_t y = 0; y < 48; ++y) {
-        for (int32_t x = 0; x < 64; ++x) rig.c->scene_depth.data[static_cast<size_t>(y * 64 + x)] = static_cast<int16_t>(x * 10);
+        for (int32_t x = 0; x < 64; ++x)
+          rig.c->scene_depth.data[static_cast<size_t>(y * 64 + x)] = static_cast<int16_t>(x * 10);
       }
       ImageSet set;
       MakeSet(set, rig.display.format, 37, 21, 0, 0);
       std::vector<uint8_t>& px = set.frames[0].pixels;
-      for (const auto& [x, y] : {std::pair{0, 0}, {36, 0}, {0, 20}, {36, 20}, {17, 9}, {18, 9}, {31, 4}, {5, 15}}) {
+      for (const auto& [x, y] :
+           {std::pair{0, 0}, {36, 0}, {0, 20}, {36, 20}, {17, 9}, {18, 9}, {31, 4}, {5, 15}}) {
         px[static_cast<size_t>(y * 37 + x)] = static_cast<uint8_t>(100 + x + y);
       }
       const int32_t x0 = -3, y0 = 30, depth = 200;  // rows 18..20 fall below the screen
@@ -260,7 +264,8 @@ TEST(Compositor, MeasuredBallFramesDrawTheSamePicturesAsSearchedOnes) {
       Rig& rig = rigs[k];
       rig.FillBackground(0x5A);
       for (int32_t y = 0; y < 48; ++y) {
-        for (int32_t x = 0; x < 64; ++x) rig.c->scene_depth.data[static_cast<size_t>(y * 64 + x)] = static_cast<int16_t>(y * 20);
+        for (int32_t x = 0; x < 64; ++x)
+          rig.c->scene_depth.data[static_cast<size_t>(y * 64 + x)] = static_cast<int16_t>(y * 20);
       }
       LookupTable256 mas{};
       for (size_t i = 0; i < mas.size(); ++i) mas[i] = static_cast<uint8_t>((i >> 8) / 2);
@@ -278,7 +283,8 @@ TEST(Compositor, MeasuredBallFramesDrawTheSamePicturesAsSearchedOnes) {
       for (int32_t y = 0; y < 30; ++y) {
         for (int32_t x = 0; x < 30; ++x) {
           const size_t at = static_cast<size_t>(y * 30 + x);
-          if ((x - 12) * (x - 12) + (y - 11) * (y - 11) <= 36) fr.pixels[at] = static_cast<uint8_t>(40 + x);
+          if ((x - 12) * (x - 12) + (y - 11) * (y - 11) <= 36)
+            fr.pixels[at] = static_cast<uint8_t>(40 + x);
           if ((x - 16) * (x - 16) + (y - 17) * (y - 17) <= 49) fr.shadow[at] = high ? 3 : 1;
         }
       }
@@ -292,7 +298,8 @@ TEST(Compositor, MeasuredBallFramesDrawTheSamePicturesAsSearchedOnes) {
     EXPECT_EQ(sets[1].frames[1].pixel_box.w, 0);  // the empty frame has nothing to draw
     for (int step = 0; step < 24; ++step) {
       for (Rig& rig : rigs) {
-        MoveInstance(*rig.c, rig.display.format, 0, (step * 13) % 80 - 20, (step * 7) % 60 - 15, 300 + step * 40);
+        MoveInstance(*rig.c, rig.display.format, 0, (step * 13) % 80 - 20, (step * 7) % 60 - 15,
+                     300 + step * 40);
         SetInstanceFrame(*rig.c, 0, step % 5 == 4 ? 1 : 0);
         physics::ReflectionBlock r;
         r.radius = step % 3 == 0 ? 0 : 9;
@@ -573,7 +580,9 @@ TEST(Reflection, ChangesTheDiscInsideItsOuterRadiusOnly) {
   t.maps[0].height = 16;
   t.maps[0].bytes.assign(256, 7);
   for (int b = 0; b < 256; ++b) {
-    for (int x = 0; x < 256; ++x) rig.c->mix[static_cast<size_t>(b * 256 + x)] = static_cast<uint8_t>(b == 40 && x == 7 ? 41 : b);
+    for (int x = 0; x < 256; ++x)
+      rig.c->mix[static_cast<size_t>(b * 256 + x)] =
+          static_cast<uint8_t>(b == 40 && x == 7 ? 41 : b);
   }
   rig.c->mix_loaded = true;
   ImageSet ball;
@@ -600,9 +609,10 @@ TEST(Reflection, EveryPixelTakesTheTexelOfTheFormula) {
     float roll_x, roll_y, angle;
     int32_t map_w, map_h;  // sides that are not powers of two wrap another way
   };
-  for (const Case k : {Case{20, 20, 20, 3.7f, -5.2f, 0.9f, 16, 8}, Case{12, 3, 38, -60.0f, 41.5f, 5.5f, 16, 8},
-                       Case{27, 20, 20, 0.0f, 0.0f, 0.0f, 16, 8}, Case{9, 40, 1, 7.25f, -3.0f, 3.14159f, 16, 8},
-                       Case{20, 20, 20, 3.7f, -5.2f, 0.9f, 12, 7}, Case{27, 20, 20, 0.0f, 0.0f, 2.0f, 12, 7}}) {
+  for (const Case k :
+       {Case{20, 20, 20, 3.7f, -5.2f, 0.9f, 16, 8}, Case{12, 3, 38, -60.0f, 41.5f, 5.5f, 16, 8},
+        Case{27, 20, 20, 0.0f, 0.0f, 0.0f, 16, 8}, Case{9, 40, 1, 7.25f, -3.0f, 3.14159f, 16, 8},
+        Case{20, 20, 20, 3.7f, -5.2f, 0.9f, 12, 7}, Case{27, 20, 20, 0.0f, 0.0f, 2.0f, 12, 7}}) {
     SCOPED_TRACE(k.radius);
     Rig rig(PixelFormatId::PAL8);
     rig.FillBackground(1);
@@ -610,7 +620,8 @@ TEST(Reflection, EveryPixelTakesTheTexelOfTheFormula) {
     t.maps[0].width = k.map_w;
     t.maps[0].height = k.map_h;
     t.maps[0].bytes.resize(static_cast<size_t>(k.map_w * k.map_h));
-    for (size_t i = 0; i < t.maps[0].bytes.size(); ++i) t.maps[0].bytes[i] = static_cast<uint8_t>(100 + i);
+    for (size_t i = 0; i < t.maps[0].bytes.size(); ++i)
+      t.maps[0].bytes[i] = static_cast<uint8_t>(100 + i);
     for (size_t i = 0; i < rig.c->mix.size(); ++i) rig.c->mix[i] = static_cast<uint8_t>(i & 255);
     rig.c->mix_loaded = true;
     ImageSet ball;
@@ -639,10 +650,12 @@ TEST(Reflection, EveryPixelTakesTheTexelOfTheFormula) {
     for (int32_t i = -k.radius; i <= k.radius; ++i) {
       for (int32_t j = -k.radius; j <= k.radius; ++j) {
         const int32_t x = k.cx + j, y = k.cy + i;
-        if (x < 0 || y < 0 || x >= 41 || y >= 41 || p[static_cast<size_t>(y * 41 + x)] == 0) continue;
+        if (x < 0 || y < 0 || x >= 41 || y >= 41 || p[static_cast<size_t>(y * 41 + x)] == 0)
+          continue;
         const float dist = std::sqrt(static_cast<float>(i * i + j * j));
         if (dist >= static_cast<float>(outer)) continue;
-        const float q = t.spread[static_cast<size_t>(std::lround(dist)) * 256 + static_cast<size_t>(l)] * e;
+        const float q =
+            t.spread[static_cast<size_t>(std::lround(dist)) * 256 + static_cast<size_t>(l)] * e;
         const float fj = static_cast<float>(j), fi = static_cast<float>(i);
         int64_t tx = static_cast<int64_t>(fj * q * ca + fi * q * sa + hx) % k.map_w;
         int64_t ty = static_cast<int64_t>(-fj * q * sa + fi * q * ca + hy) % k.map_h;

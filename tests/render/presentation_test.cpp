@@ -22,7 +22,8 @@ struct Screen {
     InitCompositor(*c, display);
     std::memset(c->background.data(), 0x33, c->background.size());
     std::memset(c->scene.data(), 0x33, c->scene.size());
-    for (int i = 0; i < 256; ++i) palette[static_cast<size_t>(i)] = Rgb{static_cast<uint8_t>(i), 1, 2};
+    for (int i = 0; i < 256; ++i)
+      palette[static_cast<size_t>(i)] = Rgb{static_cast<uint8_t>(i), 1, 2};
   }
   PresentContext Context() { return {display, dev, *c, *slots, palette}; }
 
@@ -41,7 +42,7 @@ TEST(PresentFrame, FirstEightBitPresentLoadsThePaletteThenComposes) {
   EXPECT_EQ(s.p.palette_reload_pending, 0);
   EXPECT_EQ(s.dev.screen_palette[100], (Rgb{100, 1, 2}));
   EXPECT_EQ(s.dev.screen_palette[5].g, 0);  // entries below 10 stay the system's
-  EXPECT_EQ(s.dev.flips, 2);               // the cleared screen, then the frame
+  EXPECT_EQ(s.dev.flips, 2);                // the cleared screen, then the frame
   EXPECT_EQ(s.dev.back[0], 0x33);
   EXPECT_EQ(s.c->current_buffer, 1);
   EXPECT_EQ(s.display.full_redraw_count, 2);

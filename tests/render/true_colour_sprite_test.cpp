@@ -267,7 +267,8 @@ TEST_F(TrueColour, ARestRimCoversWhereTheRestingPartWas) {
   ASSERT_TRUE(LoadTrueColourSprite(sprite_, ctx, "RES\\ANIM\\T.J24", "RES\\IMMASK\\T.IMS", 0, 0));
   for (int32_t k = 0; k < 5; ++k) EXPECT_EQ(PixelOf(sprite_, k, 2, 1), key) << k;  // no rim asked
 
-  ASSERT_TRUE(LoadTrueColourSprite(sprite_, ctx, "RES\\ANIM\\T.J24", "RES\\IMMASK\\T.IMS", 0, 0, 2));
+  ASSERT_TRUE(
+      LoadTrueColourSprite(sprite_, ctx, "RES\\ANIM\\T.J24", "RES\\IMMASK\\T.IMS", 0, 0, 2));
   for (int32_t k = 1; k < 5; ++k) {
     for (int32_t y = 0; y < kH; ++y) {
       EXPECT_EQ(PixelOf(sprite_, k, 0, y), key) << k;  // three columns away
@@ -293,7 +294,7 @@ TEST_F(TrueColour, ARestRimCoversWhereTheRestingPartWas) {
   CoverRestRim(sprite_, background);
   EXPECT_EQ(PixelOf(sprite_, 0, 1, 1), 0x123456u);
   EXPECT_EQ(PixelOf(sprite_, 0, 2, 1), 0u);
-  EXPECT_EQ(PixelOf(sprite_, 0, 0, 1), key);   // no frame paints these
+  EXPECT_EQ(PixelOf(sprite_, 0, 0, 1), key);  // no frame paints these
   EXPECT_EQ(PixelOf(sprite_, 0, 11, 1), key);
   EXPECT_EQ(PixelOf(sprite_, 1, 1, 1), floor);  // the other frames keep their rim
 }

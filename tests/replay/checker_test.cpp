@@ -1,12 +1,12 @@
 // Playing a recording back: the readings come out in order, and the first
 // difference from the recorded game is named with its frame.
 
+#include "replay/checker.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
-
-#include "replay/checker.h"
 
 namespace {
 
@@ -56,7 +56,8 @@ TEST(Checker, HandsOutTheFramesAndMatchesAnIdenticalGame) {
   int events = 0;
   while (c.BeginFrame()) {
     events += static_cast<int>(c.Events().size());
-    for (uint32_t i = 0; i < rec.frames[c.frame()].reading_count; ++i) seen.push_back(c.NextReading());
+    for (uint32_t i = 0; i < rec.frames[c.frame()].reading_count; ++i)
+      seen.push_back(c.NextReading());
     c.EndFrame();
     if (c.frame() == 1) c.Checkpoint(CheckKind::kBallEnd, Digest(7));
     if (c.frame() == 3) c.Checkpoint(CheckKind::kGameEnd, Digest(9));
@@ -100,9 +101,11 @@ TEST(Checker, NamesTheFirstDivergence) {
          }
        },
        "replay diverged at frame 3: scores (at the game end)"},
-      {"the clock read once more", [](replay::Checker&, uint32_t f, int& reads) { reads += f == 2; },
+      {"the clock read once more",
+       [](replay::Checker&, uint32_t f, int& reads) { reads += f == 2; },
        "replay diverged at frame 2: the clock was read more often than the 1 times recorded"},
-      {"the clock read once less", [](replay::Checker&, uint32_t f, int& reads) { reads -= f == 1; },
+      {"the clock read once less",
+       [](replay::Checker&, uint32_t f, int& reads) { reads -= f == 1; },
        "replay diverged at frame 1: the clock was read 1 times, recorded 2"},
       {"a ball ending early",
        [](replay::Checker& c, uint32_t f, int& reads) {
@@ -164,16 +167,18 @@ TEST(Checker, APartialRecordingEndsWithoutBlame) {
   replay::Recording whole = Sample();
   whole.checkpoints.resize(1);
   whole.checkpoints.push_back({3, CheckKind::kGameEnd, Digest(9), {}});
-  EXPECT_EQ(Play(whole, [](replay::Checker& c, uint32_t f, int& reads) {
-              if (f == 2) {
-                for (int i = 0; i < reads; ++i) c.NextReading();
-                reads = 0;
-                c.EndFrame();
-                c.Checkpoint(CheckKind::kBallEnd, Digest(1));
-              }
-            }),
-            "replay diverged at frame 2: a ball end the recording does not have here (its next is a "
-            "game end at frame 3)");
+  EXPECT_EQ(
+      Play(whole,
+           [](replay::Checker& c, uint32_t f, int& reads) {
+             if (f == 2) {
+               for (int i = 0; i < reads; ++i) c.NextReading();
+               reads = 0;
+               c.EndFrame();
+               c.Checkpoint(CheckKind::kBallEnd, Digest(1));
+             }
+           }),
+      "replay diverged at frame 2: a ball end the recording does not have here (its next is a "
+      "game end at frame 3)");
 }
 
 }  // namespace

@@ -46,8 +46,9 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 // Writes a recording again with `change` applied to it (a valid file with
@@ -65,7 +66,8 @@ void Rewrite(const replay::Recording& rec, const std::string& path,
     for (const replay::InputEvent& e : r.EventsOf(r.frames[f])) w.Event(e);
     w.EndFrame();
     for (; next < r.checkpoints.size() && r.checkpoints[next].frame == f; ++next) {
-      w.Checkpoint(r.checkpoints[next].kind, r.checkpoints[next].digest, r.checkpoints[next].scores);
+      w.Checkpoint(r.checkpoints[next].kind, r.checkpoints[next].digest,
+                   r.checkpoints[next].scores);
     }
   }
   if (r.finished) w.Finish();
@@ -165,8 +167,8 @@ TEST(ReplayCli, ARunThroughTheMenusReplaysHeadless) {
   std::ofstream(dir / "script.txt", std::ios::app) << "300 key 0x1C down\n320 key 0x1C up\n";
   const std::string rec = dir / "menus.gfrec";
   auto run = Gfall("--headless --menus --seed 4 --until-game-over --data " +
-                   std::string(GFALL_DATA_DIR) + " --config-dir " + (dir / "config") +
-                   " --input " + (dir / "script.txt") + " --record " + rec + " --print-state");
+                   std::string(GFALL_DATA_DIR) + " --config-dir " + (dir / "config") + " --input " +
+                   (dir / "script.txt") + " --record " + rec + " --print-state");
   ASSERT_EQ(run.status, 0) << run.out;
   ASSERT_NE(run.out.find("\"game_ended\":true"), std::string::npos) << run.out.substr(0, 400);
   const replay::ReadResult read = replay::ReadRecordingFile(rec);
@@ -184,10 +186,10 @@ TEST(ReplayCli, AGamePlayedInAWindowReplaysHeadless) {
   WriteScript(dir / "script.txt");
   const std::string rec = dir / "window.gfrec";
   // Real frame times: the window's clock, the script read against it.
-  const std::string cmd = "xvfb-run -a -s '-screen 0 1024x768x24' env SDL_AUDIODRIVER=dummy " +
-                          std::string(GFALL_EXE) + " --play --window --frames 600 --width 640 --data " +
-                          GFALL_DATA_DIR + " --config-dir " + (dir / "config") + " --input " +
-                          (dir / "script.txt") + " --record " + rec + " 2>&1";
+  const std::string cmd =
+      "xvfb-run -a -s '-screen 0 1024x768x24' env SDL_AUDIODRIVER=dummy " + std::string(GFALL_EXE) +
+      " --play --window --frames 600 --width 640 --data " + GFALL_DATA_DIR + " --config-dir " +
+      (dir / "config") + " --input " + (dir / "script.txt") + " --record " + rec + " 2>&1";
   auto run = test_util::RunCommand(cmd);
   ASSERT_EQ(run.status, 0) << cmd << "\n" << run.out;
   const replay::ReadResult read = replay::ReadRecordingFile(rec);
@@ -228,7 +230,8 @@ TEST(ReplayCli, TheWindowKeepsItsGames) {
       "6000 cmd 112\n7000 cmd 107\n");
   ASSERT_EQ(run.status, 0) << run.out;
   std::vector<fs::path> kept;
-  for (const auto& e : fs::directory_iterator(dir.dir / "config" / "replays")) kept.push_back(e.path());
+  for (const auto& e : fs::directory_iterator(dir.dir / "config" / "replays"))
+    kept.push_back(e.path());
   ASSERT_EQ(kept.size(), 1u);
   const std::string name = kept[0].filename().string();
   EXPECT_TRUE(name.ends_with(".gfrec") && name.find("_Player_1_") != std::string::npos) << name;

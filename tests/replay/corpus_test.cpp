@@ -27,9 +27,9 @@ TEST(ReplayCorpus, EveryRecordedGameReplaysExactly) {
   int other_table = 0;
   for (const fs::path& game : games) {
     SCOPED_TRACE(game.filename().string());
-    const test_util::CommandRun run = test_util::RunCommand(
-        std::string(GFALL_EXE) + " --replay " + game.string() + " --data " + GFALL_DATA_DIR +
-        " 2>&1");
+    const test_util::CommandRun run =
+        test_util::RunCommand(std::string(GFALL_EXE) + " --replay " + game.string() + " --data " +
+                              GFALL_DATA_DIR + " 2>&1");
     if (run.status == 1 && (run.out.find("another GFALL.DAT") != std::string::npos ||
                             run.out.find("another tuning") != std::string::npos)) {
       std::printf("%s: made with another pack or tuning; run make replays\n",

@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <cstdio>
 #include <string>
 
 #include "app/frame_loop.h"
@@ -38,7 +38,8 @@ struct TestGame {
 };
 
 std::string TempPath(const std::string& name) {
-  return (fs::temp_directory_path() / ("gfall-" + std::to_string(::getpid()) + "-" + name)).string();
+  return (fs::temp_directory_path() / ("gfall-" + std::to_string(::getpid()) + "-" + name))
+      .string();
 }
 
 // Plays up to `frames` frames (or to the game's end) while recording. `step`
@@ -90,7 +91,8 @@ replay::Recording ReadWhole(const std::string& path) {
 
 TEST(GameReplay, AComputerGameOnAVirtualClockReplaysExactly) {
   const std::string path = TempPath("computer.gfrec");
-  RecordGame(path, 29, true, 200000, [](int) { return 1000.0 / 60.0; }, nullptr);
+  RecordGame(
+      path, 29, true, 200000, [](int) { return 1000.0 / 60.0; }, nullptr);
   const replay::Recording rec = ReadWhole(path);
   ASSERT_GE(rec.checkpoints.size(), 3u);
   EXPECT_EQ(rec.checkpoints[rec.checkpoints.size() - 2].kind, replay::CheckKind::kGameEnd);
@@ -106,9 +108,9 @@ TEST(GameReplay, AComputerGameOnAVirtualClockReplaysExactly) {
 TEST(GameReplay, APlayedGameWithRealFrameTimesReplaysExactly) {
   const std::string path = TempPath("played.gfrec");
   auto step = [](int n) {
-    if (n % 211 == 7) return 48.25;               // a stall
-    if (n % 37 == 3) return 2.000125;             // a fast frame
-    return 16.0 + (n * 7919 % 1000) * 0.0013;     // jitter
+    if (n % 211 == 7) return 48.25;            // a stall
+    if (n % 37 == 3) return 2.000125;          // a fast frame
+    return 16.0 + (n * 7919 % 1000) * 0.0013;  // jitter
   };
   auto input = [](app::Game& g, int n) {
     g.actions[core::kActionStart] = (n % 600) < 60;  // pull and release the plunger
@@ -210,10 +212,10 @@ TEST(GameReplay, AGameStartedFromTheMenusReplaysExactly) {
 
 TEST(GameReplay, ARecordingOfAnotherTuningIsRefused) {
   const std::string path = TempPath("tuning.gfrec");
-  RecordGame(path, 3, true, 300, [](int) { return 16.5; }, nullptr);
+  RecordGame(
+      path, 3, true, 300, [](int) { return 16.5; }, nullptr);
   const replay::Recording rec = ReadWhole(path);
-  EXPECT_EQ(ReplayGame(rec, nullptr,
-                       [](app::Game& g) { g.world.tuning.flipper_hard = 0.5f; }),
+  EXPECT_EQ(ReplayGame(rec, nullptr, [](app::Game& g) { g.world.tuning.flipper_hard = 0.5f; }),
             "refused: the recording was made with another tuning, so it cannot be replayed "
             "exactly");
   if (!getenv("KEEP")) fs::remove(path);

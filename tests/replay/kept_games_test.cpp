@@ -1,13 +1,13 @@
 // The kept-games folder: names by date, player and score; the newest 20 and
 // every high-score game are kept.
 
+#include "replay/kept_games.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-
-#include "replay/kept_games.h"
 
 namespace {
 
@@ -16,8 +16,10 @@ namespace fs = std::filesystem;
 TEST(KeptGames, NamesSayDatePlayerAndScore) {
   // 2026-12-11 00:45:12 UTC.
   const int64_t t = 1796949912;
-  EXPECT_EQ(replay::KeptGameFileName(t, "Anna", 123450, false), "20261211-004512_Anna_123450.gfrec");
-  EXPECT_EQ(replay::KeptGameFileName(t, "Zoë / x", 5, true), "20261211-004512_Zo_____x_5_high.gfrec");
+  EXPECT_EQ(replay::KeptGameFileName(t, "Anna", 123450, false),
+            "20261211-004512_Anna_123450.gfrec");
+  EXPECT_EQ(replay::KeptGameFileName(t, "Zoë / x", 5, true),
+            "20261211-004512_Zo_____x_5_high.gfrec");
   EXPECT_EQ(replay::KeptGameFileName(t, "", 0, false), "20261211-004512_player_0.gfrec");
   EXPECT_EQ(replay::FileNamePlayer(std::string(50, 'a')), std::string(32, 'a'));
 
@@ -27,9 +29,10 @@ TEST(KeptGames, NamesSayDatePlayerAndScore) {
   EXPECT_EQ(g->player, "Zo_____x");
   EXPECT_EQ(g->score, 5);
   EXPECT_TRUE(g->high_score);
-  for (const char* bad : {"notes.txt", "20261211-004512_Anna_12x.gfrec", "20261311-004512_A_1.gfrec",
-                          "20261211-004512__1.gfrec", "20261211-004512_1.gfrec",
-                          "20261211_004512_A_1.gfrec", "20261211-004512_A_99999999999.gfrec"}) {
+  for (const char* bad :
+       {"notes.txt", "20261211-004512_Anna_12x.gfrec", "20261311-004512_A_1.gfrec",
+        "20261211-004512__1.gfrec", "20261211-004512_1.gfrec", "20261211_004512_A_1.gfrec",
+        "20261211-004512_A_99999999999.gfrec"}) {
     EXPECT_FALSE(replay::ParseKeptGameFileName(bad)) << bad;
   }
 }
@@ -45,9 +48,8 @@ TEST(KeptGames, PruningKeepsTheNewestAndTheHighScores) {
     touch(replay::KeptGameFileName(1796949912 + 60 * i, "P", i, i >= 2 && i <= 4));
   }
   touch("readme.txt");
-  const int removed = replay::PruneKeptGames(dir.string(), 20, [](const replay::KeptGame& g) {
-    return g.score != 3;
-  });
+  const int removed = replay::PruneKeptGames(
+      dir.string(), 20, [](const replay::KeptGame& g) { return g.score != 3; });
   EXPECT_EQ(removed, 3);  // games 0, 1 and 3
   const auto kept = replay::ListKeptGames(dir.string());
   ASSERT_EQ(kept.size(), 22u);

@@ -3,6 +3,7 @@
 // exactly the frames before the fault, and other versions are refused.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <bit>
 #include <cmath>
@@ -12,8 +13,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "replay/reader.h"
 #include "replay/writer.h"
@@ -292,9 +291,9 @@ TEST(Recording, OtherVersionsAndOtherFilesAreRefused) {
 }
 
 TEST(Recording, AFileBeingWrittenCanBeReadUpToItsLastFrame) {
-  const std::string path =
-      (std::filesystem::temp_directory_path() / ("gfall-replay-" + std::to_string(::getpid()) + ".rec"))
-          .string();
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("gfall-replay-" + std::to_string(::getpid()) + ".rec"))
+                               .string();
   std::string error;
   auto writer = replay::Writer::ToFile(path, SampleHeader(), error);
   ASSERT_TRUE(writer) << error;

@@ -2,12 +2,12 @@
 // matches at every checkpoint, other play is caught at the next one, and a
 // recording made with another pack or tuning is refused.
 
+#include "replay/session.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
-
-#include "replay/session.h"
 
 namespace {
 
@@ -133,8 +133,7 @@ TEST(Session, ARecordingOfAnotherPackOrTuningIsRefused) {
   EXPECT_EQ(replay::Incompatibility(h, 1, 2), std::nullopt);
   EXPECT_NE(replay::Incompatibility(h, 3, 2).value_or("").find("another GFALL.DAT"),
             std::string::npos);
-  EXPECT_NE(replay::Incompatibility(h, 0, 2).value_or("").find("another table"),
-            std::string::npos);
+  EXPECT_NE(replay::Incompatibility(h, 0, 2).value_or("").find("another table"), std::string::npos);
   EXPECT_NE(replay::Incompatibility(h, 1, 3).value_or("").find("another tuning"),
             std::string::npos);
 }

@@ -1,12 +1,12 @@
 // The game-state digest: each kind of change shows in its own named part and
 // in no other, and the pictures' own fields do not count.
 
+#include "replay/state_hash.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
-
-#include "replay/state_hash.h"
 
 namespace {
 
@@ -33,7 +33,8 @@ TEST(StateHash, EachChangeShowsInItsOwnPart) {
     int part;  // -1: no part may change
   };
   const Case cases[] = {
-      {"ball 0 moved a bit", [](Table& t) { t.world.balls[0].x = std::nextafter(t.world.balls[0].x, 1e9f); },
+      {"ball 0 moved a bit",
+       [](Table& t) { t.world.balls[0].x = std::nextafter(t.world.balls[0].x, 1e9f); },
        replay::kPartBall0Position},
       {"ball 1 moved", [](Table& t) { t.world.balls[1].y += 1.0f; }, replay::kPartBall1Position},
       {"ball 0 faster", [](Table& t) { t.world.balls[0].vx += 0.5f; }, replay::kPartBall0Motion},
@@ -85,7 +86,8 @@ TEST(StateHash, ScoresListEveryPlayerInTheGame) {
 TEST(StateHash, TheTuningHashFollowsTheValuesNotTheText) {
   Table a, b, c;
   EXPECT_EQ(replay::TuningHash(a.world), replay::TuningHash(b.world));
-  ASSERT_TRUE(physics::LoadTuningText(b.world.tuning_targets(), std::string_view("FLIPPERHARD 0.5\n")));
+  ASSERT_TRUE(
+      physics::LoadTuningText(b.world.tuning_targets(), std::string_view("FLIPPERHARD 0.5\n")));
   EXPECT_NE(replay::TuningHash(a.world), replay::TuningHash(b.world));
   // The same value written another way.
   ASSERT_TRUE(physics::LoadTuningText(c.world.tuning_targets(),

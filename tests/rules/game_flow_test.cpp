@@ -160,7 +160,7 @@ TEST(GameFlow, DrainsAreCountedBySide) {
     int left, centre, right;  // totals after this drain
   };
   const Case cases[] = {
-      {40.0f, 1, 0, 0}, {222.0f, 2, 0, 0}, {223.0f, 2, 1, 0}, {360.0f, 2, 2, 0},
+      {40.0f, 1, 0, 0},  {222.0f, 2, 0, 0}, {223.0f, 2, 1, 0}, {360.0f, 2, 2, 0},
       {497.0f, 2, 3, 0}, {498.0f, 2, 3, 1}, {690.0f, 2, 3, 2},
   };
   for (const Case& c : cases) {

@@ -2,11 +2,11 @@
 // whole game whose new first place is submitted to it.
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "process.h"
@@ -24,7 +24,8 @@ std::string Browser(const std::filesystem::path& profile) {
   return std::string(kChromium) +
          " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
          " --disable-background-networking --disable-component-update --disable-sync"
-         " --user-data-dir=" + profile.string() + " --dump-dom";
+         " --user-data-dir=" +
+         profile.string() + " --dump-dom";
 }
 
 struct BrowserTest : ::testing::Test {
@@ -99,10 +100,11 @@ TEST_F(BrowserTest, AGamesNewFirstPlaceReachesTheBoard) {
   std::filesystem::create_directories(dir / "config");
   // The game hands the address to the browser, as a player's desktop would.
   const std::string opener = Browser(dir / "game-profile") + " 2>/dev/null";
-  const ShellRun game = Shell("GFALL_SCORE_SERVER=" + s.url() + " GFALL_URL_OPENER='" + opener + "' " +
-                         GFALL_EXE + " --headless --data " + GFALL_DATA_DIR +
-                         " --menus --print-state --until-game-over --seed 4 --config-dir " +
-                         (dir / "config").string() + " --input " + (dir / "input.txt").string());
+  const ShellRun game =
+      Shell("GFALL_SCORE_SERVER=" + s.url() + " GFALL_URL_OPENER='" + opener + "' " + GFALL_EXE +
+            " --headless --data " + GFALL_DATA_DIR +
+            " --menus --print-state --until-game-over --seed 4 --config-dir " +
+            (dir / "config").string() + " --input " + (dir / "input.txt").string());
   ASSERT_EQ(game.status, 0) << game.out.substr(0, 400);
   const auto printed = nlohmann::json::parse(game.out, nullptr, false);
   ASSERT_FALSE(printed.is_discarded()) << game.out.substr(0, 400);
@@ -128,9 +130,10 @@ TEST_F(BrowserTest, AGamesNewFirstPlaceReachesTheBoard) {
       << scores;
 
   const std::string dom = Dom(s.url() + "/");
-  EXPECT_NE(dom.find("<td class=\"rank\">1</td><td class=\"name\">Alice Q</td><td class=\"score\">" +
-                     server::WithThousands(score) + "</td>"),
-            std::string::npos)
+  EXPECT_NE(
+      dom.find("<td class=\"rank\">1</td><td class=\"name\">Alice Q</td><td class=\"score\">" +
+               server::WithThousands(score) + "</td>"),
+      std::string::npos)
       << dom;
 }
 

@@ -63,7 +63,8 @@ class Cluster {
   }
   ~Cluster() { Stop(); }
   void Stop() {
-    if (started_) Shell(as_ + bin_ + "/pg_ctl -D " + (dir_ / "data").string() + " -m immediate -w stop");
+    if (started_)
+      Shell(as_ + bin_ + "/pg_ctl -D " + (dir_ / "data").string() + " -m immediate -w stop");
     started_ = false;
   }
   const std::string& error() const { return error_; }

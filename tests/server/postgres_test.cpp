@@ -1,16 +1,15 @@
 // Two score servers over one PostgreSQL database, in a throwaway cluster
 // that listens on a Unix socket only.
 
+#include <glob.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <stdlib.h>
 #include <unistd.h>
 
-#include <stdlib.h>
-
 #include <atomic>
-#include <fstream>
 #include <filesystem>
-#include <glob.h>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <thread>
@@ -25,7 +24,8 @@ namespace {
 
 TEST(Postgres, TwoServersOverOneDatabaseSeeEveryReportOnce) {
   const std::string bin = PostgresBin();
-  if (bin.empty()) GTEST_SKIP() << "PostgreSQL is not installed (no initdb); scripts/install-deps.sh installs it";
+  if (bin.empty())
+    GTEST_SKIP() << "PostgreSQL is not installed (no initdb); scripts/install-deps.sh installs it";
   // A short folder name: a Unix socket path must stay under 108 bytes.
   const std::filesystem::path dir = MakeTempDir("gfpg");
   ASSERT_FALSE(dir.empty());

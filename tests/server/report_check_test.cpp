@@ -1,5 +1,7 @@
 // The checks a score server makes on a report, each broken in turn.
 
+#include "store/report_check.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 #include <functional>
 
 #include "report_fixture.h"
-#include "store/report_check.h"
 
 namespace server_test {
 namespace {
@@ -67,7 +68,13 @@ TEST(ReportCheck, TamperedReportsAreRefusedForTheirFault) {
       {"DEL in the owner name", changed([](Bytes& b) { b[24] = 0x7F; }, 8),
        ReportFault::kControlCharacter},
       {"C1 control in the player name",
-       changed([](Bytes& b) { b[79] = 0xC2; b[80] = 0x85; }, 8), ReportFault::kControlCharacter},
+       changed(
+           [](Bytes& b) {
+             b[79] = 0xC2;
+             b[80] = 0x85;
+           },
+           8),
+       ReportFault::kControlCharacter},
       {"short text", [] { return Report(5000, "Ada").substr(0, 206); }, ReportFault::kLength},
       {"long text", [] { return Report(5000, "Ada") + "KQ"; }, ReportFault::kLength},
       {"empty", [] { return std::string(); }, ReportFault::kLength},

@@ -18,7 +18,8 @@ TEST(ServerText, QueryStrings) {
   ASSERT_TRUE(q);
   const server::QueryParams want = {{"tt", "gf"}, {"sc", "A+B c"}, {"flag", ""}, {"x", "A"}};
   EXPECT_EQ(*q, want);
-  for (const char* bad : {"a=%", "a=%4", "a=%G1", "%zz=1"}) EXPECT_FALSE(server::ParseQuery(bad)) << bad;
+  for (const char* bad : {"a=%", "a=%4", "a=%G1", "%zz=1"})
+    EXPECT_FALSE(server::ParseQuery(bad)) << bad;
   bool twice = false;
   EXPECT_FALSE(server::QueryValue(*server::ParseQuery("sc=1&sc=2"), "sc", &twice));
   EXPECT_TRUE(twice);
@@ -43,7 +44,10 @@ TEST(ServerText, EscapingNumbersAndDates) {
   EXPECT_EQ(server::IsoDate(1'796'922'000'000), "2026-12-10");
   // A name cut inside a character, and bytes that are no UTF-8 at all.
   EXPECT_EQ(server::ValidUtf8("Zo\xC3"), "Zo\xEF\xBF\xBD");
-  EXPECT_EQ(server::ValidUtf8("\xFF" "a\xC3\xA9"), "\xEF\xBF\xBD" "a\xC3\xA9");
+  EXPECT_EQ(server::ValidUtf8("\xFF"
+                              "a\xC3\xA9"),
+            "\xEF\xBF\xBD"
+            "a\xC3\xA9");
   EXPECT_EQ(server::ValidUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
@@ -139,10 +143,12 @@ TEST(Server, TheBoardKeepsEachPlayersBestAndBreaksTiesByTime) {
   EXPECT_NE(body.find("<span id=\"rank\">2</span>"), std::string::npos) << body;
 
   std::tie(status, body) = s.Get("/api/scores?limit=10");
-  std::regex entry("\"rank\":([0-9]+),\"name\":\"([A-Za-z]+)\",\"score\":([0-9]+),\"user\":([0-9]+)");
+  std::regex entry(
+      "\"rank\":([0-9]+),\"name\":\"([A-Za-z]+)\",\"score\":([0-9]+),\"user\":([0-9]+)");
   std::string got;
   for (std::sregex_iterator it(body.begin(), body.end(), entry), end; it != end; ++it)
-    got += (*it)[1].str() + " " + (*it)[2].str() + " " + (*it)[3].str() + " " + (*it)[4].str() + "\n";
+    got +=
+        (*it)[1].str() + " " + (*it)[2].str() + " " + (*it)[3].str() + " " + (*it)[4].str() + "\n";
   EXPECT_EQ(got, "1 Ada 900 9\n2 Ada 700 1\n3 Bo 500 2\n4 Cy 500 3\n");
   std::tie(status, body) = s.Get("/api/scores?limit=2");
   EXPECT_EQ(status, 200);
@@ -176,7 +182,7 @@ TEST(Server, ReportsBeyondTheRateLimitAreRefused) {
   LocalServer s(opt);
   for (uint32_t k = 1; k <= 3; ++k) EXPECT_EQ(s.Submit(Report(5, "A", 1, k)).first, 200) << k;
   EXPECT_EQ(s.Submit(Report(5, "A", 1, 4)).first, 429);
-  EXPECT_EQ(s.Submit("bad").first, 429);  // refused reports count too
+  EXPECT_EQ(s.Submit("bad").first, 429);       // refused reports count too
   EXPECT_EQ(s.Get("/api/scores").first, 200);  // reading is not limited
   // Two minutes on, the address may send again.
   s.clock_ms += 120'000;
@@ -197,7 +203,7 @@ TEST(Server, ClientsBehindATrustedProxyAreToldApart) {
   } cases[] = {
       {"203.0.113.5", "198.51.100.7", "203.0.113.5"},  // not a proxy: the header is ignored
       {"10.0.0.1", "198.51.100.7", "198.51.100.7"},
-      {"10.0.0.1", "6.6.6.6, 198.51.100.7", "198.51.100.7"},  // only the proxy's own entry counts
+      {"10.0.0.1", "6.6.6.6, 198.51.100.7", "198.51.100.7"},   // only the proxy's own entry counts
       {"10.0.0.1", "198.51.100.7, 10.0.0.2", "198.51.100.7"},  // through two proxies
       {"10.0.0.1", "", "10.0.0.1"},
       {"10.0.0.1", " , ", "10.0.0.1"},
@@ -241,7 +247,8 @@ TEST(Server, SchemaIsVersionedAndMigratedOnce) {
   };
   EXPECT_EQ(count("SELECT COUNT(*) FROM schema_version"), 1);
   EXPECT_EQ(count("SELECT COUNT(*) FROM reports"), 1);
-  EXPECT_EQ(count("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name = 'best_rank'"), 1);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name = 'best_rank'"),
+            1);
   // A database from a newer server is left alone.
   sqlite3_exec(raw, "UPDATE schema_version SET version = 99", nullptr, nullptr, nullptr);
   sqlite3_close(raw);

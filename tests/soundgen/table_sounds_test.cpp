@@ -236,7 +236,8 @@ TEST(TableSounds, LoopsJoinWithoutAClick) {
 double Level(const Played& p, size_t from, size_t n) {
   const size_t ch = static_cast<size_t>(p.channels);
   double sum = 0;
-  for (size_t i = from * ch; i < (from + n) * ch; ++i) sum += static_cast<double>(p.pcm[i]) * p.pcm[i];
+  for (size_t i = from * ch; i < (from + n) * ch; ++i)
+    sum += static_cast<double>(p.pcm[i]) * p.pcm[i];
   return std::sqrt(sum / static_cast<double>(n * ch)) / 32768.0;
 }
 
@@ -263,7 +264,8 @@ TEST(TableSounds, MusicLoopsArePiecesWithoutAStepAtTheSeam) {
     const Played p = Play(*file);
     const size_t frames = p.pcm.size() / static_cast<size_t>(p.channels);
     const double bar_s = 60.0 / it->tempo * it->beats_per_bar;
-    const size_t bars = static_cast<size_t>(std::llround(static_cast<double>(frames) / p.rate / bar_s));
+    const size_t bars =
+        static_cast<size_t>(std::llround(static_cast<double>(frames) / p.rate / bar_s));
     ASSERT_GE(bars, 8u);
     const size_t bar = frames / bars, win = static_cast<size_t>(p.rate) / 10;
 

@@ -217,18 +217,34 @@ TEST(GameData, DamagedFileIsKeptAsideAndWhatIsValidIsSalvaged) {
   };
   const std::vector<std::string> all = {"Brook", "Ada", "Cy", "Dee", "Eve"};
   const std::vector<Case> cases = {
-      {"one flipped byte in row 4", [](auto& b) { b[kRow4 + 1] ^= 0x01; },
-       {"Brook", "Ada", "Cy", "Eve"}, 3, 1, "high-score row 4 fails its check values"},
-      {"row 4's score changed", [](auto& b) { b[kRow4 + 40] ^= 0x10; },
-       {"Brook", "Ada", "Cy", "Eve"}, 3, 1, "kept 4 of 5 high scores and all settings"},
+      {"one flipped byte in row 4",
+       [](auto& b) { b[kRow4 + 1] ^= 0x01; },
+       {"Brook", "Ada", "Cy", "Eve"},
+       3,
+       1,
+       "high-score row 4 fails its check values"},
+      {"row 4's score changed",
+       [](auto& b) { b[kRow4 + 40] ^= 0x10; },
+       {"Brook", "Ada", "Cy", "Eve"},
+       3,
+       1,
+       "kept 4 of 5 high scores and all settings"},
       {"resolution out of range", [](auto& b) { core::StoreU32(b.data() + 20, 7); }, all, 3, 2,
        "resolution outside 0-2"},
       {"trailer damaged", [](auto& b) { b[kOffsetTrailer] = 'X'; }, all, 3, 1,
        "trailer at offset 1660"},
       {"magic damaged", [](auto& b) { b[0] = 'X'; }, all, 3, 1, "magic at offset 0"},
-      {"cut after row 3", [](auto& b) { b.resize(kOffsetHighScores + 3 * 104 + 50); },
-       {"Brook", "Ada", "Cy"}, 3, 1, "kept 3 of 4 high scores"},
-      {"cut inside the settings", [](auto& b) { b.resize(60); }, {}, 0, 2,
+      {"cut after row 3",
+       [](auto& b) { b.resize(kOffsetHighScores + 3 * 104 + 50); },
+       {"Brook", "Ada", "Cy"},
+       3,
+       1,
+       "kept 3 of 4 high scores"},
+      {"cut inside the settings",
+       [](auto& b) { b.resize(60); },
+       {},
+       0,
+       2,
        "the settings are the defaults"},
       {"all zero", [](auto& b) { std::fill(b.begin(), b.end(), 0); }, {}, 0, 2, "magic"},
   };
@@ -317,15 +333,19 @@ TEST(GameData, NamesKeepPrintableCharactersOnlyAndAreCutOnCharacters) {
   const std::string sixty_continuations(60, '\x80');
   const Case cases[] = {
       {"Ada", 10, "Ada"},
-      {"A\x01" "d\ta\x7F", 10, "Ada"},
-      {"A\xC2\x85" "da", 10, "Ada"},  // U+0085, a C1 control
+      {"A\x01"
+       "d\ta\x7F",
+       10, "Ada"},
+      {"A\xC2\x85"
+       "da",
+       10, "Ada"},  // U+0085, a C1 control
       {"\xC3\xA9l\xC3\xA8ve", 10, "\xC3\xA9l\xC3\xA8ve"},
       {"\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC", 2, "\xE2\x82\xAC\xE2\x82\xAC"},
       {"\xF0\x9F\x8E\xB1x", 1, "\xF0\x9F\x8E\xB1"},
       {"ab" + sixty_continuations + "cd", 10, "abcd"},
-      {"\xC0\xAFx", 10, "x"},          // an overlong '/'
-      {"\xED\xA0\x80x", 10, "x"},     // a surrogate
-      {"\xE2\x82", 10, ""},            // a cut-off character
+      {"\xC0\xAFx", 10, "x"},      // an overlong '/'
+      {"\xED\xA0\x80x", 10, "x"},  // a surrogate
+      {"\xE2\x82", 10, ""},        // a cut-off character
       {"abcdefghijklmnop", 10, "abcdefghij"},
   };
   for (const auto& c : cases) {

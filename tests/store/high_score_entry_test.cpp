@@ -98,9 +98,9 @@ TEST(HighScoreEntry, TypedNamesKeepPrintableCharactersOnly) {
     std::string kept;
   };
   const Case cases[] = {
-      {"Ada\x01\x1B[2J", "Ada[2J"},                        // control bytes dropped
-      {"A" + std::string(60, '\x80') + "da", "Ada"},        // stray continuation bytes
-      {"\xFF\xFEZo\xC3", "Zo"},                            // invalid UTF-8
+      {"Ada\x01\x1B[2J", "Ada[2J"},                                      // control bytes dropped
+      {"A" + std::string(60, '\x80') + "da", "Ada"},                     // stray continuation bytes
+      {"\xFF\xFEZo\xC3", "Zo"},                                          // invalid UTF-8
       {"\xE2\x82\xAC" + std::string(12, 'x'), "\xE2\x82\xACxxxxxxxxx"},  // 10 characters
   };
   for (const auto& c : cases) {

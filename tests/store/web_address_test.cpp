@@ -30,7 +30,8 @@ TEST(WebAddress, OnlyHttpAndHttpsAddressesServeScores) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.env);
     EXPECT_EQ(IsWebAddress(c.env), c.used);
-    EXPECT_EQ(ScoreServerFrom(c.env), c.used ? std::string(c.env) : std::string(kDefaultScoreServer));
+    EXPECT_EQ(ScoreServerFrom(c.env),
+              c.used ? std::string(c.env) : std::string(kDefaultScoreServer));
     EXPECT_EQ(ScoreServerProblem(c.env).empty(), c.used);
   }
   EXPECT_EQ(ScoreServerProblem(nullptr), "");
@@ -54,8 +55,8 @@ TEST(WebAddress, TheReportCutsANameOnACharacterBoundary) {
   } cases[] = {
       {"abcdefghijk", "abcdefghijk"},
       {"abcdefghijkl", "abcdefghijk"},
-      {"abcdefghij\xC3\xA9", "abcdefghij"},                 // é would straddle byte 11
-      {"abcdefghi\xC3\xA9x", "abcdefghi\xC3\xA9"},          // é ends at byte 11
+      {"abcdefghij\xC3\xA9", "abcdefghij"},         // é would straddle byte 11
+      {"abcdefghi\xC3\xA9x", "abcdefghi\xC3\xA9"},  // é ends at byte 11
       {"\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC", "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"},
   };
   for (const auto& c : cases) {

@@ -1,3 +1,5 @@
+#include "art.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <fstream>
 #include <string>
 
-#include "art.h"
 #include "layout.h"
 #include "render/projection.h"
 #include "scene.h"
@@ -26,7 +27,9 @@ class Artwork : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(tablegen::LoadLayout(SourceDir() + "/table/table.json", layout_, error)) << error;
   }
-  bool LoadArt(std::string& error) { return tablegen::LoadArtwork(SourceDir() + "/table/art.json", layout_, error); }
+  bool LoadArt(std::string& error) {
+    return tablegen::LoadArtwork(SourceDir() + "/table/art.json", layout_, error);
+  }
   tablegen::Lamp& LampNamed(const std::string& name) {
     for (auto& lp : layout_.lamps)
       if (lp.name == name) return lp;
@@ -66,15 +69,20 @@ TEST_F(Artwork, InsertsFollowTheLampsAndCarryTheirLetters) {
 // missing file are reported, not drawn somewhere arbitrary.
 TEST_F(Artwork, BadDescriptionsAreReported) {
   const std::string path = ::testing::TempDir() + "/art_test.json";
-  const std::string fonts = R"("fonts": {"bold": "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"},)"
-                            R"("sky": {"top": "#000000", "middle": "#101010", "bottom": "#202020"},)";
+  const std::string fonts =
+      R"("fonts": {"bold": "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"},)"
+      R"("sky": {"top": "#000000", "middle": "#101010", "bottom": "#202020"},)";
   struct Case {
     std::string body, expect;
   } cases[] = {
-      {R"({)" + fonts + R"("items": [{"kind": "text", "text": "X", "at": "NO_SUCH_LAMP"}]})", "NO_SUCH_LAMP"},
+      {R"({)" + fonts + R"("items": [{"kind": "text", "text": "X", "at": "NO_SUCH_LAMP"}]})",
+       "NO_SUCH_LAMP"},
       {R"({)" + fonts + R"("items": [{"kind": "spaceship", "at": [1, 2]}]})", "spaceship"},
-      {R"({)" + fonts + R"("items": [{"kind": "text", "text": "X", "font": "serif", "at": [1, 2]}]})", "serif"},
-      {R"({)" + fonts + R"("items": [{"kind": "disc", "at": [1, 2], "r": 3, "colour": "red"}]})", "red"},
+      {R"({)" + fonts +
+           R"("items": [{"kind": "text", "text": "X", "font": "serif", "at": [1, 2]}]})",
+       "serif"},
+      {R"({)" + fonts + R"("items": [{"kind": "disc", "at": [1, 2], "r": 3, "colour": "red"}]})",
+       "red"},
   };
   for (const Case& c : cases) {
     std::ofstream(path) << c.body;
@@ -116,11 +124,13 @@ TEST_F(Artwork, LitInsertGlowsInItsColourWithAHalo) {
         const float a = static_cast<float>(k) * 0.3927f;
         for (float r = r0; r <= r1; r += 1.0f) {
           float sx, sy;
-          render::ProjectContinuous(cam, render::TableToWorld(x + r * std::cos(a), y + r * std::sin(a), -22.5f), sx, sy);
+          render::ProjectContinuous(
+              cam, render::TableToWorld(x + r * std::cos(a), y + r * std::sin(a), -22.5f), sx, sy);
           tablegen::RenderOut out;
           tablegen::RenderOptions opt;
           opt.threads = 1;
-          tablegen::RenderRegion(scene, cam, opt, static_cast<int>(sx), static_cast<int>(sy), 1, 1, out);
+          tablegen::RenderRegion(scene, cam, opt, static_cast<int>(sx), static_cast<int>(sy), 1, 1,
+                                 out);
           for (int c = 0; c < 3; ++c) sum[c] += out.rgb[static_cast<size_t>(c)];
           ++n;
         }

@@ -28,8 +28,7 @@ const Built& BuiltExtras() {
     render::Palette pal{};
     for (int i = 0; i < 256; ++i)
       pal[static_cast<size_t>(i)] = {uint8_t(i), uint8_t(i), uint8_t(i)};
-    b.ok = tablegen::BuildExtras(b.result, b.error) &&
-           tablegen::BuildFonts(pal, b.result, b.error);
+    b.ok = tablegen::BuildExtras(b.result, b.error) && tablegen::BuildFonts(pal, b.result, b.error);
     return b;
   }();
   return built;
@@ -185,7 +184,7 @@ TEST_F(Extras, FullScreenPicturesAreIllustrationsOfTheirOwn) {
       }
     return sum / ((y1 - y0) * 824.0);
   };
-  EXPECT_LT(mean(20, 60), 60.0);    // night sky above the logo
+  EXPECT_LT(mean(20, 60), 60.0);     // night sky above the logo
   EXPECT_GT(mean(660, 700), 180.0);  // snow in front of the table
 }
 

@@ -44,16 +44,18 @@ ColourSample TableLikeSample() {
   ColourSample s;
   for (int k = 0; k < 4000; ++k) {
     const int n = (k * 37) % 23 - 11;
-    s.Add(static_cast<uint8_t>(60 + n / 2), static_cast<uint8_t>(110 + n), static_cast<uint8_t>(170 + n), 10.0);
+    s.Add(static_cast<uint8_t>(60 + n / 2), static_cast<uint8_t>(110 + n),
+          static_cast<uint8_t>(170 + n), 10.0);
   }
   for (int v = 0; v < 120; ++v) {
-    s.Add(static_cast<uint8_t>(90 + v / 2), static_cast<uint8_t>(55 + v / 3), static_cast<uint8_t>(25 + v / 5), 40.0);
+    s.Add(static_cast<uint8_t>(90 + v / 2), static_cast<uint8_t>(55 + v / 3),
+          static_cast<uint8_t>(25 + v / 5), 40.0);
   }
   s.Add(24, 24, 38, 20000.0);
-  s.Add(220, 40, 50, 30.0);    // red cap
-  s.Add(235, 200, 60, 30.0);   // yellow cap
-  s.Add(80, 200, 90, 30.0);    // green cap
-  s.Add(230, 110, 220, 8.0);   // pink arrow
+  s.Add(220, 40, 50, 30.0);   // red cap
+  s.Add(235, 200, 60, 30.0);  // yellow cap
+  s.Add(80, 200, 90, 30.0);   // green cap
+  s.Add(230, 110, 220, 8.0);  // pink arrow
   return s;
 }
 

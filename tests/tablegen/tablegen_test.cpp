@@ -138,7 +138,7 @@ TEST(Projection, TableToWorldCalibration) {
   struct P {
     float x, y, wx, wy;
   };
-  const P points[] = {{43, 33, -396.176f, 930.517f},   {695, 1467, 418.825f, -862.093f},
+  const P points[] = {{43, 33, -396.176f, 930.517f},    {695, 1467, 418.825f, -862.093f},
                       {761, 1468, 501.325f, -863.343f}, {223, 1377, -171.176f, -749.586f},
                       {372, 130, 15.075f, 809.260f},    {617, 787, 321.325f, -12.041f}};
   for (const P& p : points) {
@@ -153,8 +153,8 @@ TEST(Projection, TableToWorldCalibration) {
 
 TEST(Projection, BallFrameBands) {
   // Band starts from the frame table: frame f begins at these ball-centre y.
-  const std::pair<float, int> cases[] = {{0.0f, 0},     {10.0f, 0},    {10.3f, 1},  {46.2f, 2},
-                                         {692.6f, 20},  {692.4f, 19},  {1374.9f, 39}, {1468.0f, 39},
+  const std::pair<float, int> cases[] = {{0.0f, 0},     {10.0f, 0},   {10.3f, 1},    {46.2f, 2},
+                                         {692.6f, 20},  {692.4f, 19}, {1374.9f, 39}, {1468.0f, 39},
                                          {1338.8f, 37}, {-500.0f, 0}};
   for (auto [y, f] : cases) EXPECT_EQ(render::BallFrameForY(y), f) << y;
 }

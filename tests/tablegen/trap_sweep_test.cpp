@@ -1,6 +1,8 @@
 // The trap sweep on the program's small built-in table: a flat ledge holds a
 // dropped ball for good and is reported; the same ledge peaked is not.
 
+#include "trap_sweep.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,7 +12,6 @@
 #include "app/headless.h"
 #include "physics/surface_map.h"
 #include "physics/world.h"
-#include "trap_sweep.h"
 
 namespace {
 

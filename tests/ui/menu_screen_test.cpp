@@ -136,7 +136,7 @@ TEST_F(MenuTest, PressMoveOffReleaseSendsNothing) {
 TEST_F(MenuTest, ClickOnAnItemSendsItsCommandThroughEnter) {
   MenuScreen& mm = menus.main_menu;
   Mouse(mm, MessageKind::kLeftButtonDown, 110, 150);  // far corner of Options, edges included
-  EXPECT_EQ(MenuItemLook(mm, 2), 2);  // pressed under the mouse
+  EXPECT_EQ(MenuItemLook(mm, 2), 2);                  // pressed under the mouse
   Mouse(mm, MessageKind::kMouseMove, 50, 120);
   EXPECT_EQ(MenuItemLook(mm, 2), 2);
   Mouse(mm, MessageKind::kLeftButtonUp, 50, 120);

@@ -2,8 +2,8 @@
 
 #include <cctype>
 #include <iostream>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "command.h"
@@ -39,8 +39,9 @@ int InfoCommand(Args args) {
   }
   // Sound files carry no tag of ours: a compressed sound is scrambled MPEG audio,
   // so they are told by their name (or a RIFF header).
-  if (IsSoundFileName(args[0]) || (file.size() >= 4 && std::string_view(
-                                       reinterpret_cast<const char*>(file.data()), 4) == "RIFF")) {
+  if (IsSoundFileName(args[0]) ||
+      (file.size() >= 4 &&
+       std::string_view(reinterpret_cast<const char*>(file.data()), 4) == "RIFF")) {
     return SoundInfo(args[0], file, std::cout);
   }
   std::string known = "WAC, WAV";

@@ -22,7 +22,8 @@ int RunTuning(Args args) {
   if (file.size() >= 5 && std::memcmp(file.data(), kMagic, 5) == 0) {
     res::CDataError error = res::CDataError::kNone;
     auto plain = res::CDataDecode(file, &error);
-    if (!plain) return Fail(args[0] + ": not a usable CDATA container (" + res::CDataErrorText(error) + ")");
+    if (!plain)
+      return Fail(args[0] + ": not a usable CDATA container (" + res::CDataErrorText(error) + ")");
     text = std::move(*plain);
   } else {
     text = std::move(file);

@@ -1,5 +1,7 @@
 // gftool: inspects and builds the game's data files.
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -7,7 +9,6 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
-#include <unistd.h>
 
 #include "command.h"
 

@@ -248,8 +248,8 @@ MusicRecipe ParseMusic(const json& j, const Format& base, const std::string& whe
   std::string file = j.is_object() ? Str(j, "file", "", where0) : "";
   std::string where = where0 + (file.empty() ? "" : " (" + file + ")");
   CheckKeys(j, where,
-            {"file", "about", "format", "loop", "loop_start", "tempo", "beats_per_bar", "tail", "peak",
-             "reverb", "chords", "instruments", "tracks"});
+            {"file", "about", "format", "loop", "loop_start", "tempo", "beats_per_bar", "tail",
+             "peak", "reverb", "chords", "instruments", "tracks"});
   MusicRecipe m;
   m.file = file;
   if (m.file.empty()) Fail(where, "\"file\" is missing");

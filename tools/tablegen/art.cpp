@@ -65,7 +65,8 @@ cairo_font_face_t* FontFace(const std::string& path) {
   if (auto it = faces.find(path); it != faces.end()) return it->second;
   if (!lib && FT_Init_FreeType(&lib) != 0) throw std::runtime_error("FreeType does not start");
   FT_Face face = nullptr;
-  if (FT_New_Face(lib, path.c_str(), 0, &face) != 0) throw std::runtime_error("cannot open font " + path);
+  if (FT_New_Face(lib, path.c_str(), 0, &face) != 0)
+    throw std::runtime_error("cannot open font " + path);
   cairo_font_face_t* cf = cairo_ft_font_face_create_for_ft_face(face, 0);
   faces[path] = cf;
   return cf;
@@ -109,7 +110,8 @@ struct Painter {
     if (name == "kicker") return l.kicker.c;
     if (name == "hole") return l.hole_c;
     if (name == "spinner") return l.spinner_c;
-    if (name == "bank") return {(l.bank_face0.x + l.bank_face1.x) * 0.5f, (l.bank_face0.y + l.bank_face1.y) * 0.5f};
+    if (name == "bank")
+      return {(l.bank_face0.x + l.bank_face1.x) * 0.5f, (l.bank_face0.y + l.bank_face1.y) * 0.5f};
     if (name == "bonus") return BonusCentre();
     for (const Wall& w : l.walls) {
       if (w.name != name) continue;
@@ -177,7 +179,8 @@ struct Painter {
     }
     if (item.contains("gradient")) {
       const Rgba a = ParseRgba(item.at("gradient").at(0)), b = ParseRgba(item.at("gradient").at(1));
-      cairo_pattern_t* g = cairo_pattern_create_linear(0, top - size * 0.5, 0, top + gap * (lines.size() - 1.0) + size * 0.4);
+      cairo_pattern_t* g = cairo_pattern_create_linear(
+          0, top - size * 0.5, 0, top + gap * (lines.size() - 1.0) + size * 0.4);
       cairo_pattern_add_color_stop_rgba(g, 0, a.r, a.g, a.b, a.a);
       cairo_pattern_add_color_stop_rgba(g, 1, b.r, b.g, b.b, b.a);
       cairo_set_source(cr, g);
@@ -195,8 +198,10 @@ struct Painter {
     for (int k = 0; k < points * 2; ++k) {
       const double a = turn + kPi * k / points - kPi / 2;
       const double r = k % 2 ? r_in : r_out;
-      if (k == 0) cairo_move_to(cr, x + r * std::cos(a), y + r * std::sin(a));
-      else cairo_line_to(cr, x + r * std::cos(a), y + r * std::sin(a));
+      if (k == 0)
+        cairo_move_to(cr, x + r * std::cos(a), y + r * std::sin(a));
+      else
+        cairo_line_to(cr, x + r * std::cos(a), y + r * std::sin(a));
     }
     cairo_close_path(cr);
   }
@@ -225,7 +230,8 @@ struct Painter {
   }
 
   void Sky(const json& j) {
-    const Rgba top = ParseRgba(j.at("top")), mid = ParseRgba(j.at("middle")), bottom = ParseRgba(j.at("bottom"));
+    const Rgba top = ParseRgba(j.at("top")), mid = ParseRgba(j.at("middle")),
+               bottom = ParseRgba(j.at("bottom"));
     cairo_pattern_t* g = cairo_pattern_create_linear(0, 0, 0, l.height);
     cairo_pattern_add_color_stop_rgb(g, 0, top.r, top.g, top.b);
     cairo_pattern_add_color_stop_rgb(g, Num(j, "middle_at", 0.5), mid.r, mid.g, mid.b);
@@ -278,8 +284,8 @@ struct Painter {
     cairo_move_to(cr, p[0].x, p[0].y);
     for (size_t i = 0; i < n; ++i) {
       const Vec2 p0 = p[(i + n - 1) % n], p1 = p[i], p2 = p[(i + 1) % n], p3 = p[(i + 2) % n];
-      cairo_curve_to(cr, p1.x + (p2.x - p0.x) / 6.0, p1.y + (p2.y - p0.y) / 6.0, p2.x - (p3.x - p1.x) / 6.0,
-                     p2.y - (p3.y - p1.y) / 6.0, p2.x, p2.y);
+      cairo_curve_to(cr, p1.x + (p2.x - p0.x) / 6.0, p1.y + (p2.y - p0.y) / 6.0,
+                     p2.x - (p3.x - p1.x) / 6.0, p2.y - (p3.y - p1.y) / 6.0, p2.x, p2.y);
     }
     cairo_close_path(cr);
   }
@@ -337,7 +343,8 @@ struct Painter {
   void StarItem(const json& j) {
     const Vec2 c = Anchor(j);
     const double r = j.at("r");
-    Star(c.x, c.y, r, r * Num(j, "inner", 0.45), static_cast<int>(Num(j, "points", 5)), Num(j, "turn", 0) * kPi / 180);
+    Star(c.x, c.y, r, r * Num(j, "inner", 0.45), static_cast<int>(Num(j, "points", 5)),
+         Num(j, "turn", 0) * kPi / 180);
     Set(ParseRgba(j.at("colour")));
     cairo_fill_preserve(cr);
     Set(ColourOr(j, "edge", {0.5, 0.3, 0.0, 1}));
@@ -371,14 +378,17 @@ struct Painter {
       const double half = w * 0.5 * (1.0 - k0 * 0.72);
       cairo_new_path(cr);
       cairo_move_to(cr, base.x, yt);
-      cairo_curve_to(cr, base.x + half * 0.4, yt + (yb - yt) * 0.5, base.x + half * 0.8, yb - 4, base.x + half, yb);
+      cairo_curve_to(cr, base.x + half * 0.4, yt + (yb - yt) * 0.5, base.x + half * 0.8, yb - 4,
+                     base.x + half, yb);
       // A scalloped lower edge.
       const int bumps = 3 + (tiers - t);
       for (int b = 0; b < bumps; ++b) {
-        const double xa = base.x + half - 2 * half * b / bumps, xb = base.x + half - 2 * half * (b + 1) / bumps;
+        const double xa = base.x + half - 2 * half * b / bumps,
+                     xb = base.x + half - 2 * half * (b + 1) / bumps;
         cairo_curve_to(cr, xa - 2, yb + 6, xb + 2, yb + 6, xb, yb);
       }
-      cairo_curve_to(cr, base.x - half * 0.8, yb - 4, base.x - half * 0.4, yt + (yb - yt) * 0.5, base.x, yt);
+      cairo_curve_to(cr, base.x - half * 0.8, yb - 4, base.x - half * 0.4, yt + (yb - yt) * 0.5,
+                     base.x, yt);
       cairo_close_path(cr);
       cairo_pattern_t* g = cairo_pattern_create_linear(base.x - half, 0, base.x + half, 0);
       cairo_pattern_add_color_stop_rgb(g, 0, dark.r, dark.g, dark.b);
@@ -394,7 +404,8 @@ struct Painter {
       Set({0.92, 0.95, 1.0, 0.9});
       cairo_set_line_width(cr, 2.5);
       cairo_move_to(cr, base.x - half * 0.85, yb - 1);
-      cairo_curve_to(cr, base.x - half * 0.3, yb + 3, base.x + half * 0.3, yb + 3, base.x + half * 0.85, yb - 1);
+      cairo_curve_to(cr, base.x - half * 0.3, yb + 3, base.x + half * 0.3, yb + 3,
+                     base.x + half * 0.85, yb - 1);
       cairo_stroke(cr);
     }
     // Garland: gold swags across the tiers.
@@ -406,7 +417,8 @@ struct Painter {
         const double y = base.y - trunk_h - body * k * 0.85;
         const double half = w * 0.5 * (1.0 - k * 0.75) * 0.8;
         cairo_move_to(cr, base.x - half, y - 6);
-        cairo_curve_to(cr, base.x - half * 0.3, y + 6, base.x + half * 0.3, y + 2, base.x + half, y - 10);
+        cairo_curve_to(cr, base.x - half * 0.3, y + 6, base.x + half * 0.3, y + 2, base.x + half,
+                       y - 10);
         cairo_stroke(cr);
       }
     }
@@ -423,8 +435,10 @@ struct Painter {
         const double x = base.x + rnd.Range(-half, half), y = base.y - trunk_h - body * k;
         const double r = Num(bj, "r", 4);
         const Rgba c = cols[static_cast<size_t>(i) % cols.size()];
-        cairo_pattern_t* g = cairo_pattern_create_radial(x - r * 0.35, y - r * 0.35, r * 0.1, x, y, r);
-        cairo_pattern_add_color_stop_rgb(g, 0, std::min(1.0, c.r + 0.5), std::min(1.0, c.g + 0.5), std::min(1.0, c.b + 0.5));
+        cairo_pattern_t* g =
+            cairo_pattern_create_radial(x - r * 0.35, y - r * 0.35, r * 0.1, x, y, r);
+        cairo_pattern_add_color_stop_rgb(g, 0, std::min(1.0, c.r + 0.5), std::min(1.0, c.g + 0.5),
+                                         std::min(1.0, c.b + 0.5));
         cairo_pattern_add_color_stop_rgb(g, 1, c.r * 0.7, c.g * 0.7, c.b * 0.7);
         cairo_set_source(cr, g);
         cairo_arc(cr, x, y, r, 0, 2 * kPi);
@@ -450,7 +464,8 @@ struct Painter {
     cairo_translate(cr, c.x, c.y);
     cairo_rotate(cr, Num(j, "angle", 0) * kPi / 180);
     cairo_pattern_t* g = cairo_pattern_create_linear(-w / 2, -h / 2, w / 2, h / 2);
-    cairo_pattern_add_color_stop_rgb(g, 0, std::min(1.0, box.r * 1.25), std::min(1.0, box.g * 1.25), std::min(1.0, box.b * 1.25));
+    cairo_pattern_add_color_stop_rgb(g, 0, std::min(1.0, box.r * 1.25), std::min(1.0, box.g * 1.25),
+                                     std::min(1.0, box.b * 1.25));
     cairo_pattern_add_color_stop_rgb(g, 1, box.r * 0.7, box.g * 0.7, box.b * 0.7);
     cairo_set_source(cr, g);
     cairo_rectangle(cr, -w / 2, -h / 2, w, h);
@@ -749,10 +764,13 @@ struct Painter {
       double x0, y0, x1, y1;
       cairo_path_extents(cr, &x0, &y0, &x1, &y1);
       const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
-      cairo_pattern_t* g = cairo_pattern_create_radial(cx, cy, 0, cx, cy, std::max(x1 - x0, y1 - y0) * 0.6);
-      cairo_pattern_add_color_stop_rgb(g, 0, std::min(1.0, col.r * dim * 1.35), std::min(1.0, col.g * dim * 1.35),
+      cairo_pattern_t* g =
+          cairo_pattern_create_radial(cx, cy, 0, cx, cy, std::max(x1 - x0, y1 - y0) * 0.6);
+      cairo_pattern_add_color_stop_rgb(g, 0, std::min(1.0, col.r * dim * 1.35),
+                                       std::min(1.0, col.g * dim * 1.35),
                                        std::min(1.0, col.b * dim * 1.35));
-      cairo_pattern_add_color_stop_rgb(g, 1, col.r * dim * 0.7, col.g * dim * 0.7, col.b * dim * 0.7);
+      cairo_pattern_add_color_stop_rgb(g, 1, col.r * dim * 0.7, col.g * dim * 0.7,
+                                       col.b * dim * 0.7);
       cairo_set_source(cr, g);
       cairo_fill_preserve(cr);
       cairo_pattern_destroy(g);
@@ -793,13 +811,15 @@ struct Painter {
       const double ph = rnd.Range(0, 6.28);
       Set({grain.r, grain.g, grain.b, rnd.Range(0.25, 0.6)});
       cairo_move_to(cr, -kMargin, y);
-      for (double x = -kMargin; x <= l.width + kMargin; x += 16) cairo_line_to(cr, x, y + 3 * std::sin(x * 0.01 + ph));
+      for (double x = -kMargin; x <= l.width + kMargin; x += 16)
+        cairo_line_to(cr, x, y + 3 * std::sin(x * 0.01 + ph));
       cairo_stroke(cr);
     }
     // Side art: snowflakes and holly sprigs on both side rails.
     if (j.contains("side_art")) {
       const json& s = j.at("side_art");
-      const Rgba flake = ParseRgba(s.at("flake")), leaf = ParseRgba(s.at("leaf")), berry = ParseRgba(s.at("berry"));
+      const Rgba flake = ParseRgba(s.at("flake")), leaf = ParseRgba(s.at("leaf")),
+                 berry = ParseRgba(s.at("berry"));
       const double step = Num(s, "step", 90);
       for (double xs : {-28.0, static_cast<double>(l.width) + 28.0}) {
         int k = 0;
@@ -856,7 +876,8 @@ bool LoadArtwork(const std::string& path, Layout& layout, std::string& error) {
     cairo_translate(cr, kMargin, kMargin);
     Painter p{cr, layout, {}};
     p.tall = j.value("text_tall", 1.0);
-    for (auto it = j.at("fonts").begin(); it != j.at("fonts").end(); ++it) p.fonts[it.key()] = it.value();
+    for (auto it = j.at("fonts").begin(); it != j.at("fonts").end(); ++it)
+      p.fonts[it.key()] = it.value();
     if (j.contains("cabinet")) p.Cabinet(j.at("cabinet"));
     p.Sky(j.at("sky"));
     if (j.contains("stars")) p.Stars(j.at("stars"));
@@ -864,19 +885,32 @@ bool LoadArtwork(const std::string& path, Layout& layout, std::string& error) {
     if (j.contains("snowflakes")) p.Snowflakes(j.at("snowflakes"));
     for (const auto& item : j.at("items")) {
       const std::string kind = item.at("kind");
-      if (kind == "text") p.Text(item);
-      else if (kind == "panel") p.Panel(item);
-      else if (kind == "disc") p.Disc(item);
-      else if (kind == "star") p.StarItem(item);
-      else if (kind == "flake") p.FlakeItem(item);
-      else if (kind == "tree") p.Tree(item);
-      else if (kind == "gift") p.Gift(item);
-      else if (kind == "sleigh") p.Sleigh(item);
-      else if (kind == "reindeer") p.Reindeer(item);
-      else if (kind == "candy_cane") p.CandyCane(item);
-      else if (kind == "wreath") p.Wreath(item);
-      else if (kind == "inserts") p.Inserts(item.at("lamps"));
-      else throw std::runtime_error("unknown art item " + kind);
+      if (kind == "text")
+        p.Text(item);
+      else if (kind == "panel")
+        p.Panel(item);
+      else if (kind == "disc")
+        p.Disc(item);
+      else if (kind == "star")
+        p.StarItem(item);
+      else if (kind == "flake")
+        p.FlakeItem(item);
+      else if (kind == "tree")
+        p.Tree(item);
+      else if (kind == "gift")
+        p.Gift(item);
+      else if (kind == "sleigh")
+        p.Sleigh(item);
+      else if (kind == "reindeer")
+        p.Reindeer(item);
+      else if (kind == "candy_cane")
+        p.CandyCane(item);
+      else if (kind == "wreath")
+        p.Wreath(item);
+      else if (kind == "inserts")
+        p.Inserts(item.at("lamps"));
+      else
+        throw std::runtime_error("unknown art item " + kind);
     }
     if (j.contains("candy")) {
       const json& c = j.at("candy");
@@ -900,7 +934,8 @@ bool LoadArtwork(const std::string& path, Layout& layout, std::string& error) {
   if (ok) {
     // Colours as drawn are display values; the renderer's output curve is 1/1.6.
     std::array<float, 256> lin{};
-    for (int i = 0; i < 256; ++i) lin[static_cast<size_t>(i)] = static_cast<float>(std::pow(i / 255.0, 1.6));
+    for (int i = 0; i < 256; ++i)
+      lin[static_cast<size_t>(i)] = static_cast<float>(std::pow(i / 255.0, 1.6));
     const unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
     art->rgb.resize(static_cast<size_t>(art->w * art->h * 3));

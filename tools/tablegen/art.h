@@ -25,7 +25,9 @@ struct Artwork {
   // Bumper caps carry a snowflake of this colour.
   Colour cap_flake{0.95f, 0.97f, 1.0f};
 
-  const float* At(int x, int y) const { return &rgb[static_cast<size_t>(((y - oy) * w + (x - ox)) * 3)]; }
+  const float* At(int x, int y) const {
+    return &rgb[static_cast<size_t>(((y - oy) * w + (x - ox)) * 3)];
+  }
 };
 
 // Reads `path` and draws the artwork over the layout into layout.art.

@@ -6,14 +6,14 @@
 #include <cstdio>
 
 #include "core/table_geometry.h"
+#include "extras.h"
+#include "palette.h"
 #include "render/image_files.h"
 #include "render/jpeg_io.h"
 #include "render/projection.h"
-#include "render/sprite_file.h"
 #include "render/spr24_file.h"
+#include "render/sprite_file.h"
 #include "res/cdata.h"
-#include "extras.h"
-#include "palette.h"
 #include "scene.h"
 
 namespace tablegen {
@@ -33,7 +33,8 @@ struct Nearest {
           int best = 1 << 30, bi = 10;
           for (int i = 10; i <= 245; ++i) {
             const auto& c = p[static_cast<size_t>(i)];
-            const int d = std::abs((c.r >> 2) - r) + std::abs((c.g >> 2) - g) + std::abs((c.b >> 2) - b);
+            const int d =
+                std::abs((c.r >> 2) - r) + std::abs((c.g >> 2) - g) + std::abs((c.b >> 2) - b);
             if (d < best) {
               best = d;
               bi = i;
@@ -63,7 +64,7 @@ struct PartImages {
   int x = 0, y = 0, w = 0, h = 0;
   std::vector<std::vector<uint8_t>> frames;  // raw rgb
   std::vector<uint8_t> union_mask;
-  std::vector<std::vector<int16_t>> depth;   // logical frames
+  std::vector<std::vector<int16_t>> depth;  // logical frames
 };
 
 PartImages RenderPart(Scene& scene, size_t index, const render::DepthCamera& cam, int threads,
@@ -140,8 +141,9 @@ BallFrames RenderBalls(const render::DepthCamera& cam, const Nearest& nearest,
     back[c] = render::CameraElement(cam, 2, c);
   }
   for (int c = 0; c < 3; ++c)
-    eye[c] = -(right[c] * render::CameraElement(cam, 0, 3) + up[c] * render::CameraElement(cam, 1, 3) +
-               back[c] * render::CameraElement(cam, 2, 3));
+    eye[c] =
+        -(right[c] * render::CameraElement(cam, 0, 3) + up[c] * render::CameraElement(cam, 1, 3) +
+          back[c] * render::CameraElement(cam, 2, 3));
   // Grey indices for the shadow: core and edge.
   auto grey_index = [&](int v) {
     int best = 1 << 30, bi = kFirstGreyIndex;
@@ -208,8 +210,10 @@ BallFrames RenderBalls(const render::DepthCamera& cam, const Nearest& nearest,
             const double s = w[0] * L.x + w[1] * L.y + w[2] * L.z;
             const double q[3] = {w[0] - s * L.x, w[1] - s * L.y, w[2] - s * L.z};
             const double dist = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]);
-            if (s > 0.0 && dist <= kRadius * 0.85) sf.pixels[static_cast<size_t>(j * 128 + i)] = core;
-            else if (s > 0.0 && dist <= kRadius * 1.1) sf.pixels[static_cast<size_t>(j * 128 + i)] = edge;
+            if (s > 0.0 && dist <= kRadius * 0.85)
+              sf.pixels[static_cast<size_t>(j * 128 + i)] = core;
+            else if (s > 0.0 && dist <= kRadius * 1.1)
+              sf.pixels[static_cast<size_t>(j * 128 + i)] = edge;
           }
         }
       }
@@ -230,8 +234,8 @@ bool WriteIndexedSet(std::vector<render::SpriteFileFrame> frames, const render::
 
 }  // namespace
 
-bool BuildTable(const Layout& layout, const std::string& tuning_text, int threads,
-                BuildResult& out, std::string& error) {
+bool BuildTable(const Layout& layout, const std::string& tuning_text, int threads, BuildResult& out,
+                std::string& error) {
   const render::DepthCamera cam = render::TableCamera();
   std::vector<uint8_t> bytes;
 
@@ -257,7 +261,8 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
   RenderRegion(scene, cam, opt, 0, 0, kScreenW, kScreenH, dark);
   out.playfield_rgb = normal.rgb;
   out.dark_rgb = dark.rgb;
-  if (!render::JpegEncode(kScreenW, kScreenH, normal.rgb, 92, bytes)) return error = "PF_0002", false;
+  if (!render::JpegEncode(kScreenW, kScreenH, normal.rgb, 92, bytes))
+    return error = "PF_0002", false;
   Add(out, "RES\\TGA\\PF_0002.JPG", bytes);
   if (!render::JpegEncode(kScreenW, kScreenH, dark.rgb, 92, bytes)) return error = "PF_0000", false;
   Add(out, "RES\\TGA\\PF_0000.JPG", bytes);
@@ -279,15 +284,17 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
     if (dt04) depth_frames = 6, depth_name = "DT_04";
     PartImages img = RenderPart(scene, i, cam, threads, depth_frames);
     const int lit_frame = p.kind == PartKind::kLamp || p.kind == PartKind::kRollover ? 2
-                          : p.kind == PartKind::kBumper                             ? 3
-                                                                                    : -1;
+                          : p.kind == PartKind::kBumper                              ? 3
+                                                                                     : -1;
     if (lit_frame >= 0)
       for (int y = 0; y < img.h; ++y)
         for (int x = 0; x < img.w; ++x) {
           const size_t k = static_cast<size_t>(y * img.w + x);
           if (!img.union_mask[k]) continue;
           const size_t o = static_cast<size_t>(((img.y + y) * kScreenW + img.x + x) * 3);
-          for (int c = 0; c < 3; ++c) lit.rgb[o + static_cast<size_t>(c)] = img.frames[static_cast<size_t>(lit_frame)][k * 3 + static_cast<size_t>(c)];
+          for (int c = 0; c < 3; ++c)
+            lit.rgb[o + static_cast<size_t>(c)] =
+                img.frames[static_cast<size_t>(lit_frame)][k * 3 + static_cast<size_t>(c)];
         }
     if (!WritePartSprite(img, bytes)) return error = "sprite " + p.name, false;
     Add(out, "RES\\ANIM\\" + p.name + ".J24", bytes);
@@ -337,12 +344,14 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
     for (int v = 0; v < 256; ++v)
       for (int s = 0; s < 256; ++s) {
         const auto& c = pal[static_cast<size_t>(v)];
-        const int d = s == 0 ? 0 : std::max(0, static_cast<int>(0.3 * (254 - pal[static_cast<size_t>(s)].g)));
+        const int d =
+            s == 0 ? 0 : std::max(0, static_cast<int>(0.3 * (254 - pal[static_cast<size_t>(s)].g)));
         mas[static_cast<size_t>(v * 256 + s)] =
             s == 0 ? static_cast<uint8_t>(v) : nearest(c.r - d, c.g - d, c.b - d);
         const auto& t = pal[static_cast<size_t>(s)];
         mam[static_cast<size_t>(v * 256 + s)] =
-            nearest(c.r + (t.r - c.r) * 35 / 100, c.g + (t.g - c.g) * 35 / 100, c.b + (t.b - c.b) * 35 / 100);
+            nearest(c.r + (t.r - c.r) * 35 / 100, c.g + (t.g - c.g) * 35 / 100,
+                    c.b + (t.b - c.b) * 35 / 100);
       }
     if (!render::WriteTableFile(mas, bytes)) return error = "shadow table", false;
     Add(out, "RES\\TABLES\\P_FIELD.MAS", bytes);
@@ -361,7 +370,8 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
         const int g = static_cast<int>(std::clamp(v, 0.0, 1.0) * 255.0);
         tex[static_cast<size_t>(j * tw + i)] = nearest(g - 10, g, g + 20);
       }
-    if (!render::WriteScreenFile(tw, th, tex, pal, bytes)) return error = "reflection texture", false;
+    if (!render::WriteScreenFile(tw, th, tex, pal, bytes))
+      return error = "reflection texture", false;
     Add(out, "RES\\TGA\\BALLMAP.LSC", bytes);
   }
   // Flipper collision masks.
@@ -380,7 +390,8 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
   // Balls.
   {
     BallFrames normal_ball = RenderBalls(cam, nearest, pal, 369.0f, true);
-    BallFrames lane_ball = RenderBalls(cam, nearest, pal, static_cast<float>(core::geometry::kPlunger.x), false);
+    BallFrames lane_ball =
+        RenderBalls(cam, nearest, pal, static_cast<float>(core::geometry::kPlunger.x), false);
     if (!WriteIndexedSet(std::move(normal_ball.ball), pal, bytes)) return error = "ball", false;
     Add(out, "RES\\ANIM\\BALL.IMG", bytes);
     if (!WriteIndexedSet(std::move(normal_ball.shadow), pal, bytes)) return error = "shadow", false;

@@ -22,14 +22,14 @@ struct Shot {
 
 struct BuildResult {
   std::vector<PackFile> files;
-  std::vector<Shot> shots;  // title, loading, scoreboard
+  std::vector<Shot> shots;             // title, loading, scoreboard
   std::vector<uint8_t> playfield_rgb;  // 1024 × 768 × 3, normal
   std::vector<uint8_t> dark_rgb;       // dark
   std::vector<uint8_t> surface_map;
 };
 
 // Builds every file from the layout and the tuning text. False with a reason.
-bool BuildTable(const Layout& layout, const std::string& tuning_text, int threads,
-                BuildResult& out, std::string& error);
+bool BuildTable(const Layout& layout, const std::string& tuning_text, int threads, BuildResult& out,
+                std::string& error);
 
 }  // namespace tablegen

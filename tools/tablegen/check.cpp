@@ -15,16 +15,16 @@
 #include "core/table_geometry.h"
 #include "layout.h"
 #include "render/colour_cube.h"
-#include "render/render_files.h"
 #include "render/image_files.h"
 #include "render/image_set.h"
 #include "render/jpeg_io.h"
-#include "render/pixel_format.h"
 #include "render/picture.h"
+#include "render/pixel_format.h"
 #include "render/projection.h"
-#include "render/true_colour_sprite.h"
+#include "render/render_files.h"
 #include "render/spr24_file.h"
 #include "render/sprite_file.h"
+#include "render/true_colour_sprite.h"
 #include "res/cdata.h"
 #include "res/pack.h"
 #include "res/res_file.h"
@@ -101,20 +101,25 @@ struct Mode {
 std::vector<Mode> AllModes() {
   std::vector<Mode> m;
   for (auto [w, h] : {std::pair{1024, 768}, std::pair{800, 600}, std::pair{640, 480}})
-    for (auto id : {render::PixelFormatId::PAL8, render::PixelFormatId::RGB555,
-                    render::PixelFormatId::RGB565, render::PixelFormatId::RGB24,
-                    render::PixelFormatId::RGB32})
+    for (auto id :
+         {render::PixelFormatId::PAL8, render::PixelFormatId::RGB555, render::PixelFormatId::RGB565,
+          render::PixelFormatId::RGB24, render::PixelFormatId::RGB32})
       m.push_back({w, h, id});
   return m;
 }
 
 const char* FormatName(render::PixelFormatId id) {
   switch (id) {
-    case render::PixelFormatId::PAL8: return "PAL8";
-    case render::PixelFormatId::RGB555: return "RGB555";
-    case render::PixelFormatId::RGB565: return "RGB565";
-    case render::PixelFormatId::RGB24: return "RGB24";
-    case render::PixelFormatId::RGB32: return "RGB32";
+    case render::PixelFormatId::PAL8:
+      return "PAL8";
+    case render::PixelFormatId::RGB555:
+      return "RGB555";
+    case render::PixelFormatId::RGB565:
+      return "RGB565";
+    case render::PixelFormatId::RGB24:
+      return "RGB24";
+    case render::PixelFormatId::RGB32:
+      return "RGB32";
   }
   return "?";
 }
@@ -233,10 +238,11 @@ void CheckSurfaceMap(Checker& c, const render::ScreenImage& map) {
       }
       const double cx = it->second[0] / it->second[2], cy = it->second[1] / it->second[2];
       if (std::hypot(cx - p.at.x, cy - p.at.y) > 1.5)
-        c.Fail("row %d: code-%d ring centred at (%.1f, %.1f), hit point (%d, %d)", p.row, p.code, cx,
-               cy, p.at.x, p.at.y);
+        c.Fail("row %d: code-%d ring centred at (%.1f, %.1f), hit point (%d, %d)", p.row, p.code,
+               cx, cy, p.at.x, p.at.y);
       if (Open(at(p.at.x, p.at.y)))
-        c.Fail("row %d: hit point (%d, %d) is open floor, not inside its ring", p.row, p.at.x, p.at.y);
+        c.Fail("row %d: hit point (%d, %d) is open floor, not inside its ring", p.row, p.at.x,
+               p.at.y);
     }
   }
   // Drop targets: a ball moving left at the height of a hit point meets that
@@ -287,12 +293,12 @@ void CheckSurfaceMap(Checker& c, const render::ScreenImage& map) {
         for (int dy = -1; dy <= 1; ++dy)
           for (int dx = -1; dx <= 1; ++dx) {
             const int nx = x + dx, ny = y + dy;
-            if (b.Contains(nx, ny) && Open(at(nx, ny)))
-              ++touching[static_cast<size_t>(g)];
+            if (b.Contains(nx, ny) && Open(at(nx, ny))) ++touching[static_cast<size_t>(g)];
           }
       }
     for (size_t g = 0; g < 3; ++g) {
-      if (count[g] == 0) c.Fail("%s: no code-23 band", geo::kGates[g].name);
+      if (count[g] == 0)
+        c.Fail("%s: no code-23 band", geo::kGates[g].name);
       else if (touching[g] == 0)
         c.Fail("%s: band does not touch the open floor of its approach box", geo::kGates[g].name);
     }
@@ -403,8 +409,8 @@ int CheckLayout(const Layout& l) {
       c.Fail("table.json: flipper %s pivot (%g, %g), the physics turns it about (%d, %d)",
              f.name.c_str(), f.pivot.x, f.pivot.y, p.pivot.x, p.pivot.y);
     if (f.box_x != p.box.x || f.box_y != p.box.y)
-      c.Fail("table.json: flipper %s box at (%d, %d), the physics expects (%d, %d)",
-             f.name.c_str(), f.box_x, f.box_y, p.box.x, p.box.y);
+      c.Fail("table.json: flipper %s box at (%d, %d), the physics expects (%d, %d)", f.name.c_str(),
+             f.box_x, f.box_y, p.box.x, p.box.y);
   }
   if (l.plunger_x != static_cast<float>(geo::kPlunger.x))
     c.Fail("table.json: plunger at x %g, the ball waits at x %d", l.plunger_x, geo::kPlunger.x);
@@ -445,11 +451,14 @@ int CheckPack(const std::string& path) {
   };
   // Palette and tables.
   render::Palette pal{};
-  if (!render::LoadPalette(layer, "RES\\TABLES\\P_FIELD.PAL", pal)) c.Fail("P_FIELD.PAL does not load");
+  if (!render::LoadPalette(layer, "RES\\TABLES\\P_FIELD.PAL", pal))
+    c.Fail("P_FIELD.PAL does not load");
   {
     render::LookupTable256 mas{}, mam{};
-    if (!render::LoadTable(layer, "RES\\TABLES\\P_FIELD.MAS", mas)) c.Fail("P_FIELD.MAS does not load");
-    if (!render::LoadTable(layer, "RES\\TABLES\\P_FIELD.MAM", mam)) c.Fail("P_FIELD.MAM does not load");
+    if (!render::LoadTable(layer, "RES\\TABLES\\P_FIELD.MAS", mas))
+      c.Fail("P_FIELD.MAS does not load");
+    if (!render::LoadTable(layer, "RES\\TABLES\\P_FIELD.MAM", mam))
+      c.Fail("P_FIELD.MAM does not load");
     for (int v = 10; v <= 245; ++v)
       if (mas[static_cast<size_t>(v * 256)] != v) {
         c.Fail("P_FIELD.MAS[%d][0] is not %d", v, v);
@@ -467,7 +476,8 @@ int CheckPack(const std::string& path) {
   }
   {
     render::ScreenImage tex;
-    if (!render::LoadScreenImage(layer, "RES\\TGA\\BALLMAP.LSC", nullptr, tex)) c.Fail("BALLMAP.LSC does not load");
+    if (!render::LoadScreenImage(layer, "RES\\TGA\\BALLMAP.LSC", nullptr, tex))
+      c.Fail("BALLMAP.LSC does not load");
     for (uint8_t v : tex.bytes)
       if (v < 10 || v > 245) {
         c.Fail("BALLMAP.LSC holds index %d outside the table palette", v);
@@ -478,8 +488,10 @@ int CheckPack(const std::string& path) {
   // Surface map.
   {
     render::ScreenImage map;
-    if (!render::LoadScreenImage(layer, "RES\\MASK\\P_MASK0.LSC", nullptr, map)) c.Fail("P_MASK0.LSC does not load");
-    else CheckSurfaceMap(c, map);
+    if (!render::LoadScreenImage(layer, "RES\\MASK\\P_MASK0.LSC", nullptr, map))
+      c.Fail("P_MASK0.LSC does not load");
+    else
+      CheckSurfaceMap(c, map);
   }
   // Flipper masks (read at table resolution, never prepared).
   for (const char* n : {"RES\\MASK\\F_L.IMG", "RES\\MASK\\F_R.IMG"}) {
@@ -541,13 +553,17 @@ int CheckPack(const std::string& path) {
       return;
     }
     headers[name] = hd;
-    if (hd.frame_count != frames) c.Fail("%s has %d frames, expected %d", file.c_str(), hd.frame_count, frames);
+    if (hd.frame_count != frames)
+      c.Fail("%s has %d frames, expected %d", file.c_str(), hd.frame_count, frames);
     if (hd.x < 0 || hd.y < 0 || hd.x + hd.width > 1024 || hd.y + hd.height > 768)
-      c.Fail("%s box (%d, %d, %d, %d) is not inside the screen", file.c_str(), hd.x, hd.y, hd.width, hd.height);
+      c.Fail("%s box (%d, %d, %d, %d) is not inside the screen", file.c_str(), hd.x, hd.y, hd.width,
+             hd.height);
     if (hd.encoding == render::kSpr24Raw) {
-      const size_t masks = static_cast<size_t>(hd.MaskCount()) * static_cast<size_t>(hd.width * hd.height);
-      const size_t need = render::kSpr24HeaderSize + masks +
-                          static_cast<size_t>(hd.frame_count) * static_cast<size_t>(hd.width * hd.height) * 3;
+      const size_t masks =
+          static_cast<size_t>(hd.MaskCount()) * static_cast<size_t>(hd.width * hd.height);
+      const size_t need =
+          render::kSpr24HeaderSize + masks +
+          static_cast<size_t>(hd.frame_count) * static_cast<size_t>(hd.width * hd.height) * 3;
       if (bytes.size() < need) {
         c.Fail("%s is short", file.c_str());
         return;
@@ -562,12 +578,14 @@ int CheckPack(const std::string& path) {
           const uint8_t* p = px + (static_cast<size_t>(f) * n + k) * 3;
           const uint32_t v = static_cast<uint32_t>(p[0] << 16 | p[1] << 8 | p[2]);
           const bool keyed = v == hd.key_colour;
-          if (f == 0) keyed0 = keyed;
+          if (f == 0)
+            keyed0 = keyed;
           else if (keyed != keyed0) {
             c.Fail("%s: pixel %zu is keyed in some frames only", file.c_str(), k);
             return;
           }
-          if (!keyed && v == 0xFF00FE) c.Fail("%s: a visible pixel packs to the 32-bit key", file.c_str());
+          if (!keyed && v == 0xFF00FE)
+            c.Fail("%s: a visible pixel packs to the 32-bit key", file.c_str());
         }
         visible += keyed0 ? 0 : 1;
       }
@@ -600,11 +618,15 @@ int CheckPack(const std::string& path) {
     if (w > 0 && (m.width != w || m.height != h))
       c.Fail("%s is %dx%d, expected %dx%d", file.c_str(), m.width, m.height, w, h);
   };
-  if (headers.count("REBOUNDR")) check_mask("RES\\IMMASK\\REBOUNDR.IMS", headers["REBOUNDR"].width, headers["REBOUNDR"].height);
-  if (headers.count("REBOUNDR") && (headers["REBOUNDR"].mask_mode == 1 || headers["REBOUNDR"].mask_mode == 2))
+  if (headers.count("REBOUNDR"))
+    check_mask("RES\\IMMASK\\REBOUNDR.IMS", headers["REBOUNDR"].width, headers["REBOUNDR"].height);
+  if (headers.count("REBOUNDR") &&
+      (headers["REBOUNDR"].mask_mode == 1 || headers["REBOUNDR"].mask_mode == 2))
     c.Fail("REBOUNDR.J24 carries its own mask, so REBOUNDR.IMS would be ignored");
-  if (headers.count("FL")) check_mask("RES\\IMMASK\\FL.IMS", headers["FL"].width, headers["FL"].height);
-  if (headers.count("FR")) check_mask("RES\\IMMASK\\FR.IMS", headers["FR"].width, headers["FR"].height);
+  if (headers.count("FL"))
+    check_mask("RES\\IMMASK\\FL.IMS", headers["FL"].width, headers["FL"].height);
+  if (headers.count("FR"))
+    check_mask("RES\\IMMASK\\FR.IMS", headers["FR"].width, headers["FR"].height);
   check_mask("RES\\IMMASK\\R_MASK_1.IMS", 1, 1);
   check_mask("RES\\IMMASK\\R_MASK_2.IMS", 1, 1);
   // Tuning file.
@@ -612,7 +634,8 @@ int CheckPack(const std::string& path) {
     const auto bytes = load("RES\\GFALL.CDA");
     if (!bytes.empty()) {
       auto plain = res::CDataDecode(bytes);
-      if (!plain) c.Fail("RES\\GFALL.CDA is not a valid CDATA container");
+      if (!plain)
+        c.Fail("RES\\GFALL.CDA is not a valid CDATA container");
       else {
         std::string text(plain->begin(), plain->end());
         std::istringstream in(text);
@@ -622,15 +645,18 @@ int CheckPack(const std::string& path) {
           if (line.size() > 250) c.Fail("GFALL.CDA has a line over 250 characters");
           float v = 0;
           char key[64];
-          if (std::sscanf(line.c_str(), "%63s %f", key, &v) == 2 && std::string(key) == "BALLSTARTDY") {
+          if (std::sscanf(line.c_str(), "%63s %f", key, &v) == 2 &&
+              std::string(key) == "BALLSTARTDY") {
             dy = true;
-            if (v > -10.2f) c.Fail("BALLSTARTDY %.2f cannot launch the ball to the top of the lane", v);
+            if (v > -10.2f)
+              c.Fail("BALLSTARTDY %.2f cannot launch the ball to the top of the lane", v);
           }
         }
         if (!dy) c.Fail("GFALL.CDA sets no BALLSTARTDY");
       }
     }
-    if (Contains(names, "GFALL.CDC")) c.Fail("the pack holds GFALL.CDC, which would shadow a loose override");
+    if (Contains(names, "GFALL.CDC"))
+      c.Fail("the pack holds GFALL.CDC, which would shadow a loose override");
   }
   // Every mode: depth files, ball sets, flipper and part loads that depend on the mode.
   const render::DepthCamera cam = render::TableCamera();
@@ -645,18 +671,21 @@ int CheckPack(const std::string& path) {
       if (z.width != m.w || z.height != m.h || z.x != 0 || z.y != 0)
         c.Fail("%s: P_FIELD.Z16 is %dx%d at (%d, %d)", mode, z.width, z.height, z.x, z.y);
       if (m.w == 1024) {
-        if (z.camera.z1 <= z.camera.z0 || z.camera.z1 >= 0.0f) c.Fail("depth limits z0 %.1f z1 %.1f are not far < near < 0", z.camera.z0, z.camera.z1);
+        if (z.camera.z1 <= z.camera.z0 || z.camera.z1 >= 0.0f)
+          c.Fail("depth limits z0 %.1f z1 %.1f are not far < near < 0", z.camera.z0, z.camera.z1);
         // Every ball position in play gives a positive depth that fits 16 bits.
         for (int y = 0; y <= 1514; y += 8)
           for (int x = 20; x <= 780; x += 20) {
-            const render::Projected p = render::Project(z.camera, render::TableToWorld(static_cast<float>(x), static_cast<float>(y), 0.0f));
+            const render::Projected p = render::Project(
+                z.camera, render::TableToWorld(static_cast<float>(x), static_cast<float>(y), 0.0f));
             if (p.depth < 1 || p.depth > 32767) {
               c.Fail("ball at (%d, %d) gets depth %d", x, y, p.depth);
               y = 2000;
               break;
             }
           }
-        if (std::memcmp(&z.camera.matrix, &cam.matrix, sizeof cam.matrix) != 0 || z.camera.fx != cam.fx)
+        if (std::memcmp(&z.camera.matrix, &cam.matrix, sizeof cam.matrix) != 0 ||
+            z.camera.fx != cam.fx)
           c.Fail("P_FIELD.Z16 camera differs from the game's table camera");
       }
     }
@@ -668,11 +697,13 @@ int CheckPack(const std::string& path) {
         c.Fail("%s: %s does not load", mode, file.c_str());
         continue;
       }
-      if (pd.frame_count != d.frames) c.Fail("%s: %s has %d frames, expected %d", mode, file.c_str(), pd.frame_count, d.frames);
+      if (pd.frame_count != d.frames)
+        c.Fail("%s: %s has %d frames, expected %d", mode, file.c_str(), pd.frame_count, d.frames);
       if (pd.x < 0 || pd.y < 0 || pd.x + pd.width > m.w || pd.y + pd.height > m.h)
         c.Fail("%s: %s box does not fit the depth map", mode, file.c_str());
       for (const auto& b : boxes)
-        if (pd.x < b[0] + b[2] && b[0] < pd.x + pd.width && pd.y < b[1] + b[3] && b[1] < pd.y + pd.height)
+        if (pd.x < b[0] + b[2] && b[0] < pd.x + pd.width && pd.y < b[1] + b[3] &&
+            b[1] < pd.y + pd.height)
           c.Fail("%s: %s overlaps another part's depth box", mode, file.c_str());
       boxes.push_back({pd.x, pd.y, pd.width, pd.height});
     }

@@ -370,7 +370,8 @@ Sprite KeyedSprite(int x, int y, int w, int h, std::vector<ArtFrame> art) {
 Sprite MenuItem(const MenuItemSpec& m, bool title, const std::vector<uint8_t>& table) {
   const std::vector<uint8_t> under = Crop(table, kScreenW, m.x, m.y, m.w, m.h);
   std::vector<ArtFrame> art;
-  for (ItemLook look : {ItemLook::kNormal, ItemLook::kHover, ItemLook::kPressed, ItemLook::kSelected})
+  for (ItemLook look :
+       {ItemLook::kNormal, ItemLook::kHover, ItemLook::kPressed, ItemLook::kSelected})
     art.push_back(DrawMenuItem(m.text, m.w, m.h, look, title, under));
   return KeyedSprite(m.x, m.y, m.w, m.h, std::move(art));
 }

@@ -238,7 +238,9 @@ struct V3 {
 };
 V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 double Dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-V3 Cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+V3 Cross(V3 a, V3 b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 V3 Unit(V3 a) {
   const double l = std::sqrt(Dot(a, a));
   return {a.x / l, a.y / l, a.z / l};
@@ -354,8 +356,10 @@ void Bumper(cairo_t* cr, const Camera& cam, double u, double v, Rgb cap) {
   cairo_scale(cr, rx * 1.08, ry * 1.08);
   cairo_arc(cr, 0, 0, 1, 0, 2 * kPi);
   cairo_restore(cr);
-  cairo_pattern_t* p = cairo_pattern_create_radial(tx - rx * 0.3, ty - ry * 0.4, 1, tx, ty, rx * 1.1);
-  Stop(p, 0, {std::min(1.0, cap.r + 0.45), std::min(1.0, cap.g + 0.45), std::min(1.0, cap.b + 0.45)});
+  cairo_pattern_t* p =
+      cairo_pattern_create_radial(tx - rx * 0.3, ty - ry * 0.4, 1, tx, ty, rx * 1.1);
+  Stop(p, 0,
+       {std::min(1.0, cap.r + 0.45), std::min(1.0, cap.g + 0.45), std::min(1.0, cap.b + 0.45)});
   Stop(p, 0.5, cap);
   Stop(p, 1, {cap.r * 0.55, cap.g * 0.55, cap.b * 0.55});
   cairo_set_source(cr, p);
@@ -463,14 +467,16 @@ void DrawTable(cairo_t* cr, const Camera& cam) {
 
   // The backbox: sides, top, and the lit backglass facing the player.
   const double by0 = kLen - 8, by1 = kLen + 2, bz0 = TopZ(by0) - 2, bz1 = bz0 + 62;
-  Poly(cr, cam, {{-kHalfW, by0, bz0}, {-kHalfW, by1, bz0}, {-kHalfW, by1, bz1}, {-kHalfW, by0, bz1}});
+  Poly(cr, cam,
+       {{-kHalfW, by0, bz0}, {-kHalfW, by1, bz0}, {-kHalfW, by1, bz1}, {-kHalfW, by0, bz1}});
   Set(cr, Hex(0x6e0e18));
   cairo_fill(cr);
   Poly(cr, cam, {{-kHalfW, by0, bz1}, {kHalfW, by0, bz1}, {kHalfW, by1, bz1}, {-kHalfW, by1, bz1}});
   Set(cr, Hex(0x8a1420));
   cairo_fill(cr);
   {
-    Poly(cr, cam, {{-kHalfW, by0, bz0}, {kHalfW, by0, bz0}, {kHalfW, by0, bz1}, {-kHalfW, by0, bz1}});
+    Poly(cr, cam,
+         {{-kHalfW, by0, bz0}, {kHalfW, by0, bz0}, {kHalfW, by0, bz1}, {-kHalfW, by0, bz1}});
     const auto [fx0, fy0] = cam({-kHalfW, by0, bz1});
     const auto [fx1, fy1] = cam({kHalfW, by0, bz0});
     FillLinear(cr, fx0, fy0, fx0, fy1, {{0, Hex(0xa81c28)}, {1, Hex(0x7a1019)}});
@@ -572,8 +578,11 @@ void DrawTable(cairo_t* cr, const Camera& cam) {
   }
 
   // The cabinet's left side, painted red with a gold trim and snowflakes.
-  Poly(cr, cam, {{-kHalfW, 0, bottom}, {-kHalfW, kLen, TopZ(kLen) - kBodyDepth},
-                 {-kHalfW, kLen, TopZ(kLen)}, {-kHalfW, 0, kFrontTop}});
+  Poly(cr, cam,
+       {{-kHalfW, 0, bottom},
+        {-kHalfW, kLen, TopZ(kLen) - kBodyDepth},
+        {-kHalfW, kLen, TopZ(kLen)},
+        {-kHalfW, 0, kFrontTop}});
   {
     const auto [sx0, sy0] = cam({-kHalfW, 0, kFrontTop});
     const auto [sx1, sy1] = cam({-kHalfW, kLen, bottom});
@@ -595,28 +604,38 @@ void DrawTable(cairo_t* cr, const Camera& cam) {
     cairo_stroke(cr);
   }
   // Side rails (chrome) and the wooden top rim.
-  Poly(cr, cam, {{-kHalfW, 0, kFrontTop}, {-kPfHalfW, kPfFront, kFrontTop}, {-kPfHalfW, kPfBack, TopZ(kPfBack)},
-                 {-kHalfW, kLen - 8, TopZ(kLen - 8)}});
+  Poly(cr, cam,
+       {{-kHalfW, 0, kFrontTop},
+        {-kPfHalfW, kPfFront, kFrontTop},
+        {-kPfHalfW, kPfBack, TopZ(kPfBack)},
+        {-kHalfW, kLen - 8, TopZ(kLen - 8)}});
   {
     const auto [ax, ay] = cam({-kHalfW, 50, TopZ(50)});
     const auto [bx2, by2] = cam({-kPfHalfW, 50, TopZ(50)});
-    FillLinear(cr, ax, ay, bx2, by2, {{0, Hex(0x7b808c)}, {0.5, Hex(0xf6f8fc)}, {1, Hex(0x9aa0ac)}});
+    FillLinear(cr, ax, ay, bx2, by2,
+               {{0, Hex(0x7b808c)}, {0.5, Hex(0xf6f8fc)}, {1, Hex(0x9aa0ac)}});
   }
-  Poly(cr, cam, {{kHalfW, 0, kFrontTop}, {kPfHalfW, kPfFront, kFrontTop}, {kPfHalfW, kPfBack, TopZ(kPfBack)},
-                 {kHalfW, kLen - 8, TopZ(kLen - 8)}});
+  Poly(cr, cam,
+       {{kHalfW, 0, kFrontTop},
+        {kPfHalfW, kPfFront, kFrontTop},
+        {kPfHalfW, kPfBack, TopZ(kPfBack)},
+        {kHalfW, kLen - 8, TopZ(kLen - 8)}});
   {
     const auto [ax, ay] = cam({kPfHalfW, 50, TopZ(50)});
     const auto [bx2, by2] = cam({kHalfW, 50, TopZ(50)});
-    FillLinear(cr, ax, ay, bx2, by2, {{0, Hex(0x9aa0ac)}, {0.5, Hex(0xf6f8fc)}, {1, Hex(0x7b808c)}});
+    FillLinear(cr, ax, ay, bx2, by2,
+               {{0, Hex(0x9aa0ac)}, {0.5, Hex(0xf6f8fc)}, {1, Hex(0x7b808c)}});
   }
 
   // The playfield: deep blue night with the art of the table.
-  Poly(cr, cam, {Pf(-kPfHalfW, kPfFront), Pf(kPfHalfW, kPfFront), Pf(kPfHalfW, kPfBack),
-                 Pf(-kPfHalfW, kPfBack)});
+  Poly(cr, cam,
+       {Pf(-kPfHalfW, kPfFront), Pf(kPfHalfW, kPfFront), Pf(kPfHalfW, kPfBack),
+        Pf(-kPfHalfW, kPfBack)});
   {
     const auto [ax, ay] = cam(Pf(0, kPfBack));
     const auto [bx2, by2] = cam(Pf(0, kPfFront));
-    FillLinear(cr, ax, ay, bx2, by2, {{0, Hex(0x0c1a4a)}, {0.6, Hex(0x1c3a86)}, {1, Hex(0x2a52a8)}});
+    FillLinear(cr, ax, ay, bx2, by2,
+               {{0, Hex(0x0c1a4a)}, {0.6, Hex(0x1c3a86)}, {1, Hex(0x2a52a8)}});
   }
   // Snow drifts painted along the bottom of the playfield.
   cairo_new_path(cr);
@@ -680,8 +699,8 @@ void DrawTable(cairo_t* cr, const Camera& cam) {
     for (int k = 0; k < 20; ++k) {
       const double a = 2 * kPi * k / 20;
       const std::array<Rgb, 4> c = {Hex(0xff4050), Hex(0xffd050), Hex(0x50e070), Hex(0x60b0ff)};
-      Lamp(cr, cam, tu + 18 * std::cos(a), tv + 4 + 18 * std::sin(a), 1.1, c[static_cast<size_t>(k % 4)],
-           k % 3 != 1);
+      Lamp(cr, cam, tu + 18 * std::cos(a), tv + 4 + 18 * std::sin(a), 1.1,
+           c[static_cast<size_t>(k % 4)], k % 3 != 1);
     }
   }
   // SANTA lanes at the top.
@@ -742,19 +761,25 @@ void DrawTable(cairo_t* cr, const Camera& cam) {
   }
   // The glass: a sheen across the playfield.
   {
-    Poly(cr, cam, {Pf(-kPfHalfW, 60), Pf(-kPfHalfW + 8, 60), Pf(kPfHalfW, 98), Pf(kPfHalfW - 8, 98)});
+    Poly(cr, cam,
+         {Pf(-kPfHalfW, 60), Pf(-kPfHalfW + 8, 60), Pf(kPfHalfW, 98), Pf(kPfHalfW - 8, 98)});
     Set(cr, Hex(0xffffff), 0.07);
     cairo_fill(cr);
   }
 
   // The front: panel, coin door, lockdown bar; snow on the rim.
-  Poly(cr, cam, {{-kHalfW, 0, bottom}, {kHalfW, 0, bottom}, {kHalfW, 0, kFrontTop}, {-kHalfW, 0, kFrontTop}});
+  Poly(
+      cr, cam,
+      {{-kHalfW, 0, bottom}, {kHalfW, 0, bottom}, {kHalfW, 0, kFrontTop}, {-kHalfW, 0, kFrontTop}});
   {
     const auto [ax, ay] = cam({0, 0, kFrontTop});
     const auto [bx2, by2] = cam({0, 0, bottom});
     FillLinear(cr, ax, ay, bx2, by2, {{0, Hex(0xc42432)}, {1, Hex(0x80101c)}});
-    Poly(cr, cam, {{-9, -0.1, bottom + 3}, {9, -0.1, bottom + 3}, {9, -0.1, kFrontTop - 4},
-                   {-9, -0.1, kFrontTop - 4}});
+    Poly(cr, cam,
+         {{-9, -0.1, bottom + 3},
+          {9, -0.1, bottom + 3},
+          {9, -0.1, kFrontTop - 4},
+          {-9, -0.1, kFrontTop - 4}});
     Set(cr, Hex(0x2a2e38));
     cairo_fill_preserve(cr);
     Set(cr, Hex(0xf0c860));
@@ -768,12 +793,16 @@ void DrawTable(cairo_t* cr, const Camera& cam) {
       cairo_fill(cr);
     }
   }
-  Poly(cr, cam, {{-kHalfW, -1.5, kFrontTop + 0.5}, {kHalfW, -1.5, kFrontTop + 0.5}, {kHalfW, 4, kFrontTop + 1.5},
-                 {-kHalfW, 4, kFrontTop + 1.5}});
+  Poly(cr, cam,
+       {{-kHalfW, -1.5, kFrontTop + 0.5},
+        {kHalfW, -1.5, kFrontTop + 0.5},
+        {kHalfW, 4, kFrontTop + 1.5},
+        {-kHalfW, 4, kFrontTop + 1.5}});
   {
     const auto [ax, ay] = cam({0, -1.5, kFrontTop + 0.5});
     const auto [bx2, by2] = cam({0, 4, kFrontTop + 1.5});
-    FillLinear(cr, ax, ay, bx2, by2, {{0, Hex(0x8c929e)}, {0.5, Hex(0xffffff)}, {1, Hex(0xa8aebb)}});
+    FillLinear(cr, ax, ay, bx2, by2,
+               {{0, Hex(0x8c929e)}, {0.5, Hex(0xffffff)}, {1, Hex(0xa8aebb)}});
   }
   leg(-kHalfW + 3, 4);
   leg(kHalfW - 3, 4);
@@ -783,8 +812,7 @@ void DrawTable(cairo_t* cr, const Camera& cam) {
 
 void DrawSky(cairo_t* cr) {
   cairo_rectangle(cr, 0, 0, kW, kH);
-  FillLinear(cr, 0, 0, 0, 560,
-             {{0, Hex(0x050922)}, {0.55, Hex(0x12205a)}, {1, Hex(0x34508e)}});
+  FillLinear(cr, 0, 0, 0, 560, {{0, Hex(0x050922)}, {0.55, Hex(0x12205a)}, {1, Hex(0x34508e)}});
   // Moon with its halo.
   Glow(cr, 872, 330, 150, Hex(0xbcd0ff), 0.28);
   cairo_arc(cr, 872, 330, 36, 0, 2 * kPi);
@@ -824,7 +852,8 @@ void Pine(cairo_t* cr, double x, double y, double h, Rgb body) {
   cairo_rectangle(cr, x - h * 0.04, y - h * 0.12, h * 0.08, h * 0.14);
   cairo_fill(cr);
   for (int t = 0; t < 3; ++t) {
-    const double base = y - h * 0.1 - t * h * 0.26, top = base - h * 0.42, w = h * (0.34 - t * 0.08);
+    const double base = y - h * 0.1 - t * h * 0.26, top = base - h * 0.42,
+                 w = h * (0.34 - t * 0.08);
     cairo_move_to(cr, x, top);
     cairo_curve_to(cr, x + w * 0.3, top + h * 0.2, x + w * 0.7, base - h * 0.05, x + w, base);
     cairo_curve_to(cr, x + w * 0.4, base - h * 0.04, x - w * 0.4, base - h * 0.04, x - w, base);
@@ -1309,9 +1338,10 @@ ArtFrame DrawLoadingIndicator(int frame, int w, int h, const std::vector<uint8_t
     const double m = 2, r = 12;
     RoundedRect(cr, m, m + 2, w - 2 * m, h - 2 * m - 2, r);
     const bool done = frame == 0;
-    FillLinear(cr, 0, m, 0, h - m,
-               {{0, done ? Hex(0x2a9a52) : Hex(0xc42a34)}, {1, done ? Hex(0x0f5a2a) : Hex(0x84101a)}},
-               true);
+    FillLinear(
+        cr, 0, m, 0, h - m,
+        {{0, done ? Hex(0x2a9a52) : Hex(0xc42a34)}, {1, done ? Hex(0x0f5a2a) : Hex(0x84101a)}},
+        true);
     Set(cr, Hex(0xf0c860));
     cairo_set_line_width(cr, 2);
     cairo_stroke(cr);

@@ -111,7 +111,8 @@ void Draw(cairo_t* cr, cairo_font_face_t* serif, int size) {
   cairo_set_line_width(cr, size <= 24 ? 44 : 30);
   Rgba(cr, 0x5a0a10);
   cairo_stroke_preserve(cr);
-  cairo_pattern_t* gold = cairo_pattern_create_linear(0, gy + e.y_bearing, 0, gy + e.y_bearing + e.height);
+  cairo_pattern_t* gold =
+      cairo_pattern_create_linear(0, gy + e.y_bearing, 0, gy + e.y_bearing + e.height);
   Stop(gold, 0, 0xfff2b0);
   Stop(gold, 0.55, 0xf0c040);
   Stop(gold, 1, 0xc07a10);
@@ -130,7 +131,8 @@ void Draw(cairo_t* cr, cairo_font_face_t* serif, int size) {
     cairo_restore(cr);
     cairo_fill(cr);
   }
-  cairo_pattern_t* ball = cairo_pattern_create_radial(bx - br * 0.35, by - br * 0.4, br * 0.05, bx, by, br);
+  cairo_pattern_t* ball =
+      cairo_pattern_create_radial(bx - br * 0.35, by - br * 0.4, br * 0.05, bx, by, br);
   Stop(ball, 0, 0xffffff);
   Stop(ball, 0.35, 0xd9dee8);
   Stop(ball, 0.8, 0x7b808c);

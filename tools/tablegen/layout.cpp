@@ -126,8 +126,7 @@ float ShapeDistance(const Shape& s, float x, float y) {
     case ShapeKind::kRect: {
       const float dx = std::max({s.x0 - x, x - s.x1, 0.0f});
       const float dy = std::max({s.y0 - y, y - s.y1, 0.0f});
-      if (dx == 0.0f && dy == 0.0f)
-        return -std::min({x - s.x0, s.x1 - x, y - s.y0, s.y1 - y});
+      if (dx == 0.0f && dy == 0.0f) return -std::min({x - s.x0, s.x1 - x, y - s.y0, s.y1 - y});
       return std::sqrt(dx * dx + dy * dy);
     }
     case ShapeKind::kPoly: {
@@ -363,7 +362,8 @@ Shape BankShape(const Layout& l) {
   const Vec2 n{-fdy / flen, fdx / flen};  // towards the playfield
   Shape s;
   s.kind = ShapeKind::kPoly;
-  s.points = {l.bank_face0, l.bank_face1,
+  s.points = {l.bank_face0,
+              l.bank_face1,
               {l.bank_face1.x - n.x * l.bank_depth, l.bank_face1.y - n.y * l.bank_depth},
               {l.bank_face0.x - n.x * l.bank_depth, l.bank_face0.y - n.y * l.bank_depth}};
   return s;
@@ -371,8 +371,8 @@ Shape BankShape(const Layout& l) {
 
 namespace {
 
-void PaintWall(std::vector<uint8_t>& map, int w, int h, const Shape& s, float dilation,
-               int code, const std::vector<std::array<int, 2>>* codes_by_y = nullptr) {
+void PaintWall(std::vector<uint8_t>& map, int w, int h, const Shape& s, float dilation, int code,
+               const std::vector<std::array<int, 2>>* codes_by_y = nullptr) {
   float bx0, by0, bx1, by1;
   ShapeBounds(s, dilation + 1.0f, bx0, by0, bx1, by1);
   const int x0 = std::max(0, static_cast<int>(std::floor(bx0)));
@@ -433,8 +433,8 @@ std::vector<uint8_t> BuildSurfaceMap(const Layout& l) {
     ShapeBounds(g.band, 1.0f, bx0, by0, bx1, by1);
     for (int y = std::max(0, static_cast<int>(by0)); y <= std::min(h - 1, static_cast<int>(by1));
          ++y)
-      for (int x = std::max(0, static_cast<int>(bx0));
-           x <= std::min(w - 1, static_cast<int>(bx1)); ++x) {
+      for (int x = std::max(0, static_cast<int>(bx0)); x <= std::min(w - 1, static_cast<int>(bx1));
+           ++x) {
         uint8_t& c = map[static_cast<size_t>(y * w + x)];
         if (c == 0 && ShapeDistance(g.band, static_cast<float>(x), static_cast<float>(y)) <= 0.0f)
           c = 23;

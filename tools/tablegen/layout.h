@@ -26,10 +26,10 @@ enum class ShapeKind { kOuter, kPoly, kLine, kCircle, kRect };
 
 struct Shape {
   ShapeKind kind = ShapeKind::kPoly;
-  std::vector<Vec2> points;  // polygon / polyline
-  Vec2 c;                    // circle centre
-  float r = 0.0f;            // circle radius, outer corner radius
-  float width = 0.0f;        // polyline width
+  std::vector<Vec2> points;              // polygon / polyline
+  Vec2 c;                                // circle centre
+  float r = 0.0f;                        // circle radius, outer corner radius
+  float width = 0.0f;                    // polyline width
   float x0 = 0, x1 = 0, y0 = 0, y1 = 0;  // outer interior / rect
 };
 
@@ -99,8 +99,8 @@ struct Lamp {
 struct DropTarget {
   int row = 0;
   std::string name;
-  Vec2 hit;    // the hit point (ball centre at the face)
-  Vec2 centre; // middle of the target on the physical face
+  Vec2 hit;     // the hit point (ball centre at the face)
+  Vec2 centre;  // middle of the target on the physical face
 };
 
 struct Patch {

@@ -25,8 +25,8 @@
 #include "plan.h"
 #include "png_out.h"
 #include "res/pack.h"
-#include "trap_sweep.h"
 #include "soundgen/soundgen.h"
+#include "trap_sweep.h"
 
 namespace {
 
@@ -55,7 +55,8 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
     if (!out) return false;
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) return false;
   }
   return std::rename(tmp.c_str(), path.c_str()) == 0;
@@ -135,8 +136,10 @@ int main(int argc, char** argv) {
       const int traps = tablegen::CheckTraps(check_path, sweep_options);
       failures += traps < 0 ? 1 : traps;
     }
-    if (failures == 0) std::printf("%s: all checks passed\n", check_path.c_str());
-    else std::printf("%s: %d check(s) failed\n", check_path.c_str(), failures);
+    if (failures == 0)
+      std::printf("%s: all checks passed\n", check_path.c_str());
+    else
+      std::printf("%s: %d check(s) failed\n", check_path.c_str(), failures);
     return failures == 0 ? 0 : 1;
   }
   if (table_dir.empty() || sweep) return Usage();
@@ -161,7 +164,8 @@ int main(int argc, char** argv) {
     const tablegen::Artwork& art = *layout.art;
     std::vector<uint8_t> rgb(art.rgb.size());
     for (size_t i = 0; i < rgb.size(); ++i)
-      rgb[i] = static_cast<uint8_t>(std::lround(std::pow(std::clamp(art.rgb[i], 0.0f, 1.0f), 1.0f / 1.6f) * 255.0f));
+      rgb[i] = static_cast<uint8_t>(
+          std::lround(std::pow(std::clamp(art.rgb[i], 0.0f, 1.0f), 1.0f / 1.6f) * 255.0f));
     if (!tablegen::WritePng(art_path, art.w, art.h, rgb)) {
       std::fprintf(stderr, "tablegen: cannot write %s\n", art_path.c_str());
       return 1;
@@ -195,8 +199,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     for (auto& s : sounds) result.files.push_back({std::move(s.name), std::move(s.bytes)});
-    std::sort(result.files.begin(), result.files.end(),
-              [](const tablegen::PackFile& a, const tablegen::PackFile& b) { return a.name < b.name; });
+    std::sort(
+        result.files.begin(), result.files.end(),
+        [](const tablegen::PackFile& a, const tablegen::PackFile& b) { return a.name < b.name; });
   }
   if (!shots_dir.empty()) {
     bool ok = tablegen::WritePng(shots_dir + "/playfield.png", 1024, 768, result.playfield_rgb) &&
@@ -220,9 +225,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "tablegen: cannot write %s\n", out_path.c_str());
       return 1;
     }
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    std::printf("tablegen: %s: %zu files, %zu bytes, %.1f s\n", out_path.c_str(), result.files.size(),
-                pack->size(), secs);
+    const double secs =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("tablegen: %s: %zu files, %zu bytes, %.1f s\n", out_path.c_str(),
+                result.files.size(), pack->size(), secs);
   }
   return 0;
 }

@@ -253,7 +253,8 @@ bool ColourSample::AddSpr24(std::span<const uint8_t> file, double weight) {
   const uint8_t* pixels = mask_at + masks;
   const double w = weight / static_cast<double>(frames);
   const uint8_t kr = static_cast<uint8_t>(h.key_colour >> 16),
-                kg = static_cast<uint8_t>(h.key_colour >> 8), kb = static_cast<uint8_t>(h.key_colour);
+                kg = static_cast<uint8_t>(h.key_colour >> 8),
+                kb = static_cast<uint8_t>(h.key_colour);
   for (size_t f = 0; f < frames; ++f) {
     const uint8_t* px = pixels + f * area * 3;
     const uint8_t* mask = h.mask_mode == render::kSpr24OneMask        ? mask_at
@@ -303,8 +304,11 @@ render::Palette BuildTablePalette(const ColourSample& sample) {
   // it takes the worst-served colour of the sample instead.
   std::vector<render::Rgb> fitted;
   std::vector<uint32_t> taken;
-  for (const Colour3& g : greys) taken.push_back(Key6({Round8(g.c[0]), Round8(g.c[1]), Round8(g.c[2])}));
-  auto is_taken = [&](uint32_t key) { return std::find(taken.begin(), taken.end(), key) != taken.end(); };
+  for (const Colour3& g : greys)
+    taken.push_back(Key6({Round8(g.c[0]), Round8(g.c[1]), Round8(g.c[2])}));
+  auto is_taken = [&](uint32_t key) {
+    return std::find(taken.begin(), taken.end(), key) != taken.end();
+  };
   std::vector<size_t> duplicates;
   for (size_t k = 0; k < centres.size(); ++k) {
     const render::Rgb c{Round8(centres[k].c[0]), Round8(centres[k].c[1]), Round8(centres[k].c[2])};

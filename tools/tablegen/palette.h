@@ -27,8 +27,7 @@ class ColourSample {
   // Every pixel of an RGB picture (3 bytes per pixel, red first) with the
   // given weight; pixels of the colour `key` (0xRRGGBB) are left out when
   // `skip_key` is set.
-  void AddRgb(std::span<const uint8_t> rgb, double weight, bool skip_key = false,
-              uint32_t key = 0);
+  void AddRgb(std::span<const uint8_t> rgb, double weight, bool skip_key = false, uint32_t key = 0);
   // The frames of a raw "SPR24" file, each weighted 1 / frame count so that a
   // sprite counts with its own area however many frames it has. Files that
   // do not parse or hold a JPEG strip are left out; false then.

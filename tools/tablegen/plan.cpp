@@ -17,18 +17,30 @@ struct Rgb8 {
 
 Rgb8 CodeColour(uint8_t code) {
   switch (code) {
-    case 0: return {28, 30, 36};
-    case 10: return {120, 80, 50};
-    case 12: return {220, 40, 50};
-    case 13: return {40, 200, 220};
-    case 14: return {150, 155, 170};
-    case 15: return {220, 220, 230};
-    case 16: return {40, 170, 60};
-    case 22: return {240, 140, 20};
-    case 23: return {240, 230, 40};
-    case 25: return {230, 60, 230};
-    case 26: return {130, 60, 230};
-    default: return {90, 90, 90};
+    case 0:
+      return {28, 30, 36};
+    case 10:
+      return {120, 80, 50};
+    case 12:
+      return {220, 40, 50};
+    case 13:
+      return {40, 200, 220};
+    case 14:
+      return {150, 155, 170};
+    case 15:
+      return {220, 220, 230};
+    case 16:
+      return {40, 170, 60};
+    case 22:
+      return {240, 140, 20};
+    case 23:
+      return {240, 230, 40};
+    case 25:
+      return {230, 60, 230};
+    case 26:
+      return {130, 60, 230};
+    default:
+      return {90, 90, 90};
   }
 }
 
@@ -75,7 +87,8 @@ std::vector<uint8_t> DrawPlan(const Layout& layout, const std::vector<uint8_t>& 
       for (int y = 0; y < kFlipperBoxH; ++y)
         for (int x = 0; x < kFlipperBoxW; ++x)
           if (m[static_cast<size_t>(y * kFlipperBoxW + x)] != 0)
-            cv.Put(f.box_x + x, f.box_y + y, frame == 0 ? Rgb8{200, 200, 255} : Rgb8{150, 150, 220});
+            cv.Put(f.box_x + x, f.box_y + y,
+                   frame == 0 ? Rgb8{200, 200, 255} : Rgb8{150, 150, 220});
     }
   }
   const Rgb8 white{255, 255, 255}, cyan{0, 255, 255}, orange{255, 160, 0}, pink{255, 120, 200};
@@ -102,7 +115,8 @@ std::vector<uint8_t> DrawPlan(const Layout& layout, const std::vector<uint8_t>& 
   // Where the ball's centre meets each drop target's face.
   const Rgb8 yellow{255, 230, 0};
   for (const DropTarget& t : layout.targets)
-    cv.Cross(static_cast<int>(std::lround(t.hit.x)), static_cast<int>(std::lround(t.hit.y)), yellow);
+    cv.Cross(static_cast<int>(std::lround(t.hit.x)), static_cast<int>(std::lround(t.hit.y)),
+             yellow);
   cv.Cross(geo::kPlunger.x, geo::kPlunger.y, orange);
   cv.Cross(geo::kHoleHold.x, geo::kHoleHold.y, orange);
   cv.Cross(geo::kHoleRelease.x, geo::kHoleRelease.y, cyan);

@@ -12,7 +12,7 @@ namespace tablegen {
 
 namespace {
 
-constexpr float kCell = 1.25f;  // world units per playfield pixel (close enough for shading)
+constexpr float kCell = 1.25f;      // world units per playfield pixel (close enough for shading)
 constexpr float kTopLimit = 72.0f;  // above every solid of the table
 
 // 5 × 7 capitals for the playfield labels (rows top to bottom, bit 4 = left).
@@ -98,7 +98,8 @@ void ForBox(Scene& s, float x0, float y0, float x1, float y1, F&& f) {
   const int ix1 = std::min(Scene::kOriginX + s.width - 1, static_cast<int>(std::ceil(x1)));
   const int iy1 = std::min(Scene::kOriginY + s.height - 1, static_cast<int>(std::ceil(y1)));
   for (int y = iy0; y <= iy1; ++y)
-    for (int x = ix0; x <= ix1; ++x) f(x, y, s.At(x, y), static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f);
+    for (int x = ix0; x <= ix1; ++x)
+      f(x, y, s.At(x, y), static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f);
 }
 
 uint8_t MaterialIndex(const Layout& l, const Material& m) {
@@ -130,7 +131,8 @@ bool InsideLamp(const Lamp& lp, float x, float y) {
 
 // --- part painters --------------------------------------------------------
 
-constexpr std::array<float, 10> kBumperLevels = {0.0f, 0.35f, 0.7f, 1.0f, 1.3f, 1.15f, 0.8f, 0.6f, 0.4f, 0.2f};
+constexpr std::array<float, 10> kBumperLevels = {0.0f,  0.35f, 0.7f, 1.0f, 1.3f,
+                                                 1.15f, 0.8f,  0.6f, 0.4f, 0.2f};
 
 void PaintPart(Scene& s, size_t pi, int frame) {
   const PartDef& p = s.parts[pi];
@@ -146,7 +148,8 @@ void PaintPart(Scene& s, size_t pi, int frame) {
         // and throws its colour on the art around, fading with distance.
         const float level = logical == 0 ? 0.0f : logical == 1 ? 0.5f : 1.0f;
         const float reach = HaloReach(lp);
-        const Colour lin{std::pow(lp.colour.r, 1.6f), std::pow(lp.colour.g, 1.6f), std::pow(lp.colour.b, 1.6f)};
+        const Colour lin{std::pow(lp.colour.r, 1.6f), std::pow(lp.colour.g, 1.6f),
+                         std::pow(lp.colour.b, 1.6f)};
         ForBox(s, p.x0, p.y0, p.x1, p.y1, [&](int, int, Cell& c, float x, float y) {
           const float d = std::hypot(x - lp.c.x, y - lp.c.y);
           if (InsideLamp(lp, x, y)) {
@@ -246,16 +249,20 @@ void PaintPart(Scene& s, size_t pi, int frame) {
         return std::array<float, 3>{w.x, w.y, w.z};
       };
       auto wire = [&](std::array<float, 3> a, std::array<float, 3> b, float r) {
-        s.part_wires[pi].push_back({a[0], a[1], a[2], b[0], b[1], b[2], r, {0.85f, 0.87f, 0.9f}, id});
+        s.part_wires[pi].push_back(
+            {a[0], a[1], a[2], b[0], b[1], b[2], r, {0.85f, 0.87f, 0.9f}, id});
       };
       auto& wires = s.part_wires[pi];
       wires.clear();
       const float inset = 8.0f;
       const Vec2 d{ax / alen, ay / alen};
-      const Vec2 a0{g.a.x + d.x * 2.0f, g.a.y + d.y * 2.0f}, b0{g.b.x - d.x * 2.0f, g.b.y - d.y * 2.0f};
+      const Vec2 a0{g.a.x + d.x * 2.0f, g.a.y + d.y * 2.0f},
+          b0{g.b.x - d.x * 2.0f, g.b.y - d.y * 2.0f};
       wire(world(a0.x, a0.y, g.height), world(b0.x, b0.y, g.height), 1.8f);
-      const Vec2 l0{g.a.x + d.x * inset, g.a.y + d.y * inset}, r0{g.b.x - d.x * inset, g.b.y - d.y * inset};
-      const Vec2 l1{l0.x + n.x * out_px, l0.y + n.y * out_px}, r1{r0.x + n.x * out_px, r0.y + n.y * out_px};
+      const Vec2 l0{g.a.x + d.x * inset, g.a.y + d.y * inset},
+          r0{g.b.x - d.x * inset, g.b.y - d.y * inset};
+      const Vec2 l1{l0.x + n.x * out_px, l0.y + n.y * out_px},
+          r1{r0.x + n.x * out_px, r0.y + n.y * out_px};
       const float zb = g.height - drop;
       wire(world(l0.x, l0.y, g.height), world(l1.x, l1.y, zb), 1.4f);
       wire(world(r0.x, r0.y, g.height), world(r1.x, r1.y, zb), 1.4f);
@@ -264,7 +271,8 @@ void PaintPart(Scene& s, size_t pi, int frame) {
     }
     case PartKind::kSpinner: {
       // Frame 0 hangs straight down; each frame turns the plate 22.5° about its axle.
-      const float a = (static_cast<float>(logical) * 22.5f + 90.0f) * static_cast<float>(M_PI) / 180.0f;
+      const float a =
+          (static_cast<float>(logical) * 22.5f + 90.0f) * static_cast<float>(M_PI) / 180.0f;
       const float cs = std::cos(a), sn = std::sin(a);
       const float half = l.spinner_half_length;
       const Vec2 c0 = l.spinner_c;
@@ -281,8 +289,10 @@ void PaintPart(Scene& s, size_t pi, int frame) {
         const float sp = -half + 2.0f * half * static_cast<float>(k) / (kRods - 1);
         const float y = c0.y + sp * cs;
         const float z = l.spinner_axle + sp * sn * kCell;
-        const render::WorldPoint wa = render::TableToWorld(c0.x - l.spinner_half_width, y, z - 22.5f);
-        const render::WorldPoint wb = render::TableToWorld(c0.x + l.spinner_half_width, y, z - 22.5f);
+        const render::WorldPoint wa =
+            render::TableToWorld(c0.x - l.spinner_half_width, y, z - 22.5f);
+        const render::WorldPoint wb =
+            render::TableToWorld(c0.x + l.spinner_half_width, y, z - 22.5f);
         const Colour col = k == kRods / 2 ? Colour{0.5f, 0.5f, 0.55f} : l.spinner_colour;
         wires.push_back({wa.x, wa.y, wa.z, wb.x, wb.y, wb.z, 2.4f, col, id});
       }
@@ -309,8 +319,10 @@ void PaintPart(Scene& s, size_t pi, int frame) {
       break;  // the bank body is part of the static scene
     case PartKind::kPlunger: {
       float pull = 0.0f;
-      if (frame <= 31) pull = l.plunger_travel * static_cast<float>(frame) / 31.0f;
-      else pull = l.plunger_travel * (1.0f - static_cast<float>(frame - 32) / 12.0f);
+      if (frame <= 31)
+        pull = l.plunger_travel * static_cast<float>(frame) / 31.0f;
+      else
+        pull = l.plunger_travel * (1.0f - static_cast<float>(frame - 32) / 12.0f);
       const float tip = l.plunger_tip_y + pull;
       const float hw = l.plunger_width * 0.5f;
       ForBox(s, p.x0, p.y0, p.x1, p.y1, [&](int, int, Cell& c, float x, float y) {
@@ -368,14 +380,19 @@ std::vector<PartDef> TableParts(const Layout& l) {
   {
     PartDef p{0, l.kicker.name, PartKind::kKicker, 4, 0};
     const float r = l.kicker.r + 8.0f;
-    p.x0 = l.kicker.c.x - r; p.x1 = l.kicker.c.x + r; p.y0 = l.kicker.c.y - r; p.y1 = l.kicker.c.y + r;
+    p.x0 = l.kicker.c.x - r;
+    p.x1 = l.kicker.c.x + r;
+    p.y0 = l.kicker.c.y - r;
+    p.y1 = l.kicker.c.y + r;
     p.top = 44.0f;
     add(p);
   }
   {
     PartDef p{l.spinner_row, "SPINNER", PartKind::kSpinner, 32, 16};
-    p.x0 = l.spinner_c.x - l.spinner_half_width - 5; p.x1 = l.spinner_c.x + l.spinner_half_width + 5;
-    p.y0 = l.spinner_c.y - l.spinner_half_length - 2; p.y1 = l.spinner_c.y + l.spinner_half_length + 2;
+    p.x0 = l.spinner_c.x - l.spinner_half_width - 5;
+    p.x1 = l.spinner_c.x + l.spinner_half_width + 5;
+    p.y0 = l.spinner_c.y - l.spinner_half_length - 2;
+    p.y1 = l.spinner_c.y + l.spinner_half_length + 2;
     p.top = l.spinner_axle + l.spinner_half_length * kCell + 6.0f;
     add(p);
   }
@@ -383,7 +400,10 @@ std::vector<PartDef> TableParts(const Layout& l) {
     const Bumper& b = l.bumpers[i];
     PartDef p{b.row, b.name, PartKind::kBumper, 10, 0};
     const float r = b.r + 4.0f;
-    p.x0 = b.c.x - r; p.x1 = b.c.x + r; p.y0 = b.c.y - r; p.y1 = b.c.y + r;
+    p.x0 = b.c.x - r;
+    p.x1 = b.c.x + r;
+    p.y0 = b.c.y - r;
+    p.y1 = b.c.y + r;
     p.top = 46.0f;
     p.index = static_cast<int>(i);
     add(p);
@@ -391,8 +411,10 @@ std::vector<PartDef> TableParts(const Layout& l) {
   for (size_t i = 0; i < l.gates.size(); ++i) {
     const Gate& g = l.gates[i];
     PartDef p{g.row, g.name, PartKind::kGate, 10, 5};
-    p.x0 = std::min(g.a.x, g.b.x) - 4; p.x1 = std::max(g.a.x, g.b.x) + 4;
-    p.y0 = std::min(g.a.y, g.b.y) - g.height / kCell - 2; p.y1 = std::max(g.a.y, g.b.y) + 4;
+    p.x0 = std::min(g.a.x, g.b.x) - 4;
+    p.x1 = std::max(g.a.x, g.b.x) + 4;
+    p.y0 = std::min(g.a.y, g.b.y) - g.height / kCell - 2;
+    p.y1 = std::max(g.a.y, g.b.y) + 4;
     p.top = g.height + 5.0f;
     p.index = static_cast<int>(i);
     add(p);
@@ -401,7 +423,10 @@ std::vector<PartDef> TableParts(const Layout& l) {
     const Lamp& lp = l.lamps[i];
     PartDef p{lp.row, lp.name, lp.rollover ? PartKind::kRollover : PartKind::kLamp, 3, 0};
     const float r = lp.r + (l.art ? HaloReach(lp) + 1.0f : 3.0f);
-    p.x0 = lp.c.x - r; p.x1 = lp.c.x + r; p.y0 = lp.c.y - r; p.y1 = lp.c.y + r;
+    p.x0 = lp.c.x - r;
+    p.x1 = lp.c.x + r;
+    p.y0 = lp.c.y - r;
+    p.y1 = lp.c.y + r;
     p.top = 1.0f;
     p.index = static_cast<int>(i);
     add(p);
@@ -410,7 +435,10 @@ std::vector<PartDef> TableParts(const Layout& l) {
     const DropTarget& t = l.targets[i];
     PartDef p{t.row, t.name, PartKind::kTarget, 22, 11};
     const float r = l.target_half_length + l.target_thickness + 2.0f;
-    p.x0 = t.centre.x - r; p.x1 = t.centre.x + r; p.y0 = t.centre.y - r; p.y1 = t.centre.y + r;
+    p.x0 = t.centre.x - r;
+    p.x1 = t.centre.x + r;
+    p.y0 = t.centre.y - r;
+    p.y1 = t.centre.y + r;
     p.top = l.target_height + 1.0f;
     p.index = static_cast<int>(i);
     add(p);
@@ -424,8 +452,10 @@ std::vector<PartDef> TableParts(const Layout& l) {
   }
   {
     PartDef p{64, "PLUNGER", PartKind::kPlunger, 45, 0};
-    p.x0 = l.plunger_x - l.plunger_width; p.x1 = l.plunger_x + l.plunger_width;
-    p.y0 = l.plunger_tip_y - 2; p.y1 = static_cast<float>(l.height) + 40.0f;
+    p.x0 = l.plunger_x - l.plunger_width;
+    p.x1 = l.plunger_x + l.plunger_width;
+    p.y0 = l.plunger_tip_y - 2;
+    p.y1 = static_cast<float>(l.height) + 40.0f;
     p.top = 28.0f;
     add(p);
   }
@@ -435,12 +465,14 @@ std::vector<PartDef> TableParts(const Layout& l) {
     const float reach = f.length + f.r_tip + 2.0f;
     p.x0 = f.pivot.x - (f.mirror ? reach : f.r_pivot + 2.0f);
     p.x1 = f.pivot.x + (f.mirror ? f.r_pivot + 2.0f : reach);
-    p.y0 = f.pivot.y - reach * 0.55f; p.y1 = f.pivot.y + reach * 0.55f;
+    p.y0 = f.pivot.y - reach * 0.55f;
+    p.y1 = f.pivot.y + reach * 0.55f;
     p.top = 29.0f;
     p.index = static_cast<int>(i);
     add(p);
   }
-  std::sort(parts.begin(), parts.end(), [](const PartDef& a, const PartDef& b) { return a.row < b.row; });
+  std::sort(parts.begin(), parts.end(),
+            [](const PartDef& a, const PartDef& b) { return a.row < b.row; });
   return parts;
 }
 
@@ -449,55 +481,60 @@ void BuildScene(const Layout& l, Scene& s) {
   s.width = l.width - 2 * Scene::kOriginX;
   s.height = l.height - 2 * Scene::kOriginY;
   s.cells.assign(static_cast<size_t>(s.width * s.height), Cell{});
-  ForBox(s, Scene::kOriginX, Scene::kOriginY, static_cast<float>(l.width + 47), static_cast<float>(l.height + 47),
-         [&](int x, int y, Cell& c, float fx, float fy) {
-           if (l.art && y >= l.height && y < l.height + 18 && x >= -14 && x < l.width + 14) {
-             // The lockdown bar across the foot of the table.
-             const float k = 0.9f + 0.1f * std::cos((fy - static_cast<float>(l.height) - 9.0f) * 0.17f);
-             Solid(c, 30.0f + 4.0f * k, {0.72f * k, 0.74f * k, 0.78f * k}, 1, kNoPart);
-           } else if (l.art && (x < 0 || x >= l.width) && (x >= -14 && x < l.width + 14) && y >= 0) {
-             // Metal side rails along the cabinet's inner edge.
-             const float u = x < 0 ? fx + 14.0f : fx - static_cast<float>(l.width);
-             const float k = 0.75f + 0.25f * std::sin(u / 14.0f * static_cast<float>(M_PI));
-             Solid(c, 70.0f + 3.0f * k, {0.7f * k, 0.72f * k, 0.76f * k}, 1, kNoPart);
-           } else if (x < 0 || x >= l.width || y < 0) {
-             Solid(c, 70.0f, l.border_colour, 0, kNoPart);
-             c.painted = l.art != nullptr;
-           } else if (y >= l.height) {
-             Solid(c, 30.0f, l.border_colour, 0, kNoPart);
-             c.painted = l.art != nullptr;
-           } else if (l.art) {
-             c.painted = true;
-             c.material = 0;
-           } else {
-             // A faint diagonal weave so the floor does not look flat-shaded.
-             const float k = 0.94f + 0.06f * std::sin((fx + fy) * 0.05f) * std::sin((fx - fy) * 0.031f);
-             SetColour(c, Scale(l.floor_colour, k));
-             c.material = 0;
-           }
-         });
-  if (!l.art) for (const Patch& p : l.patches) {
-    float x0, y0, x1, y1;
-    ShapeBounds(p.shape, 1.0f, x0, y0, x1, y1);
-    ForBox(s, x0, y0, x1, y1, [&](int, int, Cell& c, float x, float y) {
-      if (ShapeDistance(p.shape, x, y) <= 0.0f) SetColour(c, p.colour);
-    });
-  }
-  if (!l.art) for (const Label& lb : l.labels) {
-    const float cell = lb.size / 7.0f;
-    const float total = static_cast<float>(lb.text.size()) * 6.0f * cell - cell;
-    const float left = lb.c.x - total * 0.5f, top = lb.c.y - lb.size * 0.5f;
-    ForBox(s, left, top, left + total, top + lb.size, [&](int, int, Cell& c, float x, float y) {
-      const int col = static_cast<int>((x - left) / cell);
-      const int row = static_cast<int>((y - top) / cell);
-      if (row < 0 || row >= 7 || col < 0) return;
-      const size_t ch = static_cast<size_t>(col / 6);
-      const int gx = col % 6;
-      if (ch >= lb.text.size() || gx >= 5) return;
-      const Glyph* g = FindGlyph(lb.text[ch]);
-      if (g && (g->rows[static_cast<size_t>(row)] >> (4 - gx) & 1)) SetColour(c, lb.colour);
-    });
-  }
+  ForBox(
+      s, Scene::kOriginX, Scene::kOriginY, static_cast<float>(l.width + 47),
+      static_cast<float>(l.height + 47), [&](int x, int y, Cell& c, float fx, float fy) {
+        if (l.art && y >= l.height && y < l.height + 18 && x >= -14 && x < l.width + 14) {
+          // The lockdown bar across the foot of the table.
+          const float k =
+              0.9f + 0.1f * std::cos((fy - static_cast<float>(l.height) - 9.0f) * 0.17f);
+          Solid(c, 30.0f + 4.0f * k, {0.72f * k, 0.74f * k, 0.78f * k}, 1, kNoPart);
+        } else if (l.art && (x < 0 || x >= l.width) && (x >= -14 && x < l.width + 14) && y >= 0) {
+          // Metal side rails along the cabinet's inner edge.
+          const float u = x < 0 ? fx + 14.0f : fx - static_cast<float>(l.width);
+          const float k = 0.75f + 0.25f * std::sin(u / 14.0f * static_cast<float>(M_PI));
+          Solid(c, 70.0f + 3.0f * k, {0.7f * k, 0.72f * k, 0.76f * k}, 1, kNoPart);
+        } else if (x < 0 || x >= l.width || y < 0) {
+          Solid(c, 70.0f, l.border_colour, 0, kNoPart);
+          c.painted = l.art != nullptr;
+        } else if (y >= l.height) {
+          Solid(c, 30.0f, l.border_colour, 0, kNoPart);
+          c.painted = l.art != nullptr;
+        } else if (l.art) {
+          c.painted = true;
+          c.material = 0;
+        } else {
+          // A faint diagonal weave so the floor does not look flat-shaded.
+          const float k =
+              0.94f + 0.06f * std::sin((fx + fy) * 0.05f) * std::sin((fx - fy) * 0.031f);
+          SetColour(c, Scale(l.floor_colour, k));
+          c.material = 0;
+        }
+      });
+  if (!l.art)
+    for (const Patch& p : l.patches) {
+      float x0, y0, x1, y1;
+      ShapeBounds(p.shape, 1.0f, x0, y0, x1, y1);
+      ForBox(s, x0, y0, x1, y1, [&](int, int, Cell& c, float x, float y) {
+        if (ShapeDistance(p.shape, x, y) <= 0.0f) SetColour(c, p.colour);
+      });
+    }
+  if (!l.art)
+    for (const Label& lb : l.labels) {
+      const float cell = lb.size / 7.0f;
+      const float total = static_cast<float>(lb.text.size()) * 6.0f * cell - cell;
+      const float left = lb.c.x - total * 0.5f, top = lb.c.y - lb.size * 0.5f;
+      ForBox(s, left, top, left + total, top + lb.size, [&](int, int, Cell& c, float x, float y) {
+        const int col = static_cast<int>((x - left) / cell);
+        const int row = static_cast<int>((y - top) / cell);
+        if (row < 0 || row >= 7 || col < 0) return;
+        const size_t ch = static_cast<size_t>(col / 6);
+        const int gx = col % 6;
+        if (ch >= lb.text.size() || gx >= 5) return;
+        const Glyph* g = FindGlyph(lb.text[ch]);
+        if (g && (g->rows[static_cast<size_t>(row)] >> (4 - gx) & 1)) SetColour(c, lb.colour);
+      });
+    }
   // Shooter lane floor and the kicker hole.
   ForBox(s, 731, 0, static_cast<float>(l.width - 1), static_cast<float>(l.height - 1),
          [&](int, int, Cell& c, float, float) {
@@ -507,8 +544,10 @@ void BuildScene(const Layout& l, Scene& s) {
   ForBox(s, l.hole_c.x - l.hole_r - 3, l.hole_c.y - l.hole_r - 3, l.hole_c.x + l.hole_r + 3,
          l.hole_c.y + l.hole_r + 3, [&](int, int, Cell& c, float x, float y) {
            const float d = std::hypot(x - l.hole_c.x, y - l.hole_c.y);
-           if (d <= l.hole_r) SetColour(c, {0.02f, 0.02f, 0.03f}), c.painted = false;
-           else if (d <= l.hole_r + 3) SetColour(c, {0.7f, 0.7f, 0.72f}), c.painted = false;
+           if (d <= l.hole_r)
+             SetColour(c, {0.02f, 0.02f, 0.03f}), c.painted = false;
+           else if (d <= l.hole_r + 3)
+             SetColour(c, {0.7f, 0.7f, 0.72f}), c.painted = false;
          });
   // Walls, the bank and its backing.
   auto paint_wall = [&](const Wall& w, int16_t part) {
@@ -519,8 +558,8 @@ void BuildScene(const Layout& l, Scene& s) {
     x1 = std::min(x1, static_cast<float>(l.width + 47));
     y1 = std::min(y1, static_cast<float>(l.height + 47));
     const uint8_t m = MaterialIndex(l, w.material);
-    const bool candy = l.art && std::find(l.art->candy_walls.begin(), l.art->candy_walls.end(), w.name) !=
-                                    l.art->candy_walls.end();
+    const bool candy = l.art && std::find(l.art->candy_walls.begin(), l.art->candy_walls.end(),
+                                          w.name) != l.art->candy_walls.end();
     const bool wood = l.art && m == 0;
     ForBox(s, x0, y0, x1, y1, [&](int, int, Cell& c, float x, float y) {
       const float d = ShapeDistance(w.shape, x, y);
@@ -531,7 +570,8 @@ void BuildScene(const Layout& l, Scene& s) {
         if (candy && std::fmod(x + y + 4000.0f, 16.0f) < 7.0f) col = l.art->stripe;
         if (wood) {
           // Grain: bands that wander along the board.
-          const float g = std::sin(x * 0.21f + 3.0f * std::sin(y * 0.021f) + std::sin(x * 0.047f + y * 0.013f) * 2.0f);
+          const float g = std::sin(x * 0.21f + 3.0f * std::sin(y * 0.021f) +
+                                   std::sin(x * 0.047f + y * 0.013f) * 2.0f);
           col = Scale(col, 0.86f + 0.14f * g);
         }
         // Beyond the playfield the cabinet keeps its painted side art.
@@ -545,7 +585,8 @@ void BuildScene(const Layout& l, Scene& s) {
   // wires rather than as a one-pixel wall in the height field.
   s.wires.clear();
   auto wire_guide = [&](const Wall& w) {
-    return l.art && w.shape.kind == ShapeKind::kLine && w.shape.width < 3.0f && w.material.specular >= 0.5f;
+    return l.art && w.shape.kind == ShapeKind::kLine && w.shape.width < 3.0f &&
+           w.material.specular >= 0.5f;
   };
   for (const Wall& w : l.walls) {
     if (!wire_guide(w)) {
@@ -566,20 +607,24 @@ void BuildScene(const Layout& l, Scene& s) {
       const int n = static_cast<int>(len / 45.0f);
       for (int i = 1; i < n; ++i) {
         const float t = static_cast<float>(i) / static_cast<float>(n);
-        posts.push_back({pts[k].x + (pts[k + 1].x - pts[k].x) * t, pts[k].y + (pts[k + 1].y - pts[k].y) * t});
+        posts.push_back(
+            {pts[k].x + (pts[k + 1].x - pts[k].x) * t, pts[k].y + (pts[k + 1].y - pts[k].y) * t});
       }
     }
     for (const Vec2& e : posts)
       ForBox(s, e.x - 3, e.y - 3, e.x + 3, e.y + 3, [&](int, int, Cell& c, float x, float y) {
-        if (std::hypot(x - e.x, y - e.y) <= 2.0f) Solid(c, w.height, {0.75f, 0.77f, 0.8f}, 1, kNoPart);
+        if (std::hypot(x - e.x, y - e.y) <= 2.0f)
+          Solid(c, w.height, {0.75f, 0.77f, 0.8f}, 1, kNoPart);
       });
   }
   if (l.art) {
     // A plastic post with a black rubber ring at each end of the guides.
     for (const Wall& w : l.walls) {
-      if (w.shape.kind != ShapeKind::kLine || w.shape.width < 4.0f || w.shape.points.size() < 2) continue;
+      if (w.shape.kind != ShapeKind::kLine || w.shape.width < 4.0f || w.shape.points.size() < 2)
+        continue;
       for (const Vec2& e : {w.shape.points.front(), w.shape.points.back()}) {
-        if (e.x <= 0.0f || e.y <= 0.0f || e.x >= static_cast<float>(l.width) || e.y >= static_cast<float>(l.height))
+        if (e.x <= 0.0f || e.y <= 0.0f || e.x >= static_cast<float>(l.width) ||
+            e.y >= static_cast<float>(l.height))
           continue;
         ForBox(s, e.x - 7, e.y - 7, e.x + 7, e.y + 7, [&](int, int, Cell& c, float x, float y) {
           const float d = std::hypot(x - e.x, y - e.y);
@@ -587,7 +632,8 @@ void BuildScene(const Layout& l, Scene& s) {
             const float dome = 2.0f * (1.0f - d / 3.5f);
             Solid(c, w.height + 8.0f + dome, {0.95f, 0.82f, 0.3f}, 3, kNoPart);
           } else if (d <= 5.5f) {
-            Solid(c, w.height * 0.55f + 2.0f * std::sin((d - 3.5f) / 2.0f * static_cast<float>(M_PI)),
+            Solid(c,
+                  w.height * 0.55f + 2.0f * std::sin((d - 3.5f) / 2.0f * static_cast<float>(M_PI)),
                   {0.08f, 0.08f, 0.09f}, 2, kNoPart);
           }
         });
@@ -623,8 +669,10 @@ void BuildScene(const Layout& l, Scene& s) {
           const float a = static_cast<float>(k) * static_cast<float>(M_PI) / 4.0f;
           float worst = 0.0f;
           for (float d : kDist) {
-            const int qx = std::clamp(x + static_cast<int>(std::lround(std::cos(a) * d)), 0, s.width - 1);
-            const int qy = std::clamp(y + static_cast<int>(std::lround(std::sin(a) * d)), 0, s.height - 1);
+            const int qx =
+                std::clamp(x + static_cast<int>(std::lround(std::cos(a) * d)), 0, s.width - 1);
+            const int qy =
+                std::clamp(y + static_cast<int>(std::lround(std::sin(a) * d)), 0, s.height - 1);
             const float rise = h[static_cast<size_t>(qy * s.width + qx)] - h[i];
             if (rise > 0.0f) worst = std::max(worst, rise / std::hypot(rise, d * kCell));
           }
@@ -673,7 +721,8 @@ CamBasis Basis(const render::DepthCamera& cam) {
     b.back[c] = render::CameraElement(cam, 2, c);
   }
   for (int c = 0; c < 3; ++c)
-    b.eye[c] = -(b.right[c] * render::CameraElement(cam, 0, 3) + b.up[c] * render::CameraElement(cam, 1, 3) +
+    b.eye[c] = -(b.right[c] * render::CameraElement(cam, 0, 3) +
+                 b.up[c] * render::CameraElement(cam, 1, 3) +
                  b.back[c] * render::CameraElement(cam, 2, 3));
   b.fx = cam.fx;
   b.fy = cam.fy;
@@ -704,7 +753,9 @@ double CapsuleHit(const double ro[3], const double rd[3], const Wire& w) {
     ba[k] = pb[k] - pa[k];
     oa[k] = ro[k] - pa[k];
   }
-  auto dot = [](const double* a, const double* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
+  auto dot = [](const double* a, const double* b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+  };
   const double baba = dot(ba, ba), bard = dot(ba, rd), baoa = dot(ba, oa), rdoa = dot(rd, oa),
                oaoa = dot(oa, oa);
   const double r = w.r;
@@ -734,7 +785,8 @@ struct Tracer {
   explicit Tracer(const Scene& sc) : s(sc) {
     wires = sc.wires;
     for (const auto& pw : sc.part_wires) wires.insert(wires.end(), pw.begin(), pw.end());
-    const render::WorldPoint p0 = render::TableToWorld(0, 0, 0), p1 = render::TableToWorld(100, 100, 0);
+    const render::WorldPoint p0 = render::TableToWorld(0, 0, 0),
+                             p1 = render::TableToWorld(100, 100, 0);
     kx = 100.0 / (p1.x - p0.x);
     ax = -p0.x * kx;
     ky = 100.0 / (p1.y - p0.y);
@@ -775,8 +827,10 @@ struct Tracer {
         for (int k = 0; k < 6; ++k) {
           const double m = 0.5 * (lo + hi);
           const Cell* cm = CellAt(ax + (r.ox + m * r.dx) * kx, ay + (r.oy + m * r.dy) * ky);
-          if (cm && r.oz + m * r.dz <= cm->h) hi = m;
-          else lo = m;
+          if (cm && r.oz + m * r.dz <= cm->h)
+            hi = m;
+          else
+            lo = m;
         }
         return hi;
       }
@@ -816,7 +870,7 @@ struct Tracer {
     }
     // Start a little along the light so the surface does not shadow itself.
     const double step = 0.9 / std::max(std::sqrt(L.x * L.x * kx * kx + L.y * L.y * ky * ky), 1e-9);
-    for (double t = 2.0; ; t += step) {
+    for (double t = 2.0;; t += step) {
       const double z = Z + t * L.z;
       if (z > kTopLimit) return false;
       const Cell* c = CellAt(ax + (X + t * L.x) * kx, ay + (Y + t * L.y) * ky);
@@ -853,14 +907,16 @@ struct Tracer {
       const double nh = std::max(0.0, (n[0] * hx + n[1] * hy + n[2] * hz) / hl);
       spec += 0.9 * std::pow(nh, 40.0) * L.intensity * lk;
     }
-    return {static_cast<float>(w.colour.r * diff + spec), static_cast<float>(w.colour.g * diff + spec),
+    return {static_cast<float>(w.colour.r * diff + spec),
+            static_cast<float>(w.colour.g * diff + spec),
             static_cast<float>(w.colour.b * diff + spec), w.part, true};
   }
 
   // The artwork's albedo at playfield (px, py), bilinear between pixel centres.
   void Albedo(double px, double py, float out[3]) const {
     const Artwork& a = *s.layout->art;
-    const double fx = std::clamp(px - 0.5 - a.ox, 0.0, a.w - 1.001), fy = std::clamp(py - 0.5 - a.oy, 0.0, a.h - 1.001);
+    const double fx = std::clamp(px - 0.5 - a.ox, 0.0, a.w - 1.001),
+                 fy = std::clamp(py - 0.5 - a.oy, 0.0, a.h - 1.001);
     const int x0 = static_cast<int>(fx), y0 = static_cast<int>(fy);
     const float tx = static_cast<float>(fx - x0), ty = static_cast<float>(fy - y0);
     const float* p00 = &a.rgb[static_cast<size_t>((y0 * a.w + x0) * 3)];
@@ -868,7 +924,8 @@ struct Tracer {
     const float* p01 = p00 + a.w * 3;
     const float* p11 = p01 + 3;
     for (int k = 0; k < 3; ++k)
-      out[k] = (p00[k] * (1 - tx) + p10[k] * tx) * (1 - ty) + (p01[k] * (1 - tx) + p11[k] * tx) * ty;
+      out[k] =
+          (p00[k] * (1 - tx) + p10[k] * tx) * (1 - ty) + (p01[k] * (1 - tx) + p11[k] * tx) * ty;
   }
 
   // Sub-sample k of a pixel sees the lights from slightly different points of
@@ -978,8 +1035,8 @@ void RenderRegion(const Scene& scene, const render::DepthCamera& cam, const Rend
         bool watched = false;
         for (int sy = 0; sy < 2; ++sy)
           for (int sx = 0; sx < 2; ++sx) {
-            const auto smp =
-                tracer.Shade(RayThrough(basis, u + 0.25 + 0.5 * sx, v + 0.25 + 0.5 * sy), opt.dark, sy * 2 + sx);
+            const auto smp = tracer.Shade(
+                RayThrough(basis, u + 0.25 + 0.5 * sx, v + 0.25 + 0.5 * sy), opt.dark, sy * 2 + sx);
             r += smp.r;
             g += smp.g;
             b += smp.b;

@@ -22,24 +22,35 @@ inline constexpr int16_t kFlipperPartBase = 100;  // left 100, right 101
 
 struct Cell {
   float h = 0.0f;
-  float r = 0, g = 0, b = 0;  // albedo (unless painted)
-  float emit = 0.0f;          // self-lit share of the albedo (lamps, bumper caps)
+  float r = 0, g = 0, b = 0;     // albedo (unless painted)
+  float emit = 0.0f;             // self-lit share of the albedo (lamps, bumper caps)
   float gr = 0, gg = 0, gb = 0;  // light a lit insert throws on the art around it
-  float ao = 1.0f;            // ambient occlusion by the solids nearby
-  uint8_t material = 0;       // index into Layout::materials
-  bool painted = false;       // albedo from the artwork at the hit point
+  float ao = 1.0f;               // ambient occlusion by the solids nearby
+  uint8_t material = 0;          // index into Layout::materials
+  bool painted = false;          // albedo from the artwork at the hit point
   int16_t part = kNoPart;
 };
 
 // Kinds of table parts (sprites).
-enum class PartKind { kKicker, kSpinner, kBumper, kGate, kLamp, kRollover, kTarget, kBank, kPlunger, kFlipper };
+enum class PartKind {
+  kKicker,
+  kSpinner,
+  kBumper,
+  kGate,
+  kLamp,
+  kRollover,
+  kTarget,
+  kBank,
+  kPlunger,
+  kFlipper
+};
 
 struct PartDef {
   int row = 0;  // 0..64, or 100/101 for the flippers
   std::string name;
   PartKind kind = PartKind::kLamp;
-  int frames = 3;       // frames in the sprite file
-  int dark_offset = 0;  // 0: no dark frames
+  int frames = 3;                        // frames in the sprite file
+  int dark_offset = 0;                   // 0: no dark frames
   float x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // playfield box of every state
   float top = 50.0f;                     // greatest height in any state (wu)
   int index = 0;                         // into the layout's list of that kind
@@ -61,7 +72,7 @@ struct Scene {
   std::vector<Cell> base;  // the scene without any part
   const Layout* layout = nullptr;
   std::vector<PartDef> parts;
-  std::vector<int> state;  // current frame per part (index into parts)
+  std::vector<int> state;                     // current frame per part (index into parts)
   std::vector<std::vector<Wire>> part_wires;  // per part
   std::vector<Wire> wires;                    // wire guides of the table itself
   bool dark = false;
@@ -90,9 +101,9 @@ struct RenderOptions {
 
 struct RenderOut {
   int x = 0, y = 0, w = 0, h = 0;
-  std::vector<uint8_t> rgb;     // w × h × 3
-  std::vector<int16_t> depth;   // w × h (pixel-centre rays)
-  std::vector<uint8_t> mask;    // w × h: 1 where any sample saw the watched part
+  std::vector<uint8_t> rgb;    // w × h × 3
+  std::vector<int16_t> depth;  // w × h (pixel-centre rays)
+  std::vector<uint8_t> mask;   // w × h: 1 where any sample saw the watched part
 };
 
 // Renders the screen rectangle (x, y, w, h) of the 1024 × 768 view.

@@ -59,7 +59,8 @@ Followed Follow(app::Game& g, const SweepOptions& o) {
     rules::HitPass(g.rules);  // opens the one-way gates, catches the ball in the hole
     f.x = b.x;
     f.y = b.y;
-    if (!std::isfinite(b.x) || !std::isfinite(b.y) || !std::isfinite(b.vx) || !std::isfinite(b.vy)) {
+    if (!std::isfinite(b.x) || !std::isfinite(b.y) || !std::isfinite(b.vx) ||
+        !std::isfinite(b.vy)) {
       f.outcome = Outcome::kBad;
       f.why = "a position or speed that is not a number";
       return f;
@@ -92,9 +93,15 @@ Followed Follow(app::Game& g, const SweepOptions& o) {
 
 void Record(SweepReport& r, const Followed& f, const std::string& origin) {
   switch (f.outcome) {
-    case Outcome::kDrained: ++r.drained; return;
-    case Outcome::kLane: ++r.in_lane; return;
-    case Outcome::kHole: ++r.in_hole; return;
+    case Outcome::kDrained:
+      ++r.drained;
+      return;
+    case Outcome::kLane:
+      ++r.in_lane;
+      return;
+    case Outcome::kHole:
+      ++r.in_hole;
+      return;
     case Outcome::kMoving: {
       ++r.still_moving;
       if (r.moving.size() < kBadKept) {
@@ -113,7 +120,8 @@ void Record(SweepReport& r, const Followed& f, const std::string& origin) {
       }
       return;
     }
-    case Outcome::kTrapped: break;
+    case Outcome::kTrapped:
+      break;
   }
   ++r.trapped;
   const int x = static_cast<int>(std::lround(f.x)), y = static_cast<int>(std::lround(f.y));
@@ -150,7 +158,8 @@ SweepReport TrapSweep(app::Game& g, const SweepOptions& o) {
       b.waiting_at_plunger = 0;
       b.launched = 1;
       ++r.launches;
-      Record(r, Follow(g, o), "launch " + std::to_string(percent) + " % seed " + std::to_string(seed));
+      Record(r, Follow(g, o),
+             "launch " + std::to_string(percent) + " % seed " + std::to_string(seed));
     }
   }
   // Drops: a ball at rest on every open grid point.
@@ -197,7 +206,8 @@ int CheckTraps(const std::string& pack_path, const SweepOptions& o) {
                 t.balls, t.first_origin.c_str());
   }
   for (const std::string& b : r.bad) std::printf("FAIL: a ball %s\n", b.c_str());
-  for (const std::string& m : r.moving) std::printf("note: still moving at the end: %s\n", m.c_str());
+  for (const std::string& m : r.moving)
+    std::printf("note: still moving at the end: %s\n", m.c_str());
   std::printf(
       "trap sweep: %d launches, %d drops (grid %d px, %.0f s each): %d drained, %d at rest in the "
       "plunger lane, %d in the hole, %d still moving, %d trapped, %d in a bad state\n",

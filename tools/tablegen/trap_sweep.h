@@ -31,14 +31,14 @@ struct SweepTrap {
 
 struct SweepReport {
   int launches = 0, drops = 0;
-  int drained = 0;        // left through the bottom edge
-  int in_lane = 0;        // at rest in the plunger lane (the next pull launches them)
-  int in_hole = 0;        // caught by the kicker hole (the rules throw them out)
-  int still_moving = 0;   // neither drained nor at rest when the time ran out
-  int bad_state = 0;      // a ball inside a wall or with a position that is not a number
-  int trapped = 0;        // balls at rest elsewhere
-  std::vector<SweepTrap> traps;  // their resting places, near ones merged
-  std::vector<std::string> bad;  // the first few bad states
+  int drained = 0;                  // left through the bottom edge
+  int in_lane = 0;                  // at rest in the plunger lane (the next pull launches them)
+  int in_hole = 0;                  // caught by the kicker hole (the rules throw them out)
+  int still_moving = 0;             // neither drained nor at rest when the time ran out
+  int bad_state = 0;                // a ball inside a wall or with a position that is not a number
+  int trapped = 0;                  // balls at rest elsewhere
+  std::vector<SweepTrap> traps;     // their resting places, near ones merged
+  std::vector<std::string> bad;     // the first few bad states
   std::vector<std::string> moving;  // where the first few still-moving balls were at the end
 };
 
