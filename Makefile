@@ -17,7 +17,7 @@ ifneq ($(CCACHE),)
 CMAKE_FLAGS += -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE)
 endif
 
-.PHONY: all deps build run serve check-format test test-release test-asan bench fuzz clean \
+.PHONY: all deps build run serve check-format test test-release test-asan bench fuzz replays clean \
         install uninstall package
 
 all: build
@@ -72,6 +72,13 @@ fuzz: deps $(FUZZ)/build.ninja
 	@for f in $(FUZZ)/fuzz/*/fuzz_*; do [ -x "$$f" ] || continue; n=$$(basename $$f); \
 	  mkdir -p fuzz-corpus/$$n; echo "== $$n ($(FUZZ_SECONDS) s)"; \
 	  "$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 fuzz-corpus/$$n || exit 1; done
+
+# Records the regression corpus tests/replays/*.gfrec again from its input
+# scripts in the real window (under Xvfb without a display); commit the new
+# recordings with the change to the physics, rules or table that made them.
+replays: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target gfall gfall_pack
+	bash scripts/record-replays.sh $(BUILD)
 
 # Installs the game under PREFIX (default /usr/local), below DESTDIR when set
 # (staging); the install finds its data relative to the program, so it may be

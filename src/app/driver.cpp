@@ -20,6 +20,8 @@
 #include "app/headless.h"
 #include "app/input_script.h"
 #include "app/playfield_load.h"
+#include "app/replay_hook.h"
+#include "app/replay_run.h"
 #include "app/scoreboard.h"
 #include "app/scoreboard_view.h"
 #include "app/table_view.h"
@@ -102,6 +104,10 @@ struct Run {
   std::unique_ptr<Window> window;
   std::unique_ptr<WindowEvents> events;
   double script_origin = 0.0;  // script times count from the start of the loop
+
+  // Records the run, or plays a recording back (--record, --replay).
+  ReplayHook replay_hook;
+  std::string kept_recording;  // the window's own recording, for the kept-games folder
 };
 
 // --- Building a run ---
@@ -425,6 +431,42 @@ void OpenMenus(Run& r, std::FILE* err) {
   g.window_queue = &w.queue;
 }
 
+// --record and --replay, once the game is set up.
+bool StartRecordingOrReplay(Run& r, std::FILE* err) {
+  const RunSetup& s = r.setup;
+  std::string error;
+  const std::string pack =
+      s.test_table ? std::string() : (std::filesystem::path(s.data_dir) / "GFALL.DAT").string();
+  if (s.replay) {
+    // In a window the replay keeps real time.
+    std::unique_ptr<Clock> pace;
+    if (s.display == DisplayKind::kWindow) pace = std::make_unique<SteadyClock>();
+    if (!r.replay_hook.StartReplay(*r.game, *s.replay, pack, error, std::move(pace))) {
+      std::fprintf(err, "gfall: %s: %s\n", s.replay_file.c_str(), error.c_str());
+      return false;
+    }
+  } else if (!s.record_file.empty()) {
+    if (!r.replay_hook.StartRecording(*r.game, RecordingSetupOf(s, *r.game), s.record_file,
+                                      error)) {
+      std::fprintf(err, "gfall: %s\n", error.c_str());
+      return false;
+    }
+    if (r.host) r.host->replay_hook = &r.replay_hook;
+  } else if (s.display == DisplayKind::kWindow && s.menus) {
+    // The window keeps its games; a folder that cannot be written costs only that.
+    const std::string path = KeptRecordingPath(s);
+    if (!path.empty()) {
+      KeepLeftRecordings(std::filesystem::path(path).parent_path().string(), r.data);
+    }
+    if (!path.empty() &&
+        r.replay_hook.StartRecording(*r.game, RecordingSetupOf(s, *r.game), path, error)) {
+      r.kept_recording = path;
+      if (r.host) r.host->replay_hook = &r.replay_hook;
+    }
+  }
+  return true;
+}
+
 // Builds the run the setup asks for; false (said on err) when it cannot start.
 bool OpenRun(Run& r, std::FILE* err) {
   const RunSetup& s = r.setup;
@@ -454,9 +496,10 @@ bool OpenRun(Run& r, std::FILE* err) {
     OpenMenus(r, err);
   } else {
     r.game->rules.players.last_index = std::clamp(s.players, 1, rules::kPlayerCount) - 1;
-    StartGame(*r.game, s.demo);
+    // A replay of a run that began at the menus starts its game as recorded.
+    if (!s.replay || s.replay->header.Setting("start") != "menus") StartGame(*r.game, s.demo);
   }
-  return true;
+  return StartRecordingOrReplay(r, err);
 }
 
 // --- Straight into play in a window: its own events ---
@@ -467,6 +510,9 @@ bool PlainWindowEvent(const platform::Event& e, Run& r) {
   if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kTerminate)
     return true;
   if (e.kind == platform::EventKind::kKeyDown && e.key == kKeyEscape) return true;
+  if (e.kind == platform::EventKind::kKeyDown && r.replay_hook.replaying()) {
+    ReplayKey(r.replay_hook, e.key);
+  }
   if (platform::IsFullscreenToggle(e)) {
     r.device->ToggleFullscreen();
   } else if (e.kind == platform::EventKind::kExposed || e.kind == platform::EventKind::kResized) {
@@ -597,7 +643,10 @@ InputResult ReadFrameInput(Run& r, LoopState& loop) {
 // presenting). On a real clock with a window the display first holds the
 // frame back until just before its next refresh (the refresh less the
 // frame's measured work), so that the input read then is shown at that
-// refresh. See docs/architecture.md for where a recorder hooks in.
+// refresh. See docs/architecture.md for where a recorder hooks in:
+// the replay hook (replay_hook.h) notes the input just before the frame and
+// records the clock readings made inside it; a replay sets the recorded
+// input there instead.
 Outcome RunFrames(Run& r) {
   const RunSetup& s = r.setup;
   Game& g = *r.game;
@@ -614,11 +663,17 @@ Outcome RunFrames(Run& r) {
       out.quit = true;
       if (r.window) break;  // straight into play, the frame of the quit still runs
     }
+    if (r.replay_hook.paused()) {
+      platform::WaitForEvent(50);  // a paused replay: the window answers, no frame runs
+      continue;
+    }
     if (input != InputResult::kNoFrame) {
       if (!r.window && r.engine && !r.engine->IsPlaying(core::kSoundTableMusic)) {
         r.engine->Play(core::kSoundTableMusic, 0, 0, false, true);
       }
+      if (!r.replay_hook.BeforeFrame(g)) break;  // the recording has no more frames
       FrameGate(g);
+      r.replay_hook.AfterFrame(g);
     } else if (r.events && !r.virtual_clock) {
       platform::WaitForEvent(50);
     }
@@ -638,6 +693,12 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
   const RunSetup& s = r.setup;
   Game& g = *r.game;
   const bool restart = r.window && r.window->flags.restart_requested != 0;
+  r.replay_hook.Finish(g);
+  if (!r.replay_hook.record_ok()) {
+    std::fprintf(err, "gfall: %s could not be written to the end; the recording stops early\n",
+                 s.record_file.empty() ? "the kept game" : s.record_file.c_str());
+  }
+  if (!r.kept_recording.empty()) KeepRecording(r.kept_recording, r.data);
   if (s.print_state || s.stats) {
     if (r.window) {
       std::fprintf(out, "{\"window\": %s, \"state\": %s}\n",
@@ -652,7 +713,8 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
       }
     }
   }
-  int code = 0;
+  int code = s.replay ? ReplayVerdict(s, r.replay_hook, out, err) : 0;
+  if (!s.record_file.empty() && !r.replay_hook.record_ok()) code = 1;
   if (!r.device) return code;
   std::string failed;
   if (!platform::WriteExitPictures(*r.device, s.screenshot, s.window_screenshot, failed)) {

@@ -5,6 +5,7 @@
 
 #include "app/game_passes.h"
 #include "app/help.h"
+#include "app/replay_hook.h"
 #include "input/key_names.h"
 #include "store/high_score_entry.h"
 #include "store/score_report.h"
@@ -104,6 +105,7 @@ void FrontEndHost::KeepLooping(int32_t slot) {
 }
 
 void FrontEndHost::GameCommand(int32_t command, int32_t arg) {
+  if (replay_hook) replay_hook->Command(g_, command, arg);
   RunGameCommand(g_, command, arg);
   data_.settings.players_minus_one = g_.rules.players.last_index;
 }

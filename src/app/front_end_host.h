@@ -55,6 +55,8 @@ struct FrontEndInput {
 
 inline constexpr const char* kWebPage = "https://kestrune.example/glimmerfall";
 
+class ReplayHook;
+
 class FrontEndHost final : public WindowHost {
  public:
   FrontEndHost(Game& g, store::GameData& data, std::filesystem::path file, DialogForms& forms,
@@ -80,6 +82,8 @@ class FrontEndHost final : public WindowHost {
   // do nothing (the reason was said once at start).
   bool saving = true;
   std::vector<std::string> notices;  // every message said to the player, in order
+  // Records the game commands the menus give (may be null).
+  ReplayHook* replay_hook = nullptr;
 
   // Tells the player: a line on `err` and a short message in the window.
   void Say(const std::string& text);

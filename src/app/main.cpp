@@ -12,6 +12,7 @@
 #include "app/driver.h"
 #include "app/options.h"
 #include "app/playfield_load.h"
+#include "app/replay_run.h"
 #include "app/run_setup.h"
 #include "app/shot_map.h"
 #include "app/startup.h"
@@ -89,12 +90,16 @@ int main(int argc, char** argv) {
     const std::string stray = app::OptionOutOfPlace(opts, mode);
     if (!stray.empty()) {
       std::fprintf(stderr, "gfall: %s does not apply %s\n", stray.c_str(),
-                   mode == app::RunMode::kTable ? "when the table runs straight into play"
-                   : stray == "--seeds"         ? "outside headless play without the menus"
-                                                : "without --play and a window");
+                   !opts.replay_file.empty()      ? "to a replay (its recording sets the game up)"
+                   : mode == app::RunMode::kTable ? "when the table runs straight into play"
+                   : stray == "--seeds"           ? "outside headless play without the menus"
+                                                  : "without --play and a window");
       return 1;
     }
     app::RunSetup o = app::RunSetupOf(opts, mode);
+    if (!opts.replay_file.empty()) {
+      if (const int status = app::SetUpReplay(opts, o, stderr)) return status;
+    }
     if (opts.data_dir.empty() && !o.test_table && !FindPack(o)) return 1;
     if (mode == app::RunMode::kTable) return app::RunGame(o, stdout, stderr);
     const bool headless = mode == app::RunMode::kHeadless;

@@ -121,6 +121,21 @@ std::unique_ptr<CLI::App> MakeParser(Options& o, std::vector<std::string>& words
   cli->add_option("--shot-map-json", o.shot_map_json,
                   "headless: the shots' windows per flipper and feed as JSON")
       ->option_text("F");
+  cli->add_option("--record", o.record_file,
+                  "record the run into FILE, to be replayed exactly "
+                  "(any way of running)")
+      ->option_text("FILE");
+  cli->add_option("--replay", o.replay_file,
+                  "play a recording back and check it: headless as "
+                  "fast as it runs, or with --window at real speed "
+                  "(Space pauses, F faster, S slower, R real time); "
+                  "status 0 when every checkpoint matches, 3 when it "
+                  "diverges, 1 when it cannot be replayed")
+      ->option_text("FILE");
+  cli->add_option("--replay-partial", o.replay_file,
+                  "as --replay, and a truncated or damaged "
+                  "recording plays as far as it can be read")
+      ->option_text("FILE");
   cli->add_flag("--print-state", o.print_state, "print the final state as JSON");
   cli->add_flag("--stats", o.stats, "print the state with statistics");
   // "/0" and "/R" are words of their own; the footer lists them.
@@ -184,6 +199,10 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& o, std::FIL
       o.shown_last = true;
     } else if (name == "--headless") {
       o.shown_last = false;
+    } else if (name == "--replay-partial") {
+      o.replay_partial = true;
+    } else if (name == "--replay") {
+      o.replay_partial = false;
     }
   }
   if (!o.seeds.empty() && !ParseSeedRange(o.seeds, o.seeds_first, o.seeds_last)) {
@@ -203,6 +222,8 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& o, std::FIL
 }
 
 RunMode ModeOf(const Options& o) {
+  // A replay runs headless; its recording says how the game was set up.
+  if (!o.replay_file.empty()) return RunMode::kHeadless;
   const bool sized =
       o.window || Given(o, "--screenshot") || Given(o, "--width") || Given(o, "--depth");
   if (o.play || (o.headless && sized) || (Given(o, "--screenshot") && !o.window)) {
@@ -212,6 +233,33 @@ RunMode ModeOf(const Options& o) {
 }
 
 std::string OptionOutOfPlace(const Options& o, RunMode mode) {
+  // The recording says how the game was set up and played.
+  static constexpr const char* kNotForReplay[] = {"--play",
+                                                  "--screenshot",
+                                                  "--window-screenshot",
+                                                  "--shots",
+                                                  "--virtual-clock",
+                                                  "--linger",
+                                                  "--test-table",
+                                                  "--frame-ms",
+                                                  "--demo",
+                                                  "--players",
+                                                  "--seed",
+                                                  "--frames",
+                                                  "--until-game-over",
+                                                  "--input",
+                                                  "--menus",
+                                                  "--shot-map",
+                                                  "--shot-map-json",
+                                                  "--record",
+                                                  "--seeds"};
+  if (!o.replay_file.empty()) {
+    for (const char* name : kNotForReplay) {
+      if (Given(o, name)) return name;
+    }
+    if (!o.switches.empty()) return o.switches.substr(0, o.switches.find(' '));
+    return {};
+  }
   static constexpr const char* kNotForTable[] = {
       "--virtual-clock", "--shots",           "--test-table", "--demo",
       "--players",       "--until-game-over", "--menus",      "--shot-map",

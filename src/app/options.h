@@ -41,6 +41,10 @@ struct Options {
   // Output of a headless run.
   std::string shot_map, shot_map_json;
   bool print_state = false, stats = false;
+  // Recording and replay.
+  std::string record_file;  // --record
+  std::string replay_file;  // --replay or --replay-partial
+  bool replay_partial = false;
   // Which options appeared, by their long name ("--demo"), in order.
   std::vector<std::string> given;
 };

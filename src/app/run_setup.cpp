@@ -47,6 +47,7 @@ RunSetup RunSetupOf(const Options& o, RunMode mode) {
   s.window_screenshot = o.window_screenshot;
   s.shots_dir = o.shots_dir;
   s.linger_ms = o.linger_ms;
+  s.record_file = o.record_file;
   return s;
 }
 

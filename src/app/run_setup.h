@@ -5,6 +5,7 @@
 // and one driver (driver.h) runs them all.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct ResourceLayer;
 
 namespace platform {
 struct SingleInstance;
+}
+namespace replay {
+struct Recording;
 }
 
 namespace app {
@@ -68,6 +72,13 @@ struct RunSetup {
   std::string window_screenshot;        // what the window showed last, written at exit
   std::string shots_dir;                // loading screen, title and every dialog as PNGs
   int64_t linger_ms = 0;                // straight into play in a window: the last frame stays
+
+  // Recording and replay (replay_run.h).
+  std::string record_file;  // the run is recorded into this file
+  // A replay: the recording read (the rest of the setup follows its header),
+  // and the reader's message when only part of it could be read.
+  std::shared_ptr<const replay::Recording> replay;
+  std::string replay_file, replay_problem;
 
   // The program and its arguments (for the restart in a new video mode) and the
   // single-instance lock this copy holds (may be null).

@@ -1,0 +1,187 @@
+#include "app/replay_run.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "replay/kept_games.h"
+#include "replay/reader.h"
+
+namespace app {
+
+namespace {
+
+int SettingInt(const replay::Header& h, std::string_view name, int fallback) {
+  const std::string_view v = h.Setting(name);
+  int out = fallback;
+  if (std::from_chars(v.data(), v.data() + v.size(), out).ec != std::errc()) return fallback;
+  return out;
+}
+
+}  // namespace
+
+int SetUpReplay(const Options& o, RunSetup& s, std::FILE* err) {
+  replay::ReadResult read = replay::ReadRecordingFile(o.replay_file);
+  if (!read.playable() || (!read.complete() && !o.replay_partial)) {
+    std::fprintf(err, "gfall: %s: %s%s\n", o.replay_file.c_str(), read.error.c_str(),
+                 read.playable() ? " (--replay-partial plays what was readable)" : "");
+    return 1;
+  }
+  const replay::Header& h = read.recording.header;
+  if (o.window && h.Setting("test-table") == "1") {
+    std::fprintf(err, "gfall: %s: a game on the built-in test table replays headless only\n",
+                 o.replay_file.c_str());
+    return 1;
+  }
+  // Headless as fast as it runs, or in a window at real speed.
+  s.display = o.window ? DisplayKind::kWindow : DisplayKind::kNone;
+  s.fullscreen = o.fullscreen;
+  s.menus = false;
+  s.virtual_clock = !o.window;
+  s.test_table = h.Setting("test-table") == "1";
+  s.demo = h.Setting("start") == "demo";
+  s.players = h.players;
+  s.seed = h.seed;
+  s.width = o.width ? o.width : SettingInt(h, "width", 0);
+  s.depth = o.depth;
+  // Every recorded frame, no more.
+  s.frames = static_cast<int64_t>(read.recording.frames.size());
+  s.until_game_over = false;
+  s.input_file.clear();
+  s.record_file.clear();
+  s.replay_file = o.replay_file;
+  if (!read.complete()) s.replay_problem = read.error;
+  s.replay = std::make_shared<const replay::Recording>(std::move(read.recording));
+  return 0;
+}
+
+RecordingSetup RecordingSetupOf(const RunSetup& s, const Game& g) {
+  RecordingSetup r;
+  if (!s.test_table) r.pack_path = (std::filesystem::path(s.data_dir) / "GFALL.DAT").string();
+  r.run_mode = s.display == DisplayKind::kWindow ? (s.menus ? "window" : "play")
+                                                 : (s.menus ? "headless menus" : "headless");
+  r.display_mode = s.display == DisplayKind::kNone        ? "none"
+                   : s.display == DisplayKind::kOffscreen ? "offscreen"
+                   : s.fullscreen                         ? "full screen"
+                                                          : "window";
+  r.width = s.width;
+  r.height = s.width == 640 ? 480 : s.width == 800 ? 600 : s.width == 1024 ? 768 : 0;
+  r.seed = s.seed;
+  r.computer = g.flags.computer_playing != 0;
+  r.test_table = s.test_table;
+  r.start = s.menus ? "menus" : (s.demo ? "demo" : "play");
+  return r;
+}
+
+std::string KeptRecordingPath(const RunSetup& s) {
+  const std::filesystem::path data = store::GameDataFolder(s.config_dir);
+  if (data.empty()) return {};
+  const std::filesystem::path folder = data / "replays";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) return {};
+  return (folder / ("recording-" + std::to_string(::getpid()) + ".part")).string();
+}
+
+void KeepRecording(const std::string& path, const store::GameData& data) {
+  namespace fs = std::filesystem;
+  const replay::ReadResult read = replay::ReadRecordingFile(path);
+  // The best score at a game's end, and whose it was.
+  int32_t best = -1;
+  size_t player = 0;
+  for (const replay::Checkpoint& c : read.recording.checkpoints) {
+    if (c.kind != replay::CheckKind::kGameEnd) continue;
+    for (size_t i = 0; i < c.scores.size(); ++i) {
+      if (c.scores[i] > best) {
+        best = c.scores[i];
+        player = i;
+      }
+    }
+  }
+  std::error_code ec;
+  if (best < 0 || !read.playable()) {
+    fs::remove(path, ec);  // no game was played
+    return;
+  }
+  std::string name = player < data.player_names.size() ? data.player_names[player] : "";
+  bool high = false;
+  for (const store::HighScoreEntry& row : data.high_scores) {
+    if (best > 0 && row.score == best) {
+      high = true;
+      name = row.name;
+      break;
+    }
+  }
+  const fs::path folder = fs::path(path).parent_path();
+  fs::rename(
+      path, folder / replay::KeptGameFileName(read.recording.header.started_unix, name, best, high),
+      ec);
+  replay::PruneKeptGames(folder.string(), replay::kKeptGames, [&data](const replay::KeptGame& g) {
+    for (const store::HighScoreEntry& row : data.high_scores) {
+      if (row.score == g.score && replay::FileNamePlayer(row.name) == g.player) return true;
+    }
+    return false;
+  });
+}
+
+void ReplayKey(ReplayHook& hook, int scan_code) {
+  constexpr int kSpace = 0x39, kF = 0x21, kS = 0x1F, kR = 0x13;
+  switch (scan_code) {
+    case kSpace:
+      hook.SetPaused(!hook.paused());
+      break;
+    case kF:
+      hook.SetSpeed(std::min(16.0, hook.speed() * 2.0));
+      break;
+    case kS:
+      hook.SetSpeed(std::max(0.25, hook.speed() / 2.0));
+      break;
+    case kR:
+      hook.SetSpeed(1.0);
+      break;
+    default:
+      break;
+  }
+}
+
+void KeepLeftRecordings(const std::string& folder, const store::GameData& data) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> left;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (!name.starts_with("recording-") || !name.ends_with(".part")) continue;
+    const std::string digits = name.substr(10, name.size() - 15);
+    int pid = 0;
+    if (std::from_chars(digits.data(), digits.data() + digits.size(), pid).ec != std::errc() ||
+        pid <= 0) {
+      continue;
+    }
+    // Still being written by a running copy.
+    if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    left.push_back(it->path().string());
+  }
+  for (const std::string& path : left) KeepRecording(path, data);
+}
+
+int ReplayVerdict(const RunSetup& s, const ReplayHook& hook, std::FILE* out, std::FILE* err) {
+  const replay::Checker* c = hook.checker();
+  if (!c) return 0;
+  if (c->diverged()) {
+    std::fprintf(err, "gfall: %s: %s\n", s.replay_file.c_str(), c->divergence().c_str());
+    return 3;
+  }
+  std::fprintf(out, "%s: %u frames replayed, every checkpoint matched (%u)%s%s\n",
+               s.replay_file.c_str(), c->frame() + 1, c->checkpoints_matched(),
+               s.replay_problem.empty() ? "" : "; the recording was ",
+               s.replay_problem.empty() ? "" : s.replay_problem.c_str());
+  return 0;
+}
+
+}  // namespace app

@@ -1,0 +1,48 @@
+#pragma once
+// --record and --replay in a run: the replay's setup from the recording's
+// header, and what the recording's header says about a run.
+
+#include <cstdio>
+#include <string>
+
+#include "app/game.h"
+#include "app/options.h"
+#include "app/replay_hook.h"
+#include "app/run_setup.h"
+#include "store/game_data.h"
+
+namespace app {
+
+// Reads the recording of --replay / --replay-partial and sets the run up as
+// its header says: headless on the recorded clock, the same table, seed,
+// players and start. Returns 0 to go on, or the exit status after saying why
+// on err (1: not readable, or damaged without --replay-partial).
+int SetUpReplay(const Options& o, RunSetup& s, std::FILE* err);
+
+// What a run's recording says in its header.
+RecordingSetup RecordingSetupOf(const RunSetup& s, const Game& g);
+
+// The window records every run into the kept-games folder (the game data
+// folder's "replays"): the file to record into, or empty when there is no
+// usable folder.
+std::string KeptRecordingPath(const RunSetup& s);
+// After such a run: the recording is named by date, player and best score
+// (marked when that score is in the high-score table) or removed when no
+// game ended in it; then the folder is pruned to the last 20 and the games
+// still in the high-score table.
+void KeepRecording(const std::string& path, const store::GameData& data);
+
+// The keys of a replay in a window: Space pauses and resumes, F plays
+// faster (up to 16 times), S slower (down to a quarter), R real time again.
+void ReplayKey(ReplayHook& hook, int scan_code);
+
+// Recordings left in the folder by a run that ended without keeping them (a
+// crash): each is kept as KeepRecording does, or removed.
+void KeepLeftRecordings(const std::string& folder, const store::GameData& data);
+
+// At the end of a replay: says how it went (on out when every checkpoint
+// matched, on err otherwise) and returns the exit status: 0 matched, 3
+// diverged.
+int ReplayVerdict(const RunSetup& s, const ReplayHook& hook, std::FILE* out, std::FILE* err);
+
+}  // namespace app
