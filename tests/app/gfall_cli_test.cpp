@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -74,7 +75,13 @@ TEST(GfallCli, WithoutADisplayItSaysSoAndFails) {
   // The display opens after the pack is found: this needs the built pack beside gfall.
   const std::filesystem::path pack = std::filesystem::path(GFALL_EXE).parent_path() / "GFALL.DAT";
   if (!std::filesystem::exists(pack)) GTEST_SKIP() << "no " << pack;
-  Result r = RunGfall("--frames 10", "env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 ");
+  // Its own game-data folder, so another copy running on the machine cannot
+  // answer first with "another copy is running".
+  const std::filesystem::path config =
+      std::filesystem::path(testing::TempDir()) / ("gfall_nodisplay_" + std::to_string(getpid()));
+  Result r = RunGfall("--frames 10 --config-dir " + config.string(),
+                      "env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 ");
+  std::filesystem::remove_all(config);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("cannot open the display"), std::string::npos) << r.out;
 }

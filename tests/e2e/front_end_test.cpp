@@ -260,13 +260,16 @@ TEST(FrontEndStart, NoPackAnywhereSaysSoAndFails) {
       (std::filesystem::temp_directory_path() / ("gfall_nopack_" + std::to_string(getpid())))
           .string();
   std::filesystem::create_directories(empty);
+  // Its own game-data folder: another copy running on the machine must not
+  // answer first with "another copy is running".
+  const std::string own = " --config-dir " + empty + "/config";
   Result r = RunCmd("cd " + empty + " && GFALL_DATA=" + empty + " " + GFALL_EXE +
-                    " --headless --menus --frames 1");
+                    " --headless --menus --frames 1" + own);
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.out.find("GFALL.DAT"), std::string::npos) << r.out;
   // A damaged pack names the file.
   std::ofstream(empty + "/GFALL.DAT") << "not a pack at all";
-  r = RunCmd("cd " + empty + " && " + GFALL_EXE + " --headless --menus --frames 1");
+  r = RunCmd("cd " + empty + " && " + GFALL_EXE + " --headless --menus --frames 1" + own);
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.out.find("GFALL.DAT"), std::string::npos) << r.out;
   std::filesystem::remove_all(empty);
