@@ -218,7 +218,8 @@ bool LoadWithoutDisplay(Run& r, std::FILE* err) {
   if (r.setup.shared_pack != nullptr && !r.setup.test_table) {
     // The pack is open already: only the table's physics are loaded.
     std::string error;
-    const bool ok = LoadTablePhysics(*r.game, r.layer, r.setup.data_dir, error);
+    const bool ok =
+        LoadTablePhysics(*r.game, r.layer, r.setup.data_dir, error, r.setup.shared_physics);
     if (!error.empty()) std::fprintf(err, "gfall: %s\n", error.c_str());
     if (!ok) return false;
   } else if (!LoadRunTable(*r.game, r.layer, r.setup, err)) {

@@ -125,7 +125,8 @@ int main(int argc, char** argv) {
       // each line of state led by its seed.
       if (opts.frames < 0) o.until_game_over = true;
       o.seed_in_state = true;
-      res::ResourceLayer pack;  // read once for every game
+      res::ResourceLayer pack;         // read once for every game
+      app::TablePhysicsCache physics;  // decoded once for every game
       if (!o.test_table) {
         std::string error;
         if (!app::OpenTablePack(pack, o.data_dir, error)) {
@@ -133,6 +134,7 @@ int main(int argc, char** argv) {
           return 1;
         }
         o.shared_pack = &pack;
+        o.shared_physics = &physics;
       }
       for (uint64_t seed = opts.seeds_first; seed <= opts.seeds_last && status == 0; ++seed) {
         o.seed = static_cast<uint32_t>(seed);

@@ -18,38 +18,68 @@
 
 namespace app {
 
-bool LoadFlipperMasks(physics::World& world, res::ResourceLayer& layer,
-                      render::ImageSetContext& ctx) {
+namespace {
+
+// One mask set's frames, read from the pack; nothing when it does not load.
+std::optional<std::vector<TablePhysicsCache::MaskFrame>> ReadMaskSet(res::ResourceLayer& layer,
+                                                                     const std::string& file,
+                                                                     render::ImageSetContext& ctx) {
   render::ImageSetOptions options;
   options.reindex = render::Reindex::kNever;
   options.table_resolution = true;
   options.keep_cube = true;
   options.keep_decoded = true;
+  render::ImageSet set;
+  if (!render::LoadImageSet(set, layer, file, ctx, options)) return std::nullopt;
+  std::vector<TablePhysicsCache::MaskFrame> frames;
+  for (int32_t k = 0; k < set.frame_count; ++k) {
+    const render::SpriteFrame& sf = set.frames[static_cast<size_t>(k)];
+    const std::span<const uint8_t> pixels = render::FramePixels(set, k);
+    frames.push_back({sf.width, sf.height, {pixels.begin(), pixels.end()}});
+  }
+  render::FreeImageSet(set);
+  return frames;
+}
+
+}  // namespace
+
+bool LoadFlipperMasks(physics::World& world, res::ResourceLayer& layer,
+                      render::ImageSetContext& ctx, TablePhysicsCache* cache) {
   bool ok = true;
   for (physics::Flipper& f : world.flippers) {
     if (static_cast<uint32_t>(f.mask_source) < static_cast<uint32_t>(physics::kFlipperCount)) {
       continue;
     }
-    render::ImageSet set;
-    if (!render::LoadImageSet(set, layer, f.mask_file, ctx, options)) {
-      physics::SetFlipperMasks(f, {});
-      ok = false;
-      continue;
+    std::optional<std::vector<TablePhysicsCache::MaskFrame>> read;
+    const std::vector<TablePhysicsCache::MaskFrame>* set = nullptr;
+    if (cache != nullptr) {
+      auto found = cache->masks.find(f.mask_file);
+      if (found != cache->masks.end()) set = &found->second;
+    }
+    if (set == nullptr) {
+      read = ReadMaskSet(layer, f.mask_file, ctx);
+      if (!read) {
+        physics::SetFlipperMasks(f, {});
+        ok = false;
+        continue;
+      }
+      set = cache != nullptr ? &cache->masks.emplace(f.mask_file, std::move(*read)).first->second
+                             : &*read;
     }
     std::vector<physics::FlipperMaskFrame> frames;
-    for (int32_t k = 0; k < set.frame_count; ++k) {
-      const render::SpriteFrame& sf = set.frames[static_cast<size_t>(k)];
-      frames.push_back({sf.width, sf.height, render::FramePixels(set, k)});
+    frames.reserve(set->size());
+    for (const TablePhysicsCache::MaskFrame& fr : *set) {
+      frames.push_back({fr.width, fr.height, fr.pixels});
     }
     if (!physics::SetFlipperMasks(f, frames)) ok = false;
-    render::FreeImageSet(set);
   }
   physics::ShareFlipperMasks(world.flippers);
   return ok;
 }
 
 bool LoadPlayfieldPhysics(Game& g, res::ResourceLayer& layer, render::ImageSetContext& ctx,
-                          physics::SurfaceMap surface_map, physics::TuningFileLoad* tuning) {
+                          physics::SurfaceMap surface_map, physics::TuningFileLoad* tuning,
+                          TablePhysicsCache* cache) {
   physics::World& w = g.world;
   physics::PlayfieldReset(w, g.random);
   physics::TuningFileLoad loaded = physics::LoadTuningFile(layer, w.tuning_targets());
@@ -57,7 +87,7 @@ bool LoadPlayfieldPhysics(Game& g, res::ResourceLayer& layer, render::ImageSetCo
   if (tuning) *tuning = std::move(loaded);
   if (damaged) return false;
   if (!physics::SetSurfaceMap(w, std::move(surface_map))) return false;
-  return LoadFlipperMasks(w, layer, ctx);
+  return LoadFlipperMasks(w, layer, ctx, cache);
 }
 
 std::optional<physics::SurfaceMap> LoadSurfaceMapFromPack(res::ResourceLayer& layer) {
@@ -89,30 +119,40 @@ bool OpenTablePack(res::ResourceLayer& layer, const std::string& data_dir, std::
 }
 
 bool LoadTablePhysics(Game& g, res::ResourceLayer& layer, const std::string& data_dir,
-                      std::string& error) {
+                      std::string& error, TablePhysicsCache* cache) {
   const std::string path = (std::filesystem::path(data_dir) / "GFALL.DAT").string();
-  std::optional<physics::SurfaceMap> map = LoadSurfaceMapFromPack(layer);
+  std::optional<physics::SurfaceMap> map;
+  if (cache != nullptr && cache->surface_map) {
+    map = cache->surface_map;  // each game its own copy
+  } else {
+    map = LoadSurfaceMapFromPack(layer);
+    if (cache != nullptr && map && map->loaded()) cache->surface_map = map;
+  }
   if (!map || !map->loaded()) {
     error = std::string("the surface map ") + kSurfaceMapFile + " in " + path + " does not load";
     return false;
   }
   // The flipper masks are read at table resolution without re-indexing, so
   // any display format and palette will do for them.
-  render::DisplayFormat format;
-  format.width = 1024;
-  format.height = 768;
-  format.format_id = render::PixelFormatId::RGB32;
-  render::SetFormatDefaults(format);
-  auto colours = std::make_unique<render::TableColours>();
-  for (int i = 0; i < 256; ++i) {
-    const auto v = static_cast<uint8_t>(i);
-    colours->palette[static_cast<size_t>(i)] = {v, v, v};
+  TablePhysicsCache own;
+  TablePhysicsCache& decode = cache != nullptr ? *cache : own;
+  if (!decode.colours) {
+    decode.format = {};
+    decode.format.width = 1024;
+    decode.format.height = 768;
+    decode.format.format_id = render::PixelFormatId::RGB32;
+    render::SetFormatDefaults(decode.format);
+    decode.colours = std::make_unique<render::TableColours>();
+    for (int i = 0; i < 256; ++i) {
+      const auto v = static_cast<uint8_t>(i);
+      decode.colours->palette[static_cast<size_t>(i)] = {v, v, v};
+    }
+    decode.colours->palette_loaded = true;
+    render::BuildTableCube(*decode.colours);
   }
-  colours->palette_loaded = true;
-  render::BuildTableCube(*colours);
-  render::ImageSetContext ctx{format, *colours, nullptr};
+  render::ImageSetContext ctx{decode.format, *decode.colours, nullptr};
   physics::TuningFileLoad tuning;
-  const bool loaded = LoadPlayfieldPhysics(g, layer, ctx, std::move(*map), &tuning);
+  const bool loaded = LoadPlayfieldPhysics(g, layer, ctx, std::move(*map), &tuning, cache);
   // The built-in tuning is for the test table only: a table without its own,
   // or with a damaged one, does not play as it was made.
   if (tuning.status == physics::TuningFileStatus::kDamaged) {

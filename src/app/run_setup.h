@@ -24,6 +24,8 @@ struct Recording;
 
 namespace app {
 
+struct TablePhysicsCache;
+
 // Where the frames go.
 enum class DisplayKind {
   kNone,       // nothing is drawn (headless play and the headless menus)
@@ -63,10 +65,11 @@ struct RunSetup {
 
   // What the run writes.
   bool print_state = false, stats = false;
-  bool seed_in_state = false;
+  bool seed_in_state = false;  // the state's line begins with the seed (a batch of games)
   // Headless without the menus: the pack opened once for a batch of games.
-  res::ResourceLayer* shared_pack =
-      nullptr;                          // the state's line begins with the seed (a batch of games)
+  res::ResourceLayer* shared_pack = nullptr;
+  // With the shared pack: what its first game decoded of the table's physics.
+  TablePhysicsCache* shared_physics = nullptr;
   std::string shot_map, shot_map_json;  // the shot map instead of play (no display)
   std::string screenshot;               // the last composed frame, written at exit
   std::string window_screenshot;        // what the window showed last, written at exit

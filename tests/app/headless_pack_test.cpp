@@ -15,6 +15,7 @@
 
 #include "app/driver.h"
 #include "app/headless.h"
+#include "app/playfield_load.h"
 #include "render/image_files.h"
 #include "render/sprite_file.h"
 #include "res/cdata.h"
@@ -205,6 +206,49 @@ TEST_F(HeadlessPack, TuningValuesOutOfRangeAreRefusedAndNamed) {
       << text;
   EXPECT_NE(text.find("gfall: RES\\GFALL.CDA line 3: PLANEG -1 is outside"), std::string::npos)
       << text;
+}
+
+// A batch decodes the table's surface map and flipper masks once: every later
+// game gets its own copies and starts from what a load without the cache gives.
+TEST_F(HeadlessPack, ABatchDecodesTheTableOnceAndEachGameStartsAsASingleRun) {
+  WritePack(true);
+  res::ResourceLayer layer;
+  std::string error;
+  ASSERT_TRUE(OpenTablePack(layer, dir.string(), error)) << error;
+  Game single(std::make_unique<FakeClock>());
+  ASSERT_TRUE(LoadTablePhysics(single, layer, dir.string(), error)) << error;
+
+  TablePhysicsCache cache;
+  Game first(std::make_unique<FakeClock>());
+  ASSERT_TRUE(LoadTablePhysics(first, layer, dir.string(), error, &cache)) << error;
+  ASSERT_TRUE(cache.surface_map.has_value());
+  EXPECT_EQ(cache.masks.size(), 2u);
+  // What one game does to its own table reaches neither the cache nor the next game.
+  first.world.map.codes.assign(first.world.map.codes.size(), 3);
+  for (physics::Flipper& f : first.world.flippers) f.masks.assign(f.masks.size(), 0);
+
+  // The next game loads from a pack without the masks: they come from the cache.
+  WritePack(false);
+  res::ResourceLayer no_masks;
+  ASSERT_TRUE(OpenTablePack(no_masks, dir.string(), error)) << error;
+  Game refused(std::make_unique<FakeClock>());
+  EXPECT_FALSE(LoadTablePhysics(refused, no_masks, dir.string(), error));
+  Game next(std::make_unique<FakeClock>());
+  ASSERT_TRUE(LoadTablePhysics(next, no_masks, dir.string(), error, &cache)) << error;
+
+  EXPECT_EQ(next.world.map.width, single.world.map.width);
+  EXPECT_EQ(next.world.map.codes, single.world.map.codes);
+  for (int i = 0; i < physics::kFlipperCount; ++i) {
+    const physics::Flipper &a = next.world.flippers[static_cast<size_t>(i)],
+                           &b = single.world.flippers[static_cast<size_t>(i)];
+    EXPECT_EQ(a.mask_frames, b.mask_frames) << i;
+    EXPECT_EQ(a.masks, b.masks) << i;
+    EXPECT_EQ(a.box_w, b.box_w) << i;
+    EXPECT_EQ(a.box_h, b.box_h) << i;
+  }
+  EXPECT_GT(next.world.flippers[0].mask_frames, 0);
+  // The tuning is still read for each game.
+  EXPECT_FLOAT_EQ(next.world.tuning.ball_start_dy, -2.5f);
 }
 
 }  // namespace
