@@ -21,6 +21,7 @@ DESTDIR= cmake --install "$build" --prefix "$tmp/first" >/dev/null
 for f in bin/gfall bin/gftool share/gfall/GFALL.DAT share/gfall/help/index.htm \
          share/applications/org.kestrune.glimmerfall.desktop \
          share/metainfo/org.kestrune.glimmerfall.metainfo.xml share/man/man6/gfall.6.gz \
+         share/man/man1/gftool.1.gz games/gfall \
          share/icons/hicolor/16x16/apps/org.kestrune.glimmerfall.png \
          share/icons/hicolor/512x512/apps/org.kestrune.glimmerfall.png; do
   [ -f "$tmp/first/$f" ] || { echo "FAIL: the install has no $f"; exit 1; }
