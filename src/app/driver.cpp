@@ -505,7 +505,7 @@ bool OpenRun(Run& r, std::FILE* err) {
 // --- Straight into play in a window: its own events ---
 
 // The window's events when it has no menus: closing and Escape end the run,
-// Alt+Enter switches full screen, exposure repaints. True to quit.
+// Alt+Enter or F11 switches full screen, exposure repaints. True to quit.
 bool PlainWindowEvent(const platform::Event& e, Run& r) {
   if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kTerminate)
     return true;

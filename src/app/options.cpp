@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* kUsageLines =
     "usage: gfall [options]                the game, full screen\n"
-    "       gfall --window [options]       the game in a window (Alt+Enter: full screen)\n"
+    "       gfall --window [options]       the game in a window (Alt+Enter, F11: full screen)\n"
     "       gfall --headless [options]     without a window or sound, on a virtual clock\n"
     "       gfall --play [--window] [options]   straight into a one-player game\n";
 

@@ -75,7 +75,7 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   // the work the last frames took (and a margin), so that the frame reads its
   // input as late as it can and is still shown at that refresh.
   void WaitToStartFrame();
-  // Switches between desktop full screen and the window (Alt+Enter).
+  // Switches between desktop full screen and the window (Alt+Enter, F11).
   bool ToggleFullscreen();
   bool fullscreen() const { return options_.fullscreen; }
   // Shows the front buffer again (after the window was exposed or resized).
