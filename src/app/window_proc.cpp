@@ -144,9 +144,21 @@ void Command(Window& w, int32_t command, int32_t arg) {
   }
 }
 
+// A game on the table with nothing over it: no menu, title or form.
+bool InPlay(const Window& w) {
+  return w.app.app_active && !w.app.main_menu_shown && !w.app.pause_menu_shown &&
+         !w.app.title_shown && !w.app.loading_phase && w.flags.dialog_depth == 0;
+}
+
 void Activate(Window& w, bool active) {
   if (w.host.CaptureOpen()) w.host.CancelCapture();
   if (!active) {
+    // Play stops under the pause menu, so the player comes back to it
+    // rather than to a ball already moving.
+    if (InPlay(w)) {
+      StopFlipperHums(w);
+      OpenPauseMenu(w);
+    }
     w.app.app_active = 0;
     w.host.KeyboardAcquire(false);
   } else {
