@@ -279,11 +279,8 @@ void WindowTick(Window& w) {
   }
   // 2. Key capture.
   if (w.host.CaptureOpen()) w.host.CaptureTick();
-  // 4. Keep the screen saver away.
-  if (++w.flags.tick_count > kScreenSaverTicks) {
-    w.host.WarpMouseInPlace();
-    w.flags.tick_count = 0;
-  }
+  // The screen saver is kept away by the display itself (SDL blocks it
+  // while the window is open).
   // 5. The idle demonstration.
   if (w.app.app_active && w.app.main_menu_shown && !w.app.loading_phase && !w.app.title_shown &&
       w.flags.dialog_depth == 0) {

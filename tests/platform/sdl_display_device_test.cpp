@@ -1,5 +1,6 @@
 #include "platform/sdl_display_device.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -211,6 +212,7 @@ TEST_F(SdlDisplay, FullscreenToggle) {
   render::Display display;
   ASSERT_TRUE(Open(display, device, 2, PixelFormatId::RGB24));
   EXPECT_FALSE(device.fullscreen());
+  EXPECT_FALSE(SDL_IsScreenSaverEnabled()) << "an open window keeps the screen saver away";
   EXPECT_TRUE(device.ToggleFullscreen());
   EXPECT_TRUE(device.fullscreen());
   EXPECT_TRUE(device.ToggleFullscreen());
