@@ -221,6 +221,32 @@ TEST_F(SdlDisplay, FullscreenToggle) {
   EXPECT_FALSE(headless.ToggleFullscreen());
 }
 
+// The window opens at the size kept for it, and full screen remembers the
+// size to go back to.
+TEST_F(SdlDisplay, StartSizeAndTheSizeOutOfFullScreen) {
+  int32_t w = 0, h = 0;
+  {
+    SdlDisplayDevice device({.fullscreen = false});
+    device.SetStartWindowSize(900, 700);
+    render::Display display;
+    ASSERT_TRUE(Open(display, device, 1, PixelFormatId::RGB24));
+    ASSERT_TRUE(device.WindowedSize(w, h));
+    EXPECT_EQ(w * 1000 + h, 900700);
+    device.SetWindowSize(1000, 760);  // as the user drags it
+    ASSERT_TRUE(device.ToggleFullscreen());
+    ASSERT_TRUE(device.WindowedSize(w, h));
+    EXPECT_EQ(w * 1000 + h, 1000760) << "full screen keeps the window's size";
+    render::CloseDisplay(display, device);
+  }
+  {
+    SdlDisplayDevice device({.fullscreen = true});
+    render::Display display;
+    ASSERT_TRUE(Open(display, device, 1, PixelFormatId::RGB24));
+    EXPECT_FALSE(device.WindowedSize(w, h)) << "opened full screen: no window size of its own";
+    render::CloseDisplay(display, device);
+  }
+}
+
 // The window's picture at a size: each picture pixel's centre, mapped into the
 // window, compared with the frame (0 = all equal).
 int WindowDiffers(const RgbFrame& shown, const RgbFrame& frame, int tolerance) {
