@@ -152,6 +152,7 @@ void NewScreen(Run& r) {
     r.window_settings = platform::ReadWindowSettings(r.window_settings_file);
     r.write_window_settings = r.setup.menus;
     if (!r.setup.fullscreen_chosen) display_options.fullscreen = r.window_settings.fullscreen;
+    display_options.sharp = r.window_settings.sharp;
     r.fullscreen_seen = display_options.fullscreen;
   }
   r.device = std::make_unique<platform::SdlDisplayDevice>(display_options);

@@ -196,6 +196,7 @@ bool SdlDisplayDevice::SetMode(int32_t width, int32_t height, int32_t bits) {
   if (renderer_ != nullptr) {
     // The picture keeps its shape at any window size; the rest stays black.
     SDL_RenderSetLogicalSize(renderer_, width, height);
+    if (options_.sharp) SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
     if (!options_.fullscreen) {
       if (start_w_ > 0 && start_h_ > 0) {
         SDL_SetWindowSize(window_, start_w_, start_h_);
@@ -242,6 +243,7 @@ bool SdlDisplayDevice::CreateSurfaces(int32_t back_buffers, bool) {
       buffers_.clear();
       return false;
     }
+    if (options_.sharp) SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
   }
   return true;
 }
@@ -385,7 +387,8 @@ SdlDisplayDevice::Layout SdlDisplayDevice::LayoutNow() const {
   if (l.window_w <= 0 || l.window_h <= 0) return l;
   const int32_t by_w = l.window_w / mode_.width, by_h = l.window_h / mode_.height;
   const int32_t k = std::min(by_w, by_h);
-  if (k >= 1 && (k * mode_.width == l.window_w || k * mode_.height == l.window_h)) {
+  if (k >= 1 &&
+      (options_.sharp || k * mode_.width == l.window_w || k * mode_.height == l.window_h)) {
     l.scale = k;
     l.w = k * mode_.width;
     l.h = k * mode_.height;

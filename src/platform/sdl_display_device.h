@@ -32,6 +32,10 @@ namespace platform {
 struct DisplayOptions {
   bool headless = false;   // no window at all: nothing is shown
   bool fullscreen = true;  // desktop full screen, else a resizable window
+  // Sharp scaling: the picture at the largest whole-number scale that fits,
+  // centred, black around it (a window smaller than the picture still
+  // shrinks it smoothly). Else smooth: as large as fits, aspect kept.
+  bool sharp = false;
   // Frames follow the display's refresh: a flip waits for the next one (the
   // renderer's vsync where it works, else a sleep to the display mode's
   // refresh period, 60 Hz when it gives none). Off for runs on a virtual clock.

@@ -78,6 +78,8 @@ WindowSettings ParseWindowSettings(std::string_view text) {
     if (key == "fullscreen") {
       int32_t v = 0;
       if (ReadInt(value, 0, 1, v)) s.fullscreen = v != 0;
+    } else if (key == "scaling") {
+      if (value == "sharp" || value == "smooth") s.sharp = value == "sharp";
     } else if (key == "size") {
       ReadSize(value, s.width, s.height);
     } else if (key == "mode") {
@@ -92,6 +94,7 @@ WindowSettings ParseWindowSettings(std::string_view text) {
 std::string FormatWindowSettings(const WindowSettings& s) {
   std::string out = "# The game's window, kept between runs.\n";
   out += "fullscreen=" + std::string(s.fullscreen ? "1" : "0") + "\n";
+  out += "scaling=" + std::string(s.sharp ? "sharp" : "smooth") + "\n";
   if (s.width > 0 && s.mode_width > 0) {
     out += "size=" + std::to_string(s.width) + "x" + std::to_string(s.height) + "\n";
     out += "mode=" + std::to_string(s.mode_width) + "x" + std::to_string(s.mode_height) + "\n";

@@ -12,6 +12,7 @@ namespace platform {
 
 struct WindowSettings {
   bool fullscreen = true;
+  bool sharp = false;  // whole-number scales only (DisplayOptions::sharp), else smooth
   // The window's size when not full screen, and the video mode it was chosen
   // for (it only applies to that mode); 0: none stored.
   int32_t width = 0, height = 0;

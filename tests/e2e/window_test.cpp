@@ -346,9 +346,9 @@ TEST(WindowedTable, TheWindowOpensAsTheSettingsFileKeptIt) {
   const Case cases[] = {
       {"no file: full screen", nullptr, "", 1024, 768, nullptr},
       {"a window of its own size", "fullscreen=0\nsize=900x700\nmode=800x600\n", "", 900, 700,
-       "fullscreen=0\nsize=900x700\nmode=800x600\n"},
+       "fullscreen=0\nsize=900x700\nmode=800x600\n"},  // nothing changed: not written
       {"a size of another mode is not used", "fullscreen=1\nsize=1000x750\nmode=1024x768\n",
-       "--window", 800, 600, "fullscreen=1\nsize=800x600\nmode=800x600\n"},
+       "--window", 800, 600, "fullscreen=1\nscaling=smooth\nsize=800x600\nmode=800x600\n"},
       {"a damaged file is the defaults", "\x01\xff\nsize=abc\nfullscreen=7\n", "", 1024, 768,
        "\x01\xff\nsize=abc\nfullscreen=7\n"},
   };

@@ -29,6 +29,8 @@ TEST(WindowSettings, ReadsWhatItWroteAndDefaultsForWhatDoesNotRead) {
   sized.mode_height = 600;
   WindowSettings windowed;
   windowed.fullscreen = false;
+  WindowSettings sharp;
+  sharp.sharp = true;
   struct Case {
     const char* text;
     WindowSettings want;
@@ -47,12 +49,15 @@ TEST(WindowSettings, ReadsWhatItWroteAndDefaultsForWhatDoesNotRead) {
       {"fullscreen=0\nsize=1280x960junk\nmode=800x600\n", windowed},
       {"\x01\xff garbage without equals\n=\nfullscreen\n", defaults},
       {"colour=blue\nfullscreen=0\n", windowed},  // a key of a later version is skipped
+      {"scaling=sharp\n", sharp},
+      {"scaling=smooth\n", defaults},
+      {"scaling=blurry\n", defaults},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(ParseWindowSettings(c.text), c.want);
   }
-  for (const WindowSettings& s : {defaults, sized, windowed}) {
+  for (const WindowSettings& s : {defaults, sized, windowed, sharp}) {
     EXPECT_EQ(ParseWindowSettings(FormatWindowSettings(s)), s);
   }
 }
