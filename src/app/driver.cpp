@@ -35,6 +35,7 @@
 #include "platform/sdl_events.h"
 #include "platform/sdl_input.h"
 #include "platform/window_icon.h"
+#include "platform/window_settings.h"
 #include "render/image_files.h"
 #include "sound/pack_sound_file.h"
 #include "sound/sound_engine.h"
@@ -73,6 +74,14 @@ struct Run {
   std::unique_ptr<ScoreboardView> score_view;
   std::unique_ptr<CompositorCanvas> canvas;
   bool display_open = false;
+
+  // The window's size and full-screen choice kept between runs (a window
+  // only): read at the start, written when they change and at the end by the
+  // game with its menus (straight into play only reads them).
+  std::filesystem::path window_settings_file;
+  platform::WindowSettings window_settings;  // as read, then as last written
+  bool write_window_settings = false;
+  bool fullscreen_seen = false;  // the window's full-screen state when last looked at
 
   // Sound (a missing device leaves the game silent, not stopped).
   std::unique_ptr<platform::SdlAudioDevice> audio;
@@ -138,12 +147,47 @@ void NewScreen(Run& r) {
   display_options.headless = r.setup.display == DisplayKind::kOffscreen;
   display_options.fullscreen = r.setup.fullscreen;
   display_options.vsync = !r.setup.virtual_clock;  // a virtual clock never waits
+  if (r.setup.display == DisplayKind::kWindow) {
+    r.window_settings_file = platform::WindowSettingsPath(r.setup.config_dir);
+    r.window_settings = platform::ReadWindowSettings(r.window_settings_file);
+    r.write_window_settings = r.setup.menus;
+    if (!r.setup.fullscreen_chosen) display_options.fullscreen = r.window_settings.fullscreen;
+    display_options.sharp = r.window_settings.sharp;
+    r.fullscreen_seen = display_options.fullscreen;
+  }
   r.device = std::make_unique<platform::SdlDisplayDevice>(display_options);
+}
+
+// Writes the window settings when they changed: the full-screen choice once
+// the player switches it (a --window or --fullscreen of this run alone is not
+// kept), and with `size_too` the window's size for this video mode (a window
+// being dragged to a new size is written once, at the end).
+void KeepWindowSettings(Run& r, bool size_too) {
+  if (!r.write_window_settings || !r.device || !r.device->has_window()) return;
+  platform::WindowSettings now = r.window_settings;
+  if (r.device->fullscreen() != r.fullscreen_seen) {
+    r.fullscreen_seen = r.device->fullscreen();
+    now.fullscreen = r.fullscreen_seen;
+  }
+  int32_t w = 0, h = 0;
+  if (size_too && r.device->WindowedSize(w, h)) {
+    now.width = w;
+    now.height = h;
+    now.mode_width = r.view->display.format.width;
+    now.mode_height = r.view->display.format.height;
+  }
+  if (now == r.window_settings) return;
+  // A settings file that cannot be written costs only the next start's window.
+  if (platform::WriteWindowSettings(r.window_settings_file, now)) r.window_settings = now;
 }
 
 // Opens the display in the chosen mode; false (said on err) when it cannot.
 bool OpenScreen(Run& r, std::FILE* err) {
   const render::DisplayFormat& f = r.view->display.format;
+  const platform::WindowSettings& kept = r.window_settings;
+  if (kept.width > 0 && kept.mode_width == f.width && kept.mode_height == f.height) {
+    r.device->SetStartWindowSize(kept.width, kept.height);  // the size chosen for this mode
+  }
   if (!render::OpenDisplay(r.view->display, *r.device)) {
     std::fprintf(err, "gfall: cannot open the display at %d x %d, %d bits\n", f.width, f.height,
                  render::kDepthBits[static_cast<size_t>(f.format_id)]);
@@ -506,7 +550,7 @@ bool OpenRun(Run& r, std::FILE* err) {
 // --- Straight into play in a window: its own events ---
 
 // The window's events when it has no menus: closing and Escape end the run,
-// Alt+Enter switches full screen, exposure repaints. True to quit.
+// Alt+Enter or F11 switches full screen, exposure repaints. True to quit.
 bool PlainWindowEvent(const platform::Event& e, Run& r) {
   if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kTerminate)
     return true;
@@ -609,6 +653,7 @@ InputResult ReadFrameInput(Run& r, LoopState& loop) {
     r.feed.Deliver(g.clock->Now() - r.script_origin, g, &r.window->queue, &r.answers,
                    r.input.keyboard);
     if (r.events) r.events->Poll(r.window->queue);
+    KeepWindowSettings(r, false);
     if (!RunWindowMessages(r, loop.next_tick)) return InputResult::kQuit;
     if (s.until_game_over && loop.game_started && g.flow.state.game_ended) {
       return InputResult::kStop;
@@ -724,6 +769,7 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
   }
   // Not when the player asked to leave.
   if (!r.window && !outcome.quit) Linger(s.linger_ms, r);
+  KeepWindowSettings(r, true);
   if (r.engine) r.engine->Close();
   if (r.dialogs) r.dialogs->Close();
   g.world.sound = &g.silent_sound;

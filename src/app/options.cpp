@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* kUsageLines =
     "usage: gfall [options]                the game, full screen\n"
-    "       gfall --window [options]       the game in a window (Alt+Enter: full screen)\n"
+    "       gfall --window [options]       the game in a window (Alt+Enter, F11: full screen)\n"
     "       gfall --headless [options]     without a window or sound, on a virtual clock\n"
     "       gfall --play [--window] [options]   straight into a one-player game\n";
 
@@ -34,8 +34,9 @@ std::unique_ptr<CLI::App> MakeParser(Options& o, std::vector<std::string>& words
   cli->set_version_flag("--version", std::string("gfall ") + GFALL_VERSION, "the version");
   cli->get_formatter()->column_width(28);
 
-  cli->add_flag("--window")->description("a resizable window instead of full screen");
-  cli->add_flag("--fullscreen")->description("full screen (the default)");
+  cli->add_flag("--window")->description("a resizable window, for this run");
+  cli->add_flag("--fullscreen")
+      ->description("full screen, for this run (default: as the game was left)");
   cli->add_flag("--headless", o.headless, "play without a window or sound on a virtual clock");
   cli->add_flag("--play", o.play,
                 "straight into a one-player game (Enter launches, the "
@@ -110,9 +111,10 @@ std::unique_ptr<CLI::App> MakeParser(Options& o, std::vector<std::string>& words
                 "headless: start at the loading screen with the title, menus "
                 "and dialogs");
   cli->add_option("--config-dir", o.config_dir,
-                  "folder of the settings and high scores file "
-                  "(default: $XDG_DATA_HOME/gfall or "
-                  "~/.local/share/gfall; --play only reads it)")
+                  "folder of the settings and high scores file (default: "
+                  "$XDG_DATA_HOME/gfall or ~/.local/share/gfall) and of window.ini "
+                  "(default: $XDG_CONFIG_HOME/gfall or ~/.config/gfall); --play only "
+                  "reads them")
       ->option_text("DIR");
   cli->add_option("--shot-map", o.shot_map,
                   "headless: draw every flipper shot over the table "

@@ -42,6 +42,7 @@ int SetUpReplay(const Options& o, RunSetup& s, std::FILE* err) {
   // Headless as fast as it runs, or in a window at real speed.
   s.display = o.window ? DisplayKind::kWindow : DisplayKind::kNone;
   s.fullscreen = o.fullscreen;
+  s.fullscreen_chosen = o.window;
   s.menus = false;
   s.virtual_clock = !o.window;
   s.test_table = h.Setting("test-table") == "1";

@@ -25,6 +25,7 @@ RunSetup RunSetupOf(const Options& o, RunMode mode) {
     }
   }
   s.fullscreen = o.fullscreen;
+  s.fullscreen_chosen = o.window;
   s.width = o.width;
   s.depth = o.depth;
   if (!o.data_dir.empty()) s.data_dir = o.data_dir;

@@ -46,8 +46,10 @@ struct RunSetup {
   bool virtual_clock = true;  // false: the machine's clock, in real time
   ClockStep clock_step = ClockStep::kToFrameTime;
   bool fullscreen = true;  // with a window
-  int32_t width = 0;       // 640, 800 or 1024 for this run; 0: the stored setting (menus) or 1024
-  int32_t depth = -1;      // 0..4 for this run; -1: the stored setting (menus) or 32 bits
+  // --window or --fullscreen was given: the stored full-screen choice does not apply.
+  bool fullscreen_chosen = false;
+  int32_t width = 0;   // 640, 800 or 1024 for this run; 0: the stored setting (menus) or 1024
+  int32_t depth = -1;  // 0..4 for this run; -1: the stored setting (menus) or 32 bits
 
   // The table and the game.
   std::string data_dir = ".";  // folder holding GFALL.DAT

@@ -321,7 +321,7 @@ class LoadingScreen {
 };
 
 // The window's events as messages for the window procedure: close, repaint,
-// activation, keys (also into the keyboard) and the mouse; Alt+Enter
+// activation, keys (also into the keyboard) and the mouse; Alt+Enter or F11
 // switches full screen here, a second copy's raise request is answered, and
 // the pointer hides in play and shows over the menus and the forms.
 class WindowEvents {

@@ -144,9 +144,21 @@ void Command(Window& w, int32_t command, int32_t arg) {
   }
 }
 
+// A game on the table with nothing over it: no menu, title or form.
+bool InPlay(const Window& w) {
+  return w.app.app_active && !w.app.main_menu_shown && !w.app.pause_menu_shown &&
+         !w.app.title_shown && !w.app.loading_phase && w.flags.dialog_depth == 0;
+}
+
 void Activate(Window& w, bool active) {
   if (w.host.CaptureOpen()) w.host.CancelCapture();
   if (!active) {
+    // Play stops under the pause menu, so the player comes back to it
+    // rather than to a ball already moving.
+    if (InPlay(w)) {
+      StopFlipperHums(w);
+      OpenPauseMenu(w);
+    }
     w.app.app_active = 0;
     w.host.KeyboardAcquire(false);
   } else {
@@ -267,11 +279,8 @@ void WindowTick(Window& w) {
   }
   // 2. Key capture.
   if (w.host.CaptureOpen()) w.host.CaptureTick();
-  // 4. Keep the screen saver away.
-  if (++w.flags.tick_count > kScreenSaverTicks) {
-    w.host.WarpMouseInPlace();
-    w.flags.tick_count = 0;
-  }
+  // The screen saver is kept away by the display itself (SDL blocks it
+  // while the window is open).
   // 5. The idle demonstration.
   if (w.app.app_active && w.app.main_menu_shown && !w.app.loading_phase && !w.app.title_shown &&
       w.flags.dialog_depth == 0) {

@@ -24,13 +24,11 @@ struct WindowFlags {
   int32_t skip_instance_check = 0;
   int32_t idle_ticks = 0;
   int32_t first_idle_pass = 1;  // menu input stays off until the queue first runs dry
-  int32_t tick_count = 0;       // toward the screen-saver nudge
   int32_t first_activation_seen = 0;
   int32_t destroyed = 0;
 };
 
 inline constexpr int32_t kIdleDemoTicks = 1200;  // one minute of 50 ms ticks
-inline constexpr int32_t kScreenSaverTicks = 501;
 inline constexpr int32_t kMenuMusic = core::kSoundMenuMusic;
 inline constexpr int32_t kTableMusic = core::kSoundTableMusic;
 

@@ -146,8 +146,10 @@ bool SdlDisplayDevice::OpenWindow() {
   if (options_.headless || window_ != nullptr) return true;
   uint32_t flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
   if (options_.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+  const bool start_size = start_w_ > 0 && start_h_ > 0;
   window_ = SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                             mode_.width, mode_.height, flags);
+                             start_size ? start_w_ : mode_.width,
+                             start_size ? start_h_ : mode_.height, flags);
   if (window_ == nullptr) {
     Trace(SDL_GetError());
     return false;
@@ -159,7 +161,11 @@ bool SdlDisplayDevice::OpenWindow() {
   // through the window's surface and the forms are few: the software
   // renderer, which draws into that same surface, serves them without
   // loading a graphics driver. Otherwise the accelerated one scales.
-  int32_t w = mode_.width, h = mode_.height;
+  int32_t w = start_size ? start_w_ : mode_.width, h = start_size ? start_h_ : mode_.height;
+  if (start_size) {
+    windowed_w_ = start_w_;
+    windowed_h_ = start_h_;
+  }
   SDL_DisplayMode desktop{};
   if (options_.fullscreen && SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
     w = desktop.w;
@@ -190,7 +196,14 @@ bool SdlDisplayDevice::SetMode(int32_t width, int32_t height, int32_t bits) {
   if (renderer_ != nullptr) {
     // The picture keeps its shape at any window size; the rest stays black.
     SDL_RenderSetLogicalSize(renderer_, width, height);
-    if (!options_.fullscreen) SDL_SetWindowSize(window_, width, height);
+    if (options_.sharp) SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
+    if (!options_.fullscreen) {
+      if (start_w_ > 0 && start_h_ > 0) {
+        SDL_SetWindowSize(window_, start_w_, start_h_);
+      } else {
+        SDL_SetWindowSize(window_, width, height);
+      }
+    }
   }
   return true;
 }
@@ -230,6 +243,7 @@ bool SdlDisplayDevice::CreateSurfaces(int32_t back_buffers, bool) {
       buffers_.clear();
       return false;
     }
+    if (options_.sharp) SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
   }
   return true;
 }
@@ -373,7 +387,8 @@ SdlDisplayDevice::Layout SdlDisplayDevice::LayoutNow() const {
   if (l.window_w <= 0 || l.window_h <= 0) return l;
   const int32_t by_w = l.window_w / mode_.width, by_h = l.window_h / mode_.height;
   const int32_t k = std::min(by_w, by_h);
-  if (k >= 1 && (k * mode_.width == l.window_w || k * mode_.height == l.window_h)) {
+  if (k >= 1 &&
+      (options_.sharp || k * mode_.width == l.window_w || k * mode_.height == l.window_h)) {
     l.scale = k;
     l.w = k * mode_.width;
     l.h = k * mode_.height;
@@ -607,6 +622,7 @@ void SdlDisplayDevice::Trace(std::string_view message) {
 bool SdlDisplayDevice::ToggleFullscreen() {
   if (window_ == nullptr) return false;
   const bool to_full = !options_.fullscreen;
+  if (to_full) SDL_GetWindowSize(window_, &windowed_w_, &windowed_h_);
   if (SDL_SetWindowFullscreen(window_, to_full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
     Trace(SDL_GetError());
     return false;
@@ -664,6 +680,22 @@ void SdlDisplayDevice::SetWindowSize(int32_t width, int32_t height) {
   if (window_ == nullptr) return;
   SDL_SetWindowSize(window_, width, height);
   Redraw();
+}
+
+void SdlDisplayDevice::SetStartWindowSize(int32_t width, int32_t height) {
+  start_w_ = width;
+  start_h_ = height;
+}
+
+bool SdlDisplayDevice::WindowedSize(int32_t& width, int32_t& height) const {
+  if (window_ == nullptr) return false;
+  if (!options_.fullscreen) {
+    SDL_GetWindowSize(window_, &width, &height);
+  } else {
+    width = windowed_w_;
+    height = windowed_h_;
+  }
+  return width > 0 && height > 0;
 }
 
 void SdlDisplayDevice::Minimise() {

@@ -32,6 +32,10 @@ namespace platform {
 struct DisplayOptions {
   bool headless = false;   // no window at all: nothing is shown
   bool fullscreen = true;  // desktop full screen, else a resizable window
+  // Sharp scaling: the picture at the largest whole-number scale that fits,
+  // centred, black around it (a window smaller than the picture still
+  // shrinks it smoothly). Else smooth: as large as fits, aspect kept.
+  bool sharp = false;
   // Frames follow the display's refresh: a flip waits for the next one (the
   // renderer's vsync where it works, else a sleep to the display mode's
   // refresh period, 60 Hz when it gives none). Off for runs on a virtual clock.
@@ -75,7 +79,7 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   // the work the last frames took (and a margin), so that the frame reads its
   // input as late as it can and is still shown at that refresh.
   void WaitToStartFrame();
-  // Switches between desktop full screen and the window (Alt+Enter).
+  // Switches between desktop full screen and the window (Alt+Enter, F11).
   bool ToggleFullscreen();
   bool fullscreen() const { return options_.fullscreen; }
   // Shows the front buffer again (after the window was exposed or resized).
@@ -86,6 +90,13 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   RgbFrame ReadWindowRgb();
   // Resizes the window (tests and start-up; the user resizes it by hand).
   void SetWindowSize(int32_t width, int32_t height);
+  // The size the window opens at when not full screen, and goes back to from
+  // full screen (set before the mode; 0: the mode's size).
+  void SetStartWindowSize(int32_t width, int32_t height);
+  // The window's size out of full screen: its size now, or in full screen the
+  // size it goes back to; false when it has none yet (it opened full screen
+  // at the mode's size).
+  bool WindowedSize(int32_t& width, int32_t& height) const;
   uint32_t window_id() const;
   SDL_Window* sdl_window() const { return window_; }
   SDL_Renderer* sdl_renderer() const { return renderer_; }
@@ -140,7 +151,9 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   void NoteShown();
 
   DisplayOptions options_;
-  bool video_ = false;  // the SDL video subsystem is ours to quit
+  int32_t start_w_ = 0, start_h_ = 0;        // SetStartWindowSize
+  int32_t windowed_w_ = 0, windowed_h_ = 0;  // the window's size before full screen
+  bool video_ = false;                       // the SDL video subsystem is ours to quit
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;

@@ -47,9 +47,11 @@ bool PollEvent(Event& out, input::EventKeyboard* keyboard);
 // Blocks until an event arrives or `timeout_ms` passes; true when one is waiting.
 bool WaitForEvent(int32_t timeout_ms);
 
-// Whether the event is Alt+Enter, which switches between window and full screen.
+// Whether the event is Alt+Enter or F11, which switch between window and full screen.
 inline bool IsFullscreenToggle(const Event& e) {
-  return e.kind == EventKind::kKeyDown && !e.repeat && e.alt && (e.key == 0x1C || e.key == 0x9C);
+  if (e.kind != EventKind::kKeyDown || e.repeat) return false;
+  if (e.key == 0x57) return true;  // F11, with or without modifiers
+  return e.alt && (e.key == 0x1C || e.key == 0x9C);
 }
 
 }  // namespace platform

@@ -50,7 +50,8 @@ struct FakeWindowHost : WindowHost {
   void WarpMouseInPlace() override {}
 };
 
-struct WindowTest : ::testing::Test {
+// A window at its first start with a fake host.
+struct WindowRig {
   int32_t main_menu_shown = 0, computer_playing = 0;  // the rules' flags
   AppFlags app{main_menu_shown, computer_playing};
   render::SpriteSlots slots;
@@ -58,11 +59,13 @@ struct WindowTest : ::testing::Test {
   Window w{app, {}, {}, ui::MakeMenuScreens(), slots, host};
   int32_t hold = 0;
 
-  void SetUp() override {
+  WindowRig() {
     app.loading_phase = 1;
     app.main_menu_shown = 1;
     w.pause_hold_frames = &hold;
   }
+  WindowRig(const WindowRig&) = delete;
+  WindowRig& operator=(const WindowRig&) = delete;
   // Handles the message and whatever it posts, as the message loop does.
   void Send(const ui::Message& m) {
     w.queue.Post(m);
@@ -97,6 +100,8 @@ struct WindowTest : ::testing::Test {
   }
   bool quit = false;
 };
+
+struct WindowTest : ::testing::Test, WindowRig {};
 
 TEST_F(WindowTest, LoadingThenTitleThenMenu) {
   Tap(vk::kEnter);  // ignored while loading
@@ -222,6 +227,67 @@ TEST_F(WindowTest, ActivationStopsFramesAndCancelsCapture) {
   a.param = 1;
   Send(a);
   EXPECT_TRUE(FramesRun(w));
+}
+
+// Losing the focus pauses play, as the close button does; over the menus,
+// the title or a form it changes nothing but the activity.
+TEST_F(WindowTest, FocusLossPausesPlayOnly) {
+  ui::Message lost, back;
+  lost.kind = back.kind = MessageKind::kActivateApp;
+  lost.param = 0;
+  back.param = 1;
+  struct Case {
+    const char* where;
+    void (*set_up)(WindowRig&);
+    int32_t pause_menu_after;
+  };
+  const Case cases[] = {
+      {"title", [](WindowRig& t) { t.Tick(); }, 0},
+      {"main menu", [](WindowRig& t) { t.ToMainMenu(); }, 0},
+      {"play",
+       [](WindowRig& t) {
+         t.ToMainMenu();
+         t.Tap(vk::kEnter);
+       },
+       1},
+      {"computer's game",
+       [](WindowRig& t) {
+         t.ToMainMenu();
+         t.Send(ui::CommandMessage(116));
+       },
+       1},
+      {"pause menu",
+       [](WindowRig& t) {
+         t.ToMainMenu();
+         t.Tap(vk::kEnter);
+         t.Tap(vk::kEscape);
+       },
+       1},
+      {"form during play",
+       [](WindowRig& t) {
+         t.ToMainMenu();
+         t.Tap(vk::kEnter);
+         t.w.flags.dialog_depth = 1;  // as while Options is open
+       },
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    WindowRig t;
+    c.set_up(t);
+    const int32_t main_before = t.app.main_menu_shown;
+    const int32_t title_before = t.app.title_shown;
+    t.Send(lost);
+    EXPECT_EQ(t.app.pause_menu_shown, c.pause_menu_after);
+    EXPECT_EQ(t.app.main_menu_shown, main_before);
+    EXPECT_EQ(t.app.title_shown, title_before);
+    EXPECT_FALSE(FramesRun(t.w));
+    EXPECT_FALSE(t.quit);
+    // Coming back keeps what losing it showed: play waits for the player.
+    t.Send(back);
+    EXPECT_TRUE(FramesRun(t.w));
+    EXPECT_EQ(t.app.pause_menu_shown, c.pause_menu_after);
+  }
 }
 
 }  // namespace

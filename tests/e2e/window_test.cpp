@@ -330,4 +330,57 @@ TEST(WindowedTable, TermDuringPlaySavesAndExits) {
   EXPECT_TRUE(saved) << "no game data file";
 }
 
+// The game with its menus opens its window as the settings file kept it, and
+// keeps the size at the end; a --window of one run is not kept as the choice.
+TEST(WindowedTable, TheWindowOpensAsTheSettingsFileKeptIt) {
+  namespace fs = std::filesystem;
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+  if (!fs::exists(fs::path(GFALL_DATA_DIR) / "GFALL.DAT")) GTEST_SKIP() << "no GFALL.DAT";
+  struct Case {
+    const char* name;
+    const char* file;  // nullptr: no settings file
+    const char* args;
+    int width, height;  // the window's size
+    const char* kept;   // the file's settings after the run; nullptr: no file
+  };
+  const Case cases[] = {
+      {"no file: full screen", nullptr, "", 1024, 768, nullptr},
+      {"a window of its own size", "fullscreen=0\nsize=900x700\nmode=800x600\n", "", 900, 700,
+       "fullscreen=0\nsize=900x700\nmode=800x600\n"},  // nothing changed: not written
+      {"a size of another mode is not used", "fullscreen=1\nsize=1000x750\nmode=1024x768\n",
+       "--window", 800, 600, "fullscreen=1\nscaling=smooth\nsize=800x600\nmode=800x600\n"},
+      {"a damaged file is the defaults", "\x01\xff\nsize=abc\nfullscreen=7\n", "", 1024, 768,
+       "\x01\xff\nsize=abc\nfullscreen=7\n"},
+  };
+  const fs::path dir = fs::temp_directory_path() / ("gfall_wset_" + std::to_string(::getpid()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir / "input.txt") << "";
+    if (c.file != nullptr) std::ofstream(dir / "window.ini", std::ios::binary) << c.file;
+    const std::string cmd = "SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 1024x768x24' " +
+                            std::string(GFALL_EXE) + " " + c.args +
+                            " --virtual-clock --frames 5 --width 800 --depth 2 --data " +
+                            GFALL_DATA_DIR + " --config-dir " + dir.string() + " --input " +
+                            (dir / "input.txt").string() + " --window-screenshot " +
+                            (dir / "window.png").string() + " >/dev/null 2>&1";
+    const int st = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << cmd;
+    platform::RgbFrame window;
+    ASSERT_TRUE(platform::ReadPng((dir / "window.png").string(), window));
+    EXPECT_EQ(window.width, c.width);
+    EXPECT_EQ(window.height, c.height);
+    std::ifstream in(dir / "window.ini", std::ios::binary);
+    std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!kept.empty() && kept[0] == '#') kept = kept.substr(kept.find('\n') + 1);  // the comment
+    if (c.kept == nullptr) {
+      EXPECT_FALSE(fs::exists(dir / "window.ini")) << kept;
+    } else {
+      EXPECT_EQ(kept, c.kept);
+    }
+  }
+  fs::remove_all(dir);
+}
+
 }  // namespace

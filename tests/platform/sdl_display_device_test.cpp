@@ -1,5 +1,6 @@
 #include "platform/sdl_display_device.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -211,12 +212,39 @@ TEST_F(SdlDisplay, FullscreenToggle) {
   render::Display display;
   ASSERT_TRUE(Open(display, device, 2, PixelFormatId::RGB24));
   EXPECT_FALSE(device.fullscreen());
+  EXPECT_FALSE(SDL_IsScreenSaverEnabled()) << "an open window keeps the screen saver away";
   EXPECT_TRUE(device.ToggleFullscreen());
   EXPECT_TRUE(device.fullscreen());
   EXPECT_TRUE(device.ToggleFullscreen());
   EXPECT_FALSE(device.fullscreen());
   SdlDisplayDevice headless({.headless = true});
   EXPECT_FALSE(headless.ToggleFullscreen());
+}
+
+// The window opens at the size kept for it, and full screen remembers the
+// size to go back to.
+TEST_F(SdlDisplay, StartSizeAndTheSizeOutOfFullScreen) {
+  int32_t w = 0, h = 0;
+  {
+    SdlDisplayDevice device({.fullscreen = false});
+    device.SetStartWindowSize(900, 700);
+    render::Display display;
+    ASSERT_TRUE(Open(display, device, 1, PixelFormatId::RGB24));
+    ASSERT_TRUE(device.WindowedSize(w, h));
+    EXPECT_EQ(w * 1000 + h, 900700);
+    device.SetWindowSize(1000, 760);  // as the user drags it
+    ASSERT_TRUE(device.ToggleFullscreen());
+    ASSERT_TRUE(device.WindowedSize(w, h));
+    EXPECT_EQ(w * 1000 + h, 1000760) << "full screen keeps the window's size";
+    render::CloseDisplay(display, device);
+  }
+  {
+    SdlDisplayDevice device({.fullscreen = true});
+    render::Display display;
+    ASSERT_TRUE(Open(display, device, 1, PixelFormatId::RGB24));
+    EXPECT_FALSE(device.WindowedSize(w, h)) << "opened full screen: no window size of its own";
+    render::CloseDisplay(display, device);
+  }
 }
 
 // The window's picture at a size: each picture pixel's centre, mapped into the
@@ -275,6 +303,52 @@ TEST_F(SdlDisplay, DirectAndScaledWaysShowTheSamePixels) {
         // Smooth scaling blends neighbours; the pattern changes little between them
         // in most places.
         EXPECT_LT(WindowDiffers(shown, want, 40), 640 * 480 * 3 / 5);
+      }
+    }
+    render::CloseDisplay(display, device);
+  }
+}
+
+// Sharp scaling: the largest whole-number scale that fits, centred, black
+// around it, each picture pixel a k × k block of its own colour.
+TEST_F(SdlDisplay, SharpScalingUsesWholeNumberScalesOnly) {
+  const render::Palette palette = TestPalette();
+  struct Size {
+    int w, h, k;
+  };
+  const Size sizes[] = {{1000, 700, 1}, {1400, 1000, 2}, {1300, 1500, 2}, {1920, 1080, 2}};
+  for (int id : {0, 4}) {
+    SdlDisplayDevice device({.fullscreen = false, .sharp = true});
+    render::Display display;
+    ASSERT_TRUE(Open(display, device, 0, static_cast<PixelFormatId>(id)));
+    if (id == 0) {
+      ASSERT_TRUE(render::SetScreenPalette(display, device, palette, true));
+    }
+    ASSERT_TRUE(render::LockBackBuffer(display, device));
+    const RgbFrame want = DrawPattern(display.format, palette);
+    render::UnlockAndFlip(display, device);
+    for (const Size& s : sizes) {
+      SCOPED_TRACE(std::to_string(id) + " at " + std::to_string(s.w) + "x" + std::to_string(s.h));
+      device.SetWindowSize(s.w, s.h);
+      const RgbFrame shown = device.ReadWindowRgb();
+      ASSERT_EQ(shown.width, s.w);
+      ASSERT_EQ(shown.height, s.h);
+      const int ox = (s.w - 640 * s.k) / 2, oy = (s.h - 480 * s.k) / 2;
+      int bad = 0;
+      for (int y = 0; y < 480 * s.k; ++y) {
+        for (int x = 0; x < 640 * s.k; ++x) {
+          const size_t from = static_cast<size_t>((y / s.k) * 640 + x / s.k) * 3;
+          const size_t to = static_cast<size_t>((oy + y) * s.w + ox + x) * 3;
+          for (size_t c = 0; c < 3; ++c) bad += want.pixels[from + c] != shown.pixels[to + c];
+        }
+      }
+      EXPECT_EQ(bad, 0);
+      for (const auto& [x, y] : {std::pair{0, 0}, std::pair{s.w - 1, s.h - 1},
+                                 std::pair{ox - 1, s.h / 2}, std::pair{s.w / 2, oy - 1}}) {
+        if (x < 0 || y < 0 || (x >= ox && y >= oy)) continue;  // no border on that side
+        const size_t at = static_cast<size_t>(y * s.w + x) * 3;
+        EXPECT_EQ(shown.pixels[at] + shown.pixels[at + 1] + shown.pixels[at + 2], 0)
+            << "border at " << x << "," << y;
       }
     }
     render::CloseDisplay(display, device);

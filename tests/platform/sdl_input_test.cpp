@@ -51,6 +51,17 @@ TEST(TranslateEvent, EveryKindTheGameHandles) {
   EXPECT_FALSE(IsFullscreenToggle(out)) << "a repeat must not toggle back and forth";
   ASSERT_TRUE(TranslateEvent(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_RETURN), out));
   EXPECT_FALSE(IsFullscreenToggle(out));
+  // F11 toggles as Alt+Enter does, alone or with a modifier, once per press.
+  ASSERT_TRUE(TranslateEvent(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_F11), out));
+  EXPECT_TRUE(IsFullscreenToggle(out));
+  ASSERT_TRUE(TranslateEvent(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_F11, KMOD_LALT), out));
+  EXPECT_TRUE(IsFullscreenToggle(out));
+  ASSERT_TRUE(TranslateEvent(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_F11, 0, 1), out));
+  EXPECT_FALSE(IsFullscreenToggle(out));
+  ASSERT_TRUE(TranslateEvent(KeyEvent(SDL_KEYUP, SDL_SCANCODE_F11), out));
+  EXPECT_FALSE(IsFullscreenToggle(out));
+  ASSERT_TRUE(TranslateEvent(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_F10), out));
+  EXPECT_FALSE(IsFullscreenToggle(out));
 
   SDL_Event m{};
   m.type = SDL_MOUSEBUTTONDOWN;
