@@ -91,6 +91,7 @@ void Draw(cairo_t* cr, cairo_font_face_t* serif, int size) {
   Stop(snow, 0, 0xffffff);
   Stop(snow, 1, 0xc8d6f0);
   cairo_set_source(cr, snow);
+  cairo_pattern_destroy(snow);  // the context holds its own reference
   cairo_fill(cr);
   cairo_restore(cr);
   // The frame: gold, as around the title picture.
@@ -138,6 +139,7 @@ void Draw(cairo_t* cr, cairo_font_face_t* serif, int size) {
   Stop(ball, 0.8, 0x7b808c);
   Stop(ball, 1, 0x4a4f5a);
   cairo_set_source(cr, ball);
+  cairo_pattern_destroy(ball);  // the context holds its own reference
   cairo_arc(cr, bx, by, br, 0, 2 * kPi);
   cairo_fill(cr);
 }
