@@ -1,16 +1,94 @@
 #include "app/front_end_host.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include "app/game_passes.h"
 #include "app/help.h"
 #include "app/replay_hook.h"
 #include "input/key_names.h"
+#include "replay/kept_games.h"
 #include "store/high_score_entry.h"
 #include "store/score_report.h"
 
 namespace app {
+
+std::array<std::string, store::kHighScoreRows> WatchableRows(const store::HighScoreTable& table,
+                                                             const std::string& folder) {
+  std::array<std::string, store::kHighScoreRows> files;
+  if (folder.empty()) return files;
+  for (size_t row = 0; row < files.size(); ++row) {
+    // An empty row (no score) has no game behind it.
+    if (table[row].score <= 0) continue;
+    if (auto g = replay::FindKeptGame(folder, table[row].name, table[row].score)) {
+      files[row] = g->path;
+    }
+  }
+  return files;
+}
+
+bool StartDetached(const std::vector<std::string>& args, std::string& error) {
+  if (args.empty()) {
+    error = "no program";
+    return false;
+  }
+  std::vector<char*> argv;
+  std::vector<std::string> copy = args;
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  // A pipe that closes on exec: what arrives on it is the errno of a failed exec.
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  const pid_t child = ::fork();
+  if (child < 0) {
+    error = std::strerror(errno);
+    ::close(fds[0]);
+    ::close(fds[1]);
+    return false;
+  }
+  if (child == 0) {
+    // The middle process starts the program in a session of its own and
+    // leaves at once, so the program is nobody's child to wait for.
+    ::setsid();
+    const pid_t grandchild = ::fork();
+    if (grandchild == 0) {
+      ::signal(SIGPIPE, SIG_DFL);
+      ::execv(argv[0], argv.data());
+      const int e = errno;
+      [[maybe_unused]] ssize_t n = ::write(fds[1], &e, sizeof e);
+      ::_exit(127);
+    }
+    if (grandchild < 0) {
+      const int e = errno;
+      [[maybe_unused]] ssize_t n = ::write(fds[1], &e, sizeof e);
+    }
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  int exec_errno = 0;
+  ssize_t n;
+  while ((n = ::read(fds[0], &exec_errno, sizeof exec_errno)) < 0 && errno == EINTR) {
+  }
+  ::close(fds[0]);
+  if (n > 0) {
+    error = std::string("cannot start ") + args[0] + ": " + std::strerror(exec_errno);
+    return false;
+  }
+  return true;
+}
 
 namespace {
 
@@ -62,7 +140,7 @@ class FormsHighScoreUi final : public store::HighScoreUi {
   void EnterHighScore(const store::HighScoreTable& table, int row, int32_t score,
                       std::string& name) override {
     std::string typed = name;
-    if (forms_.HighScores(table, row, score, typed, help_, {})) name = typed;
+    if (forms_.HighScores(table, row, score, typed, help_, {}, {})) name = typed;
   }
   bool AskSendScore() override { return forms_.SubmitOffer(); }
   void SendScore(int32_t score, const std::string& name) override {
@@ -239,10 +317,28 @@ void FrontEndHost::HighScoreDialog(bool entry, int32_t player) {
   screen_.OpenBackdrop();
   if (!entry) {
     std::string unused;
-    forms_.HighScores(data_.high_scores, -1, 0, unused, help, [this] {
-      store::ClearHighScores(data_.high_scores);
-      SaveGameData();
-    });
+    HighScoreWatch watch;
+    std::array<std::string, store::kHighScoreRows> files;
+    if (!kept_games_folder.empty() && !watch_command.empty()) {
+      files = WatchableRows(data_.high_scores, kept_games_folder);
+      for (size_t row = 0; row < files.size(); ++row) watch.rows[row] = !files[row].empty();
+      watch.start = [this, &files](int row) {
+        std::vector<std::string> args = watch_command;
+        args.insert(args.end(), {"--replay", files[static_cast<size_t>(row)], "--window"});
+        std::string error;
+        log.push_back("watch " + files[static_cast<size_t>(row)]);
+        if (!start_process || !start_process(args, error)) {
+          Say("The recording " + files[static_cast<size_t>(row)] + " could not be shown: " + error);
+        }
+      };
+    }
+    forms_.HighScores(
+        data_.high_scores, -1, 0, unused, help,
+        [this] {
+          store::ClearHighScores(data_.high_scores);
+          SaveGameData();
+        },
+        watch);
   } else if (player >= 0 && player < rules::kPlayerCount) {
     FormsHighScoreUi ui(forms_, screen_, data_, help);
     const int32_t score = g_.rules.players.records[static_cast<size_t>(player)].score;

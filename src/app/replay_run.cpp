@@ -89,6 +89,18 @@ std::string KeptRecordingPath(const RunSetup& s) {
   return (folder / ("recording-" + std::to_string(::getpid()) + ".part")).string();
 }
 
+std::vector<std::string> WatchCommand(const RunSetup& s) {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec || exe.empty()) return {};
+  std::vector<std::string> args = {exe.string(), "--data",
+                                   std::filesystem::absolute(s.data_dir, ec).string()};
+  if (!s.config_dir.empty()) {
+    args.insert(args.end(), {"--config-dir", std::filesystem::absolute(s.config_dir, ec).string()});
+  }
+  return args;
+}
+
 void KeepRecording(const std::string& path, const store::GameData& data) {
   namespace fs = std::filesystem;
   const replay::ReadResult read = replay::ReadRecordingFile(path);

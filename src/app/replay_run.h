@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/game.h"
 #include "app/options.h"
@@ -26,6 +27,10 @@ RecordingSetup RecordingSetupOf(const RunSetup& s, const Game& g);
 // folder's "replays"): the file to record into, or empty when there is no
 // usable folder.
 std::string KeptRecordingPath(const RunSetup& s);
+// The start of the command that shows a kept game in a window of its own
+// (the Watch button adds "--replay FILE --window"): this program with the
+// run's table and game data folders. Empty when the program cannot be found.
+std::vector<std::string> WatchCommand(const RunSetup& s);
 // After such a run: the recording is named by date, player and best score
 // (marked when that score is in the high-score table) or removed when no
 // game ended in it; then the folder is pruned to the last 20 and the games
