@@ -34,28 +34,29 @@ std::array<std::string, store::kHighScoreRows> WatchableRows(const store::HighSc
   return files;
 }
 
-bool StartDetached(const std::vector<std::string>& args, std::string& error) {
+int StartDetached(const std::vector<std::string>& args, std::string& error) {
   if (args.empty()) {
     error = "no program";
-    return false;
+    return -1;
   }
   std::vector<char*> argv;
   std::vector<std::string> copy = args;
   for (std::string& a : copy) argv.push_back(a.data());
   argv.push_back(nullptr);
-  // A pipe that closes on exec: what arrives on it is the errno of a failed exec.
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) {
+  // Two pipes that close on exec: the program's process id comes on the
+  // first, the errno of a failed start on the second.
+  int pid_pipe[2], exec_pipe[2];
+  if (::pipe2(pid_pipe, O_CLOEXEC) != 0) {
     error = std::strerror(errno);
-    return false;
+    return -1;
+  }
+  if (::pipe2(exec_pipe, O_CLOEXEC) != 0) {
+    error = std::strerror(errno);
+    ::close(pid_pipe[0]);
+    ::close(pid_pipe[1]);
+    return -1;
   }
   const pid_t child = ::fork();
-  if (child < 0) {
-    error = std::strerror(errno);
-    ::close(fds[0]);
-    ::close(fds[1]);
-    return false;
-  }
   if (child == 0) {
     // The middle process starts the program in a session of its own and
     // leaves at once, so the program is nobody's child to wait for.
@@ -65,29 +66,46 @@ bool StartDetached(const std::vector<std::string>& args, std::string& error) {
       ::signal(SIGPIPE, SIG_DFL);
       ::execv(argv[0], argv.data());
       const int e = errno;
-      [[maybe_unused]] ssize_t n = ::write(fds[1], &e, sizeof e);
+      [[maybe_unused]] ssize_t n = ::write(exec_pipe[1], &e, sizeof e);
       ::_exit(127);
     }
-    if (grandchild < 0) {
-      const int e = errno;
-      [[maybe_unused]] ssize_t n = ::write(fds[1], &e, sizeof e);
-    }
+    const int sent[2] = {grandchild, grandchild < 0 ? errno : 0};
+    [[maybe_unused]] ssize_t n = ::write(pid_pipe[1], sent, sizeof sent);
     ::_exit(0);
   }
-  ::close(fds[1]);
+  const int fork_errno = errno;
+  ::close(pid_pipe[1]);
+  ::close(exec_pipe[1]);
+  auto read_all = [](int fd, void* to, size_t size) {
+    ssize_t n;
+    while ((n = ::read(fd, to, size)) < 0 && errno == EINTR) {
+    }
+    ::close(fd);
+    return n == static_cast<ssize_t>(size);
+  };
+  if (child < 0) {
+    ::close(pid_pipe[0]);
+    ::close(exec_pipe[0]);
+    error = std::strerror(fork_errno);
+    return -1;
+  }
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
+  int sent[2] = {-1, 0};
+  const bool got_pid = read_all(pid_pipe[0], sent, sizeof sent);
   int exec_errno = 0;
-  ssize_t n;
-  while ((n = ::read(fds[0], &exec_errno, sizeof exec_errno)) < 0 && errno == EINTR) {
+  const bool failed = read_all(exec_pipe[0], &exec_errno, sizeof exec_errno);
+  if (!got_pid || sent[0] < 0) {
+    error = std::string("cannot start ") + args[0] + ": " +
+            (got_pid ? std::strerror(sent[1]) : "no process");
+    return -1;
   }
-  ::close(fds[0]);
-  if (n > 0) {
+  if (failed) {
     error = std::string("cannot start ") + args[0] + ": " + std::strerror(exec_errno);
-    return false;
+    return -1;
   }
-  return true;
+  return sent[0];
 }
 
 namespace {
@@ -323,13 +341,8 @@ void FrontEndHost::HighScoreDialog(bool entry, int32_t player) {
       files = WatchableRows(data_.high_scores, kept_games_folder);
       for (size_t row = 0; row < files.size(); ++row) watch.rows[row] = !files[row].empty();
       watch.start = [this, &files](int row) {
-        std::vector<std::string> args = watch_command;
-        args.insert(args.end(), {"--replay", files[static_cast<size_t>(row)], "--window"});
-        std::string error;
         log.push_back("watch " + files[static_cast<size_t>(row)]);
-        if (!start_process || !start_process(args, error)) {
-          Say("The recording " + files[static_cast<size_t>(row)] + " could not be shown: " + error);
-        }
+        StartReplayWindow(files[static_cast<size_t>(row)]);
       };
     }
     forms_.HighScores(
@@ -351,6 +364,27 @@ void FrontEndHost::HighScoreDialog(bool entry, int32_t player) {
     }
   }
   screen_.CloseBackdrop();
+}
+
+int FrontEndHost::StartReplayWindow(const std::string& file) {
+  std::vector<std::string> args = watch_command;
+  args.insert(args.end(), {"--replay", file, "--window"});
+  std::string error = "cannot start it";
+  const int pid = start_process ? start_process(args, error) : -1;
+  if (pid <= 0) Say("The recording " + file + " could not be shown: " + error);
+  return pid;
+}
+
+bool FrontEndHost::KeptDemonstration() {
+  if (!demo_kept_game || kept_games_folder.empty() || watch_command.empty()) return false;
+  // The one started before is still showing: nothing more is started.
+  if (demo_pid_ > 0 && ::kill(demo_pid_, 0) == 0) return true;
+  demo_pid_ = -1;
+  const std::optional<replay::KeptGame> best = replay::BestKeptGame(kept_games_folder);
+  if (!best) return false;
+  log.push_back("demonstration " + best->path);
+  demo_pid_ = StartReplayWindow(best->path);
+  return demo_pid_ > 0;
 }
 
 void FrontEndHost::AboutDialog() {

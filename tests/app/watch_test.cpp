@@ -2,7 +2,9 @@
 // what the button starts, and the process it starts on its own.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "app/front_end.h"
+#include "app/replay_run.h"
 #include "replay/kept_games.h"
 #include "store/game_data.h"
 
@@ -96,7 +99,7 @@ struct Host {
     host.start_process = [this](const std::vector<std::string>& args, std::string& error) {
       started.push_back(args);
       error = "refused";
-      return start_ok;
+      return start_ok ? pid : -1;
     };
   }
   ~Host() {
@@ -114,6 +117,7 @@ struct Host {
   FrontEndHost host;
   std::vector<std::vector<std::string>> started;
   bool start_ok = true;
+  int pid = ::getpid();  // what a start returns: a process that is running
   std::FILE* err = nullptr;
   char* err_text = nullptr;
   size_t err_size = 0;
@@ -167,29 +171,121 @@ TEST(Watch, AReplayThatCannotStartIsSaid) {
   EXPECT_NE(h.host.notices[0].find("refused"), std::string::npos) << h.host.notices[0];
 }
 
+TEST(Watch, TheBestKeptGameIsTheHighestScoreAndTheNewestOfEquals) {
+  Folder dir;
+  EXPECT_FALSE(replay::BestKeptGame(dir.path().string()));
+  Keep(dir.path(), 1000, "Anna", 500);
+  const std::string best = Keep(dir.path(), 3000, "Bo", 900, false);
+  Keep(dir.path(), 2000, "Cy", 900);
+  Keep(dir.path(), 4000, "Dee", 100);
+  ASSERT_TRUE(replay::BestKeptGame(dir.path().string()));
+  EXPECT_EQ(replay::BestKeptGame(dir.path().string())->path, best);
+}
+
+TEST(Watch, TheDemonstrationSettingIsReadFromItsOwnFile) {
+  struct Case {
+    const char* text;
+    bool kept;
+  } cases[] = {{"", false},
+               {"kept=1\n", true},
+               {" kept = yes \r\n", true},
+               {"# kept=1\nkept=0\n", false},
+               {"kept=1\nkept=off\n", false},
+               {"kept=2\n", false},
+               {"other=1\nkept\n=1\n", false},
+               {"window=1\nkept=true", true}};
+  for (const Case& c : cases) EXPECT_EQ(ParseDemoPlaysKeptGame(c.text), c.kept) << c.text;
+
+  EXPECT_EQ(DemoSettingsPathFrom("/cfg", "/x", "/h"), "/cfg/demo.ini");
+  EXPECT_EQ(DemoSettingsPathFrom("", "/x", "/h"), "/x/gfall/demo.ini");
+  EXPECT_EQ(DemoSettingsPathFrom("", "relative", "/h"), "/h/.config/gfall/demo.ini");
+  EXPECT_EQ(DemoSettingsPathFrom("", nullptr, nullptr), "");
+
+  // A run with --config-dir reads the file there; a missing file is off.
+  Folder dir;
+  RunSetup s;
+  s.config_dir = dir.path().string();
+  EXPECT_FALSE(DemoPlaysKeptGame(s));
+  std::ofstream(dir.path() / "demo.ini") << "kept=1\n";
+  EXPECT_TRUE(DemoPlaysKeptGame(s));
+}
+
+TEST(Watch, TheIdleDemonstrationShowsTheBestKeptGameWhenSetAndOnlyOneAtATime) {
+  Folder dir;
+  Host h(dir.path());
+  // Off: the computer plays.
+  Keep(dir.path(), 1000, "Anna", 500);
+  const std::string best = Keep(dir.path(), 1000, "Bo", 900);
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_TRUE(h.started.empty());
+
+  // The shown game is a process of ours that waits until it is ended.
+  const pid_t shown = ::fork();
+  if (shown == 0) {
+    ::pause();
+    ::_exit(0);
+  }
+  h.pid = shown;
+  h.host.demo_kept_game = true;
+  EXPECT_TRUE(h.host.KeptDemonstration());
+  ASSERT_EQ(h.started.size(), 1u);
+  EXPECT_EQ(h.started[0],
+            (std::vector<std::string>{"/bin/gfall", "--data", "/d", "--replay", best, "--window"}));
+  // While that one runs nothing more is started.
+  EXPECT_TRUE(h.host.KeptDemonstration());
+  EXPECT_EQ(h.started.size(), 1u);
+
+  // Once it has ended, the next idle minute starts one again; a start that
+  // fails leaves the demonstration to the computer, and is said.
+  ::kill(shown, SIGKILL);
+  ::waitpid(shown, nullptr, 0);
+  h.start_ok = false;
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_EQ(h.started.size(), 2u);
+  EXPECT_EQ(h.host.notices.size(), 1u);
+  h.start_ok = true;
+  EXPECT_TRUE(h.host.KeptDemonstration());
+  EXPECT_EQ(h.started.size(), 3u);
+}
+
+TEST(Watch, WithNoKeptGameTheComputerPlaysTheDemonstration) {
+  Folder dir;
+  Host h(dir.path());
+  h.host.demo_kept_game = true;
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  h.host.kept_games_folder.clear();
+  Keep(dir.path(), 1000, "Bo", 900);
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_TRUE(h.started.empty());
+}
+
 TEST(Watch, StartDetachedRunsTheProgramWithoutWaitingAndSaysWhenItCannot) {
   Folder dir;
   const fs::path mark = dir.path() / "mark";
   std::string error;
   const auto t0 = std::chrono::steady_clock::now();
   // The program outlives the call: it writes its mark a moment later.
-  ASSERT_TRUE(
-      StartDetached({"/bin/sh", "-c", "sleep 0.3; echo $PPID > \"$0\"", mark.string()}, error))
-      << error;
+  const int pid =
+      StartDetached({"/bin/sh", "-c", "sleep 0.3; echo $$ $PPID > \"$0.tmp\"; mv \"$0.tmp\" \"$0\"",
+                     mark.string()},
+                    error);
+  ASSERT_GT(pid, 0) << error;
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(250));
   EXPECT_FALSE(fs::exists(mark));
-  std::string parent;
+  std::string self, parent;
   for (int i = 0; i < 100 && parent.empty(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::ifstream(mark) >> parent;
+    std::ifstream(mark) >> self >> parent;
   }
-  // Not this process's child: nothing here has to wait for it.
-  EXPECT_NE(parent, std::to_string(::getpid()));
+  // The process id returned is the program's, and it is not this process's
+  // child: nothing here has to wait for it.
+  EXPECT_EQ(self, std::to_string(pid));
   EXPECT_FALSE(parent.empty());
+  EXPECT_NE(parent, std::to_string(::getpid()));
 
-  EXPECT_FALSE(StartDetached({(dir.path() / "no-such-program").string()}, error));
+  EXPECT_EQ(StartDetached({(dir.path() / "no-such-program").string()}, error), -1);
   EXPECT_NE(error.find("cannot start"), std::string::npos) << error;
-  EXPECT_FALSE(StartDetached({}, error));
+  EXPECT_EQ(StartDetached({}, error), -1);
 }
 
 }  // namespace
