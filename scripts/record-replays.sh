@@ -35,6 +35,7 @@ games=(
   "multiball    --width 640 --want multiballs"
   "multiball-1024 --width 1024 --want multiballs"
   "award-earned --width 800 --want earned_(extra|double|special)"
+  "skill-shot   --width 1024 --want skill_shots"
 )
 for entry in "${games[@]}"; do
   read -r name options <<<"$entry"
