@@ -29,11 +29,24 @@ bool ScriptedForms::SubmitOffer() { return answers_.Take("submit", "no").result 
 
 bool ScriptedForms::HighScores(const store::HighScoreTable&, int entry_row, int32_t,
                                std::string& name, const std::function<void(std::string_view)>&,
-                               const std::function<void()>& reset) {
+                               const std::function<void()>& reset, const HighScoreWatch& watch) {
   const bool entering = entry_row >= 0;
   ui::DialogAnswer a = answers_.Take("highscore", entering ? "cancel" : "ok");
   if (a.result == "reset" && !entering) {
     if (ResetScoresConfirm() && reset) reset();
+    return true;
+  }
+  if (a.result == "watch" && !entering) {
+    // "watch N": the Watch button of row N (1-10), which must have one.
+    int row = 0;
+    const std::string& t = a.text;
+    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), row);
+    if (ec != std::errc() || end != t.data() + t.size() || row < 1 || row > store::kHighScoreRows ||
+        !watch.rows[static_cast<size_t>(row - 1)]) {
+      errors.push_back("highscore watch: " + t);
+    } else if (watch.start) {
+      watch.start(row - 1);
+    }
     return true;
   }
   if (a.result != "ok") return false;

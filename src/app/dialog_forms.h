@@ -4,6 +4,7 @@
 // scripted runs answer them from the input script. Either way the callers
 // (front_end_host.cpp) keep the rules of what each answer does.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -34,6 +35,18 @@ struct ControlsFormHooks {
   std::function<void(std::string_view topic)> help;
 };
 
+// The Watch buttons of the high-score table: which rows have a kept
+// recording, and what watching one does.
+struct HighScoreWatch {
+  std::array<bool, store::kHighScoreRows> rows{};
+  std::function<void(int row)> start;
+  bool Any() const {
+    for (bool r : rows)
+      if (r) return true;
+    return false;
+  }
+};
+
 class DialogForms {
  public:
   virtual ~DialogForms() = default;
@@ -45,10 +58,11 @@ class DialogForms {
   virtual bool SubmitOffer() = 0;
   // entry_row −1 views the table; 0-9 edits `name` for `score` there. True
   // for OK. While viewing, "Reset High Scores" asks ResetScoresConfirm and on
-  // OK calls `reset` (which clears and saves the table).
+  // OK calls `reset` (which clears and saves the table). While viewing, the
+  // rows `watch` marks have a Watch button that calls `watch.start`.
   virtual bool HighScores(const store::HighScoreTable& table, int entry_row, int32_t score,
                           std::string& name, const std::function<void(std::string_view)>& help,
-                          const std::function<void()>& reset) = 0;
+                          const std::function<void()>& reset, const HighScoreWatch& watch) = 0;
   virtual bool ResetScoresConfirm() = 0;
   // True for OK.
   virtual bool Controls(const ControlsFormHooks& hooks) = 0;
@@ -76,7 +90,7 @@ class ScriptedForms final : public DialogForms {
   bool SubmitOffer() override;
   bool HighScores(const store::HighScoreTable& table, int entry_row, int32_t score,
                   std::string& name, const std::function<void(std::string_view)>& help,
-                  const std::function<void()>& reset) override;
+                  const std::function<void()>& reset, const HighScoreWatch& watch) override;
   bool ResetScoresConfirm() override;
   bool Controls(const ControlsFormHooks& hooks) override;
   bool RestoreDefaultsConfirm() override;

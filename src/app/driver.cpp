@@ -502,6 +502,9 @@ bool StartRecordingOrReplay(Run& r, std::FILE* err) {
     const std::string path = KeptRecordingPath(s);
     if (!path.empty()) {
       KeepLeftRecordings(std::filesystem::path(path).parent_path().string(), r.data);
+      if (r.host) r.host->kept_games_folder = std::filesystem::path(path).parent_path().string();
+      if (r.host) r.host->watch_command = WatchCommand(s);
+      if (r.host) r.host->demo_kept_game = DemoPlaysKeptGame(s);
     }
     if (!path.empty() &&
         r.replay_hook.StartRecording(*r.game, RecordingSetupOf(s, *r.game), path, error)) {

@@ -1,16 +1,112 @@
 #include "app/front_end_host.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include "app/game_passes.h"
 #include "app/help.h"
 #include "app/replay_hook.h"
 #include "input/key_names.h"
+#include "replay/kept_games.h"
 #include "store/high_score_entry.h"
 #include "store/score_report.h"
 
 namespace app {
+
+std::array<std::string, store::kHighScoreRows> WatchableRows(const store::HighScoreTable& table,
+                                                             const std::string& folder) {
+  std::array<std::string, store::kHighScoreRows> files;
+  if (folder.empty()) return files;
+  for (size_t row = 0; row < files.size(); ++row) {
+    // An empty row (no score) has no game behind it.
+    if (table[row].score <= 0) continue;
+    if (auto g = replay::FindKeptGame(folder, table[row].name, table[row].score)) {
+      files[row] = g->path;
+    }
+  }
+  return files;
+}
+
+int StartDetached(const std::vector<std::string>& args, std::string& error) {
+  if (args.empty()) {
+    error = "no program";
+    return -1;
+  }
+  std::vector<char*> argv;
+  std::vector<std::string> copy = args;
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  // Two pipes that close on exec: the program's process id comes on the
+  // first, the errno of a failed start on the second.
+  int pid_pipe[2], exec_pipe[2];
+  if (::pipe2(pid_pipe, O_CLOEXEC) != 0) {
+    error = std::strerror(errno);
+    return -1;
+  }
+  if (::pipe2(exec_pipe, O_CLOEXEC) != 0) {
+    error = std::strerror(errno);
+    ::close(pid_pipe[0]);
+    ::close(pid_pipe[1]);
+    return -1;
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // The middle process starts the program in a session of its own and
+    // leaves at once, so the program is nobody's child to wait for.
+    ::setsid();
+    const pid_t grandchild = ::fork();
+    if (grandchild == 0) {
+      ::signal(SIGPIPE, SIG_DFL);
+      ::execv(argv[0], argv.data());
+      const int e = errno;
+      [[maybe_unused]] ssize_t n = ::write(exec_pipe[1], &e, sizeof e);
+      ::_exit(127);
+    }
+    const int sent[2] = {grandchild, grandchild < 0 ? errno : 0};
+    [[maybe_unused]] ssize_t n = ::write(pid_pipe[1], sent, sizeof sent);
+    ::_exit(0);
+  }
+  const int fork_errno = errno;
+  ::close(pid_pipe[1]);
+  ::close(exec_pipe[1]);
+  auto read_all = [](int fd, void* to, size_t size) {
+    ssize_t n;
+    while ((n = ::read(fd, to, size)) < 0 && errno == EINTR) {
+    }
+    ::close(fd);
+    return n == static_cast<ssize_t>(size);
+  };
+  if (child < 0) {
+    ::close(pid_pipe[0]);
+    ::close(exec_pipe[0]);
+    error = std::strerror(fork_errno);
+    return -1;
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  int sent[2] = {-1, 0};
+  const bool got_pid = read_all(pid_pipe[0], sent, sizeof sent);
+  int exec_errno = 0;
+  const bool failed = read_all(exec_pipe[0], &exec_errno, sizeof exec_errno);
+  if (!got_pid || sent[0] < 0) {
+    error = std::string("cannot start ") + args[0] + ": " +
+            (got_pid ? std::strerror(sent[1]) : "no process");
+    return -1;
+  }
+  if (failed) {
+    error = std::string("cannot start ") + args[0] + ": " + std::strerror(exec_errno);
+    return -1;
+  }
+  return sent[0];
+}
 
 namespace {
 
@@ -62,7 +158,7 @@ class FormsHighScoreUi final : public store::HighScoreUi {
   void EnterHighScore(const store::HighScoreTable& table, int row, int32_t score,
                       std::string& name) override {
     std::string typed = name;
-    if (forms_.HighScores(table, row, score, typed, help_, {})) name = typed;
+    if (forms_.HighScores(table, row, score, typed, help_, {}, {})) name = typed;
   }
   bool AskSendScore() override { return forms_.SubmitOffer(); }
   void SendScore(int32_t score, const std::string& name) override {
@@ -239,10 +335,23 @@ void FrontEndHost::HighScoreDialog(bool entry, int32_t player) {
   screen_.OpenBackdrop();
   if (!entry) {
     std::string unused;
-    forms_.HighScores(data_.high_scores, -1, 0, unused, help, [this] {
-      store::ClearHighScores(data_.high_scores);
-      SaveGameData();
-    });
+    HighScoreWatch watch;
+    std::array<std::string, store::kHighScoreRows> files;
+    if (!kept_games_folder.empty() && !watch_command.empty()) {
+      files = WatchableRows(data_.high_scores, kept_games_folder);
+      for (size_t row = 0; row < files.size(); ++row) watch.rows[row] = !files[row].empty();
+      watch.start = [this, &files](int row) {
+        log.push_back("watch " + files[static_cast<size_t>(row)]);
+        StartReplayWindow(files[static_cast<size_t>(row)]);
+      };
+    }
+    forms_.HighScores(
+        data_.high_scores, -1, 0, unused, help,
+        [this] {
+          store::ClearHighScores(data_.high_scores);
+          SaveGameData();
+        },
+        watch);
   } else if (player >= 0 && player < rules::kPlayerCount) {
     FormsHighScoreUi ui(forms_, screen_, data_, help);
     const int32_t score = g_.rules.players.records[static_cast<size_t>(player)].score;
@@ -255,6 +364,27 @@ void FrontEndHost::HighScoreDialog(bool entry, int32_t player) {
     }
   }
   screen_.CloseBackdrop();
+}
+
+int FrontEndHost::StartReplayWindow(const std::string& file) {
+  std::vector<std::string> args = watch_command;
+  args.insert(args.end(), {"--replay", file, "--window"});
+  std::string error = "cannot start it";
+  const int pid = start_process ? start_process(args, error) : -1;
+  if (pid <= 0) Say("The recording " + file + " could not be shown: " + error);
+  return pid;
+}
+
+bool FrontEndHost::KeptDemonstration() {
+  if (!demo_kept_game || kept_games_folder.empty() || watch_command.empty()) return false;
+  // The one started before is still showing: nothing more is started.
+  if (demo_pid_ > 0 && ::kill(demo_pid_, 0) == 0) return true;
+  demo_pid_ = -1;
+  const std::optional<replay::KeptGame> best = replay::BestKeptGame(kept_games_folder);
+  if (!best) return false;
+  log.push_back("demonstration " + best->path);
+  demo_pid_ = StartReplayWindow(best->path);
+  return demo_pid_ > 0;
 }
 
 void FrontEndHost::AboutDialog() {

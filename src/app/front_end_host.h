@@ -5,9 +5,11 @@
 // help, music and sounds. The screen side (pictures, the window itself) is a
 // FrontEndScreen; without one nothing is drawn.
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +59,16 @@ inline constexpr const char* kWebPage = "https://kestrune.example/glimmerfall";
 
 class ReplayHook;
 
+// The kept recording of each high-score row (its player and score), empty
+// for a row that has none or is empty.
+std::array<std::string, store::kHighScoreRows> WatchableRows(const store::HighScoreTable& table,
+                                                             const std::string& folder);
+
+// Starts args[0] with the rest as its arguments in a process of its own that
+// this one neither waits for nor ends with. Returns its process id, or −1
+// (with the reason) when it could not start.
+int StartDetached(const std::vector<std::string>& args, std::string& error);
+
 class FrontEndHost final : public WindowHost {
  public:
   FrontEndHost(Game& g, store::GameData& data, std::filesystem::path file, DialogForms& forms,
@@ -84,6 +96,15 @@ class FrontEndHost final : public WindowHost {
   std::vector<std::string> notices;  // every message said to the player, in order
   // Records the game commands the menus give (may be null).
   ReplayHook* replay_hook = nullptr;
+  // The kept games (empty: none): the high-score rows with a recording get a
+  // Watch button, which runs `watch_command` followed by
+  // "--replay FILE --window" through `start_process`.
+  std::string kept_games_folder;
+  std::vector<std::string> watch_command;
+  std::function<int(const std::vector<std::string>&, std::string&)> start_process = StartDetached;
+  // The idle demonstration shows the best kept game (as Watch does) instead
+  // of the computer playing, when there is one (the demo setting).
+  bool demo_kept_game = false;
 
   // Tells the player: a line on `err` and a short message in the window.
   void Say(const std::string& text);
@@ -99,6 +120,7 @@ class FrontEndHost final : public WindowHost {
   bool OptionsDialog() override;
   void HighScoreDialog(bool entry, int32_t player) override;
   void AboutDialog() override;
+  bool KeptDemonstration() override;
   void OpenHelp(std::string_view topic) override;
   void Minimise() override { screen_.Minimise(); }
   void RaiseWindow() override { screen_.Raise(); }
@@ -122,6 +144,8 @@ class FrontEndHost final : public WindowHost {
  private:
   bool OptionsFromPause() const;
   bool CaptureBinding(int32_t action);
+  // Shows `file` in a window of its own; its process id, or −1 (said to the player).
+  int StartReplayWindow(const std::string& file);
 
   Game& g_;
   store::GameData& data_;
@@ -132,6 +156,7 @@ class FrontEndHost final : public WindowHost {
   const render::ModeTable& modes_;
   bool options_open_ = false;
   bool controls_open_ = false;
+  int demo_pid_ = -1;  // the kept game shown as the idle demonstration
 };
 
 }  // namespace app

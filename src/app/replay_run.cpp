@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <vector>
 
@@ -88,6 +90,64 @@ std::string KeptRecordingPath(const RunSetup& s) {
   std::filesystem::create_directories(folder, ec);
   if (ec) return {};
   return (folder / ("recording-" + std::to_string(::getpid()) + ".part")).string();
+}
+
+std::vector<std::string> WatchCommand(const RunSetup& s) {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec || exe.empty()) return {};
+  std::vector<std::string> args = {exe.string(), "--data",
+                                   std::filesystem::absolute(s.data_dir, ec).string()};
+  if (!s.config_dir.empty()) {
+    args.insert(args.end(), {"--config-dir", std::filesystem::absolute(s.config_dir, ec).string()});
+  }
+  return args;
+}
+
+std::filesystem::path DemoSettingsPathFrom(std::string_view config_dir, const char* xdg_config_home,
+                                           const char* home) {
+  namespace fs = std::filesystem;
+  if (!config_dir.empty()) return fs::path(config_dir) / "demo.ini";
+  if (xdg_config_home != nullptr && xdg_config_home[0] == '/') {
+    return fs::path(xdg_config_home) / "gfall" / "demo.ini";
+  }
+  if (home != nullptr && home[0] != '\0') return fs::path(home) / ".config" / "gfall" / "demo.ini";
+  return {};
+}
+
+bool ParseDemoPlaysKeptGame(std::string_view text) {
+  bool kept = false;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    auto trim = [](std::string_view v) {
+      while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+      while (!v.empty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r')) {
+        v.remove_suffix(1);
+      }
+      return v;
+    };
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos) continue;
+    if (trim(line.substr(0, eq)) != "kept") continue;
+    const std::string_view value = trim(line.substr(eq + 1));
+    if (value == "1" || value == "yes" || value == "true" || value == "on") kept = true;
+    if (value == "0" || value == "no" || value == "false" || value == "off") kept = false;
+  }
+  return kept;
+}
+
+bool DemoPlaysKeptGame(const RunSetup& s) {
+  const std::filesystem::path file =
+      DemoSettingsPathFrom(s.config_dir, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+  if (file.empty()) return false;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  std::string text(4096, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  return ParseDemoPlaysKeptGame(text);
 }
 
 void KeepRecording(const std::string& path, const store::GameData& data) {

@@ -3,7 +3,10 @@
 // header, and what the recording's header says about a run.
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/game.h"
 #include "app/options.h"
@@ -26,6 +29,20 @@ RecordingSetup RecordingSetupOf(const RunSetup& s, const Game& g);
 // folder's "replays"): the file to record into, or empty when there is no
 // usable folder.
 std::string KeptRecordingPath(const RunSetup& s);
+// The start of the command that shows a kept game in a window of its own
+// (the Watch button adds "--replay FILE --window"): this program with the
+// run's table and game data folders. Empty when the program cannot be found.
+std::vector<std::string> WatchCommand(const RunSetup& s);
+// The demonstration setting: a small file of its own, demo.ini ("kept=1"
+// makes the idle demonstration show the best kept game instead of the
+// computer playing). DIR/demo.ini with --config-dir DIR, else gfall/demo.ini
+// under XDG_CONFIG_HOME (when absolute) or ~/.config; empty without a home.
+std::filesystem::path DemoSettingsPathFrom(std::string_view config_dir, const char* xdg_config_home,
+                                           const char* home);
+// "key=value" lines; anything else, or a missing file, means off.
+bool ParseDemoPlaysKeptGame(std::string_view text);
+// The setting for this run (its file read once).
+bool DemoPlaysKeptGame(const RunSetup& s);
 // After such a run: the recording is named by date, player and best score
 // (marked when that score is in the high-score table) or removed when no
 // game ended in it; then the folder is pruned to the last 20 and the games

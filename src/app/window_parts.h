@@ -190,14 +190,19 @@ class ScreenForms final : public DialogForms {
   }
   bool HighScores(const store::HighScoreTable& table, int entry_row, int32_t score,
                   std::string& name, const std::function<void(std::string_view)>& help,
-                  const std::function<void()>& reset) override {
+                  const std::function<void()>& reset, const HighScoreWatch& watch) override {
+    platform::HighScoreHooks h{reset, help,
+                               [&watch](int row) {
+                                 return row >= 0 && row < store::kHighScoreRows &&
+                                        watch.rows[static_cast<size_t>(row)];
+                               },
+                               watch.start};
     if (Show("highscore")) {
       std::string shown = name;
-      d_.HighScores(table, entry_row, score, shown, {});
-      return script_.HighScores(table, entry_row, score, name, help, reset);
+      d_.HighScores(table, entry_row, score, shown, {{}, {}, h.can_watch, {}});
+      return script_.HighScores(table, entry_row, score, name, help, reset, watch);
     }
     // The on-screen table asks for the confirmation itself, then resets.
-    platform::HighScoreHooks h{reset, help};
     std::string typed = name;
     if (d_.HighScores(table, entry_row, score, typed, h) != platform::kDialogOk) return false;
     name = typed;

@@ -285,7 +285,7 @@ void WindowTick(Window& w) {
   if (w.app.app_active && w.app.main_menu_shown && !w.app.loading_phase && !w.app.title_shown &&
       w.flags.dialog_depth == 0) {
     if (++w.flags.idle_ticks > kIdleDemoTicks) {
-      w.queue.Post(ui::CommandMessage(core::kCommandComputerGame));
+      if (!w.host.KeptDemonstration()) w.queue.Post(ui::CommandMessage(core::kCommandComputerGame));
       w.flags.idle_ticks = 0;
     }
   } else {

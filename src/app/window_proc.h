@@ -58,6 +58,9 @@ class WindowHost {
   virtual bool OptionsDialog() = 0;
   virtual void HighScoreDialog(bool entry, int32_t player) = 0;
   virtual void AboutDialog() = 0;
+  // The idle demonstration: true when the host shows something of its own
+  // (a kept game) instead of the computer playing.
+  virtual bool KeptDemonstration() { return false; }
   virtual void OpenHelp(std::string_view topic) = 0;
   virtual void Minimise() = 0;
   virtual void RaiseWindow() = 0;

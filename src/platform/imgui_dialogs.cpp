@@ -427,15 +427,22 @@ int ImGuiDialogs::HighScores(const store::HighScoreTable& table, int entry_row, 
   std::strncpy(edit.data(), name.c_str(), edit.size() - 1);
   bool focus_edit = entering;
   bool reset_asked = false;
+  // A column of Watch buttons while viewing, when a row has a kept recording.
+  bool watch_column = false;
+  for (int row = 0; !entering && hooks.can_watch && row < store::kHighScoreRows; ++row) {
+    watch_column = watch_column || hooks.can_watch(row);
+  }
   int result = Run(
       kGameName, 24,
       [&]() -> int {
         // Fixed columns: the form takes their width (a stretched column would
         // shrink to nothing in a form sized to its content).
-        if (ImGui::BeginTable("scores", 3, ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersOuterH)) {
+        if (ImGui::BeginTable("scores", watch_column ? 4 : 3,
+                              ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersOuterH)) {
           ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed, Em() * 1.8f);
           ImGui::TableSetupColumn("Name", ImGuiTableColumnFlags_WidthFixed, Em() * 12);
           ImGui::TableSetupColumn("Score", ImGuiTableColumnFlags_WidthFixed, Em() * 7);
+          if (watch_column) ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed, Em() * 4);
           ImGui::TableHeadersRow();
           for (int row = 0; row < store::kHighScoreRows; ++row) {
             ImGui::TableNextRow();
@@ -472,6 +479,14 @@ int ImGuiDialogs::HighScores(const store::HighScoreTable& table, int entry_row, 
             ImGui::SetCursorPosX(ImGui::GetCursorPosX() + ImGui::GetColumnWidth() -
                                  ImGui::CalcTextSize(text.c_str()).x);
             ImGui::TextUnformatted(text.c_str());
+            if (watch_column) {
+              ImGui::TableNextColumn();
+              if (hooks.can_watch(row)) {
+                ImGui::PushID(row);
+                if (ImGui::SmallButton("Watch") && hooks.watch) hooks.watch(row);
+                ImGui::PopID();
+              }
+            }
           }
           ImGui::EndTable();
         }

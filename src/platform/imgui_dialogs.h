@@ -52,6 +52,9 @@ struct ControlsHooks {
 struct HighScoreHooks {
   std::function<void()> reset;  // clears the table and saves (after the confirmation)
   std::function<void(std::string_view topic)> help;
+  // While viewing: rows for which this is true have a Watch button (null: none).
+  std::function<bool(int row)> can_watch;
+  std::function<void(int row)> watch;  // the Watch button of a row
 };
 
 class ImGuiDialogs {

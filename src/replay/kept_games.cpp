@@ -138,4 +138,13 @@ std::optional<KeptGame> FindKeptGame(const std::string& folder, std::string_view
   return std::nullopt;
 }
 
+std::optional<KeptGame> BestKeptGame(const std::string& folder) {
+  std::optional<KeptGame> best;
+  // Newest first: a later one replaces the best only with a higher score.
+  for (KeptGame& g : ListKeptGames(folder)) {
+    if (!best || g.score > best->score) best = std::move(g);
+  }
+  return best;
+}
+
 }  // namespace replay

@@ -49,4 +49,8 @@ int PruneKeptGames(const std::string& folder, size_t keep,
 std::optional<KeptGame> FindKeptGame(const std::string& folder, std::string_view player,
                                      int32_t score);
 
+// The kept game with the best score (the newest of equals); nullopt when the
+// folder holds none.
+std::optional<KeptGame> BestKeptGame(const std::string& folder);
+
 }  // namespace replay

@@ -12,7 +12,7 @@ namespace ui {
 
 struct DialogAnswer {
   std::string dialog;  // "options", "newmode", "about", "submit", "highscore", "controls"
-  std::string result;  // "ok", "cancel", "yes", "no", "reset"
+  std::string result;  // "ok", "cancel", "yes", "no", "reset", "watch" (text: row 1-10)
   std::string text;    // e.g. the name typed into the high-score dialog
 };
 

@@ -18,6 +18,8 @@ struct FakeWindowHost : WindowHost {
   bool accept_new_mode = false;
   bool capture_open = false;
   int capture_ticks = 0;
+  bool kept_demonstration = false;  // what KeptDemonstration answers
+  int kept_demonstrations = 0;
   void PlaySound(int32_t s) override { played.push_back(s); }
   void StopSound(int32_t) override {}
   void KeepLooping(int32_t s) override { looping.push_back(s); }
@@ -31,6 +33,10 @@ struct FakeWindowHost : WindowHost {
     log.push_back(std::string(entry ? "enter " : "view ") + std::to_string(p));
   }
   void AboutDialog() override { log.push_back("about"); }
+  bool KeptDemonstration() override {
+    ++kept_demonstrations;
+    return kept_demonstration;
+  }
   void OpenHelp(std::string_view t) override { log.push_back("help " + std::string(t)); }
   void Minimise() override { log.push_back("minimise"); }
   void RaiseWindow() override {}
@@ -171,6 +177,20 @@ TEST_F(WindowTest, OneMinuteIdleStartsTheDemonstrationAndAKeyEndsIt) {
   EXPECT_EQ(host.game_commands, (std::vector<int32_t>{116, 112}));
   // Music follows the screen: menu music on the menu.
   EXPECT_EQ(host.looping.back(), kMenuMusic);
+}
+
+TEST_F(WindowTest, AKeptGameShownAsTheDemonstrationTakesThePlaceOfTheComputer) {
+  ToMainMenu();
+  host.kept_demonstration = true;
+  Tick(kIdleDemoTicks + 1);
+  EXPECT_EQ(host.kept_demonstrations, 1);
+  EXPECT_EQ(app.computer_playing, 0);
+  EXPECT_EQ(app.main_menu_shown, 1);
+  EXPECT_TRUE(host.game_commands.empty());
+  // Another idle minute asks again (the host knows whether its game still shows).
+  Tick(kIdleDemoTicks + 1);
+  EXPECT_EQ(host.kept_demonstrations, 2);
+  EXPECT_TRUE(host.game_commands.empty());
 }
 
 TEST_F(WindowTest, CloseRequestPausesPlayAndQuitsFromTheMenu) {

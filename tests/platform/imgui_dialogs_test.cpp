@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -90,6 +91,38 @@ TEST_F(DialogTest, HighScoreEntryTakesTheTypedNameCutToTenCharacters) {
   dialogs.SetFrameHook(nullptr);
   EXPECT_EQ(dialogs.HighScores(table, -1, 0, name, HighScoreHooks{}), kDialogCancel);
   EXPECT_EQ(name, "Alexandria");
+}
+
+TEST_F(DialogTest, HighScoreRowsWithAGameHaveAWatchButtonTheKeyboardReaches) {
+  store::HighScoreTable table{};
+  table[0] = {"Anna", 900};
+  table[2] = {"Bo", 500};
+  std::string name;
+  std::vector<int> watched;
+  HighScoreHooks hooks;
+  hooks.can_watch = [](int row) { return row == 2; };
+  hooks.watch = [&](int row) { watched.push_back(row); };
+  dialogs.SetFrameHook([&](int frame) {
+    // The first button of the form is row 3's Watch: Down reaches it, Space presses it.
+    if (frame == 4) PushKey(SDLK_DOWN, SDL_SCANCODE_DOWN, true);
+    if (frame == 5) PushKey(SDLK_DOWN, SDL_SCANCODE_DOWN, false);
+    if (frame == 8) PushKey(SDLK_SPACE, SDL_SCANCODE_SPACE, true);
+    if (frame == 9) PushKey(SDLK_SPACE, SDL_SCANCODE_SPACE, false);
+    if (frame == 12) PushKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, true);
+    if (frame == 13) PushKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, false);
+  });
+  EXPECT_EQ(dialogs.HighScores(table, -1, 0, name, hooks), kDialogCancel);
+  EXPECT_EQ(watched, std::vector<int>{2});
+  // While a name is entered there is no Watch button to press.
+  watched.clear();
+  dialogs.SetFrameHook([&](int frame) {
+    if (frame == 4) PushKey(SDLK_DOWN, SDL_SCANCODE_DOWN, true);
+    if (frame == 5) PushKey(SDLK_DOWN, SDL_SCANCODE_DOWN, false);
+    if (frame == 8) PushKey(SDLK_RETURN, SDL_SCANCODE_RETURN, true);
+    if (frame == 9) PushKey(SDLK_RETURN, SDL_SCANCODE_RETURN, false);
+  });
+  EXPECT_EQ(dialogs.HighScores(table, 1, 700, name, hooks), kDialogOk);
+  EXPECT_TRUE(watched.empty());
 }
 
 TEST(FormScale, FollowsTheSmallerRatioFromTheGamesOwnSize) {

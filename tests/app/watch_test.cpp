@@ -1,0 +1,292 @@
+// The Watch buttons of the high-score table: which rows have a kept game,
+// what the button starts, and the process it starts on its own.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/front_end.h"
+#include "app/replay_run.h"
+#include "replay/kept_games.h"
+#include "store/game_data.h"
+
+namespace app {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Folder {
+ public:
+  Folder() {
+    std::string pattern = (fs::path(testing::TempDir()) / "gfall_watch_XXXXXX").string();
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
+  }
+  ~Folder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+std::string Keep(const fs::path& folder, int64_t when, const std::string& player, int32_t score,
+                 bool high = true) {
+  const fs::path p = folder / replay::KeptGameFileName(when, player, score, high);
+  std::ofstream(p) << "x";
+  return p.string();
+}
+
+store::HighScoreTable Table() {
+  store::HighScoreTable t{};
+  t[0] = {"Anna", 900000};
+  t[1] = {"Bo Li", 500000};  // a space in the name: '_' in the file name
+  t[2] = {"Anna", 400000};   // no recording of this score
+  t[3] = {"Cy", 300000};     // kept, but under another player's name
+  return t;
+}
+
+TEST(Watch, RowsWithAKeptGameOfThatPlayerAndScoreCanBeWatched) {
+  Folder dir;
+  const std::string anna = Keep(dir.path(), 1000, "Anna", 900000);
+  Keep(dir.path(), 900, "Anna", 900000);  // an older game of the same score: the newest wins
+  const std::string bo = Keep(dir.path(), 1000, "Bo Li", 500000, false);
+  Keep(dir.path(), 1000, "Dee", 300000);
+  std::ofstream(dir.path() / "recording-123.part") << "x";  // a game still being recorded
+
+  const auto rows = WatchableRows(Table(), dir.path().string());
+  EXPECT_EQ(rows[0], anna);
+  EXPECT_EQ(rows[1], bo);
+  for (size_t row = 2; row < rows.size(); ++row) EXPECT_EQ(rows[row], "") << "row " << row;
+
+  // No folder, or one that does not exist: nothing to watch.
+  for (const std::string& folder : {std::string(), (dir.path() / "none").string()}) {
+    for (const std::string& f : WatchableRows(Table(), folder)) EXPECT_EQ(f, "");
+  }
+}
+
+TEST(Watch, EmptyRowsNeverMatchAKeptGameWithNoScore) {
+  Folder dir;
+  Keep(dir.path(), 1000, "", 0, false);  // a game that ended at nothing, of nobody
+  for (const std::string& f : WatchableRows(store::HighScoreTable{}, dir.path().string())) {
+    EXPECT_EQ(f, "");
+  }
+}
+
+// A front-end host over scripted forms that notes what it would start.
+struct Host {
+  explicit Host(const fs::path& folder)
+      : g(std::make_unique<FakeClock>()),
+        forms(answers, {}),
+        host(g, data, folder / "game.dat", forms, screen, input, modes) {
+    err = open_memstream(&err_text, &err_size);
+    host.err = err;
+    host.saving = false;
+    host.kept_games_folder = folder.string();
+    host.watch_command = {"/bin/gfall", "--data", "/d"};
+    host.start_process = [this](const std::vector<std::string>& args, std::string& error) {
+      started.push_back(args);
+      error = "refused";
+      return start_ok ? pid : -1;
+    };
+  }
+  ~Host() {
+    std::fclose(err);
+    std::free(err_text);
+  }
+
+  Game g;
+  store::GameData data;
+  ui::ScriptedAnswers answers;
+  ScriptedForms forms;
+  FrontEndScreen screen;
+  FrontEndInput input;
+  render::ModeTable modes;
+  FrontEndHost host;
+  std::vector<std::vector<std::string>> started;
+  bool start_ok = true;
+  int pid = ::getpid();  // what a start returns: a process that is running
+  std::FILE* err = nullptr;
+  char* err_text = nullptr;
+  size_t err_size = 0;
+};
+
+TEST(Watch, TheWatchAnswerStartsTheReplayOfThatRowInAWindow) {
+  Folder dir;
+  Host h(dir.path());
+  h.data.high_scores = Table();
+  const std::string anna = Keep(dir.path(), 1000, "Anna", 900000);
+  h.answers.pending.push_back({"highscore", "watch", "1"});
+  h.host.HighScoreDialog(false, 0);
+  ASSERT_EQ(h.started.size(), 1u);
+  EXPECT_EQ(h.started[0],
+            (std::vector<std::string>{"/bin/gfall", "--data", "/d", "--replay", anna, "--window"}));
+  EXPECT_TRUE(h.forms.errors.empty());
+  EXPECT_TRUE(h.host.notices.empty());
+  EXPECT_EQ(h.data.high_scores[0].score, 900000);  // the table is left as it was
+}
+
+TEST(Watch, RowsWithoutAGameAndBadRowsStartNothing) {
+  Folder dir;
+  Host h(dir.path());
+  h.data.high_scores = Table();
+  Keep(dir.path(), 1000, "Anna", 900000);
+  for (const char* row : {"3", "0", "11", "x", ""}) {
+    h.answers.pending.push_back({"highscore", "watch", row});
+    h.host.HighScoreDialog(false, 0);
+  }
+  EXPECT_TRUE(h.started.empty());
+  EXPECT_EQ(h.forms.errors.size(), 5u);
+
+  // Without a kept-games folder (a run that keeps none) no row has a button.
+  h.host.kept_games_folder.clear();
+  h.forms.errors.clear();
+  h.answers.pending.push_back({"highscore", "watch", "1"});
+  h.host.HighScoreDialog(false, 0);
+  EXPECT_TRUE(h.started.empty());
+  EXPECT_EQ(h.forms.errors.size(), 1u);
+}
+
+TEST(Watch, AReplayThatCannotStartIsSaid) {
+  Folder dir;
+  Host h(dir.path());
+  h.data.high_scores = Table();
+  Keep(dir.path(), 1000, "Anna", 900000);
+  h.start_ok = false;
+  h.answers.pending.push_back({"highscore", "watch", "1"});
+  h.host.HighScoreDialog(false, 0);
+  ASSERT_EQ(h.host.notices.size(), 1u);
+  EXPECT_NE(h.host.notices[0].find("refused"), std::string::npos) << h.host.notices[0];
+}
+
+TEST(Watch, TheBestKeptGameIsTheHighestScoreAndTheNewestOfEquals) {
+  Folder dir;
+  EXPECT_FALSE(replay::BestKeptGame(dir.path().string()));
+  Keep(dir.path(), 1000, "Anna", 500);
+  const std::string best = Keep(dir.path(), 3000, "Bo", 900, false);
+  Keep(dir.path(), 2000, "Cy", 900);
+  Keep(dir.path(), 4000, "Dee", 100);
+  ASSERT_TRUE(replay::BestKeptGame(dir.path().string()));
+  EXPECT_EQ(replay::BestKeptGame(dir.path().string())->path, best);
+}
+
+TEST(Watch, TheDemonstrationSettingIsReadFromItsOwnFile) {
+  struct Case {
+    const char* text;
+    bool kept;
+  } cases[] = {{"", false},
+               {"kept=1\n", true},
+               {" kept = yes \r\n", true},
+               {"# kept=1\nkept=0\n", false},
+               {"kept=1\nkept=off\n", false},
+               {"kept=2\n", false},
+               {"other=1\nkept\n=1\n", false},
+               {"window=1\nkept=true", true}};
+  for (const Case& c : cases) EXPECT_EQ(ParseDemoPlaysKeptGame(c.text), c.kept) << c.text;
+
+  EXPECT_EQ(DemoSettingsPathFrom("/cfg", "/x", "/h"), "/cfg/demo.ini");
+  EXPECT_EQ(DemoSettingsPathFrom("", "/x", "/h"), "/x/gfall/demo.ini");
+  EXPECT_EQ(DemoSettingsPathFrom("", "relative", "/h"), "/h/.config/gfall/demo.ini");
+  EXPECT_EQ(DemoSettingsPathFrom("", nullptr, nullptr), "");
+
+  // A run with --config-dir reads the file there; a missing file is off.
+  Folder dir;
+  RunSetup s;
+  s.config_dir = dir.path().string();
+  EXPECT_FALSE(DemoPlaysKeptGame(s));
+  std::ofstream(dir.path() / "demo.ini") << "kept=1\n";
+  EXPECT_TRUE(DemoPlaysKeptGame(s));
+}
+
+TEST(Watch, TheIdleDemonstrationShowsTheBestKeptGameWhenSetAndOnlyOneAtATime) {
+  Folder dir;
+  Host h(dir.path());
+  // Off: the computer plays.
+  Keep(dir.path(), 1000, "Anna", 500);
+  const std::string best = Keep(dir.path(), 1000, "Bo", 900);
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_TRUE(h.started.empty());
+
+  // The shown game is a process of ours that waits until it is ended.
+  const pid_t shown = ::fork();
+  if (shown == 0) {
+    ::pause();
+    ::_exit(0);
+  }
+  h.pid = shown;
+  h.host.demo_kept_game = true;
+  EXPECT_TRUE(h.host.KeptDemonstration());
+  ASSERT_EQ(h.started.size(), 1u);
+  EXPECT_EQ(h.started[0],
+            (std::vector<std::string>{"/bin/gfall", "--data", "/d", "--replay", best, "--window"}));
+  // While that one runs nothing more is started.
+  EXPECT_TRUE(h.host.KeptDemonstration());
+  EXPECT_EQ(h.started.size(), 1u);
+
+  // Once it has ended, the next idle minute starts one again; a start that
+  // fails leaves the demonstration to the computer, and is said.
+  ::kill(shown, SIGKILL);
+  ::waitpid(shown, nullptr, 0);
+  h.start_ok = false;
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_EQ(h.started.size(), 2u);
+  EXPECT_EQ(h.host.notices.size(), 1u);
+  h.start_ok = true;
+  EXPECT_TRUE(h.host.KeptDemonstration());
+  EXPECT_EQ(h.started.size(), 3u);
+}
+
+TEST(Watch, WithNoKeptGameTheComputerPlaysTheDemonstration) {
+  Folder dir;
+  Host h(dir.path());
+  h.host.demo_kept_game = true;
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  h.host.kept_games_folder.clear();
+  Keep(dir.path(), 1000, "Bo", 900);
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_TRUE(h.started.empty());
+}
+
+TEST(Watch, StartDetachedRunsTheProgramWithoutWaitingAndSaysWhenItCannot) {
+  Folder dir;
+  const fs::path mark = dir.path() / "mark";
+  std::string error;
+  const auto t0 = std::chrono::steady_clock::now();
+  // The program outlives the call: it writes its mark a moment later.
+  const int pid =
+      StartDetached({"/bin/sh", "-c", "sleep 0.3; echo $$ $PPID > \"$0.tmp\"; mv \"$0.tmp\" \"$0\"",
+                     mark.string()},
+                    error);
+  ASSERT_GT(pid, 0) << error;
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(250));
+  EXPECT_FALSE(fs::exists(mark));
+  std::string self, parent;
+  for (int i = 0; i < 100 && parent.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::ifstream(mark) >> self >> parent;
+  }
+  // The process id returned is the program's, and it is not this process's
+  // child: nothing here has to wait for it.
+  EXPECT_EQ(self, std::to_string(pid));
+  EXPECT_FALSE(parent.empty());
+  EXPECT_NE(parent, std::to_string(::getpid()));
+
+  EXPECT_EQ(StartDetached({(dir.path() / "no-such-program").string()}, error), -1);
+  EXPECT_NE(error.find("cannot start"), std::string::npos) << error;
+  EXPECT_EQ(StartDetached({}, error), -1);
+}
+
+}  // namespace
+}  // namespace app
