@@ -59,7 +59,7 @@ void StyleForms(float scale) {
   // that turn green under the pointer, cream text.
   ImGuiStyle style;
   ImGui::StyleColorsDark(&style);
-  const ImVec4 navy = Colour(0x0c1a4a, 0.97f), navy_light = Colour(0x1c3a86),
+  const ImVec4 navy = Colour(0x0c1a4a), navy_light = Colour(0x1c3a86),
                navy_mid = Colour(0x16285e), gold = Colour(0xf0c860), gold_dark = Colour(0xc07a10),
                red = Colour(0xb01c28), red_dark = Colour(0x7a1019), green = Colour(0x1f8a4a),
                green_dark = Colour(0x16703a), cream = Colour(0xfff6e0);
