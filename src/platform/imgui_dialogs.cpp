@@ -59,10 +59,10 @@ void StyleForms(float scale) {
   // that turn green under the pointer, cream text.
   ImGuiStyle style;
   ImGui::StyleColorsDark(&style);
-  const ImVec4 navy = Colour(0x0c1a4a), navy_light = Colour(0x1c3a86),
-               navy_mid = Colour(0x16285e), gold = Colour(0xf0c860), gold_dark = Colour(0xc07a10),
-               red = Colour(0xb01c28), red_dark = Colour(0x7a1019), green = Colour(0x1f8a4a),
-               green_dark = Colour(0x16703a), cream = Colour(0xfff6e0);
+  const ImVec4 navy = Colour(0x0c1a4a), navy_light = Colour(0x1c3a86), navy_mid = Colour(0x16285e),
+               gold = Colour(0xf0c860), gold_dark = Colour(0xc07a10), red = Colour(0xb01c28),
+               red_dark = Colour(0x7a1019), green = Colour(0x1f8a4a), green_dark = Colour(0x16703a),
+               cream = Colour(0xfff6e0);
   ImVec4* c = style.Colors;
   c[ImGuiCol_Text] = cream;
   c[ImGuiCol_TextDisabled] = Colour(0x8a93b0);
@@ -293,31 +293,26 @@ int ImGuiDialogs::Options(ui::OptionsForm& f, const render::ModeTable& modes,
             "Low (640 x 480)", "Medium (800 x 600)", "High (1024 x 768)"};
         static constexpr std::array<const char*, 3> kDepths = {"Low (8-bit)", "Medium (16-bit)",
                                                                "High (32-bit)"};
-        ImGui::TextUnformatted("Resolution");
-        ImGui::Separator();
-        for (int n = 0; n < 3; ++n) {
-          ImGui::PushID(500 + n);
-          bool enabled = f.resolution_enabled[static_cast<size_t>(n)];
-          if (!enabled) ImGui::BeginDisabled();
-          if (ImGui::RadioButton(kResolutions[static_cast<size_t>(n)], f.r == n)) {
-            ui::ChooseResolution(f, modes, n);
+        // A titled column of three radio buttons; a greyed one cannot be chosen.
+        auto radio_column = [](const char* title, const std::array<const char*, 3>& names,
+                               int id_base, const std::array<bool, 3>& enabled, int checked,
+                               const auto& choose) {
+          ImGui::TextUnformatted(title);
+          ImGui::Separator();
+          for (int n = 0; n < 3; ++n) {
+            const size_t i = static_cast<size_t>(n);
+            ImGui::PushID(id_base + n);
+            if (!enabled[i]) ImGui::BeginDisabled();
+            if (ImGui::RadioButton(names[i], checked == n)) choose(n);
+            if (!enabled[i]) ImGui::EndDisabled();
+            ImGui::PopID();
           }
-          if (!enabled) ImGui::EndDisabled();
-          ImGui::PopID();
-        }
+        };
+        radio_column("Resolution", kResolutions, 500, f.resolution_enabled, f.r,
+                     [&](int n) { ui::ChooseResolution(f, modes, n); });
         ImGui::Spacing();
-        ImGui::TextUnformatted("Colour Depth");
-        ImGui::Separator();
-        for (int n = 0; n < 3; ++n) {
-          ImGui::PushID(600 + n);
-          bool enabled = f.level_enabled[static_cast<size_t>(n)];
-          if (!enabled) ImGui::BeginDisabled();
-          if (ImGui::RadioButton(kDepths[static_cast<size_t>(n)], f.level == n)) {
-            ui::ChooseColourLevel(f, modes, n);
-          }
-          if (!enabled) ImGui::EndDisabled();
-          ImGui::PopID();
-        }
+        radio_column("Colour Depth", kDepths, 600, f.level_enabled, f.level,
+                     [&](int n) { ui::ChooseColourLevel(f, modes, n); });
         ImGui::EndGroup();
         ButtonRow();
         int result = 0;
