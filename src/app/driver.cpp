@@ -165,6 +165,7 @@ void NewScreen(Run& r) {
 void KeepWindowSettings(Run& r, bool size_too) {
   if (!r.write_window_settings || !r.device || !r.device->has_window()) return;
   platform::WindowSettings now = r.window_settings;
+  now.sharp = r.device->sharp();
   if (r.device->fullscreen() != r.fullscreen_seen) {
     r.fullscreen_seen = r.device->fullscreen();
     now.fullscreen = r.fullscreen_seen;
@@ -452,6 +453,11 @@ void OpenMenus(Run& r, std::FILE* err) {
   r.host->saving = r.data_start.saving;
   r.host->sound = r.engine.get();
   if (r.device) r.host->help_folders = HelpFolders(s.data_dir);
+  if (r.device && r.device->has_window()) {
+    platform::SdlDisplayDevice* device = r.device.get();
+    r.host->sharp_scaling = [device] { return device->sharp(); };
+    r.host->set_sharp_scaling = [device](bool sharp) { device->SetSharp(sharp); };
+  }
   r.host->ApplySoundSettings();
   render::SpriteSlots& slots = r.view ? *r.view->slots : r.plain_slots;
   r.window.reset(new Window{g.flags, {}, {}, ui::MakeMenuScreens(), slots, *r.host});

@@ -230,7 +230,9 @@ bool FrontEndHost::OptionsDialog() {
   if (options_open_) return false;  // one options form at a time
   options_open_ = true;
   screen_.OpenBackdrop();
-  ui::OptionsForm form = ui::OpenOptionsForm(ValuesOf(data_.settings), modes_, OptionsFromPause());
+  ui::OptionsValues opened = ValuesOf(data_.settings);
+  opened.sharp_scaling = sharp_scaling && sharp_scaling() ? 1 : 0;
+  ui::OptionsForm form = ui::OpenOptionsForm(opened, modes_, OptionsFromPause());
   OptionsFormHooks hooks;
   // The sliders act at once, and stay in force even if the form is cancelled;
   // the sample plays with its group switched on for that moment.
@@ -276,6 +278,9 @@ bool FrontEndHost::OptionsDialog() {
       }
     }
     StoreValues(data_.settings, r.values);
+    if (set_sharp_scaling && r.values.sharp_scaling != opened.sharp_scaling) {
+      set_sharp_scaling(r.values.sharp_scaling != 0);
+    }
     ApplySoundSettings();
     SaveGameData();
   }

@@ -100,6 +100,10 @@ class FrontEndHost final : public WindowHost {
   // Watch button, which runs `watch_command` followed by
   // "--replay FILE --window" through `start_process`.
   std::string kept_games_folder;
+  // The window's sharp-scaling choice (the Options form's "Sharp" box); unset
+  // without a window.
+  std::function<bool()> sharp_scaling;
+  std::function<void(bool)> set_sharp_scaling;
   std::vector<std::string> watch_command;
   std::function<int(const std::vector<std::string>&, std::string&)> start_process = StartDetached;
   // The idle demonstration shows the best kept game (as Watch does) instead

@@ -313,6 +313,11 @@ int ImGuiDialogs::Options(ui::OptionsForm& f, const render::ModeTable& modes,
         ImGui::Spacing();
         radio_column("Colour Depth", kDepths, 600, f.level_enabled, f.level,
                      [&](int n) { ui::ChooseColourLevel(f, modes, n); });
+        ImGui::Spacing();
+        ImGui::TextUnformatted("Scaling");
+        ImGui::Separator();
+        bool sharp = f.values.sharp_scaling != 0;
+        if (ImGui::Checkbox("Sharp (whole steps)", &sharp)) f.values.sharp_scaling = sharp;
         ImGui::EndGroup();
         ButtonRow();
         int result = 0;

@@ -208,6 +208,13 @@ bool SdlDisplayDevice::SetMode(int32_t width, int32_t height, int32_t bits) {
   return true;
 }
 
+void SdlDisplayDevice::SetSharp(bool sharp) {
+  if (options_.sharp == sharp) return;
+  options_.sharp = sharp;
+  if (renderer_ != nullptr) SDL_RenderSetIntegerScale(renderer_, sharp ? SDL_TRUE : SDL_FALSE);
+  whole_ = texture_stale_ = true;
+}
+
 void SdlDisplayDevice::ReleaseSurfaces() {
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   texture_ = nullptr;

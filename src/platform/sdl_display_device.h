@@ -93,6 +93,10 @@ class SdlDisplayDevice final : public render::DisplayDevice {
   // The size the window opens at when not full screen, and goes back to from
   // full screen (set before the mode; 0: the mode's size).
   void SetStartWindowSize(int32_t width, int32_t height);
+  // Sharp scaling on or off while the window is open; the next present
+  // shows the whole window at the new scale.
+  void SetSharp(bool sharp);
+  bool sharp() const { return options_.sharp; }
   // The window's size out of full screen: its size now, or in full screen the
   // size it goes back to; false when it has none yet (it opened full screen
   // at the mode's size).

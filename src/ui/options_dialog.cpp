@@ -116,6 +116,8 @@ bool ApplyOptionsText(OptionsForm& f, const render::ModeTable& modes, std::strin
       ok = flag(f.values.sounds_on);
     else if (name == "nudge")
       ok = flag(f.values.show_nudge);
+    else if (name == "sharp")
+      ok = flag(f.values.sharp_scaling);
     else if (name == "music_volume")
       ok = step(f.values.music_volume);
     else if (name == "sound_volume")

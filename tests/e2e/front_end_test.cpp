@@ -212,6 +212,13 @@ TEST_P(FrontEnd, OptionsOkSavesAndANewModeCanBeRefused) {
   Result info = RunCmd(std::string(GFTOOL_EXE) + " scores " + ScoresFile());
   EXPECT_TRUE(std::regex_search(info.out, std::regex("music volume +4\n"))) << info.out;
   EXPECT_TRUE(std::regex_search(info.out, std::regex("sound volume +7 "))) << info.out;
+  if (window) {
+    // Sharp scaling is a window setting: kept in window.ini, not the game data file.
+    r = Play(open + "150 answer options ok sharp=1\n", "--frames 60");
+    std::ifstream ini(dir / "window.ini");
+    const std::string kept((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
+    EXPECT_NE(kept.find("scaling=sharp"), std::string::npos) << kept;
+  }
 
   // A new resolution, and Cancel when asked about the new mode.
   r = Play(open + "150 answer options ok resolution=0 sound_volume=2\n150 answer newmode cancel\n",

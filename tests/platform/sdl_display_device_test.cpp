@@ -318,9 +318,11 @@ TEST_F(SdlDisplay, SharpScalingUsesWholeNumberScalesOnly) {
   };
   const Size sizes[] = {{1000, 700, 1}, {1400, 1000, 2}, {1300, 1500, 2}, {1920, 1080, 2}};
   for (int id : {0, 4}) {
-    SdlDisplayDevice device({.fullscreen = false, .sharp = true});
+    // Chosen at the start, or switched on with the window open (the Options form).
+    SdlDisplayDevice device({.fullscreen = false, .sharp = id == 0});
     render::Display display;
     ASSERT_TRUE(Open(display, device, 0, static_cast<PixelFormatId>(id)));
+    if (id != 0) device.SetSharp(true);
     if (id == 0) {
       ASSERT_TRUE(render::SetScreenPalette(display, device, palette, true));
     }
