@@ -25,6 +25,19 @@ constexpr const char* kGameName = "Kestrune Pinball: Glimmerfall";
 // in the forms is a multiple of it.
 float Em() { return ImGui::GetFontSize(); }
 
+// A column's heading over a gold rule as wide as the column (ImGui's own
+// separator runs across the whole form, through the next column).
+void Heading(const char* text, float width) {
+  ImGui::TextUnformatted(text);
+  const ImVec2 at = ImGui::GetCursorScreenPos();
+  const float thick = std::max(1.0f, std::floor(Em() / 17.0f));
+  ImGui::GetWindowDrawList()->AddRectFilled(
+      ImVec2(std::floor(at.x), std::floor(at.y)),
+      ImVec2(std::floor(at.x + width), std::floor(at.y) + thick),
+      ImGui::GetColorU32(ImGuiCol_Separator));
+  ImGui::Dummy(ImVec2(width, ImGui::GetStyle().ItemSpacing.y * 0.5f));
+}
+
 void ButtonRow() {
   ImGui::Spacing();
   ImGui::Spacing();
@@ -260,8 +273,7 @@ int ImGuiDialogs::Options(ui::OptionsForm& f, const render::ModeTable& modes,
       [&]() -> int {
         const float column = Em() * 15;
         ImGui::BeginGroup();
-        ImGui::TextUnformatted("Sound");
-        ImGui::Separator();
+        Heading("Sound", column);
         // The stored steps run 0 loudest .. 9 silent; the sliders show loudness
         // 0 (silent) to 9 (loudest), left to right.
         int music = 9 - f.values.music_volume;
@@ -281,8 +293,7 @@ int ImGuiDialogs::Options(ui::OptionsForm& f, const render::ModeTable& modes,
           if (hooks.sound_volume_changed) hooks.sound_volume_changed(f.values.sound_volume);
         }
         ImGui::Spacing();
-        ImGui::TextUnformatted("Table");
-        ImGui::Separator();
+        Heading("Table", column);
         bool nudge = f.values.show_nudge != 0;
         if (ImGui::Checkbox("Display Nudge", &nudge)) f.values.show_nudge = nudge;
         if (Button("Change Controls...") && hooks.change_controls) hooks.change_controls();
@@ -294,11 +305,11 @@ int ImGuiDialogs::Options(ui::OptionsForm& f, const render::ModeTable& modes,
         static constexpr std::array<const char*, 3> kDepths = {"Low (8-bit)", "Medium (16-bit)",
                                                                "High (32-bit)"};
         // A titled column of three radio buttons; a greyed one cannot be chosen.
-        auto radio_column = [](const char* title, const std::array<const char*, 3>& names,
-                               int id_base, const std::array<bool, 3>& enabled, int checked,
-                               const auto& choose) {
-          ImGui::TextUnformatted(title);
-          ImGui::Separator();
+        const float right = Em() * 11.5f;
+        auto radio_column = [right](const char* title, const std::array<const char*, 3>& names,
+                                    int id_base, const std::array<bool, 3>& enabled, int checked,
+                                    const auto& choose) {
+          Heading(title, right);
           for (int n = 0; n < 3; ++n) {
             const size_t i = static_cast<size_t>(n);
             ImGui::PushID(id_base + n);
@@ -314,8 +325,7 @@ int ImGuiDialogs::Options(ui::OptionsForm& f, const render::ModeTable& modes,
         radio_column("Colour Depth", kDepths, 600, f.level_enabled, f.level,
                      [&](int n) { ui::ChooseColourLevel(f, modes, n); });
         ImGui::Spacing();
-        ImGui::TextUnformatted("Scaling");
-        ImGui::Separator();
+        Heading("Scaling", right);
         bool sharp = f.values.sharp_scaling != 0;
         if (ImGui::Checkbox("Sharp (whole steps)", &sharp)) f.values.sharp_scaling = sharp;
         ImGui::EndGroup();
