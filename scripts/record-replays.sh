@@ -11,6 +11,16 @@
 # .txt is the menus' script, used as it is, and the game is played again (up
 # to 8 times) until its replay's statistics count FIELD at least once (a
 # multiball, an award); real frame times make every try a different game.
+#
+# The rare games (each award collected: the computer collects one in about
+# one game in ten, SPECIAL in one in seventy) are played by the computer from
+# the menus' script awards.txt, and between its games the idle demonstration
+# lets it play on. Several windows play at once (GFALL_RECORD_WINDOWS,
+# default 12), each on an X server of its own, and their recordings are read
+# as they grow; a window whose replay counts what a rare game wants is
+# stopped a few seconds later (TERM: it saves and ends its recording as Quit
+# does), kept as that game and replaced by a new window. Up to
+# GFALL_RECORD_BUDGET seconds (default 3600) for all of them, then it fails.
 set -euo pipefail
 build="${1:-build/release}"
 shift || true
@@ -18,10 +28,26 @@ only=("$@")
 here="$(cd "$(dirname "$0")/.." && pwd)"
 corpus="$here/tests/replays"
 gfall="$build/gfall"
+gftool="$build/tools/gftool/gftool"
 [ -x "$gfall" ] || { echo "record-replays: no $gfall (build first)" >&2; exit 1; }
+[ -x "$gftool" ] || { echo "record-replays: no $gftool (build first)" >&2; exit 1; }
 [ -f "$build/GFALL.DAT" ] || { echo "record-replays: no $build/GFALL.DAT" >&2; exit 1; }
 config="$(mktemp -d)"
-trap 'rm -rf "$config"' EXIT
+# Checks a new recording by replaying it, and writes its digests beside it
+# (NAME.hashes, gftool replay): their diff shows in the commit what changed.
+keep_hashes() {
+  "$gfall" --replay "$corpus/$1.gfrec" --data "$build"
+  "$gftool" replay "$corpus/$1.gfrec" >"$corpus/$1.hashes"
+}
+# Stops the rare games' windows still playing, then removes the work folder.
+cleanup() {
+  for f in "$config"/until/*/pid; do
+    [ -s "$f" ] && kill -TERM "$(cat "$f")" 2>/dev/null || true
+  done
+  sleep 1
+  rm -rf "$config"
+}
+trap cleanup EXIT
 run=()
 if [ -z "${DISPLAY:-}" ]; then run=(xvfb-run -a -s '-screen 0 1280x1024x24'); fi
 
@@ -37,6 +63,76 @@ games=(
   "award-earned --width 800 --want earned_(extra|double|special)"
   "skill-shot   --width 1024 --want skill_shots"
 )
+# Rare games, played by the computer from the menus' script awards.txt in
+# several windows at once: NAME:FIELD, kept when the replay counts FIELD.
+rare_options="--width 800"
+rare=(award-extra:awards_extra award-double:awards_double award-special:awards_special)
+
+# Plays the computer's games in windows until, for each NAME:FIELD given, one
+# window's replay counts FIELD (see the header); keeps that recording as
+# $corpus/NAME.gfrec. A window that has given a game is stopped and a new one
+# (the next seed) takes its place.
+record_until() {
+  local script="$1" options=($2)
+  shift 2
+  local wanted=("$@")
+  local windows="${GFALL_RECORD_WINDOWS:-12}" budget="${GFALL_RECORD_BUDGET:-3600}"
+  local work="$config/until" start=$SECONDS seed=0 missing=() slot i w name want found
+  mkdir -p "$work"
+  echo "== ${wanted[*]} ($windows windows, at most ${budget} s)"
+  local slot_seed=()
+  start_window() {  # slot
+    seed=$((seed + 1))
+    slot_seed[$1]=$seed
+    rm -rf "$work/$1"
+    mkdir -p "$work/$1"
+    # Its own X server (a window that never had the focus cannot lose it) and
+    # its own game data folder (one copy per folder may run).
+    SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 1280x1024x24' sh -c \
+      '"$@" & echo $! >"$0"; wait $!' "$work/$1/pid" "$gfall" --window "${options[@]}" \
+      --seed "$seed" --data "$build" --config-dir "$work/$1" --input "$script" \
+      --record "$work/$1/game.gfrec" >/dev/null 2>&1 &
+  }
+  stop_window() {  # slot
+    while [ ! -s "$work/$1/pid" ]; do sleep 0.2; done
+    kill -TERM "$(cat "$work/$1/pid")" 2>/dev/null || true
+    while kill -0 "$(cat "$work/$1/pid")" 2>/dev/null; do sleep 0.2; done
+  }
+  for slot in $(seq 1 "$windows"); do start_window "$slot"; done
+  missing=("${wanted[@]}")
+  while [ "${#missing[@]}" -gt 0 ] && [ $((SECONDS - start)) -lt "$budget" ]; do
+    sleep 15
+    for slot in $(seq 1 "$windows"); do
+      [ -s "$work/$slot/game.gfrec" ] || continue
+      found=()
+      stats="$("$gfall" --replay-partial "$work/$slot/game.gfrec" --data "$build" --stats \
+        2>/dev/null || true)"
+      for w in "${missing[@]}"; do
+        want="${w#*:}"
+        if grep -Eq "\"$want\":[1-9]" <<<"$stats"; then found+=("$w"); fi
+      done
+      [ "${#found[@]}" -gt 0 ] || continue
+      # A few seconds more, so the recording shows what followed.
+      sleep 5
+      stop_window "$slot"
+      for w in "${found[@]}"; do
+        name="${w%%:*}"
+        cp "$work/$slot/game.gfrec" "$corpus/$name.gfrec"
+        echo "   $name: seed ${slot_seed[$slot]}, after $((SECONDS - start)) s"
+        keep_hashes "$name"
+        for i in "${!missing[@]}"; do [ "${missing[$i]}" != "$w" ] || unset 'missing[i]'; done
+      done
+      missing=("${missing[@]}")
+      [ "${#missing[@]}" -eq 0 ] || start_window "$slot"
+    done
+  done
+  for slot in $(seq 1 "$windows"); do stop_window "$slot"; done
+  wait
+  if [ "${#missing[@]}" -gt 0 ]; then
+    echo "record-replays: no window counted ${missing[*]} in ${budget} s" >&2
+    exit 1
+  fi
+}
 for entry in "${games[@]}"; do
   read -r name options <<<"$entry"
   if [ "${#only[@]}" -gt 0 ] && [[ " ${only[*]} " != *" $name "* ]]; then continue; fi
@@ -54,7 +150,7 @@ for entry in "${games[@]}"; do
       fi
       [ "$try" -lt 8 ] || { echo "record-replays: $name: no try counted $want" >&2; exit 1; }
     done
-    "$gfall" --replay "$corpus/$name.gfrec" --data "$build"
+    keep_hashes "$name"
     continue
   fi
   # --players needs the menus' player count; straight into play is one player.
@@ -75,5 +171,12 @@ for entry in "${games[@]}"; do
   SDL_AUDIODRIVER=dummy "${run[@]}" "$gfall" "${mode[@]}" $options --data "$build" \
     --config-dir "$config" --input "$script" --record "$corpus/$name.gfrec" >/dev/null
   rm -rf "$config/replays"
-  "$gfall" --replay "$corpus/$name.gfrec" --data "$build"
+  keep_hashes "$name"
 done
+rare_now=()
+for w in "${rare[@]}"; do
+  if [ "${#only[@]}" -eq 0 ] || [[ " ${only[*]} " == *" ${w%%:*} "* ]]; then rare_now+=("$w"); fi
+done
+if [ "${#rare_now[@]}" -gt 0 ]; then
+  record_until "$corpus/awards.txt" "$rare_options" "${rare_now[@]}"
+fi

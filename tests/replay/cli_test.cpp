@@ -258,3 +258,54 @@ TEST(ReplayCli, TheWindowKeepsItsGames) {
 }
 
 }  // namespace
+
+namespace {
+
+int CountOf(const std::string& text, const std::string& word) {
+  int n = 0;
+  for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++n;
+  return n;
+}
+
+// gftool replay lists a recording's checkpoints as text: one line per ball
+// end, game end and the last frame (the periodic checks with --all), and a
+// game that went otherwise lists differently from its first changed check on.
+TEST(ReplayCli, GftoolListsTheCheckpointsOfARecording) {
+  Folder dir;
+  WriteScript(dir / "script.txt");
+  const std::string rec = dir / "game.gfrec";
+  ASSERT_EQ(Gfall("--headless --test-table --seed 9 --frames 3600 --input " + (dir / "script.txt") +
+                  " --record " + rec)
+                .status,
+            0);
+  const replay::ReadResult read = replay::ReadRecordingFile(rec);
+  ASSERT_TRUE(read.complete()) << read.error;
+  int ends = 0, periodic = 0;
+  for (const replay::Checkpoint& c : read.recording.checkpoints) {
+    (c.kind == replay::CheckKind::kInterval ? periodic : ends)++;
+  }
+  ASSERT_GT(periodic, 0);
+  const std::string tool = std::string(GFTOOL_EXE) + " replay ";
+  const test_util::CommandRun list = test_util::RunCommand(tool + rec);
+  ASSERT_EQ(list.status, 0);
+  EXPECT_NE(list.out.find("frames 3600 "), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("seed 9 "), std::string::npos) << list.out;
+  EXPECT_EQ(CountOf(list.out, "\nframe "), ends) << list.out;
+  EXPECT_EQ(CountOf(list.out, "periodic"), 0);
+  const test_util::CommandRun all = test_util::RunCommand(tool + rec + " --all");
+  EXPECT_EQ(CountOf(all.out, "\nframe "), ends + periodic);
+
+  // The last checkpoint's state changed: only its line differs.
+  Rewrite(read.recording, dir / "other.gfrec",
+          [](replay::Recording& r) { r.checkpoints.back().digest[3] ^= 1; });
+  const test_util::CommandRun other = test_util::RunCommand(tool + (dir / "other.gfrec"));
+  ASSERT_EQ(other.status, 0);
+  const size_t last = list.out.rfind("\nframe ");
+  EXPECT_EQ(other.out.substr(0, last), list.out.substr(0, last));
+  EXPECT_NE(other.out.substr(last), list.out.substr(last));
+
+  EXPECT_EQ(test_util::RunCommand(tool + (dir / "script.txt") + " 2>&1").status, 1);
+  EXPECT_EQ(test_util::RunCommand(tool + " 2>&1").status, 2);
+}
+
+}  // namespace
