@@ -458,6 +458,8 @@ void OpenMenus(Run& r, std::FILE* err) {
     r.host->sharp_scaling = [device] { return device->sharp(); };
     r.host->set_sharp_scaling = [device](bool sharp) { device->SetSharp(sharp); };
   }
+  r.host->demo_kept_game = DemoPlaysKeptGame(s);
+  r.host->demo_settings_file = DemoSettingsPath(s);
   r.host->ApplySoundSettings();
   render::SpriteSlots& slots = r.view ? *r.view->slots : r.plain_slots;
   r.window.reset(new Window{g.flags, {}, {}, ui::MakeMenuScreens(), slots, *r.host});
@@ -510,7 +512,6 @@ bool StartRecordingOrReplay(Run& r, std::FILE* err) {
       KeepLeftRecordings(std::filesystem::path(path).parent_path().string(), r.data);
       if (r.host) r.host->kept_games_folder = std::filesystem::path(path).parent_path().string();
       if (r.host) r.host->watch_command = WatchCommand(s);
-      if (r.host) r.host->demo_kept_game = DemoPlaysKeptGame(s);
     }
     if (!path.empty() &&
         r.replay_hook.StartRecording(*r.game, RecordingSetupOf(s, *r.game), path, error)) {

@@ -109,6 +109,9 @@ class FrontEndHost final : public WindowHost {
   // The idle demonstration shows the best kept game (as Watch does) instead
   // of the computer playing, when there is one (the demo setting).
   bool demo_kept_game = false;
+  // Where the Options form's OK writes the demo setting when it changed
+  // (empty: it is not kept).
+  std::filesystem::path demo_settings_file;
 
   // Tells the player: a line on `err` and a short message in the window.
   void Say(const std::string& text);

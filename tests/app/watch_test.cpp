@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -208,6 +209,50 @@ TEST(Watch, TheDemonstrationSettingIsReadFromItsOwnFile) {
   EXPECT_FALSE(DemoPlaysKeptGame(s));
   std::ofstream(dir.path() / "demo.ini") << "kept=1\n";
   EXPECT_TRUE(DemoPlaysKeptGame(s));
+}
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(Watch, TheOptionsFormsOkWritesTheDemonstrationSettingAndCancelDoesNot) {
+  Folder dir;
+  Host h(dir.path());
+  // A folder that does not exist yet is made.
+  const fs::path file = dir.path() / "config" / "demo.ini";
+  h.host.demo_settings_file = file;
+  struct Step {
+    const char* result;
+    const char* text;
+    bool kept;          // in force afterwards
+    const char* saved;  // the file afterwards ("" : none)
+  } steps[] = {
+      {"cancel", "demo=1", false, ""},  // Cancel changes nothing
+      {"ok", "music=1", false, ""},     // OK without a change writes nothing
+      {"ok", "demo=1", true, "kept=1\n"},  {"cancel", "demo=0", true, "kept=1\n"},
+      {"ok", "demo=0", false, "kept=0\n"},
+  };
+  for (const Step& s : steps) {
+    h.answers.pending.push_back({"options", s.result, s.text});
+    h.host.OptionsDialog();
+    EXPECT_EQ(h.host.demo_kept_game, s.kept) << s.result << " " << s.text;
+    EXPECT_EQ(fs::exists(file) ? ReadFile(file) : "", s.saved) << s.result << " " << s.text;
+    // What was written reads back as the same setting at the next start.
+    EXPECT_EQ(ParseDemoPlaysKeptGame(ReadFile(file)), fs::exists(file) && s.kept);
+  }
+  EXPECT_TRUE(h.forms.errors.empty());
+  EXPECT_TRUE(h.host.notices.empty());
+  EXPECT_FALSE(fs::exists(file.string() + ".part"));
+
+  // A file that cannot be written is said; the setting is in force for this run.
+  h.host.demo_settings_file = dir.path() / "game.dat" / "demo.ini";
+  std::ofstream(dir.path() / "game.dat") << "x";  // a file where the folder would be
+  h.answers.pending.push_back({"options", "ok", "demo=1"});
+  h.host.OptionsDialog();
+  EXPECT_TRUE(h.host.demo_kept_game);
+  ASSERT_EQ(h.host.notices.size(), 1u);
+  EXPECT_NE(h.host.notices[0].find("demonstration setting"), std::string::npos);
 }
 
 TEST(Watch, TheIdleDemonstrationShowsTheBestKeptGameWhenSetAndOnlyOneAtATime) {
