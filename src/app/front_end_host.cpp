@@ -392,15 +392,14 @@ int FrontEndHost::StartReplayWindow(const std::string& file) {
 }
 
 bool FrontEndHost::KeptDemonstration() {
-  if (!demo_kept_game || kept_games_folder.empty() || watch_command.empty()) return false;
-  // The one started before is still showing: nothing more is started.
-  if (demo_pid_ > 0 && ::kill(demo_pid_, 0) == 0) return true;
-  demo_pid_ = -1;
+  if (!demo_kept_game || kept_games_folder.empty() || !show_kept_game) return false;
   const std::optional<replay::KeptGame> best = replay::BestKeptGame(kept_games_folder);
-  if (!best) return false;
+  if (!best || faulty_demos_.count(best->path) != 0) return false;
   log.push_back("demonstration " + best->path);
-  demo_pid_ = StartReplayWindow(best->path);
-  return demo_pid_ > 0;
+  const KeptGameShow shown = show_kept_game(best->path);
+  // Never said to the player: the computer plays the next demonstration.
+  if (!shown.started || shown.diverged) faulty_demos_.insert(best->path);
+  return shown.started;
 }
 
 void FrontEndHost::AboutDialog() {

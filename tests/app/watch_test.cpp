@@ -255,53 +255,70 @@ TEST(Watch, TheOptionsFormsOkWritesTheDemonstrationSettingAndCancelDoesNot) {
   EXPECT_NE(h.host.notices[0].find("demonstration setting"), std::string::npos);
 }
 
-TEST(Watch, TheIdleDemonstrationShowsTheBestKeptGameWhenSetAndOnlyOneAtATime) {
+TEST(Watch, TheIdleDemonstrationShowsTheBestKeptGameInTheWindowWhenSet) {
   Folder dir;
   Host h(dir.path());
+  std::vector<std::string> shown;
+  KeptGameShow outcome;
+  outcome.started = outcome.shown = true;
+  h.host.show_kept_game = [&](const std::string& file) {
+    shown.push_back(file);
+    return outcome;
+  };
   // Off: the computer plays.
   Keep(dir.path(), 1000, "Anna", 500);
   const std::string best = Keep(dir.path(), 1000, "Bo", 900);
   EXPECT_FALSE(h.host.KeptDemonstration());
-  EXPECT_TRUE(h.started.empty());
+  EXPECT_TRUE(shown.empty());
 
-  // The shown game is a process of ours that waits until it is ended.
-  const pid_t shown = ::fork();
-  if (shown == 0) {
-    ::pause();
-    ::_exit(0);
-  }
-  h.pid = shown;
+  // On: the best kept game is shown in this window, every idle minute; no
+  // process is started for it.
   h.host.demo_kept_game = true;
   EXPECT_TRUE(h.host.KeptDemonstration());
-  ASSERT_EQ(h.started.size(), 1u);
-  EXPECT_EQ(h.started[0],
-            (std::vector<std::string>{"/bin/gfall", "--data", "/d", "--replay", best, "--window"}));
-  // While that one runs nothing more is started.
   EXPECT_TRUE(h.host.KeptDemonstration());
-  EXPECT_EQ(h.started.size(), 1u);
+  EXPECT_EQ(shown, (std::vector<std::string>{best, best}));
+  EXPECT_TRUE(h.started.empty());
 
-  // Once it has ended, the next idle minute starts one again; a start that
-  // fails leaves the demonstration to the computer, and is said.
-  ::kill(shown, SIGKILL);
-  ::waitpid(shown, nullptr, 0);
-  h.start_ok = false;
-  EXPECT_FALSE(h.host.KeptDemonstration());
-  EXPECT_EQ(h.started.size(), 2u);
-  EXPECT_EQ(h.host.notices.size(), 1u);
-  h.start_ok = true;
+  // One that diverged ended its demonstration early; from then on the
+  // computer plays, and nothing is said to the player.
+  outcome.diverged = true;
   EXPECT_TRUE(h.host.KeptDemonstration());
-  EXPECT_EQ(h.started.size(), 3u);
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_EQ(shown.size(), 3u);
+
+  // One that cannot be read leaves the demonstration to the computer at once.
+  const std::string newer = Keep(dir.path(), 2000, "Cy", 900);
+  outcome = KeptGameShow{};
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_EQ(shown, (std::vector<std::string>{best, best, best, newer}));
+  EXPECT_TRUE(h.host.notices.empty());
 }
 
 TEST(Watch, WithNoKeptGameTheComputerPlaysTheDemonstration) {
   Folder dir;
   Host h(dir.path());
+  int shows = 0;
+  h.host.show_kept_game = [&](const std::string&) {
+    ++shows;
+    KeptGameShow s;
+    s.started = true;
+    return s;
+  };
   h.host.demo_kept_game = true;
   EXPECT_FALSE(h.host.KeptDemonstration());
-  h.host.kept_games_folder.clear();
+  // No kept-games folder (a run that keeps none), or no window to show it in.
   Keep(dir.path(), 1000, "Bo", 900);
+  h.host.kept_games_folder.clear();
   EXPECT_FALSE(h.host.KeptDemonstration());
-  EXPECT_TRUE(h.started.empty());
+  h.host.kept_games_folder = dir.path().string();
+  auto show = std::move(h.host.show_kept_game);
+  h.host.show_kept_game = nullptr;
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_EQ(shows, 0);
+  h.host.show_kept_game = std::move(show);
+  EXPECT_TRUE(h.host.KeptDemonstration());
+  EXPECT_EQ(shows, 1);
 }
 
 TEST(Watch, StartDetachedRunsTheProgramWithoutWaitingAndSaysWhenItCannot) {
