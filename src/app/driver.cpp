@@ -266,10 +266,17 @@ void ReadStoredSettings(const std::string& config_dir, store::GameData& data) {
   if (store::ParseGameData(bytes, read, {})) data = std::move(read);
 }
 
-void OpenData(Run& r) {
+// `before_table`: the file is opened before the table loads (the window,
+// which needs its video mode first). The player identity of a new file is
+// then drawn from a copy of the game's random source, so that the table
+// loads from the same random state as in every other way of running and a
+// replay of the run starts its balls as the run did.
+void OpenData(Run& r, bool before_table = false) {
   const std::filesystem::path folder = store::GameDataFolder(r.setup.config_dir);
   r.data_file = folder.empty() ? folder : store::GameDataPath(folder);
-  store::IdentitySource id{static_cast<uint32_t>(std::time(nullptr)), &r.game->random};
+  core::Random15 copy = r.game->random;
+  store::IdentitySource id{static_cast<uint32_t>(std::time(nullptr)),
+                           before_table ? &copy : &r.game->random};
   r.data_start = OpenGameData(r.data_file, r.data, id);
 }
 
@@ -362,7 +369,7 @@ bool LoadInWindowWithMenus(Run& r, std::FILE* err) {
   NewScreen(r);
   NewGame(r);
   Game& g = *r.game;
-  OpenData(r);
+  OpenData(r, true);
   if (s.safe_mode) {
     // "/0": 640×480 in 8 bits, stored with the next save.
     r.data.settings.resolution = 0;
