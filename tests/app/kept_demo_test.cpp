@@ -3,6 +3,7 @@
 // ended by the time, the game's end or a key; and a window run that showed
 // one still replays exactly, its own game untouched.
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,7 @@
 #include "core/window_commands.h"
 #include "platform/png_file.h"
 #include "platform/sdl_display_device.h"
+#include "platform/sdl_events.h"
 #include "render/display.h"
 #include "replay/reader.h"
 #include "replay/writer.h"
@@ -77,15 +80,22 @@ class KeptDemo : public testing::Test {
     ASSERT_TRUE(OpenTablePack(pack_, kPackDir.string(), error)) << error;
     store::SettingsBlock settings;
     ChooseMode(display_.format, settings, 640, 4);
-    ASSERT_TRUE(render::OpenDisplay(display_, device_));
+    platform::DisplayOptions options;
+    options.headless = !windowed_;
+    options.fullscreen = false;
+    options.vsync = false;
+    // SDL's dummy video driver gives the window without an X server.
+    if (windowed_) setenv("SDL_VIDEODRIVER", "dummy", 1);
+    device_ = std::make_unique<platform::SdlDisplayDevice>(options);
+    ASSERT_TRUE(render::OpenDisplay(display_, *device_));
     outer_.data_dir = kPackDir.string();
     outer_.config_dir = (dir_ / "config").string();
-    window_.device = &device_;
+    window_.device = device_.get();
     window_.display = &display_;
     window_.paced = false;
   }
   void TearDown() override {
-    if (display_.created) render::CloseDisplay(display_, device_);
+    if (display_.created) render::CloseDisplay(display_, *device_);
   }
 
   // The best game-end checkpoint of the recording, the frame its game was
@@ -119,7 +129,8 @@ class KeptDemo : public testing::Test {
   static fs::path dir_;
   static std::string recording_;
   res::ResourceLayer pack_;
-  platform::SdlDisplayDevice device_{{.headless = true}};
+  bool windowed_ = false;
+  std::unique_ptr<platform::SdlDisplayDevice> device_;
   render::Display display_;
   RunSetup outer_;
   NestedWindow window_;
@@ -148,7 +159,7 @@ TEST_F(KeptDemo, TheBestGameIsShownFromItsStartToItsEnd) {
     EXPECT_EQ(shown.scores[i], best.end.scores[i]) << "player " << i;
   }
   // It was drawn on the screen lent to it.
-  const platform::RgbFrame frame = device_.LastFrameRgb();
+  const platform::RgbFrame frame = device_->LastFrameRgb();
   ASSERT_EQ(frame.width, 640);
   size_t lit = 0;
   for (uint8_t v : frame.pixels) lit += v > 16 ? 1 : 0;
@@ -226,6 +237,60 @@ TEST_F(KeptDemo, ARecordingThatCannotBeReadOrDivergesEndsIt) {
   EXPECT_TRUE(shown.started);
   EXPECT_TRUE(shown.diverged);
   EXPECT_LT(shown.frames, static_cast<int64_t>(best.end.frame));
+}
+
+// With a window of its own the nested run reads the window's events: a key
+// ends it and goes no further; closing the window ends it and is handed on
+// to the outer run.
+class KeptDemoInAWindow : public KeptDemo {
+ protected:
+  KeptDemoInAWindow() { windowed_ = true; }
+};
+
+TEST_F(KeptDemoInAWindow, AKeyEndsItAndClosingTheWindowIsHandedOn) {
+  struct Case {
+    const char* what;
+    uint32_t type;
+    platform::EventKind handed_on;  // kTerminate: nothing
+  } cases[] = {{"a key", SDL_KEYDOWN, platform::EventKind::kTerminate},
+               {"a click", SDL_MOUSEBUTTONDOWN, platform::EventKind::kTerminate},
+               {"closing the window", SDL_WINDOWEVENT, platform::EventKind::kClose}};
+  for (const Case& c : cases) {
+    std::vector<platform::EventKind> passed;
+    window_.pass_on = [&](const platform::Event& e) { passed.push_back(e.kind); };
+    window_.shown_ms = 1.0e9;
+    bool pushed = false;
+    window_.outer_tick = [&](double shown) {
+      if (shown >= 1000.0 && !pushed) {
+        SDL_Event e{};
+        e.type = c.type;
+        if (c.type == SDL_KEYDOWN) {
+          e.key.keysym.scancode = SDL_SCANCODE_A;
+          e.key.keysym.sym = SDLK_a;
+          e.key.windowID = SDL_GetWindowID(device_->sdl_window());
+        } else if (c.type == SDL_MOUSEBUTTONDOWN) {
+          e.button.button = SDL_BUTTON_LEFT;
+          e.button.windowID = SDL_GetWindowID(device_->sdl_window());
+        } else {
+          e.window.event = SDL_WINDOWEVENT_CLOSE;
+          e.window.windowID = SDL_GetWindowID(device_->sdl_window());
+        }
+        SDL_PushEvent(&e);
+        pushed = true;
+      }
+      return false;
+    };
+    const KeptGameShow shown = ShowKeptGame(recording_, outer_, pack_, window_, stderr);
+    ASSERT_TRUE(shown.started) << c.what;
+    ASSERT_TRUE(pushed) << c.what;
+    // It ended with the next frame (one second shown, 60 frames a second).
+    const int64_t frames_shown = shown.frames - shown.first_shown;
+    EXPECT_GE(frames_shown, 60) << c.what;
+    EXPECT_LE(frames_shown, 63) << c.what;
+    const bool closed =
+        std::find(passed.begin(), passed.end(), platform::EventKind::kClose) != passed.end();
+    EXPECT_EQ(closed, c.handed_on == platform::EventKind::kClose) << c.what;
+  }
 }
 
 // The real window under a virtual X server: the main menu idles a minute, the
