@@ -1,6 +1,7 @@
 #include "app/driver.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
@@ -37,6 +38,7 @@
 #include "platform/window_icon.h"
 #include "platform/window_settings.h"
 #include "render/image_files.h"
+#include "replay/reader.h"
 #include "sound/pack_sound_file.h"
 #include "sound/sound_engine.h"
 #include "store/game_data.h"
@@ -48,6 +50,8 @@ namespace app {
 namespace {
 
 constexpr uint8_t kKeyEscape = 0x01;
+// A nested run's frames before the game it shows go this many times real time.
+constexpr double kUnseenSpeed = 1.0e9;
 
 // Everything a run has around its game. Which parts exist follows from the
 // setup: the view, the screen device and the scoreboard with a display; the
@@ -55,7 +59,9 @@ constexpr uint8_t kKeyEscape = 0x01;
 // data file, the window procedure and its forms with the menus.
 struct Run {
   explicit Run(const RunSetup& s)
-      : setup(s), layer(s.shared_pack != nullptr ? *s.shared_pack : own_layer) {}
+      : setup(s),
+        layer(s.shared_pack != nullptr ? *s.shared_pack : own_layer),
+        unseen(s.nested != nullptr) {}
 
   const RunSetup& setup;
   std::vector<ScriptEvent> script;
@@ -68,7 +74,8 @@ struct Run {
 
   // The display.
   std::unique_ptr<TableView> view;
-  std::unique_ptr<platform::SdlDisplayDevice> device;
+  std::unique_ptr<platform::SdlDisplayDevice> own_device;
+  platform::SdlDisplayDevice* device = nullptr;  // its own, or the outer run's when nested
   GamePasses* passes = nullptr;
   std::unique_ptr<Scoreboard> board;
   std::unique_ptr<ScoreboardView> score_view;
@@ -85,7 +92,8 @@ struct Run {
 
   // Sound (a missing device leaves the game silent, not stopped).
   std::unique_ptr<platform::SdlAudioDevice> audio;
-  std::unique_ptr<sound::SoundEngine> engine;
+  std::unique_ptr<sound::SoundEngine> own_engine;
+  sound::SoundEngine* engine = nullptr;  // its own, or the outer run's when nested
 
   // Input: the keyboard that the window's (or the script's) key events set,
   // and the joypads, read through the stored bindings.
@@ -117,14 +125,22 @@ struct Run {
   // Records the run, or plays a recording back (--record, --replay).
   ReplayHook replay_hook;
   std::string kept_recording;  // the window's own recording, for the kept-games folder
+
+  // Nested in another run's window (RunSetup::nested): the frames before the
+  // game it shows run unseen and unheard; then it is shown from this time of
+  // the recording's clock on.
+  bool unseen = false;
+  double shown_from = 0.0;
+  int64_t first_shown = -1;
 };
 
 // --- Building a run ---
 
 // The game with its passes: drawn through the view when there is a screen.
 void NewGame(Run& r) {
-  auto passes =
-      r.view ? std::make_unique<GamePasses>(*r.view, *r.device) : std::make_unique<GamePasses>();
+  // A nested run draws nothing until the game it shows begins (StartShowing).
+  auto passes = r.view && !r.unseen ? std::make_unique<GamePasses>(*r.view, *r.device)
+                                    : std::make_unique<GamePasses>();
   r.passes = passes.get();
   if (!r.view) passes->stats = &r.stats;
   std::unique_ptr<Clock> clock;
@@ -143,6 +159,14 @@ void NewGame(Run& r) {
 // mode is chosen.
 void NewScreen(Run& r) {
   r.view = std::make_unique<TableView>();
+  if (const NestedWindow* n = r.setup.nested) {
+    // The outer run's screen, open in its mode: the table is loaded for it.
+    r.device = n->device;
+    r.view->display = *n->display;
+    r.view->display.locked = false;
+    r.view->display.full_redraw_count = 3;
+    return;
+  }
   platform::DisplayOptions display_options;
   display_options.headless = r.setup.display == DisplayKind::kOffscreen;
   display_options.fullscreen = r.setup.fullscreen;
@@ -155,7 +179,8 @@ void NewScreen(Run& r) {
     display_options.sharp = r.window_settings.sharp;
     r.fullscreen_seen = display_options.fullscreen;
   }
-  r.device = std::make_unique<platform::SdlDisplayDevice>(display_options);
+  r.own_device = std::make_unique<platform::SdlDisplayDevice>(display_options);
+  r.device = r.own_device.get();
 }
 
 // Writes the window settings when they changed: the full-screen choice once
@@ -217,11 +242,11 @@ void AttachDrawing(Run& r, render::TrueColourContext& tc, std::FILE* err) {
 void AttachSound(Run& r) {
   Game& g = *r.game;
   SetSoundTuning(*r.engine, g);
-  g.tuned_sound = r.engine.get();
+  g.tuned_sound = r.engine;
   r.engine->SetPlayfieldSize(g.world.map.width, g.world.map.height);
-  g.world.sound = r.engine.get();
-  g.rules.table.sound = r.engine.get();
-  g.score_display.sound = r.engine.get();
+  g.world.sound = r.engine;
+  g.rules.table.sound = r.engine;
+  g.score_display.sound = r.engine;
 }
 
 // The tuning file is read again from the pack at every game start.
@@ -241,10 +266,17 @@ void ReadStoredSettings(const std::string& config_dir, store::GameData& data) {
   if (store::ParseGameData(bytes, read, {})) data = std::move(read);
 }
 
-void OpenData(Run& r) {
+// `before_table`: the file is opened before the table loads (the window,
+// which needs its video mode first). The player identity of a new file is
+// then drawn from a copy of the game's random source, so that the table
+// loads from the same random state as in every other way of running and a
+// replay of the run starts its balls as the run did.
+void OpenData(Run& r, bool before_table = false) {
   const std::filesystem::path folder = store::GameDataFolder(r.setup.config_dir);
   r.data_file = folder.empty() ? folder : store::GameDataPath(folder);
-  store::IdentitySource id{static_cast<uint32_t>(std::time(nullptr)), &r.game->random};
+  core::Random15 copy = r.game->random;
+  store::IdentitySource id{static_cast<uint32_t>(std::time(nullptr)),
+                           before_table ? &copy : &r.game->random};
   r.data_start = OpenGameData(r.data_file, r.data, id);
 }
 
@@ -279,11 +311,13 @@ bool LoadWithoutDisplay(Run& r, std::FILE* err) {
 bool LoadOnScreen(Run& r, std::FILE* err) {
   const RunSetup& s = r.setup;
   NewScreen(r);
-  store::SettingsBlock full_size;  // 1024 × 768 in 32 bits unless the options say
-  full_size.resolution = 2;
-  full_size.colour_depth = 4;
-  ChooseMode(r.view->display.format, full_size, s.width, s.depth > 4 ? 4 : s.depth);
-  if (!OpenScreen(r, err)) return false;
+  if (s.nested == nullptr) {
+    store::SettingsBlock full_size;  // 1024 × 768 in 32 bits unless the options say
+    full_size.resolution = 2;
+    full_size.colour_depth = 4;
+    ChooseMode(r.view->display.format, full_size, s.width, s.depth > 4 ? 4 : s.depth);
+    if (!OpenScreen(r, err)) return false;
+  }
   NewGame(r);
   std::string error;
   if (!LoadTableFromPack(*r.game, r.layer, s.data_dir, error)) {
@@ -301,11 +335,19 @@ bool LoadOnScreen(Run& r, std::FILE* err) {
   ReloadTuningFromPack(r);
   ReadStoredSettings(s.config_dir, r.data);
   if (s.display != DisplayKind::kWindow) return true;
-  OpenKeyboard(r, true);
+  OpenKeyboard(r, s.nested == nullptr);  // nested: the outer run reads the joypads
   input::KeyboardOpen(r.input.devices);
   input::KeyboardAcquire(r.input.devices, true);
+  if (s.nested != nullptr) {
+    // The outer run's sound engine, silenced (its menu music too); the game
+    // is heard once it is shown.
+    r.engine = s.nested->engine;
+    if (r.engine) r.engine->StopAll();
+    return true;
+  }
   r.audio = std::make_unique<platform::SdlAudioDevice>();
-  r.engine = std::make_unique<sound::SoundEngine>();
+  r.own_engine = std::make_unique<sound::SoundEngine>();
+  r.engine = r.own_engine.get();
   r.engine->Open(r.audio.get());
   if (!r.engine->LoadSounds(sound::PackSoundFiles(r.layer))) {
     std::fprintf(err, "gfall: some sounds did not load\n");
@@ -327,7 +369,7 @@ bool LoadInWindowWithMenus(Run& r, std::FILE* err) {
   NewScreen(r);
   NewGame(r);
   Game& g = *r.game;
-  OpenData(r);
+  OpenData(r, true);
   if (s.safe_mode) {
     // "/0": 640×480 in 8 bits, stored with the next save.
     r.data.settings.resolution = 0;
@@ -358,7 +400,8 @@ bool LoadInWindowWithMenus(Run& r, std::FILE* err) {
   if (!s.shots_dir.empty()) WriteShot(s.shots_dir, "loading", r.device->LastFrameRgb());
 
   r.audio = std::make_unique<platform::SdlAudioDevice>();
-  r.engine = std::make_unique<sound::SoundEngine>();
+  r.own_engine = std::make_unique<sound::SoundEngine>();
+  r.engine = r.own_engine.get();
   r.engine->Open(r.audio.get());
   loading_screen.Show(false);
   if (!r.engine->LoadSounds(sound::PackSoundFiles(r.layer))) {
@@ -403,7 +446,7 @@ bool LoadInWindowWithMenus(Run& r, std::FILE* err) {
 
   r.dialogs = std::make_unique<platform::ImGuiDialogs>();
   r.dialogs->Open(r.device->sdl_window(), r.device->sdl_renderer());
-  platform::SdlDisplayDevice* device = r.device.get();
+  platform::SdlDisplayDevice* device = r.device;
   r.dialogs->SetBackdropPainter([device] { device->DrawBackdrop(); });
   r.dialogs->SetKeyboard(&r.keyboard);
   return true;
@@ -417,7 +460,7 @@ void OpenMenus(Run& r, std::FILE* err) {
   g.rules.players.last_index = std::clamp(r.data.settings.players_minus_one, 0, 3);
   r.feed.on_shot = {};
   if (r.device && !s.shots_dir.empty()) {
-    platform::SdlDisplayDevice* device = r.device.get();
+    platform::SdlDisplayDevice* device = r.device;
     r.feed.on_shot = [device, dir = s.shots_dir](const std::string& name) {
       WriteShot(dir, name, device->LastFrameRgb());
     };
@@ -451,13 +494,15 @@ void OpenMenus(Run& r, std::FILE* err) {
       std::make_unique<FrontEndHost>(g, r.data, r.data_file, *r.forms, *r.screen, r.input, r.modes);
   r.host->err = err;
   r.host->saving = r.data_start.saving;
-  r.host->sound = r.engine.get();
+  r.host->sound = r.engine;
   if (r.device) r.host->help_folders = HelpFolders(s.data_dir);
   if (r.device && r.device->has_window()) {
-    platform::SdlDisplayDevice* device = r.device.get();
+    platform::SdlDisplayDevice* device = r.device;
     r.host->sharp_scaling = [device] { return device->sharp(); };
     r.host->set_sharp_scaling = [device](bool sharp) { device->SetSharp(sharp); };
   }
+  r.host->demo_kept_game = DemoPlaysKeptGame(s);
+  r.host->demo_settings_file = DemoSettingsPath(s);
   r.host->ApplySoundSettings();
   render::SpriteSlots& slots = r.view ? *r.view->slots : r.plain_slots;
   r.window.reset(new Window{g.flags, {}, {}, ui::MakeMenuScreens(), slots, *r.host});
@@ -482,6 +527,62 @@ void OpenMenus(Run& r, std::FILE* err) {
   g.window_queue = &w.queue;
 }
 
+// The idle demonstration of a kept game in this run's window (ShowKeptGame).
+// This run's game is left as it was; meanwhile its virtual clock follows the
+// shown game and its script's lines come due (a key, click or action line
+// ends the demonstration and goes no further, as a joypad press does).
+// Afterwards the whole picture is drawn anew, the frame times settle as
+// after a form, and the menus' music comes back with the window's next tick.
+KeptGameShow ShowKeptGameHere(Run& r, const std::string& file, std::FILE* err) {
+  NestedWindow n;
+  n.device = r.device;
+  n.display = &r.view->display;
+  n.engine = r.engine;
+  n.paced = r.virtual_clock == nullptr;
+  n.pass_on = [&r](const platform::Event& e) {
+    if (r.events && r.window) r.events->Pass(e, r.window->queue);
+  };
+  auto pad_buttons = [&r] {
+    uint32_t buttons = 0;
+    for (int i = 0; r.joypads && i < r.joypads->DeviceCount(); ++i) {
+      input::JoypadPosition p;
+      if (r.joypads->Read(i, p)) buttons |= p.buttons;
+    }
+    return buttons;
+  };
+  uint32_t held = pad_buttons();
+  const double start = r.virtual_clock ? r.virtual_clock->Now() : 0.0;
+  n.outer_tick = [&](double shown) {
+    if (r.virtual_clock) r.virtual_clock->Set(std::max(r.virtual_clock->Now(), start + shown));
+    const uint32_t buttons = pad_buttons();
+    bool end = (buttons & ~held) != 0;
+    held = buttons;
+    if (r.window) {
+      const std::array<int32_t, core::kActionCount> before = r.feed.actions;
+      MessageQueue due;
+      r.feed.Deliver(r.game->clock->Now() - r.script_origin, *r.game, &due, &r.answers, nullptr);
+      for (size_t a = 0; a < before.size(); ++a) end = end || (r.feed.actions[a] && !before[a]);
+      for (const ui::Message& m : due.messages) {
+        if (m.kind == ui::MessageKind::kKeyDown || m.kind == ui::MessageKind::kLeftButtonDown ||
+            m.kind == ui::MessageKind::kRightButtonDown) {
+          end = true;
+        } else {
+          r.window->queue.Post(m);
+        }
+      }
+    }
+    return end;
+  };
+  const KeptGameShow shown = ShowKeptGame(file, r.setup, r.layer, std::move(n), err);
+  if (r.engine) AttachSound(r);  // the sound tuning of this run's game again
+  r.view->display.full_redraw_count = 3;
+  if (r.host) {
+    r.host->MarkRedraw();
+    r.host->SettleClock();
+  }
+  return shown;
+}
+
 // --record and --replay, once the game is set up.
 bool StartRecordingOrReplay(Run& r, std::FILE* err) {
   const RunSetup& s = r.setup;
@@ -491,7 +592,9 @@ bool StartRecordingOrReplay(Run& r, std::FILE* err) {
   if (s.replay) {
     // In a window the replay keeps real time.
     std::unique_ptr<Clock> pace;
-    if (s.display == DisplayKind::kWindow) pace = std::make_unique<SteadyClock>();
+    if (s.display == DisplayKind::kWindow && (s.nested == nullptr || s.nested->paced)) {
+      pace = std::make_unique<SteadyClock>();
+    }
     if (!r.replay_hook.StartReplay(*r.game, *s.replay, pack, error, std::move(pace))) {
       std::fprintf(err, "gfall: %s: %s\n", s.replay_file.c_str(), error.c_str());
       return false;
@@ -510,7 +613,11 @@ bool StartRecordingOrReplay(Run& r, std::FILE* err) {
       KeepLeftRecordings(std::filesystem::path(path).parent_path().string(), r.data);
       if (r.host) r.host->kept_games_folder = std::filesystem::path(path).parent_path().string();
       if (r.host) r.host->watch_command = WatchCommand(s);
-      if (r.host) r.host->demo_kept_game = DemoPlaysKeptGame(s);
+      if (r.host && r.device && r.device->has_window()) {
+        r.host->show_kept_game = [&r, err](const std::string& file) {
+          return ShowKeptGameHere(r, file, err);
+        };
+      }
     }
     if (!path.empty() &&
         r.replay_hook.StartRecording(*r.game, RecordingSetupOf(s, *r.game), path, error)) {
@@ -553,14 +660,40 @@ bool OpenRun(Run& r, std::FILE* err) {
     // A replay of a run that began at the menus starts its game as recorded.
     if (!s.replay || s.replay->header.Setting("start") != "menus") StartGame(*r.game, s.demo);
   }
-  return StartRecordingOrReplay(r, err);
+  if (!StartRecordingOrReplay(r, err)) return false;
+  // Nested: the frames before the shown game run as fast as they can.
+  if (s.nested != nullptr) r.replay_hook.SetSpeed(kUnseenSpeed);
+  return true;
 }
 
 // --- Straight into play in a window: its own events ---
 
+// The window's events while a nested run shows in it: a key or a click ends
+// it and goes no further; closing, ending the program and losing the focus
+// end it and are the outer run's as well, as are repaints and the focus
+// coming back. True to end the nested run.
+bool NestedWindowEvent(const platform::Event& e, Run& r) {
+  using platform::EventKind;
+  switch (e.kind) {
+    case EventKind::kKeyDown:
+    case EventKind::kMouseDown:
+      return true;
+    case EventKind::kKeyUp:
+    case EventKind::kMouseUp:
+    case EventKind::kMouseMove:
+      return false;
+    default:
+      break;
+  }
+  if (r.setup.nested->pass_on) r.setup.nested->pass_on(e);
+  return e.kind == EventKind::kClose || e.kind == EventKind::kTerminate ||
+         e.kind == EventKind::kFocusLost;
+}
+
 // The window's events when it has no menus: closing and Escape end the run,
 // Alt+Enter or F11 switches full screen, exposure repaints. True to quit.
 bool PlainWindowEvent(const platform::Event& e, Run& r) {
+  if (r.setup.nested != nullptr) return NestedWindowEvent(e, r);
   if (e.kind == platform::EventKind::kClose || e.kind == platform::EventKind::kTerminate)
     return true;
   if (e.kind == platform::EventKind::kKeyDown && e.key == kKeyEscape) return true;
@@ -692,6 +825,44 @@ InputResult ReadFrameInput(Run& r, LoopState& loop) {
   return result;
 }
 
+// --- A run nested in another's window (the idle demonstration) ---
+
+// The game a nested run shows has begun: from the next frame on it is drawn
+// (the playfield and every table part anew, the whole picture), heard, and
+// played at the recording's pace.
+void StartShowing(Run& r) {
+  Game& g = *r.game;
+  r.unseen = false;
+  auto passes = std::make_unique<GamePasses>(*r.view, *r.device);
+  passes->TitleShown();
+  r.passes = passes.get();
+  g.passes = std::move(passes);
+  r.view->display.full_redraw_count = 3;
+  if (r.engine) AttachSound(r);
+  r.replay_hook.SetSpeed(1.0);
+  r.shown_from = g.clock->Now();
+}
+
+// After each frame of a nested run: true when it ends there (the replay
+// diverged, the shown game ended, the time is up, or the outer run saw a
+// key, click or joypad press). Until its game begins the frames are unseen.
+bool NestedRunEnds(Run& r, int64_t frame) {
+  const NestedWindow& n = *r.setup.nested;
+  const Game& g = *r.game;
+  const replay::Checker* checker = r.replay_hook.checker();
+  if ((checker != nullptr && checker->diverged()) || frame >= n.end_frame) return true;
+  if (r.unseen) {
+    if (frame > n.after_frame && !g.flags.main_menu_shown && !g.flow.state.game_ended) {
+      StartShowing(r);
+      r.first_shown = frame + 1;
+    }
+    return false;
+  }
+  const double shown = g.clock->Now() - r.shown_from;
+  if (n.outer_tick && n.outer_tick(shown)) return true;
+  return shown >= n.shown_ms;
+}
+
 // The one loop of every run, frame by frame: the clock moves (a virtual one to
 // the frame's time), the frame's input is read (ReadFrameInput), and the frame
 // runs (FrameGate -> RunFrame in frame_loop.cpp: physics, rules, drawing,
@@ -711,7 +882,7 @@ Outcome RunFrames(Run& r) {
   loop.next_tick = g.clock->Now() + 50.0;
   while (!out.quit && out.frames < limit) {
     if (!AdvanceVirtualClock(r, out.frames)) break;
-    if (r.device) r.device->WaitToStartFrame();
+    if (r.device && !r.unseen) r.device->WaitToStartFrame();
     const InputResult input = ReadFrameInput(r, loop);
     if (input == InputResult::kStop) break;
     if (input == InputResult::kQuit) {
@@ -723,7 +894,7 @@ Outcome RunFrames(Run& r) {
       continue;
     }
     if (input != InputResult::kNoFrame) {
-      if (!r.window && r.engine && !r.engine->IsPlaying(core::kSoundTableMusic)) {
+      if (!r.window && r.engine && !r.unseen && !r.engine->IsPlaying(core::kSoundTableMusic)) {
         r.engine->Play(core::kSoundTableMusic, 0, 0, false, true);
       }
       if (!r.replay_hook.BeforeFrame(g)) break;  // the recording has no more frames
@@ -733,6 +904,7 @@ Outcome RunFrames(Run& r) {
       platform::WaitForEvent(50);
     }
     ++out.frames;
+    if (s.nested != nullptr && NestedRunEnds(r, out.frames - 1)) break;
 
     if (!r.window) {
       TrackStuckBalls(r.stats, g, g.clock->Now());
@@ -798,6 +970,59 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
 }
 
 }  // namespace
+
+KeptGameShow ShowKeptGame(const std::string& file, const RunSetup& outer, res::ResourceLayer& pack,
+                          NestedWindow window, std::FILE* err) {
+  KeptGameShow shown;
+  replay::ReadResult read = replay::ReadRecordingFile(file);
+  if (!read.playable() || read.recording.header.Setting("test-table") == "1") return shown;
+  // The game that made the best score: it begins after the game end before it.
+  const std::vector<replay::Checkpoint>& checks = read.recording.checkpoints;
+  int32_t best = -1;
+  for (size_t i = 0, last_end = 0; i < checks.size(); ++i) {
+    if (checks[i].kind != replay::CheckKind::kGameEnd) continue;
+    for (int32_t score : checks[i].scores) {
+      if (score > best) {
+        best = score;
+        window.after_frame = last_end == 0 ? -1 : static_cast<int64_t>(checks[last_end - 1].frame);
+        window.end_frame = checks[i].frame;
+      }
+    }
+    last_end = i + 1;
+  }
+  if (best < 0) return shown;
+
+  RunSetup s;
+  s.display = DisplayKind::kWindow;
+  s.virtual_clock = !window.paced;
+  s.data_dir = outer.data_dir;
+  s.config_dir = outer.config_dir;
+  s.players = read.recording.header.players;
+  s.seed = read.recording.header.seed;
+  s.frames = static_cast<int64_t>(read.recording.frames.size());
+  s.shared_pack = &pack;
+  s.replay_file = file;
+  s.replay = std::make_shared<const replay::Recording>(std::move(read.recording));
+  s.nested = &window;
+  Run r(s);
+  if (!OpenRun(r, err)) return shown;
+  shown.started = true;
+  const Outcome outcome = RunFrames(r);
+  Game& g = *r.game;
+  const replay::Checker* checker = r.replay_hook.checker();
+  shown.diverged = checker != nullptr && checker->diverged();
+  shown.frames = outcome.frames;
+  shown.shown = !r.unseen;
+  shown.first_shown = r.first_shown;
+  for (const rules::PlayerRecord& p : g.rules.players.records) shown.scores.push_back(p.score);
+  // Its sounds stop; the outer run's screen and sound engine stay open.
+  if (r.engine) r.engine->StopAll();
+  g.world.sound = &g.silent_sound;
+  g.rules.table.sound = &g.silent_sound;
+  g.score_display.sound = &g.silent_sound;
+  g.tuned_sound = nullptr;
+  return shown;
+}
 
 int RunGame(const RunSetup& setup, std::FILE* out, std::FILE* err) {
   Run r(setup);

@@ -13,6 +13,7 @@
 #include "app/game_passes.h"
 #include "app/help.h"
 #include "app/replay_hook.h"
+#include "app/replay_run.h"
 #include "input/key_names.h"
 #include "replay/kept_games.h"
 #include "store/high_score_entry.h"
@@ -232,6 +233,7 @@ bool FrontEndHost::OptionsDialog() {
   screen_.OpenBackdrop();
   ui::OptionsValues opened = ValuesOf(data_.settings);
   opened.sharp_scaling = sharp_scaling && sharp_scaling() ? 1 : 0;
+  opened.demo_kept_game = demo_kept_game ? 1 : 0;
   ui::OptionsForm form = ui::OpenOptionsForm(opened, modes_, OptionsFromPause());
   OptionsFormHooks hooks;
   // The sliders act at once, and stay in force even if the form is cancelled;
@@ -280,6 +282,15 @@ bool FrontEndHost::OptionsDialog() {
     StoreValues(data_.settings, r.values);
     if (set_sharp_scaling && r.values.sharp_scaling != opened.sharp_scaling) {
       set_sharp_scaling(r.values.sharp_scaling != 0);
+    }
+    if (r.values.demo_kept_game != opened.demo_kept_game) {
+      // In force at once; a file that cannot be written costs only the next start.
+      demo_kept_game = r.values.demo_kept_game != 0;
+      std::string error;
+      if (!demo_settings_file.empty() &&
+          !WriteDemoSettings(demo_settings_file, demo_kept_game, error)) {
+        Say("The demonstration setting could not be saved: " + error + ".");
+      }
     }
     ApplySoundSettings();
     SaveGameData();
@@ -381,15 +392,14 @@ int FrontEndHost::StartReplayWindow(const std::string& file) {
 }
 
 bool FrontEndHost::KeptDemonstration() {
-  if (!demo_kept_game || kept_games_folder.empty() || watch_command.empty()) return false;
-  // The one started before is still showing: nothing more is started.
-  if (demo_pid_ > 0 && ::kill(demo_pid_, 0) == 0) return true;
-  demo_pid_ = -1;
+  if (!demo_kept_game || kept_games_folder.empty() || !show_kept_game) return false;
   const std::optional<replay::KeptGame> best = replay::BestKeptGame(kept_games_folder);
-  if (!best) return false;
+  if (!best || faulty_demos_.count(best->path) != 0) return false;
   log.push_back("demonstration " + best->path);
-  demo_pid_ = StartReplayWindow(best->path);
-  return demo_pid_ > 0;
+  const KeptGameShow shown = show_kept_game(best->path);
+  // Never said to the player: the computer plays the next demonstration.
+  if (!shown.started || shown.diverged) faulty_demos_.insert(best->path);
+  return shown.started;
 }
 
 void FrontEndHost::AboutDialog() {

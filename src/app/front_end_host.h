@@ -10,12 +10,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/dialog_forms.h"
 #include "app/game.h"
+#include "app/run_setup.h"
 #include "app/window_proc.h"
 #include "input/capture.h"
 #include "input/controls.h"
@@ -106,9 +108,14 @@ class FrontEndHost final : public WindowHost {
   std::function<void(bool)> set_sharp_scaling;
   std::vector<std::string> watch_command;
   std::function<int(const std::vector<std::string>&, std::string&)> start_process = StartDetached;
-  // The idle demonstration shows the best kept game (as Watch does) instead
-  // of the computer playing, when there is one (the demo setting).
+  // The idle demonstration shows the best kept game instead of the computer
+  // playing, when there is one (the demo setting), through `show_kept_game`
+  // (unset: never), which plays it inside the window and returns when it ends.
   bool demo_kept_game = false;
+  std::function<KeptGameShow(const std::string& file)> show_kept_game;
+  // Where the Options form's OK writes the demo setting when it changed
+  // (empty: it is not kept).
+  std::filesystem::path demo_settings_file;
 
   // Tells the player: a line on `err` and a short message in the window.
   void Say(const std::string& text);
@@ -160,7 +167,8 @@ class FrontEndHost final : public WindowHost {
   const render::ModeTable& modes_;
   bool options_open_ = false;
   bool controls_open_ = false;
-  int demo_pid_ = -1;  // the kept game shown as the idle demonstration
+  // Kept games that could not be shown or diverged: the computer plays instead.
+  std::set<std::string> faulty_demos_;
 };
 
 }  // namespace app

@@ -138,9 +138,12 @@ bool ParseDemoPlaysKeptGame(std::string_view text) {
   return kept;
 }
 
+std::filesystem::path DemoSettingsPath(const RunSetup& s) {
+  return DemoSettingsPathFrom(s.config_dir, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
+
 bool DemoPlaysKeptGame(const RunSetup& s) {
-  const std::filesystem::path file =
-      DemoSettingsPathFrom(s.config_dir, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+  const std::filesystem::path file = DemoSettingsPath(s);
   if (file.empty()) return false;
   std::ifstream in(file, std::ios::binary);
   if (!in) return false;
@@ -148,6 +151,35 @@ bool DemoPlaysKeptGame(const RunSetup& s) {
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<size_t>(in.gcount()));
   return ParseDemoPlaysKeptGame(text);
+}
+
+bool WriteDemoSettings(const std::filesystem::path& file, bool kept, std::string& error) {
+  namespace fs = std::filesystem;
+  if (file.empty()) {
+    error = "there is no settings folder (no home folder)";
+    return false;
+  }
+  std::error_code ec;
+  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+  const fs::path part = file.string() + ".part";
+  {
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    out << "kept=" << (kept ? 1 : 0) << "\n";
+    out.flush();
+    if (!out) {
+      error = "cannot write " + part.string();
+      out.close();
+      fs::remove(part, ec);
+      return false;
+    }
+  }
+  fs::rename(part, file, ec);
+  if (ec) {
+    error = "cannot write " + file.string() + ": " + ec.message();
+    fs::remove(part, ec);
+    return false;
+  }
+  return true;
 }
 
 void KeepRecording(const std::string& path, const store::GameData& data) {

@@ -43,6 +43,11 @@ std::filesystem::path DemoSettingsPathFrom(std::string_view config_dir, const ch
 bool ParseDemoPlaysKeptGame(std::string_view text);
 // The setting for this run (its file read once).
 bool DemoPlaysKeptGame(const RunSetup& s);
+// The setting's file for this run (empty without a home).
+std::filesystem::path DemoSettingsPath(const RunSetup& s);
+// Writes the setting (the Options form's OK), making its folder; false with
+// the reason when it cannot. The file is replaced whole, never left half written.
+bool WriteDemoSettings(const std::filesystem::path& file, bool kept, std::string& error);
 // After such a run: the recording is named by date, player and best score
 // (marked when that score is in the high-score table) or removed when no
 // game ended in it; then the folder is pruned to the last 20 and the games

@@ -5,6 +5,7 @@
 // and one driver (driver.h) runs them all.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,14 @@ struct ResourceLayer;
 
 namespace platform {
 struct SingleInstance;
+class SdlDisplayDevice;
+struct Event;
+}  // namespace platform
+namespace render {
+struct Display;
+}
+namespace sound {
+class SoundEngine;
 }
 namespace replay {
 struct Recording;
@@ -37,6 +46,44 @@ enum class DisplayKind {
 enum class ClockStep {
   kToFrameTime,  // frame N reads N × frame_ms exactly, whatever the frame slept
   kByFrameTime,  // each frame adds frame_ms to the time its sleeps left
+};
+
+// A replay shown inside the window of the run it is nested in (the idle
+// demonstration of a kept game). It draws its own table on that run's open
+// screen and plays through its sound engine, neither opening nor closing
+// them. The frames before the game it shows run unseen and unheard, as fast
+// as they run; it ends at that game's end, after `shown_ms` of the
+// recording's time, at the recording's end or when it diverges, or at once
+// on any key, click or joypad press (which is not passed on).
+struct NestedWindow {
+  platform::SdlDisplayDevice* device = nullptr;
+  const render::Display* display = nullptr;  // that run's display, open
+  sound::SoundEngine* engine = nullptr;      // may be null: silent
+  // The game shown begins after this frame (the end of the one before it;
+  // -1: none) once the recording has left the menus, and ends at `end_frame`.
+  int64_t after_frame = -1;
+  int64_t end_frame = 0;
+  double shown_ms = 60000.0;
+  // The replay keeps real time (else it runs as fast as it can, as a run on
+  // a virtual clock does).
+  bool paced = true;
+  // After each shown frame, with the time shown so far: the outer run's own
+  // share (its virtual clock follows; its script's lines come due). True
+  // ends the nested run (a key, click or joypad press the outer run saw).
+  std::function<bool(double shown_ms)> outer_tick;
+  // The window's events that are the outer run's too (closing, the focus,
+  // repaints), handed on to it.
+  std::function<void(const platform::Event&)> pass_on;
+};
+
+// How a nested run went (ShowKeptGame, driver.h).
+struct KeptGameShow {
+  bool started = false;         // false: the recording cannot be read or is not of this table
+  bool shown = false;           // its game began and was shown
+  bool diverged = false;        // it ended early: the replay no longer matched the recording
+  int64_t frames = 0;           // frames replayed, the unseen ones included
+  int64_t first_shown = -1;     // the first frame shown
+  std::vector<int32_t> scores;  // the players' scores where it ended
 };
 
 struct RunSetup {
@@ -84,6 +131,8 @@ struct RunSetup {
   // and the reader's message when only part of it could be read.
   std::shared_ptr<const replay::Recording> replay;
   std::string replay_file, replay_problem;
+  // Set: the replay is shown inside another run's window (null: a run of its own).
+  const NestedWindow* nested = nullptr;
 
   // The program and its arguments (for the restart in a new video mode) and the
   // single-instance lock this copy holds (may be null).

@@ -346,6 +346,9 @@ class WindowEvents {
       pointer_hidden_ = hidden;
     }
   }
+  // An event another loop took from the window (a run nested in it) that is
+  // this window's too.
+  void Pass(const platform::Event& e, MessageQueue& q) { Translate(e, q); }
 
  private:
   void Translate(const platform::Event& e, MessageQueue& q) {

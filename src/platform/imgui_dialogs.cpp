@@ -297,6 +297,10 @@ int ImGuiDialogs::Options(ui::OptionsForm& f, const render::ModeTable& modes,
         bool nudge = f.values.show_nudge != 0;
         if (ImGui::Checkbox("Display Nudge", &nudge)) f.values.show_nudge = nudge;
         if (Button("Change Controls...") && hooks.change_controls) hooks.change_controls();
+        ImGui::Spacing();
+        Heading("Demonstration", column);
+        bool kept = f.values.demo_kept_game != 0;
+        if (ImGui::Checkbox("Best kept game", &kept)) f.values.demo_kept_game = kept;
         ImGui::EndGroup();
         ImGui::SameLine(0, Em() * 2);
         ImGui::BeginGroup();

@@ -118,6 +118,8 @@ bool ApplyOptionsText(OptionsForm& f, const render::ModeTable& modes, std::strin
       ok = flag(f.values.show_nudge);
     else if (name == "sharp")
       ok = flag(f.values.sharp_scaling);
+    else if (name == "demo")
+      ok = flag(f.values.demo_kept_game);
     else if (name == "music_volume")
       ok = step(f.values.music_volume);
     else if (name == "sound_volume")

@@ -21,6 +21,9 @@ struct OptionsValues {
   int32_t depth = 2;       // 0..4
   // Whole-number scales only (a window setting, not in the game data file).
   int32_t sharp_scaling = 0;
+  // The idle demonstration shows the best kept game instead of the computer
+  // playing (a setting of its own file, not in the game data file).
+  int32_t demo_kept_game = 0;
 };
 
 enum ColourLevel : int32_t { kLevelLow = 0, kLevelMedium = 1, kLevelHigh = 2 };
@@ -49,7 +52,8 @@ OptionsResult FinishOptionsForm(const OptionsForm& f, const OptionsValues& setti
                                 const render::ModeTable& modes);
 
 // Applies "name=value" words (music, sounds, nudge, music_volume,
-// sound_volume, resolution, colour, sharp) to the form as a player would click them.
+// sound_volume, resolution, colour, sharp, demo) to the form as a player would
+// click them.
 // Returns false on an unknown word or a value out of range.
 bool ApplyOptionsText(OptionsForm& f, const render::ModeTable& modes, std::string_view text);
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -210,53 +211,114 @@ TEST(Watch, TheDemonstrationSettingIsReadFromItsOwnFile) {
   EXPECT_TRUE(DemoPlaysKeptGame(s));
 }
 
-TEST(Watch, TheIdleDemonstrationShowsTheBestKeptGameWhenSetAndOnlyOneAtATime) {
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(Watch, TheOptionsFormsOkWritesTheDemonstrationSettingAndCancelDoesNot) {
   Folder dir;
   Host h(dir.path());
+  // A folder that does not exist yet is made.
+  const fs::path file = dir.path() / "config" / "demo.ini";
+  h.host.demo_settings_file = file;
+  struct Step {
+    const char* result;
+    const char* text;
+    bool kept;          // in force afterwards
+    const char* saved;  // the file afterwards ("" : none)
+  } steps[] = {
+      {"cancel", "demo=1", false, ""},  // Cancel changes nothing
+      {"ok", "music=1", false, ""},     // OK without a change writes nothing
+      {"ok", "demo=1", true, "kept=1\n"},  {"cancel", "demo=0", true, "kept=1\n"},
+      {"ok", "demo=0", false, "kept=0\n"},
+  };
+  for (const Step& s : steps) {
+    h.answers.pending.push_back({"options", s.result, s.text});
+    h.host.OptionsDialog();
+    EXPECT_EQ(h.host.demo_kept_game, s.kept) << s.result << " " << s.text;
+    EXPECT_EQ(fs::exists(file) ? ReadFile(file) : "", s.saved) << s.result << " " << s.text;
+    // What was written reads back as the same setting at the next start.
+    EXPECT_EQ(ParseDemoPlaysKeptGame(ReadFile(file)), fs::exists(file) && s.kept);
+  }
+  EXPECT_TRUE(h.forms.errors.empty());
+  EXPECT_TRUE(h.host.notices.empty());
+  EXPECT_FALSE(fs::exists(file.string() + ".part"));
+
+  // A file that cannot be written is said; the setting is in force for this run.
+  h.host.demo_settings_file = dir.path() / "game.dat" / "demo.ini";
+  std::ofstream(dir.path() / "game.dat") << "x";  // a file where the folder would be
+  h.answers.pending.push_back({"options", "ok", "demo=1"});
+  h.host.OptionsDialog();
+  EXPECT_TRUE(h.host.demo_kept_game);
+  ASSERT_EQ(h.host.notices.size(), 1u);
+  EXPECT_NE(h.host.notices[0].find("demonstration setting"), std::string::npos);
+}
+
+TEST(Watch, TheIdleDemonstrationShowsTheBestKeptGameInTheWindowWhenSet) {
+  Folder dir;
+  Host h(dir.path());
+  std::vector<std::string> shown;
+  KeptGameShow outcome;
+  outcome.started = outcome.shown = true;
+  h.host.show_kept_game = [&](const std::string& file) {
+    shown.push_back(file);
+    return outcome;
+  };
   // Off: the computer plays.
   Keep(dir.path(), 1000, "Anna", 500);
   const std::string best = Keep(dir.path(), 1000, "Bo", 900);
   EXPECT_FALSE(h.host.KeptDemonstration());
-  EXPECT_TRUE(h.started.empty());
+  EXPECT_TRUE(shown.empty());
 
-  // The shown game is a process of ours that waits until it is ended.
-  const pid_t shown = ::fork();
-  if (shown == 0) {
-    ::pause();
-    ::_exit(0);
-  }
-  h.pid = shown;
+  // On: the best kept game is shown in this window, every idle minute; no
+  // process is started for it.
   h.host.demo_kept_game = true;
   EXPECT_TRUE(h.host.KeptDemonstration());
-  ASSERT_EQ(h.started.size(), 1u);
-  EXPECT_EQ(h.started[0],
-            (std::vector<std::string>{"/bin/gfall", "--data", "/d", "--replay", best, "--window"}));
-  // While that one runs nothing more is started.
   EXPECT_TRUE(h.host.KeptDemonstration());
-  EXPECT_EQ(h.started.size(), 1u);
+  EXPECT_EQ(shown, (std::vector<std::string>{best, best}));
+  EXPECT_TRUE(h.started.empty());
 
-  // Once it has ended, the next idle minute starts one again; a start that
-  // fails leaves the demonstration to the computer, and is said.
-  ::kill(shown, SIGKILL);
-  ::waitpid(shown, nullptr, 0);
-  h.start_ok = false;
-  EXPECT_FALSE(h.host.KeptDemonstration());
-  EXPECT_EQ(h.started.size(), 2u);
-  EXPECT_EQ(h.host.notices.size(), 1u);
-  h.start_ok = true;
+  // One that diverged ended its demonstration early; from then on the
+  // computer plays, and nothing is said to the player.
+  outcome.diverged = true;
   EXPECT_TRUE(h.host.KeptDemonstration());
-  EXPECT_EQ(h.started.size(), 3u);
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_EQ(shown.size(), 3u);
+
+  // One that cannot be read leaves the demonstration to the computer at once.
+  const std::string newer = Keep(dir.path(), 2000, "Cy", 900);
+  outcome = KeptGameShow{};
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_EQ(shown, (std::vector<std::string>{best, best, best, newer}));
+  EXPECT_TRUE(h.host.notices.empty());
 }
 
 TEST(Watch, WithNoKeptGameTheComputerPlaysTheDemonstration) {
   Folder dir;
   Host h(dir.path());
+  int shows = 0;
+  h.host.show_kept_game = [&](const std::string&) {
+    ++shows;
+    KeptGameShow s;
+    s.started = true;
+    return s;
+  };
   h.host.demo_kept_game = true;
   EXPECT_FALSE(h.host.KeptDemonstration());
-  h.host.kept_games_folder.clear();
+  // No kept-games folder (a run that keeps none), or no window to show it in.
   Keep(dir.path(), 1000, "Bo", 900);
+  h.host.kept_games_folder.clear();
   EXPECT_FALSE(h.host.KeptDemonstration());
-  EXPECT_TRUE(h.started.empty());
+  h.host.kept_games_folder = dir.path().string();
+  auto show = std::move(h.host.show_kept_game);
+  h.host.show_kept_game = nullptr;
+  EXPECT_FALSE(h.host.KeptDemonstration());
+  EXPECT_EQ(shows, 0);
+  h.host.show_kept_game = std::move(show);
+  EXPECT_TRUE(h.host.KeptDemonstration());
+  EXPECT_EQ(shows, 1);
 }
 
 TEST(Watch, StartDetachedRunsTheProgramWithoutWaitingAndSaysWhenItCannot) {
