@@ -976,19 +976,19 @@ KeptGameShow ShowKeptGame(const std::string& file, const RunSetup& outer, res::R
   KeptGameShow shown;
   replay::ReadResult read = replay::ReadRecordingFile(file);
   if (!read.playable() || read.recording.header.Setting("test-table") == "1") return shown;
-  // The game that made the best score: it begins after the game end before it.
+  // The person's game that made the best score (the run's own computer
+  // demonstrations are no one's): it begins after the game end before it.
   const std::vector<replay::Checkpoint>& checks = read.recording.checkpoints;
   int32_t best = -1;
-  for (size_t i = 0, last_end = 0; i < checks.size(); ++i) {
-    if (checks[i].kind != replay::CheckKind::kGameEnd) continue;
-    for (int32_t score : checks[i].scores) {
+  for (const EndedGame& game : EndedGames(read.recording)) {
+    if (game.computer) continue;
+    for (int32_t score : checks[game.checkpoint].scores) {
       if (score > best) {
         best = score;
-        window.after_frame = last_end == 0 ? -1 : static_cast<int64_t>(checks[last_end - 1].frame);
-        window.end_frame = checks[i].frame;
+        window.after_frame = game.after_frame;
+        window.end_frame = checks[game.checkpoint].frame;
       }
     }
-    last_end = i + 1;
   }
   if (best < 0) return shown;
 

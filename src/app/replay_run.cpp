@@ -182,14 +182,38 @@ bool WriteDemoSettings(const std::filesystem::path& file, bool kept, std::string
   return true;
 }
 
+std::vector<EndedGame> EndedGames(const replay::Recording& r) {
+  std::vector<EndedGame> games;
+  bool computer = r.header.Setting("computer") == "1";
+  bool computer_played = false;  // since the last game's end
+  size_t next = 0;               // the next checkpoint
+  int64_t last_end = -1;
+  for (size_t f = 0; f < r.frames.size() && next < r.checkpoints.size(); ++f) {
+    // What the frame began with: a change the frame itself makes (the
+    // computer leaving at its game's end) shows in the next frame's events.
+    for (const replay::InputEvent& e : r.EventsOf(r.frames[f])) {
+      if (e.kind == replay::EventKind::kLoopState && e.a == kLoopComputer) computer = e.b != 0;
+    }
+    computer_played = computer_played || computer;
+    for (; next < r.checkpoints.size() && r.checkpoints[next].frame == f; ++next) {
+      if (r.checkpoints[next].kind != replay::CheckKind::kGameEnd) continue;
+      games.push_back({next, last_end, computer_played});
+      last_end = static_cast<int64_t>(f);
+      computer_played = false;
+    }
+  }
+  return games;
+}
+
 void KeepRecording(const std::string& path, const store::GameData& data) {
   namespace fs = std::filesystem;
   const replay::ReadResult read = replay::ReadRecordingFile(path);
-  // The best score at a game's end, and whose it was.
+  // The best score at the end of a person's game, and whose it was.
   int32_t best = -1;
   size_t player = 0;
-  for (const replay::Checkpoint& c : read.recording.checkpoints) {
-    if (c.kind != replay::CheckKind::kGameEnd) continue;
+  for (const EndedGame& game : EndedGames(read.recording)) {
+    if (game.computer) continue;
+    const replay::Checkpoint& c = read.recording.checkpoints[game.checkpoint];
     for (size_t i = 0; i < c.scores.size(); ++i) {
       if (c.scores[i] > best) {
         best = c.scores[i];

@@ -12,6 +12,7 @@
 #include "app/options.h"
 #include "app/replay_hook.h"
 #include "app/run_setup.h"
+#include "replay/recording.h"
 #include "store/game_data.h"
 
 namespace app {
@@ -48,10 +49,21 @@ std::filesystem::path DemoSettingsPath(const RunSetup& s);
 // Writes the setting (the Options form's OK), making its folder; false with
 // the reason when it cannot. The file is replaced whole, never left half written.
 bool WriteDemoSettings(const std::filesystem::path& file, bool kept, std::string& error);
+// The games that ended in a recording, in order: the checkpoint of each
+// game's end, the frame after which the game began (the end of the game
+// before it; −1 for the first) and whether the computer played any of it
+// (its idle demonstrations are games too, but no one's score).
+struct EndedGame {
+  size_t checkpoint = 0;
+  int64_t after_frame = -1;
+  bool computer = false;
+};
+std::vector<EndedGame> EndedGames(const replay::Recording& r);
+
 // After such a run: the recording is named by date, player and best score
-// (marked when that score is in the high-score table) or removed when no
-// game ended in it; then the folder is pruned to the last 20 and the games
-// still in the high-score table.
+// of a game a person played (marked when that score is in the high-score
+// table) or removed when no such game ended in it; then the folder is pruned to the last 20 and the
+// games still in the high-score table.
 void KeepRecording(const std::string& path, const store::GameData& data);
 
 // The keys of a replay in a window: Space pauses and resumes, F plays

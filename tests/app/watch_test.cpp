@@ -16,8 +16,11 @@
 #include <vector>
 
 #include "app/front_end.h"
+#include "app/replay_hook.h"
 #include "app/replay_run.h"
 #include "replay/kept_games.h"
+#include "replay/reader.h"
+#include "replay/writer.h"
 #include "store/game_data.h"
 
 namespace app {
@@ -181,6 +184,63 @@ TEST(Watch, TheBestKeptGameIsTheHighestScoreAndTheNewestOfEquals) {
   Keep(dir.path(), 4000, "Dee", 100);
   ASSERT_TRUE(replay::BestKeptGame(dir.path().string()));
   EXPECT_EQ(replay::BestKeptGame(dir.path().string())->path, best);
+}
+
+// A window run in which the computer played its idle demonstration (90 000),
+// a person played a game (1 234), and a demonstration was cut short by a key
+// at its end (50 000): only the person's game is anyone's score.
+TEST(Watch, KeptGamesCountOnlyThePersonsGames) {
+  Folder dir;
+  const std::string part = (dir.path() / "recording-1.part").string();
+  {
+    replay::Header h;
+    h.players = 1;
+    h.started_unix = 1000;
+    std::string error;
+    auto w = replay::Writer::ToFile(part, h, error);
+    ASSERT_TRUE(w) << error;
+    auto computer = [](bool on) {
+      replay::InputEvent e;
+      e.kind = replay::EventKind::kLoopState;
+      e.a = kLoopComputer;
+      e.b = on;
+      return e;
+    };
+    const replay::StateDigest d{};
+    auto end = [&](int32_t score) {
+      const int32_t scores[1] = {score};
+      w->Checkpoint(replay::CheckKind::kGameEnd, d, scores);
+    };
+    const struct {
+      int on;         // -1: no change
+      int32_t score;  // 0: the game does not end in this frame
+    } frames[] = {{1, 0}, {-1, 90000}, {0, 0}, {-1, 1234}, {1, 0}, {0, 50000}};
+    for (const auto& f : frames) {
+      w->ClockReading(1.0);
+      if (f.on >= 0) w->Event(computer(f.on != 0));
+      w->EndFrame();
+      if (f.score) end(f.score);
+    }
+    w->Finish();
+  }
+  const replay::ReadResult read = replay::ReadRecordingFile(part);
+  ASSERT_TRUE(read.complete()) << read.error;
+  const std::vector<EndedGame> games = EndedGames(read.recording);
+  ASSERT_EQ(games.size(), 3u);
+  EXPECT_TRUE(games[0].computer);
+  EXPECT_FALSE(games[1].computer);
+  EXPECT_TRUE(games[2].computer);
+  EXPECT_EQ(games[0].after_frame, -1);
+  EXPECT_EQ(games[1].after_frame, 1);  // the person's game began after the computer's end
+  EXPECT_EQ(games[2].after_frame, 3);
+
+  store::GameData data;
+  data.player_names[0] = "Anna";
+  KeepRecording(part, data);
+  std::vector<replay::KeptGame> kept = replay::ListKeptGames(dir.path().string());
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].score, 1234);
+  EXPECT_EQ(kept[0].player, "Anna");
 }
 
 TEST(Watch, TheDemonstrationSettingIsReadFromItsOwnFile) {
