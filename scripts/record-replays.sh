@@ -12,15 +12,20 @@
 # to 8 times) until its replay's statistics count FIELD at least once (a
 # multiball, an award); real frame times make every try a different game.
 #
-# The rare games (each award collected: the computer collects one in about
-# one game in ten, SPECIAL in one in seventy) are played by the computer from
-# the menus' script awards.txt, and between its games the idle demonstration
-# lets it play on. Several windows play at once (GFALL_RECORD_WINDOWS,
-# default 12), each on an X server of its own, and their recordings are read
-# as they grow; a window whose replay counts what a rare game wants is
-# stopped a few seconds later (TERM: it saves and ends its recording as Quit
-# does), kept as that game and replaced by a new window. Up to
-# GFALL_RECORD_BUDGET seconds (default 3600) for all of them, then it fails.
+# The award games (each award collected) are played by the computer from the
+# menus' script awards.txt; between its games the idle demonstration lets it
+# play on. At real frame times the computer collects an award in about one
+# game in a hundred (DOUBLE mostly), so award-double is played in several
+# windows at once (GFALL_RECORD_WINDOWS, default 12), each on an X server of
+# its own, their recordings read as they grow; the first window whose replay
+# counts the award is stopped a few seconds later (TERM: it saves and ends
+# its recording as Quit does) and kept. Up to GFALL_RECORD_BUDGET seconds
+# (default 3600), then it fails. EXTRA and SPECIAL come still more rarely, so
+# award-extra and award-special are played in the window on its virtual
+# clock (frames of 16.667 ms, no waiting; the same window, forms and drawing):
+# seeds are tried in turn until a 30-minute run counts the award, and the run
+# is recorded again, as short as still holds it (the virtual clock repeats a
+# run exactly).
 set -euo pipefail
 build="${1:-build/release}"
 shift || true
@@ -63,10 +68,54 @@ games=(
   "award-earned --width 800 --want earned_(extra|double|special)"
   "skill-shot   --width 1024 --want skill_shots"
 )
-# Rare games, played by the computer from the menus' script awards.txt in
-# several windows at once: NAME:FIELD, kept when the replay counts FIELD.
-rare_options="--width 800"
-rare=(award-extra:awards_extra award-double:awards_double award-special:awards_special)
+# Award games, played by the computer from the menus' script awards.txt:
+# NAME:FIELD, kept when the replay counts FIELD (see the header). /R: no title
+# picture, so the script's start of the computer never waits behind it.
+rare_options="--width 800 /R"
+rare=(award-double:awards_double)
+searched=(award-extra:awards_extra award-special:awards_special)
+
+# Counts FIELD in the replay of FILE (0 when it does not read).
+counts() {
+  "$gfall" --replay-partial "$1" --data "$build" --stats 2>/dev/null |
+    sed -n "s/.*\"$2\":\([0-9]*\).*/\1/p" | head -1 | grep . || echo 0
+}
+
+# Tries seeds in the window on its virtual clock until a run counts FIELD,
+# then records that seed again with as few frames (in steps of 600) as still
+# count it, and 300 more; keeps it as $corpus/NAME.gfrec.
+record_search() {
+  local name="$1" want="$2" seed frames lo hi mid
+  local rec="$config/search.gfrec"
+  echo "== $name (seeds on the virtual clock until its replay counts $want)"
+  play() {  # seed frames
+    rm -rf "$config/search"
+    SDL_AUDIODRIVER=dummy "${run[@]}" "$gfall" --window --virtual-clock $rare_options \
+      --seed "$1" --data "$build" --config-dir "$config/search" --input "$corpus/awards.txt" \
+      --frames "$2" --record "$rec" >/dev/null 2>&1 || true
+  }
+  for seed in $(seq 1 "${GFALL_SEARCH_SEEDS:-200}"); do
+    play "$seed" 108000
+    [ "$(counts "$rec" "$want")" -gt 0 ] && break
+    if [ "$seed" -eq "${GFALL_SEARCH_SEEDS:-200}" ]; then
+      echo "record-replays: $name: no seed counted $want" >&2
+      exit 1
+    fi
+  done
+  lo=0
+  hi=$((108000 / 600))
+  while [ $((hi - lo)) -gt 1 ]; do
+    mid=$(((lo + hi) / 2))
+    play "$seed" $((mid * 600))
+    if [ "$(counts "$rec" "$want")" -gt 0 ]; then hi=$mid; else lo=$mid; fi
+  done
+  frames=$((hi * 600 + 300))
+  play "$seed" "$frames"
+  [ "$(counts "$rec" "$want")" -gt 0 ] || { echo "record-replays: $name: lost" >&2; exit 1; }
+  echo "   seed $seed, $frames frames"
+  cp "$rec" "$corpus/$name.gfrec"
+  keep_hashes "$name"
+}
 
 # Plays the computer's games in windows until, for each NAME:FIELD given, one
 # window's replay counts FIELD (see the header); keeps that recording as
@@ -180,3 +229,8 @@ done
 if [ "${#rare_now[@]}" -gt 0 ]; then
   record_until "$corpus/awards.txt" "$rare_options" "${rare_now[@]}"
 fi
+for w in "${searched[@]}"; do
+  if [ "${#only[@]}" -eq 0 ] || [[ " ${only[*]} " == *" ${w%%:*} "* ]]; then
+    record_search "${w%%:*}" "${w#*:}"
+  fi
+done

@@ -70,6 +70,7 @@ TEST(ReplayCorpus, EachGameHoldsWhatItWasKeptFor) {
       {"multiball-1024", R"re("multiballs":[1-9])re"},
       {"skill-shot", R"re("skill_shots":[1-9])re"},
       {"award-earned", R"re("earned_(extra|double|special)":[1-9])re"},
+      {"award-extra", R"re("awards_extra":[1-9])re"},
       {"award-double", R"re("awards_double":[1-9])re"},
   };
   for (const auto& c : kCases) {
