@@ -25,7 +25,7 @@
 # clock (frames of 16.667 ms, no waiting; the same window, forms and drawing):
 # seeds are tried in turn until a 30-minute run counts the award, and the run
 # is recorded again, as short as still holds it (the virtual clock repeats a
-# run exactly).
+# run exactly; GFALL_SEARCH_FIRST and GFALL_SEARCH_SEEDS bound the seeds tried).
 set -euo pipefail
 build="${1:-build/release}"
 shift || true
@@ -94,7 +94,7 @@ record_search() {
       --seed "$1" --data "$build" --config-dir "$config/search" --input "$corpus/awards.txt" \
       --frames "$2" --record "$rec" >/dev/null 2>&1 || true
   }
-  for seed in $(seq 1 "${GFALL_SEARCH_SEEDS:-200}"); do
+  for seed in $(seq "${GFALL_SEARCH_FIRST:-1}" "${GFALL_SEARCH_SEEDS:-200}"); do
     play "$seed" 108000
     [ "$(counts "$rec" "$want")" -gt 0 ] && break
     if [ "$seed" -eq "${GFALL_SEARCH_SEEDS:-200}" ]; then

@@ -72,6 +72,7 @@ TEST(ReplayCorpus, EachGameHoldsWhatItWasKeptFor) {
       {"award-earned", R"re("earned_(extra|double|special)":[1-9])re"},
       {"award-extra", R"re("awards_extra":[1-9])re"},
       {"award-double", R"re("awards_double":[1-9])re"},
+      {"award-special", R"re("awards_special":[1-9])re"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.game);
