@@ -249,6 +249,14 @@ void AttachSound(Run& r) {
   g.score_display.sound = r.engine;
 }
 
+// The game's sounds go nowhere again (its engine is closed or lent back).
+void DetachSound(Game& g) {
+  g.world.sound = &g.silent_sound;
+  g.rules.table.sound = &g.silent_sound;
+  g.score_display.sound = &g.silent_sound;
+  g.tuned_sound = nullptr;
+}
+
 // The tuning file is read again from the pack at every game start.
 void ReloadTuningFromPack(Run& r) { r.game->tuning_pack = &r.layer; }
 
@@ -953,10 +961,7 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
   KeepWindowSettings(r, true);
   if (r.engine) r.engine->Close();
   if (r.dialogs) r.dialogs->Close();
-  g.world.sound = &g.silent_sound;
-  g.rules.table.sound = &g.silent_sound;
-  g.score_display.sound = &g.silent_sound;
-  g.tuned_sound = nullptr;
+  DetachSound(g);
   render::CloseDisplay(r.view->display, *r.device);
   r.display_open = false;
   if (restart && code == 0) {
@@ -978,19 +983,10 @@ KeptGameShow ShowKeptGame(const std::string& file, const RunSetup& outer, res::R
   if (!read.playable() || read.recording.header.Setting("test-table") == "1") return shown;
   // The person's game that made the best score (the run's own computer
   // demonstrations are no one's): it begins after the game end before it.
-  const std::vector<replay::Checkpoint>& checks = read.recording.checkpoints;
-  int32_t best = -1;
-  for (const EndedGame& game : EndedGames(read.recording)) {
-    if (game.computer) continue;
-    for (int32_t score : checks[game.checkpoint].scores) {
-      if (score > best) {
-        best = score;
-        window.after_frame = game.after_frame;
-        window.end_frame = checks[game.checkpoint].frame;
-      }
-    }
-  }
-  if (best < 0) return shown;
+  const BestGame best = BestPersonsGame(read.recording);
+  if (best.score < 0) return shown;
+  window.after_frame = best.game.after_frame;
+  window.end_frame = read.recording.checkpoints[best.game.checkpoint].frame;
 
   RunSetup s;
   s.display = DisplayKind::kWindow;
@@ -1017,10 +1013,7 @@ KeptGameShow ShowKeptGame(const std::string& file, const RunSetup& outer, res::R
   for (const rules::PlayerRecord& p : g.rules.players.records) shown.scores.push_back(p.score);
   // Its sounds stop; the outer run's screen and sound engine stay open.
   if (r.engine) r.engine->StopAll();
-  g.world.sound = &g.silent_sound;
-  g.rules.table.sound = &g.silent_sound;
-  g.score_display.sound = &g.silent_sound;
-  g.tuned_sound = nullptr;
+  DetachSound(g);
   return shown;
 }
 

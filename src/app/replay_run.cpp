@@ -205,22 +205,24 @@ std::vector<EndedGame> EndedGames(const replay::Recording& r) {
   return games;
 }
 
+BestGame BestPersonsGame(const replay::Recording& r) {
+  BestGame best;
+  for (const EndedGame& game : EndedGames(r)) {
+    if (game.computer) continue;
+    const std::vector<int32_t>& scores = r.checkpoints[game.checkpoint].scores;
+    for (size_t i = 0; i < scores.size(); ++i) {
+      if (scores[i] > best.score) best = {game, i, scores[i]};
+    }
+  }
+  return best;
+}
+
 void KeepRecording(const std::string& path, const store::GameData& data) {
   namespace fs = std::filesystem;
   const replay::ReadResult read = replay::ReadRecordingFile(path);
-  // The best score at the end of a person's game, and whose it was.
-  int32_t best = -1;
-  size_t player = 0;
-  for (const EndedGame& game : EndedGames(read.recording)) {
-    if (game.computer) continue;
-    const replay::Checkpoint& c = read.recording.checkpoints[game.checkpoint];
-    for (size_t i = 0; i < c.scores.size(); ++i) {
-      if (c.scores[i] > best) {
-        best = c.scores[i];
-        player = i;
-      }
-    }
-  }
+  const BestGame found = BestPersonsGame(read.recording);
+  const int32_t best = found.score;
+  const size_t player = found.player;
   std::error_code ec;
   if (best < 0 || !read.playable()) {
     fs::remove(path, ec);  // no game was played

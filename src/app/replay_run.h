@@ -60,6 +60,15 @@ struct EndedGame {
 };
 std::vector<EndedGame> EndedGames(const replay::Recording& r);
 
+// The best score at the end of a game a person played, the game and whose
+// score it was; score −1 when no such game ended.
+struct BestGame {
+  EndedGame game;
+  size_t player = 0;
+  int32_t score = -1;
+};
+BestGame BestPersonsGame(const replay::Recording& r);
+
 // After such a run: the recording is named by date, player and best score
 // of a game a person played (marked when that score is in the high-score
 // table) or removed when no such game ended in it; then the folder is pruned to the last 20 and the
