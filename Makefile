@@ -18,7 +18,7 @@ CMAKE_FLAGS += -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_CXX_COMPILER_LAUNCH
 endif
 
 .PHONY: all deps build run serve check-format test test-release test-asan bench fuzz replays clean \
-        install uninstall package
+        install uninstall package windows windows-package test-windows
 
 all: build
 
@@ -60,7 +60,7 @@ test-asan: deps $(ASAN)/build.ninja
 check-format: deps
 	@bash scripts/check-format.sh
 
-test: check-format test-release test-asan
+test: check-format test-release test-asan test-windows
 
 bench: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -98,6 +98,23 @@ uninstall:
 # The Debian package build/release/gfall_VERSION_ARCH.deb (CPack).
 package: build
 	cd $(BUILD) && cpack -G DEB
+
+# Windows: gfall.exe and gftool.exe for 32-bit Windows (build/win32, MinGW-w64
+# i686) and 64-bit Windows (build/win64, x86_64), against libraries cross-built
+# from Debian's sources into ~/.cache/glimmerfall-win (scripts/cross-libs.sh;
+# reused by later runs); the table pack and the icons are the Linux build's.
+windows: deps $(BUILD)/build.ninja
+	JOBS=$(JOBS) bash scripts/windows.sh build
+
+# build/windows/Glimmerfall-VERSION-win32.zip, -win64.zip and -setup.exe (NSIS).
+windows-package: deps $(BUILD)/build.ninja
+	JOBS=$(JOBS) bash scripts/windows.sh package
+
+# The 64-bit build's test programs, each run once under Wine, and the game
+# under Wine against the Linux build: seeded games, the replay corpus both
+# ways, the window on Xvfb, the zip and the installer.
+test-windows: deps $(BUILD)/build.ninja
+	JOBS=$(JOBS) bash scripts/windows.sh test
 
 clean:
 	rm -rf build

@@ -19,6 +19,10 @@ packages=(
   dpkg-dev desktop-file-utils appstream man-db lintian
   # tests in a real X window (xwd: the X server's picture of the screen), fuzzing runtime
   xvfb x11-apps libclang-rt-14-dev
+  # Windows: the MinGW-w64 cross compilers, the 64-bit Wine for the tests (this
+  # kernel runs no 32-bit programs, so not wine32), NSIS for the installer, and
+  # what scripts/cross-libs.sh needs to unpack and build Debian's sources
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 nsis patch xz-utils bzip2
 )
 
 missing=()

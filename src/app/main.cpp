@@ -17,6 +17,7 @@
 #include "app/shot_map.h"
 #include "app/startup.h"
 #include "platform/data_dirs.h"
+#include "platform/os/process.h"
 #include "platform/single_instance.h"
 #include "store/game_data.h"
 
@@ -76,6 +77,7 @@ bool LockOneCopy(const app::RunSetup& o, platform::SingleInstance& instance) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::os::PrepareProcess();
   try {
     app::Options opts;
     switch (app::ParseOptions(argc, argv, opts, stdout, stderr)) {

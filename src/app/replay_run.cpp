@@ -1,8 +1,5 @@
 #include "app/replay_run.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -12,6 +9,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/os/files.h"
+#include "platform/os/process.h"
 #include "replay/kept_games.h"
 #include "replay/reader.h"
 
@@ -89,13 +88,13 @@ std::string KeptRecordingPath(const RunSetup& s) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) return {};
-  return (folder / ("recording-" + std::to_string(::getpid()) + ".part")).string();
+  return (folder / ("recording-" + std::to_string(platform::os::ProcessId()) + ".part")).string();
 }
 
 std::vector<std::string> WatchCommand(const RunSetup& s) {
   std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec || exe.empty()) return {};
+  const std::filesystem::path exe = platform::os::ExecutablePath();
+  if (exe.empty()) return {};
   std::vector<std::string> args = {exe.string(), "--data",
                                    std::filesystem::absolute(s.data_dir, ec).string()};
   if (!s.config_dir.empty()) {
@@ -139,6 +138,11 @@ bool ParseDemoPlaysKeptGame(std::string_view text) {
 }
 
 std::filesystem::path DemoSettingsPath(const RunSetup& s) {
+  if (s.config_dir.empty()) {
+    if (std::filesystem::path own = platform::os::UserDataFolder(); !own.empty()) {
+      return own / "demo.ini";
+    }
+  }
   return DemoSettingsPathFrom(s.config_dir, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
@@ -283,7 +287,7 @@ void KeepLeftRecordings(const std::string& folder, const store::GameData& data) 
       continue;
     }
     // Still being written by a running copy.
-    if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    if (pid == platform::os::ProcessId() || platform::os::ProcessRunning(pid)) continue;
     left.push_back(it->path().string());
   }
   for (const std::string& path : left) KeepRecording(path, data);

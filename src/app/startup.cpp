@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/os/files.h"
+#include "platform/os/process.h"
+
 namespace app {
 
 Switches ScanSwitches(std::string_view s) {
@@ -42,9 +45,8 @@ std::optional<std::string> FindDataFolder(const DataFolderPlaces& p, std::string
 }
 
 std::string ExecutableDir() {
-  std::error_code ec;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return {};
+  const std::filesystem::path exe = platform::os::ExecutablePath();
+  if (exe.empty()) return {};
   return exe.parent_path().string();
 }
 
@@ -54,7 +56,8 @@ DataFolderPlaces ProcessDataFolderPlaces(const std::string& install_dir) {
   std::error_code ec;
   p.current_dir = std::filesystem::current_path(ec).string();
   p.exe_dir = ExecutableDir();
-  p.install_dir = install_dir;
+  p.install_dir = platform::os::RecordedInstallFolder();
+  if (p.install_dir.empty()) p.install_dir = install_dir;
   return p;
 }
 

@@ -4,8 +4,6 @@
 // the loading screen, the window's events as messages, and the restart in a
 // new video mode. The driver (driver.cpp) puts them together.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -30,6 +28,7 @@
 #include "physics/tuning_file.h"
 #include "platform/imgui_dialogs.h"
 #include "platform/open_url.h"
+#include "platform/os/process.h"
 #include "platform/png_file.h"
 #include "platform/sdl_audio_device.h"
 #include "platform/sdl_display_device.h"
@@ -430,11 +429,9 @@ inline void Restart(const std::vector<std::string>& argv, std::FILE* err) {
     args.push_back(argv[i]);
   }
   args.push_back("/R");
-  std::vector<char*> c_args;
-  for (std::string& a : args) c_args.push_back(a.data());
-  c_args.push_back(nullptr);
-  ::execv("/proc/self/exe", c_args.data());
-  std::fprintf(err, "gfall: cannot restart: %s\n", std::strerror(errno));
+  std::string error;
+  platform::os::RestartAs(args, error);
+  std::fprintf(err, "gfall: cannot restart: %s\n", error.c_str());
 }
 
 }  // namespace app

@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/os/files.h"
+#include "platform/os/process.h"
+
 namespace platform {
 
 namespace {
@@ -77,15 +80,17 @@ DataSearchInputs ProcessDataSearchInputs(const std::string& data_from_bin,
   DataSearchInputs in;
   in.environment = EnvOrEmpty("GFALL_DATA");
   std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) in.exe_dir = exe.parent_path().string();
+  const std::filesystem::path exe = os::ExecutablePath();
+  if (!exe.empty()) in.exe_dir = exe.parent_path().string();
   in.data_from_bin = data_from_bin;
   in.xdg_data_home = EnvOrEmpty("XDG_DATA_HOME");
   in.home = EnvOrEmpty("HOME");
   in.xdg_data_dirs = EnvOrEmpty("XDG_DATA_DIRS");
   in.current_dir = std::filesystem::current_path(ec).string();
   if (ec) in.current_dir.clear();
-  in.install_dir = install_dir;
+  // The folder the installer recorded (Windows), else the configured one.
+  in.install_dir = os::RecordedInstallFolder();
+  if (in.install_dir.empty()) in.install_dir = install_dir;
   return in;
 }
 

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "core/control_binding.h"
+#include "platform/os/files.h"
 
 namespace platform {
 
@@ -49,6 +50,9 @@ std::string GameControllerDbPath(const char* xdg_config_home, const char* home) 
 }
 
 std::string SdlJoypads::DefaultMappingsFile() {
+  if (std::filesystem::path own = os::UserDataFolder(); !own.empty()) {
+    return (own / "gamecontrollerdb.txt").string();
+  }
   return GameControllerDbPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // One copy of the game at a time: a lock file held with flock() for the life
 // of the process, and a local socket beside it through which a second copy
-// asks the first to raise its window.
+// asks the first to raise its window. On Windows (win32_single_instance.cpp)
+// the lock is the named mutex "GFallPBallGameMtx" and the second copy brings
+// the first one's window (class "GFallPBallWndClass") forward itself.
 
 #include <string>
 #include <string_view>
@@ -11,6 +13,7 @@ namespace platform {
 
 struct SingleInstance {
   int lock_fd = -1;
+  void* mutex = nullptr;  // Windows: the named mutex we own
   int listen_fd = -1;
   std::string lock_path;
   std::string socket_path;

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/os/files.h"
 #include "store/durable_file.h"
 
 namespace platform {
@@ -62,6 +63,9 @@ std::filesystem::path WindowSettingsPathFrom(std::string_view config_dir,
 }
 
 std::filesystem::path WindowSettingsPath(std::string_view config_dir) {
+  if (config_dir.empty()) {
+    if (std::filesystem::path own = os::UserDataFolder(); !own.empty()) return own / "window.ini";
+  }
   return WindowSettingsPathFrom(config_dir, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/os/files.h"
 #include "store/durable_file.h"
 
 namespace store {
@@ -497,6 +498,10 @@ std::filesystem::path GameDataFolderFrom(std::string_view config_dir, const char
 }
 
 std::filesystem::path GameDataFolder(std::string_view config_dir) {
+  // Where the system gives programs a folder of their own (Windows), that one.
+  if (config_dir.empty()) {
+    if (std::filesystem::path own = platform::os::UserDataFolder(); !own.empty()) return own;
+  }
   return GameDataFolderFrom(config_dir, std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 }
 

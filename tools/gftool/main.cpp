@@ -1,7 +1,5 @@
 // gftool: inspects and builds the game's data files.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +9,7 @@
 #include <iostream>
 
 #include "command.h"
+#include "platform/os/files.h"
 
 namespace gftool {
 
@@ -67,18 +66,11 @@ bool WriteFileAtomic(const std::string& path, std::span<const uint8_t> bytes) {
     std::cout.flush();
     return static_cast<bool>(std::cout);
   }
-  std::string tmp = path + ".tmp" + std::to_string(getpid());
-  FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) {
-    Fail("cannot create " + path + ": " + std::strerror(errno));
-    return false;
-  }
-  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (std::fflush(f) == 0) && ok;
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    Fail("cannot write " + path);
+  // A new file in the same folder moved over the old one, so a reader never
+  // sees half of it (and the old file stays when anything fails).
+  std::string error;
+  if (!platform::os::ReplaceFileDurably(path, bytes, &error)) {
+    Fail("cannot write " + path + ": " + error);
     return false;
   }
   return true;

@@ -6,6 +6,11 @@
 #include FT_FREETYPE_H
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 namespace tablegen {
 
@@ -185,6 +190,58 @@ bool WriteIcon(int size, const std::string& path, std::string& error) {
   cairo_font_face_destroy(serif);
   if (st != CAIRO_STATUS_SUCCESS) {
     error = "cannot write " + path + ": " + cairo_status_to_string(st);
+    return false;
+  }
+  return true;
+}
+
+bool WriteIconFile(const std::string& path, std::string& error) {
+  // Each size drawn on its own (as the PNG icons are), kept as PNG inside the
+  // .ico, which Windows reads from Vista on.
+  const int sizes[] = {16, 24, 32, 48, 64, 128, 256};
+  std::vector<std::vector<uint8_t>> pictures;
+  for (int size : sizes) {
+    const std::string part = path + "." + std::to_string(size) + ".png";
+    if (!WriteIcon(size, part, error)) return false;
+    std::ifstream in(part, std::ios::binary);
+    pictures.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    in.close();
+    std::remove(part.c_str());
+    if (pictures.back().empty()) {
+      error = "cannot read back " + part;
+      return false;
+    }
+  }
+  std::vector<uint8_t> ico;
+  auto u16 = [&](uint32_t v) {
+    ico.push_back(static_cast<uint8_t>(v));
+    ico.push_back(static_cast<uint8_t>(v >> 8));
+  };
+  auto u32 = [&](uint32_t v) {
+    u16(v & 0xFFFF);
+    u16(v >> 16);
+  };
+  u16(0);  // reserved
+  u16(1);  // an icon
+  u16(static_cast<uint32_t>(pictures.size()));
+  uint32_t offset = 6 + 16 * static_cast<uint32_t>(pictures.size());
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    ico.push_back(static_cast<uint8_t>(sizes[i] == 256 ? 0 : sizes[i]));  // 0 stands for 256
+    ico.push_back(static_cast<uint8_t>(sizes[i] == 256 ? 0 : sizes[i]));
+    ico.push_back(0);  // not a palette picture
+    ico.push_back(0);
+    u16(1);   // colour planes
+    u16(32);  // bits per pixel
+    u32(static_cast<uint32_t>(pictures[i].size()));
+    u32(offset);
+    offset += static_cast<uint32_t>(pictures[i].size());
+  }
+  for (const auto& p : pictures) ico.insert(ico.end(), p.begin(), p.end());
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(ico.data()), static_cast<std::streamsize>(ico.size()));
+  out.close();
+  if (!out) {
+    error = "cannot write " + path;
     return false;
   }
   return true;

@@ -11,4 +11,8 @@ namespace tablegen {
 // cannot be written.
 bool WriteIcon(int size, const std::string& path, std::string& error);
 
+// The icon of the Windows programs: a multi-size .ico at `path` holding the
+// drawing at 16, 24, 32, 48, 64, 128 and 256 pixels, each as a PNG.
+bool WriteIconFile(const std::string& path, std::string& error);
+
 }  // namespace tablegen

@@ -7,6 +7,7 @@
 //   tablegen --table DIR --plan OUT.png
 //   tablegen --table DIR --art OUT.png      (the painted artwork alone, flat)
 //   tablegen --icon SIZE OUT.png            (the game's icon, SIZE × SIZE, RGBA)
+//   tablegen --ico OUT.ico                  (the icon at every size, for Windows)
 
 #include <algorithm>
 #include <chrono>
@@ -35,6 +36,7 @@ int Usage() {
                "usage: tablegen --table DIR [--out PACK] [--threads N] [--plan OUT.png] "
                "[--screenshots DIR] [--art OUT.png]\n"
                "       tablegen --icon SIZE OUT.png\n"
+               "       tablegen --ico OUT.ico\n"
                "       tablegen --check PACK [--table DIR] [--trap-sweep [--sweep-grid PX]\n"
                "                               [--sweep-seeds N]"
                " [--sweep-step PERCENT] [--sweep-seconds S]]\n");
@@ -83,6 +85,14 @@ int main(int argc, char** argv) {
     if (a == "--art" && next(art_path)) continue;
     if (a == "--screenshots" && next(shots_dir)) continue;
     if (a == "--check" && next(check_path)) continue;
+    if (a == "--ico" && i + 1 < argc) {
+      std::string error;
+      if (!tablegen::WriteIconFile(argv[i + 1], error)) {
+        std::fprintf(stderr, "tablegen: %s\n", error.c_str());
+        return 1;
+      }
+      return 0;
+    }
     if (a == "--icon" && i + 2 < argc) {
       // The icon alone: nothing else is built.
       std::string error;
