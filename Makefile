@@ -60,7 +60,7 @@ test-asan: deps $(ASAN)/build.ninja
 check-format: deps
 	@bash scripts/check-format.sh
 
-test: check-format test-release test-asan test-windows
+test: check-format test-release test-asan
 
 bench: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)

@@ -112,7 +112,12 @@ int ReadPicture(JpegControl* jpeg, bool decode) {
     return 1;
   }
   jpeg_create_decompress(&cinfo);
-  AttachSource(&cinfo, jpeg->input, jpeg->input_size);
+  if (jpeg->input != nullptr) {
+    AttachSource(&cinfo, jpeg->input, jpeg->input_size);
+  } else {
+    jpeg_mem_src(&cinfo, jpeg->input_bytes.data(),
+                 static_cast<unsigned long>(jpeg->input_bytes.size()));
+  }
   jpeg_read_header(&cinfo, TRUE);
   cinfo.out_color_space = JCS_RGB;
   jpeg_calc_output_dimensions(&cinfo);
@@ -180,11 +185,13 @@ int WritePicture(int32_t width, int32_t height, const uint8_t* rgb, int quality,
 
 void JpegReadSize(JpegControl& jpeg) {
   jpeg.width = jpeg.height = jpeg.components = 0;
-  jpeg.error = (jpeg.input == nullptr || ReadPicture(&jpeg, false) != 0) ? 1 : 0;
+  const bool no_input = jpeg.input == nullptr && jpeg.input_bytes.empty();
+  jpeg.error = (no_input || ReadPicture(&jpeg, false) != 0) ? 1 : 0;
 }
 
 void JpegDecode(JpegControl& jpeg) {
-  jpeg.error = (jpeg.input == nullptr || ReadPicture(&jpeg, true) != 0) ? 1 : 0;
+  const bool no_input = jpeg.input == nullptr && jpeg.input_bytes.empty();
+  jpeg.error = (no_input || ReadPicture(&jpeg, true) != 0) ? 1 : 0;
 }
 
 bool JpegEncode(int32_t width, int32_t height, std::span<const uint8_t> rgb, int quality,
@@ -207,21 +214,17 @@ bool JpegDecodeMemory(std::span<const uint8_t> file, int32_t& width, int32_t& he
   rgb.clear();
   width = height = 0;
   if (file.empty()) return false;
-  std::FILE* f = fmemopen(const_cast<uint8_t*>(file.data()), file.size(), "rb");
-  if (f == nullptr) return false;
   JpegControl jpeg;
-  jpeg.input = f;
+  jpeg.input_bytes = file;
   JpegReadSize(jpeg);
   const int64_t pixels = static_cast<int64_t>(jpeg.width) * jpeg.height;
   if (jpeg.error == 0 && pixels > 0 && pixels <= (int64_t{1} << 26)) {
     rgb.resize(static_cast<size_t>(pixels) * 3);
-    std::rewind(f);
     jpeg.output = rgb;
     JpegDecode(jpeg);
   } else {
     jpeg.error = 1;
   }
-  std::fclose(f);
   if (jpeg.error) {
     rgb.clear();
     return false;

@@ -23,8 +23,9 @@ struct JpegControl {
   int32_t height = 0;
   std::FILE* input = nullptr;  // positioned at the JPEG data
   int64_t input_size = -1;     // bytes of JPEG data there; −1 = up to the end of the stream
-  int32_t error = 0;           // 1 on failure
-  int32_t components = 0;      // filled by the reader: always 3 (RGB)
+  std::span<const uint8_t> input_bytes;  // read from here instead when `input` is null
+  int32_t error = 0;                     // 1 on failure
+  int32_t components = 0;                // filled by the reader: always 3 (RGB)
 };
 
 // Reads only the header: width, height and components of the decoded picture.

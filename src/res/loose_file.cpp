@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 // Opens `path` when it is a regular file; a folder opened for reading would
 // only fail later, on the first read.
 FilePtr OpenRegular(const fs::path& path, const char* mode) {
-  FilePtr f(std::fopen(path.c_str(), mode));
+  FilePtr f(std::fopen(path.string().c_str(), mode));
   if (!f) return nullptr;
   struct stat st {};
   if (fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;

@@ -1,7 +1,5 @@
 #include "store/game_data.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -453,11 +451,7 @@ GameDataLoad LoadGameData(const std::filesystem::path& file, GameData& d, const 
 
 bool SaveGameData(const std::filesystem::path& file, const GameData& d, std::string* error) {
   // Missing folders are made for this user only, whatever the umask.
-  std::filesystem::path built;
-  for (const auto& part : file.parent_path()) {
-    built /= part;
-    ::mkdir(built.c_str(), 0700);
-  }
+  platform::os::MakeOwnFolders(file.parent_path());
   const std::vector<uint8_t> bytes = SerialiseGameData(d);
   return WriteFileDurably(file, bytes, error);
 }

@@ -16,6 +16,12 @@ namespace platform::os {
 bool ReplaceFileDurably(const std::filesystem::path& file, std::span<const uint8_t> bytes,
                         std::string* error = nullptr);
 
+// Makes the missing folders of `folder` for this user only (mode 0700 on
+// POSIX whatever the umask; on Windows they inherit the parent's permissions,
+// which in the user's profile are the user's). Folders already there are left
+// as they are. False only when `folder` is still missing afterwards.
+bool MakeOwnFolders(const std::filesystem::path& folder);
+
 // The per-user folder the system gives programs for their saved files (on
 // Windows the roaming application data, "Kestrune Software\Glimmerfall
 // Pinball"); empty where the XDG rules decide instead.

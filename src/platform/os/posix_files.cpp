@@ -74,6 +74,16 @@ bool ReplaceFileDurably(const std::filesystem::path& file, std::span<const uint8
   return true;
 }
 
+bool MakeOwnFolders(const std::filesystem::path& folder) {
+  std::filesystem::path built;
+  for (const auto& part : folder) {
+    built /= part;
+    ::mkdir(built.c_str(), 0700);
+  }
+  std::error_code ec;
+  return folder.empty() || std::filesystem::is_directory(folder, ec);
+}
+
 std::filesystem::path UserDataFolder() { return {}; }
 
 std::string RecordedInstallFolder() { return {}; }

@@ -62,6 +62,12 @@ bool ReplaceFileDurably(const std::filesystem::path& file, std::span<const uint8
   return true;
 }
 
+bool MakeOwnFolders(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return folder.empty() || std::filesystem::is_directory(folder, ec);
+}
+
 std::filesystem::path UserDataFolder() {
   // %APPDATA%\Kestrune Software\Glimmerfall Pinball, made when missing.
   char* pref = SDL_GetPrefPath("Kestrune Software", "Glimmerfall Pinball");
