@@ -190,7 +190,6 @@ void App::Routes() {
     s.user = r.user;
     s.key = r.key;
     s.received_ms = now;
-    s.client = client;
     AddResult added;
     try {
       added = db_.Add(s);
@@ -246,9 +245,10 @@ void App::Routes() {
   });
 
   http_->Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
-    const bool ok = db_.Ping();
+    // Healthy means a report could be stored now, not only that the database answers.
+    const bool ok = db_.CanStore(opt_.now_ms());
     res.status = ok ? 200 : 503;
-    res.set_content(ok ? "ok\n" : "database unavailable\n", "text/plain");
+    res.set_content(ok ? "ok\n" : "the database cannot store reports\n", "text/plain");
   });
 
   http_->set_error_handler([](const httplib::Request&, httplib::Response& res) {

@@ -44,9 +44,9 @@ struct GateLimits {
 
 // What the gate read about the request a worker is running (for its log line).
 struct GateRequest {
-  std::string peer;     // the connection's address
-  std::string method;   // as sent
-  std::string path;     // the target without its query
+  std::string peer;                               // the connection's address
+  std::string method;                             // as sent
+  std::string path;                               // the target without its query
   std::chrono::steady_clock::time_point started;  // the request's first byte
 };
 // The request this thread is running; empty outside a request.

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <map>
 #include <regex>
 
 #include "report_fixture.h"
@@ -226,15 +228,53 @@ TEST(Server, ClientsBehindATrustedProxyAreToldApart) {
   EXPECT_EQ(send("198.51.100.1", 3), 429);
 }
 
+TEST(Server, RanksFromBandCountsMatchCountingEveryScoreAbove) {
+  // Scores on and beside the band edges (2^10 and 2^20 points), ties, and
+  // players who improve (within a band and across bands) or do not.
+  const auto dir = MakeTempDir("gfall_rank");
+  auto db = server::OpenScoreDb("sqlite:" + (dir / "s.sqlite").string());
+  db->Migrate();
+  struct Best {
+    int64_t score, order;
+  };
+  std::map<std::string, Best> best;
+  const std::vector<std::pair<std::string, int32_t>> reports = {
+      {"a", 0},       {"b", 1023},    {"c", 1024},       {"d", 1025},    {"e", 1024},
+      {"f", 1048575}, {"g", 1048576}, {"h", 5000000},    {"a", 1023},    {"b", 1048577},
+      {"i", 1},       {"c", 900},     {"j", 2147483647}, {"h", 5000001}, {"k", 1048576},
+      {"d", 3000000}, {"l", 0},       {"e", 1024}};
+  uint32_t key = 1;
+  int64_t order = 0;
+  for (const auto& [name, score] : reports) {
+    ++order;
+    const auto r = db->Add({score, name, "", 7, key++, 1000 + order});
+    auto it = best.find(name);
+    if (it == best.end() || score > it->second.score) best[name] = {score, order};
+    const Best mine = best[name];
+    int64_t ahead = 0;
+    for (const auto& [other, b] : best) {
+      if (b.score > mine.score || (b.score == mine.score && b.order < mine.order)) ++ahead;
+    }
+    EXPECT_EQ(r.rank, ahead + 1) << name << " " << score;
+    EXPECT_EQ(r.best, mine.score) << name;
+  }
+  const auto top = db->Top(100);
+  ASSERT_EQ(top.size(), best.size());
+  for (size_t i = 0; i < top.size(); ++i) EXPECT_EQ(top[i].rank, static_cast<int64_t>(i) + 1);
+  db.reset();
+  std::filesystem::remove_all(dir);
+}
+
 TEST(Server, SchemaIsVersionedAndMigratedOnce) {
   const auto dir = MakeTempDir("gfall_schema");
-  const std::string path = (dir / "s.sqlite").string();
+  // The folders made for the database and the file are the server's alone.
+  const std::string path = (dir / "new" / "sub" / "s.sqlite").string();
   {
     auto db = server::OpenScoreDb("sqlite:" + path);
     db->Migrate();
     db->Migrate();  // a second server start changes nothing
     EXPECT_EQ(db->SchemaVersion(), server::kSchemaVersion);
-    db->Add({5, "A", "", 1, 1, 1, "127.0.0.1"});
+    db->Add({5, "A", "", 1, 1, 1});
   }
   sqlite3* raw = nullptr;
   ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
@@ -246,6 +286,15 @@ TEST(Server, SchemaIsVersionedAndMigratedOnce) {
     return n;
   };
   EXPECT_EQ(count("SELECT COUNT(*) FROM schema_version"), 1);
+  // The client's address served the rate limit and is not kept.
+  EXPECT_EQ(count("SELECT COUNT(*) FROM reports WHERE client <> ''"), 0);
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ASSERT_EQ(stat((dir / "new").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  ASSERT_EQ(stat((dir / "new" / "sub").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
   EXPECT_EQ(count("SELECT COUNT(*) FROM reports"), 1);
   EXPECT_EQ(count("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name = 'best_rank'"),
             1);
