@@ -70,15 +70,17 @@ void Prepare(pqxx::connection& c) {
       "mine",
       "SELECT score, received_ms, report_id FROM best WHERE player = $1 AND user_number = $2");
   c.prepare("count",
-            "INSERT INTO rank_counts (level, band, n) VALUES ($1, $2, $3)"
+            "INSERT INTO rank_counts (level, band, n) VALUES (1, $1, $3), (2, $2, $3)"
             " ON CONFLICT (level, band) DO UPDATE SET n = rank_counts.n + excluded.n");
-  c.prepare("coarse", "SELECT COALESCE(SUM(n), 0) FROM rank_counts WHERE level = 1 AND band > $1");
-  c.prepare(
-      "fine",
-      "SELECT COALESCE(SUM(n), 0) FROM rank_counts WHERE level = 2 AND band > $1 AND band < $2");
+  // The scores ahead: coarse bands above, fine bands above within the coarse
+  // band, and the scores ahead within the fine band ($6, $7: its range).
   c.prepare("ahead",
-            "SELECT COUNT(*) FROM best WHERE score >= $4 AND score < $5 AND (score > $1 OR"
-            " (score = $1 AND (received_ms < $2 OR (received_ms = $2 AND report_id < $3))))");
+            "SELECT (SELECT COALESCE(SUM(n), 0) FROM rank_counts WHERE level = 1 AND band > $1)"
+            " + (SELECT COALESCE(SUM(n), 0) FROM rank_counts WHERE level = 2 AND band > $2"
+            " AND band < $3)"
+            " + (SELECT COUNT(*) FROM best WHERE score >= $6::bigint AND score < $7::bigint AND "
+            "(score > $4 OR"
+            " (score = $4 AND (received_ms < $5 OR (received_ms = $5 AND report_id < $8)))))");
   c.prepare("probe",
             "INSERT INTO health_probe (id, at_ms) VALUES (1, $1)"
             " ON CONFLICT (id) DO UPDATE SET at_ms = excluded.at_ms");
@@ -148,8 +150,7 @@ class PgDb final : public ScoreDb {
       const int64_t user = s.user;
       auto count = [&](int64_t score, int delta) {
         const ScoreBands b = BandsOf(score);
-        w.exec_prepared("count", 1, b.coarse, delta);
-        w.exec_prepared("count", 2, b.fine, delta);
+        w.exec_prepared("count", b.coarse, b.fine, delta);
       };
       // The player's row is locked while it changes, so two servers taking
       // reports of one player keep the band counts right.
@@ -175,11 +176,9 @@ class PgDb final : public ScoreDb {
       const auto when = mine[0][1].as<int64_t>();
       const auto best_id = mine[0][2].as<int64_t>();
       const ScoreBands b = BandsOf(score);
-      const auto coarse = w.exec_prepared("coarse", b.coarse);
-      const auto fine = w.exec_prepared("fine", b.fine, b.fine_end);
-      const auto ahead = w.exec_prepared("ahead", score, when, best_id, b.low, b.high);
-      out.rank =
-          coarse[0][0].as<int64_t>() + fine[0][0].as<int64_t>() + ahead[0][0].as<int64_t>() + 1;
+      const auto ahead = w.exec_prepared("ahead", b.coarse, b.fine, b.fine_end, score, when, b.low,
+                                         b.high, best_id);
+      out.rank = ahead[0][0].as<int64_t>() + 1;
       out.best = score;
       w.commit();
       return out;

@@ -16,6 +16,7 @@
 
 #include "pg_cluster.h"
 #include "process.h"
+#include "rank_check.h"
 #include "report_fixture.h"
 #include "server_fixture.h"
 
@@ -121,6 +122,14 @@ TEST(Postgres, TwoServersOverOneDatabaseSeeEveryReportOnce) {
     ASSERT_EQ(Shell(psql + "'SELECT pg_reload_conf()'").status, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(cl.Get("/healthz")->status, 200);
+
+    // Ranks on a board of its own in the same cluster.
+    ASSERT_EQ(Shell(psql + "'CREATE DATABASE ranks'").status, 0);
+    {
+      auto ranks = server::OpenScoreDb("postgresql:///ranks?host=" + dir.string() + "&user=gfall");
+      ranks->Migrate();
+      CheckRanks(*ranks);
+    }
 
     // With the database gone the servers say so, and keep running.
     pg.Stop();
