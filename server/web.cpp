@@ -82,7 +82,7 @@ constexpr std::string_view kStyle =
     "body{font-family:sans-serif;margin:2em auto;max-width:40em;color:#222}"
     "table{border-collapse:collapse;width:100%}"
     "th,td{padding:.3em .6em;border-bottom:1px solid #ccc;text-align:left}"
-    "td.score,th.score,td.rank{text-align:right;font-variant-numeric:tabular-nums}";
+    "td.score,th.score,td.rank,th.rank{text-align:right;font-variant-numeric:tabular-nums}";
 
 std::string Page(std::string_view title, std::string_view body) {
   std::string s = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">";

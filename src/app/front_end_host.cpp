@@ -16,6 +16,7 @@
 #include "app/replay_run.h"
 #include "input/key_names.h"
 #include "replay/kept_games.h"
+#include "store/build_urls.h"
 #include "store/high_score_entry.h"
 #include "store/score_report.h"
 
@@ -406,7 +407,7 @@ void FrontEndHost::AboutDialog() {
   screen_.OpenBackdrop();
   forms_.About([this] {
     screen_.Minimise();
-    screen_.OpenUrl(kWebPage);
+    screen_.OpenUrl(store::BuildHomeUrl());
     screen_.MarkRedraw();
   });
   screen_.CloseBackdrop();
