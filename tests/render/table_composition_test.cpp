@@ -364,6 +364,54 @@ TEST_P(TableComposition, TheDarkTableDrawsDarkFlippers) {
   }
 }
 
+// Flipper outlines are smooth at every resolution: where a flipper's own
+// pixels meet the table, most outline pixels blend the two (a stair-stepped
+// outline would put the flipper's full colour right against the table's
+// along the whole edge). A hard step is one of more than 60 % of the
+// flipper's brightest contrast with the table.
+TEST(TableEdges, FlipperOutlinesBlendIntoTheTableAtEveryResolution) {
+  if (!std::filesystem::exists(kPack)) GTEST_SKIP() << "no generated table at " << kPack;
+  for (int32_t width : {640, 800, 1024}) {
+    TableRig rig(width, render::PixelFormatId::RGB32);
+    ASSERT_TRUE(rig.ok()) << rig.error();
+    for (bool dark : {false, true}) {
+      rig.SetDark(dark);
+      for (int32_t image = 0; image < 9; ++image) {
+        rig.Flippers(image, image);
+        rig.Frame();
+        const Screen& s = rig.Frame();
+        std::vector<uint8_t> own(static_cast<size_t>(s.width) * s.height, 0);
+        rig.ForFlipperPixels(
+            [&](int32_t x, int32_t y) { own[static_cast<size_t>(y) * s.width + x] = 1; });
+        const auto diff = [](uint32_t a, uint32_t b) {
+          int d = 0;
+          for (int sh : {0, 8, 16}) d += std::abs(int((a >> sh) & 255) - int((b >> sh) & 255));
+          return d;
+        };
+        std::vector<int> steps;  // the largest step of each outline pixel
+        for (int32_t y = 1; y + 1 < s.height; ++y) {
+          for (int32_t x = 1; x + 1 < s.width; ++x) {
+            if (!own[static_cast<size_t>(y) * s.width + x]) continue;
+            int step = -1;
+            for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+              if (own[static_cast<size_t>(y + dy) * s.width + x + dx]) continue;
+              step = std::max(step, diff(s.At(x, y), s.At(x + dx, y + dy)));
+            }
+            if (step >= 0) steps.push_back(step);
+          }
+        }
+        ASSERT_FALSE(steps.empty());
+        const int contrast = *std::max_element(steps.begin(), steps.end());
+        const auto hard =
+            std::count_if(steps.begin(), steps.end(), [&](int d) { return d * 10 > contrast * 6; });
+        EXPECT_LT(hard * 5, static_cast<int64_t>(steps.size()))
+            << width << " wide, " << (dark ? "dark" : "lit") << ", image " << image << ": " << hard
+            << " of " << steps.size() << " outline pixels step hard";
+      }
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryMode, TableComposition, ::testing::ValuesIn(AllModes()),
                          [](const ::testing::TestParamInfo<Mode>& info) {
                            std::string n = Name(info.param);
