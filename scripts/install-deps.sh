@@ -15,6 +15,8 @@ packages=(
   libimgui-dev
   # the score server, its databases and its browser test
   libcpp-httplib-dev libsqlite3-dev libpqxx-dev libcli11-dev postgresql chromium
+  # the production set-up test: nginx in front of two servers
+  nginx
   # install and package: the .deb (dpkg-shlibdeps), validators of the desktop files, man
   dpkg-dev desktop-file-utils appstream man-db lintian
   # tests in a real X window (xwd: the X server's picture of the screen), fuzzing runtime

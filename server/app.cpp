@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "conn_gate.h"
 #include "store/report_check.h"
 #include "web.h"
 
@@ -50,8 +51,18 @@ std::string LogSafe(std::string_view s) {
   return out;
 }
 
-// The request's start, for the log line written when the answer has gone.
-thread_local std::chrono::steady_clock::time_point t_started;
+GateLimits GateLimitsOf(const AppOptions& o) {
+  GateLimits g;
+  g.max_header_bytes = o.max_header_bytes;
+  g.max_header_lines = o.max_header_lines;
+  g.max_target = o.max_target;
+  g.header_ms = o.header_timeout_ms;
+  g.body_ms = o.body_timeout_ms;
+  g.workers = o.threads < 1 ? 1 : o.threads;
+  const size_t body = o.max_body;
+  g.body_limit = [body](std::string_view, std::string_view) { return body; };
+  return g;
+}
 
 }  // namespace
 
@@ -107,11 +118,11 @@ bool ParseListen(const std::string& text, std::string& host, int& port) {
 }
 
 App::App(ScoreDb& db, AppOptions options)
-    : db_(db), opt_(std::move(options)), limiter_(opt_.rate_limit),
-      http_(std::make_unique<httplib::Server>()) {
+    : db_(db),
+      opt_(std::move(options)),
+      limiter_(opt_.rate_limit),
+      http_(std::make_unique<GatedServer>(GateLimitsOf(opt_))) {
   if (!opt_.now_ms) opt_.now_ms = SystemMs;
-  const int threads = opt_.threads < 1 ? 1 : opt_.threads;
-  http_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
   http_->set_payload_max_length(opt_.max_body);
   http_->set_read_timeout(5);
   // Answers are small and come at once: no Nagle delay, and a browser or a
@@ -129,13 +140,16 @@ int App::Bind(const std::string& host, int port) {
   return http_->bind_to_port(host, port) ? port : -1;
 }
 
-bool App::Serve() { return http_->listen_after_bind(); }
+bool App::Serve() {
+  const bool served = http_->listen_after_bind();
+  http_->StopGate();
+  return served;
+}
 
 void App::Stop() { http_->stop(); }
 
 void App::Routes() {
   http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-    t_started = std::chrono::steady_clock::now();
     if (req.target.size() > opt_.max_target) {
       Refuse(res, 414, "The address is longer than any this server answers.");
       return httplib::Server::HandlerResponse::Handled;
@@ -176,7 +190,6 @@ void App::Routes() {
     s.user = r.user;
     s.key = r.key;
     s.received_ms = now;
-    s.client = client;
     AddResult added;
     try {
       added = db_.Add(s);
@@ -232,32 +245,46 @@ void App::Routes() {
   });
 
   http_->Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
-    const bool ok = db_.Ping();
+    // Healthy means a report could be stored now, not only that the database answers.
+    const bool ok = db_.CanStore(opt_.now_ms());
     res.status = ok ? 200 : 503;
-    res.set_content(ok ? "ok\n" : "database unavailable\n", "text/plain");
+    res.set_content(ok ? "ok\n" : "the database cannot store reports\n", "text/plain");
   });
 
   http_->set_error_handler([](const httplib::Request&, httplib::Response& res) {
     if (!res.body.empty()) return;
     if (res.status == 404) return Refuse(res, 404, "There is no such page here.");
-    if (res.status == 413) return Refuse(res, 413, "The request is larger than any this server takes.");
-    if (res.status == 414) return Refuse(res, 414, "The address is longer than any this server answers.");
+    if (res.status == 413)
+      return Refuse(res, 413, "The request is larger than any this server takes.");
+    if (res.status == 414)
+      return Refuse(res, 414, "The address is longer than any this server answers.");
   });
 
   http_->set_logger([this](const httplib::Request& req, const httplib::Response& res) {
     if (!opt_.log) return;
-    const double ms = std::chrono::duration<double, std::milli>(
-                          std::chrono::steady_clock::now() - t_started)
-                          .count();
-    std::lock_guard lock(log_mu_);
-    // The path only: the report text would fill the log and says nothing.
-    std::fprintf(stderr, "%s %s %s %s %d %.1fms\n", IsoTime(opt_.now_ms()).c_str(),
-                 LogSafe(ClientAddress(req.remote_addr, req.get_header_value("X-Forwarded-For"),
-                                       opt_.trusted_proxies))
-                     .c_str(),
-                 req.method.c_str(), LogSafe(req.path).c_str(),
-                 res.status, ms);
+    // A request cpp-httplib could not parse has no method or address: the
+    // gate read them.
+    const GateRequest& gate = CurrentGateRequest();
+    const std::string peer = req.remote_addr.empty() ? gate.peer : req.remote_addr;
+    LogLine(
+        ClientAddress(peer, req.get_header_value("X-Forwarded-For"), opt_.trusted_proxies),
+        req.method.empty() ? gate.method : req.method, req.path.empty() ? gate.path : req.path,
+        res.status,
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - gate.started)
+            .count());
   });
+  http_->set_refusal_logger([this](const GateRefusal& r) {
+    if (opt_.log) LogLine(r.peer, r.method, r.path, r.status, r.ms);
+  });
+}
+
+void App::LogLine(const std::string& client, const std::string& method, const std::string& path,
+                  int status, double ms) {
+  std::lock_guard lock(log_mu_);
+  // The path only: the report text would fill the log and says nothing.
+  std::fprintf(stderr, "%s %s %s %s %d %.1fms\n", IsoTime(opt_.now_ms()).c_str(),
+               LogSafe(client).c_str(), method.empty() ? "-" : LogSafe(method).c_str(),
+               path.empty() ? "-" : LogSafe(path).c_str(), status, ms);
 }
 
 }  // namespace server

@@ -11,19 +11,21 @@
 #include "rate_limit.h"
 #include "score_db.h"
 
-namespace httplib {
-class Server;
-}
-
 namespace server {
 
+class GatedServer;
+
 struct AppOptions {
-  int rate_limit = 30;            // reports per minute per client address; 0: no limit
-  size_t max_target = 1024;       // longest request target accepted (414 beyond)
-  size_t max_body = 1024;         // longest request body accepted (413 beyond)
-  int threads = 8;                // request threads
-  bool log = true;                // one line per request on stderr
-  std::function<int64_t()> now_ms;  // the clock (tests may replace it)
+  int rate_limit = 30;                  // reports per minute per client address; 0: no limit
+  size_t max_target = 1024;             // longest request target accepted (414 beyond)
+  size_t max_body = 1024;               // longest request body accepted (413 beyond)
+  int threads = 8;                      // request threads
+  size_t max_header_bytes = 16 * 1024;  // request line and headers (431 beyond)
+  int max_header_lines = 64;            // header lines (431 beyond)
+  int header_timeout_ms = 10'000;       // to send a request's headers (408 beyond)
+  int body_timeout_ms = 30'000;         // to send its body after them (408 beyond)
+  bool log = true;                      // one line per request on stderr
+  std::function<int64_t()> now_ms;      // the clock (tests may replace it)
   // Addresses of reverse proxies whose X-Forwarded-For is believed: a request
   // from one of them counts as coming from the nearest address in that header
   // that is not a trusted proxy itself.
@@ -43,10 +45,12 @@ class App {
 
  private:
   void Routes();
+  void LogLine(const std::string& client, const std::string& method, const std::string& path,
+               int status, double ms);
   ScoreDb& db_;
   AppOptions opt_;
   RateLimiter limiter_;
-  std::unique_ptr<httplib::Server> http_;
+  std::unique_ptr<GatedServer> http_;
   std::mutex log_mu_;
 };
 

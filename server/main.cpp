@@ -31,10 +31,16 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   cli.add_option("--trusted-proxy", opt.trusted_proxies,
                  "address of a reverse proxy whose X-Forwarded-For names the client (repeatable)");
+  double header_timeout = opt.header_timeout_ms / 1000.0;
+  cli.add_option("--header-timeout", header_timeout,
+                 "seconds a client has to send a request's headers (408 beyond)")
+      ->check(CLI::Range(0.1, 600.0))
+      ->capture_default_str();
   cli.add_flag("--quiet", quiet, "no line per request on stderr");
   cli.set_version_flag("--version", std::string("gfall-server ") + GFALL_VERSION);
   CLI11_PARSE(cli, argc, argv);
   opt.log = !quiet;
+  opt.header_timeout_ms = static_cast<int>(header_timeout * 1000.0);
 
   std::string host;
   int port = 0;

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <pqxx/pqxx>
 
+#include "rank_bands.h"
 #include "score_db.h"
 
 namespace server {
@@ -37,21 +38,52 @@ constexpr const char* kSchemaV1[] = {
     "CREATE INDEX reports_received ON reports (received_ms)",
 };
 
+// Version 2: counts of best scores per score band (rank_bands.h), the
+// health check's write probe, and no client addresses kept.
+constexpr const char* kSchemaV2[] = {
+    "CREATE TABLE rank_counts ("
+    " level INTEGER NOT NULL,"
+    " band BIGINT NOT NULL,"
+    " n BIGINT NOT NULL,"
+    " PRIMARY KEY (level, band))",
+    "INSERT INTO rank_counts (level, band, n) SELECT 1, score >> 20, COUNT(*) FROM best GROUP BY 2",
+    "INSERT INTO rank_counts (level, band, n) SELECT 2, score >> 10, COUNT(*) FROM best GROUP BY 2",
+    "CREATE TABLE health_probe (id INTEGER PRIMARY KEY, at_ms BIGINT NOT NULL)",
+    "UPDATE reports SET client = ''",
+};
+
 void Prepare(pqxx::connection& c) {
   c.prepare("insert",
             "INSERT INTO reports (score, player, owner, user_number, report_key, received_ms,"
             " client) VALUES ($1, $2, $3, $4, $5, $6, $7)"
             " ON CONFLICT (user_number, report_key) DO NOTHING RETURNING id");
-  c.prepare("best",
-            "INSERT INTO best (player, user_number, score, received_ms, report_id)"
-            " VALUES ($1, $2, $3, $4, $5) ON CONFLICT (player, user_number) DO UPDATE SET"
-            " score = excluded.score, received_ms = excluded.received_ms,"
-            " report_id = excluded.report_id WHERE excluded.score > best.score");
-  c.prepare("mine",
-            "SELECT score, received_ms, report_id FROM best WHERE player = $1 AND user_number = $2");
+  c.prepare(
+      "new_best",
+      "INSERT INTO best (player, user_number, score, received_ms, report_id)"
+      " VALUES ($1, $2, $3, $4, $5) ON CONFLICT (player, user_number) DO NOTHING RETURNING 1");
+  c.prepare("better",
+            "UPDATE best SET score = $3, received_ms = $4, report_id = $5"
+            " WHERE player = $1 AND user_number = $2");
+  c.prepare("lock_mine",
+            "SELECT score FROM best WHERE player = $1 AND user_number = $2 FOR UPDATE");
+  c.prepare(
+      "mine",
+      "SELECT score, received_ms, report_id FROM best WHERE player = $1 AND user_number = $2");
+  c.prepare("count",
+            "INSERT INTO rank_counts (level, band, n) VALUES (1, $1, $3), (2, $2, $3)"
+            " ON CONFLICT (level, band) DO UPDATE SET n = rank_counts.n + excluded.n");
+  // The scores ahead: coarse bands above, fine bands above within the coarse
+  // band, and the scores ahead within the fine band ($6, $7: its range).
   c.prepare("ahead",
-            "SELECT COUNT(*) FROM best WHERE score > $1 OR (score = $1 AND"
-            " (received_ms < $2 OR (received_ms = $2 AND report_id < $3)))");
+            "SELECT (SELECT COALESCE(SUM(n), 0) FROM rank_counts WHERE level = 1 AND band > $1)"
+            " + (SELECT COALESCE(SUM(n), 0) FROM rank_counts WHERE level = 2 AND band > $2"
+            " AND band < $3)"
+            " + (SELECT COUNT(*) FROM best WHERE score >= $6::bigint AND score < $7::bigint AND "
+            "(score > $4 OR"
+            " (score = $4 AND (received_ms < $5 OR (received_ms = $5 AND report_id < $8)))))");
+  c.prepare("probe",
+            "INSERT INTO health_probe (id, at_ms) VALUES (1, $1)"
+            " ON CONFLICT (id) DO UPDATE SET at_ms = excluded.at_ms");
   c.prepare("top",
             "SELECT player, user_number, score, received_ms FROM best"
             " ORDER BY score DESC, received_ms, report_id LIMIT $1");
@@ -82,6 +114,9 @@ class PgDb final : public ScoreDb {
       if (have < 1) {
         for (const char* sql : kSchemaV1) w.exec(sql);
       }
+      if (have < 2) {
+        for (const char* sql : kSchemaV2) w.exec(sql);
+      }
       if (have < kSchemaVersion) {
         w.exec("DELETE FROM schema_version");
         w.exec_params("INSERT INTO schema_version (version) VALUES ($1)", kSchemaVersion);
@@ -103,22 +138,46 @@ class PgDb final : public ScoreDb {
     return Use([&](pqxx::connection& c) {
       AddResult out;
       pqxx::work w(c);
-      const auto ins = w.exec_prepared("insert", s.score, s.player, s.owner,
-                                       static_cast<int64_t>(s.user), static_cast<int64_t>(s.key),
-                                       s.received_ms, s.client);
+      const auto ins =
+          w.exec_prepared("insert", s.score, s.player, s.owner, static_cast<int64_t>(s.user),
+                          static_cast<int64_t>(s.key), s.received_ms, std::string());
       if (ins.empty()) {
         w.abort();
         out.replay = true;
         return out;
       }
       const auto id = ins[0][0].as<int64_t>();
-      w.exec_prepared("best", s.player, static_cast<int64_t>(s.user), s.score, s.received_ms, id);
-      const auto mine = w.exec_prepared("mine", s.player, static_cast<int64_t>(s.user));
+      const int64_t user = s.user;
+      auto count = [&](int64_t score, int delta) {
+        const ScoreBands b = BandsOf(score);
+        w.exec_prepared("count", b.coarse, b.fine, delta);
+      };
+      // The player's row is locked while it changes, so two servers taking
+      // reports of one player keep the band counts right.
+      auto had = w.exec_prepared("lock_mine", s.player, user);
+      if (had.empty()) {
+        if (!w.exec_prepared("new_best", s.player, user, s.score, s.received_ms, id).empty()) {
+          count(s.score, 1);
+        } else {
+          had = w.exec_prepared("lock_mine", s.player, user);  // another server was first
+        }
+      }
+      if (!had.empty()) {
+        const auto old = had[0][0].as<int64_t>();
+        if (s.score > old) {
+          w.exec_prepared("better", s.player, user, s.score, s.received_ms, id);
+          count(old, -1);
+          count(s.score, 1);
+        }
+      }
+      const auto mine = w.exec_prepared("mine", s.player, user);
       if (mine.empty()) throw DbError("postgresql: the player's best row is missing");
       const auto score = mine[0][0].as<int32_t>();
       const auto when = mine[0][1].as<int64_t>();
       const auto best_id = mine[0][2].as<int64_t>();
-      const auto ahead = w.exec_prepared("ahead", score, when, best_id);
+      const ScoreBands b = BandsOf(score);
+      const auto ahead = w.exec_prepared("ahead", b.coarse, b.fine, b.fine_end, score, when, b.low,
+                                         b.high, best_id);
       out.rank = ahead[0][0].as<int64_t>() + 1;
       out.best = score;
       w.commit();
@@ -143,6 +202,19 @@ class PgDb final : public ScoreDb {
       }
       return out;
     });
+  }
+
+  bool CanStore(int64_t now_ms) override {
+    try {
+      return Use([&](pqxx::connection& c) {
+        pqxx::work w(c);
+        w.exec_prepared("probe", now_ms);
+        w.commit();
+        return true;
+      });
+    } catch (const DbError&) {
+      return false;
+    }
   }
 
   bool Ping() override {

@@ -21,7 +21,7 @@ struct DbError : std::runtime_error {
 };
 
 // The schema version this server creates and understands.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 struct NewScore {
   int32_t score = 0;
@@ -30,7 +30,7 @@ struct NewScore {
   uint32_t user = 0;
   uint32_t key = 0;
   int64_t received_ms = 0;
-  std::string client;
+  // The client address is used for the rate limit only and is not stored.
 };
 
 struct AddResult {
@@ -50,6 +50,8 @@ class ScoreDb {
   virtual std::vector<BoardEntry> Top(int limit) = 0;
   // True when the database answers a trivial query.
   virtual bool Ping() = 0;
+  // True when the database can store: a small write that is kept (the health check).
+  virtual bool CanStore(int64_t now_ms) = 0;
   virtual int SchemaVersion() = 0;
 };
 

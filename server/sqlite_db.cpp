@@ -2,12 +2,18 @@
 // more), in write-ahead-log mode so that readers of the file elsewhere do not
 // stop it.
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 
+#include "rank_bands.h"
 #include "score_db.h"
 
 namespace server {
@@ -35,6 +41,20 @@ constexpr const char* kSchemaV1[] = {
     " PRIMARY KEY (player, user_number))",
     "CREATE INDEX best_rank ON best (score DESC, received_ms, report_id)",
     "CREATE INDEX reports_received ON reports (received_ms)",
+};
+
+// Version 2: counts of best scores per score band (rank_bands.h), the
+// health check's write probe, and no client addresses kept.
+constexpr const char* kSchemaV2[] = {
+    "CREATE TABLE rank_counts ("
+    " level INTEGER NOT NULL,"
+    " band INTEGER NOT NULL,"
+    " n INTEGER NOT NULL,"
+    " PRIMARY KEY (level, band)) WITHOUT ROWID",
+    "INSERT INTO rank_counts (level, band, n) SELECT 1, score >> 20, COUNT(*) FROM best GROUP BY 2",
+    "INSERT INTO rank_counts (level, band, n) SELECT 2, score >> 10, COUNT(*) FROM best GROUP BY 2",
+    "CREATE TABLE health_probe (id INTEGER PRIMARY KEY, at_ms INTEGER NOT NULL)",
+    "UPDATE reports SET client = ''",
 };
 
 class Stmt {
@@ -119,6 +139,9 @@ class SqliteDb final : public ScoreDb {
       if (have < 1) {
         for (const char* sql : kSchemaV1) Exec(sql);
       }
+      if (have < 2) {
+        for (const char* sql : kSchemaV2) Exec(sql);
+      }
       if (have < kSchemaVersion) {
         Exec("DELETE FROM schema_version");
         Stmt set(db_, "INSERT INTO schema_version (version) VALUES (?1)");
@@ -150,7 +173,7 @@ class SqliteDb final : public ScoreDb {
           .Bind(4, static_cast<int64_t>(s.user))
           .Bind(5, static_cast<int64_t>(s.key))
           .Bind(6, s.received_ms)
-          .Bind(7, s.client);
+          .Bind(7, std::string());
       if (!st.insert.Step()) {
         st.insert.Reset();
         Exec("ROLLBACK");
@@ -159,13 +182,21 @@ class SqliteDb final : public ScoreDb {
       }
       const int64_t id = st.insert.Int(0);
       st.insert.Reset();
-      st.best.Reset()
-          .Bind(1, s.player)
-          .Bind(2, static_cast<int64_t>(s.user))
-          .Bind(3, s.score)
-          .Bind(4, s.received_ms)
-          .Bind(5, id)
-          .Run();
+      st.mine.Reset().Bind(1, s.player).Bind(2, static_cast<int64_t>(s.user));
+      const bool had = st.mine.Step();
+      const int64_t old = had ? st.mine.Int(0) : 0;
+      st.mine.Reset();
+      if (!had || s.score > old) {
+        st.best.Reset()
+            .Bind(1, s.player)
+            .Bind(2, static_cast<int64_t>(s.user))
+            .Bind(3, s.score)
+            .Bind(4, s.received_ms)
+            .Bind(5, id)
+            .Run();
+        if (had) Count(st, old, -1);
+        Count(st, s.score, 1);
+      }
       Place(st, s.player, s.user, out);
       Exec("COMMIT");
     } catch (...) {
@@ -193,6 +224,17 @@ class SqliteDb final : public ScoreDb {
     return out;
   }
 
+  bool CanStore(int64_t now_ms) override {
+    std::lock_guard lock(mu_);
+    try {
+      Statements& st = Prepared();
+      st.probe.Reset().Bind(1, now_ms).Run();
+      return true;
+    } catch (const DbError&) {
+      return false;
+    }
+  }
+
   bool Ping() override {
     std::lock_guard lock(mu_);
     try {
@@ -214,17 +256,27 @@ class SqliteDb final : public ScoreDb {
                "INSERT INTO best (player, user_number, score, received_ms, report_id)"
                " VALUES (?1, ?2, ?3, ?4, ?5) ON CONFLICT (player, user_number) DO UPDATE SET"
                " score = excluded.score, received_ms = excluded.received_ms,"
-               " report_id = excluded.report_id WHERE excluded.score > best.score"),
+               " report_id = excluded.report_id"),
           mine(db,
                "SELECT score, received_ms, report_id FROM best"
                " WHERE player = ?1 AND user_number = ?2"),
+          count(db,
+                "INSERT INTO rank_counts (level, band, n) VALUES (?1, ?2, ?3)"
+                " ON CONFLICT (level, band) DO UPDATE SET n = n + excluded.n"),
+          coarse(db, "SELECT COALESCE(SUM(n), 0) FROM rank_counts WHERE level = 1 AND band > ?1"),
+          fine(db,
+               "SELECT COALESCE(SUM(n), 0) FROM rank_counts"
+               " WHERE level = 2 AND band > ?1 AND band < ?2"),
           ahead(db,
-                "SELECT COUNT(*) FROM best WHERE score > ?1 OR (score = ?1 AND"
-                " (received_ms < ?2 OR (received_ms = ?2 AND report_id < ?3)))"),
+                "SELECT COUNT(*) FROM best WHERE score >= ?4 AND score < ?5 AND (score > ?1 OR"
+                " (score = ?1 AND (received_ms < ?2 OR (received_ms = ?2 AND report_id < ?3))))"),
           top(db,
               "SELECT player, user_number, score, received_ms FROM best"
-              " ORDER BY score DESC, received_ms, report_id LIMIT ?1") {}
-    Stmt insert, best, mine, ahead, top;
+              " ORDER BY score DESC, received_ms, report_id LIMIT ?1"),
+          probe(db,
+                "INSERT INTO health_probe (id, at_ms) VALUES (1, ?1)"
+                " ON CONFLICT (id) DO UPDATE SET at_ms = excluded.at_ms") {}
+    Stmt insert, best, mine, count, coarse, fine, ahead, top, probe;
   };
 
   Statements& Prepared() {
@@ -237,11 +289,28 @@ class SqliteDb final : public ScoreDb {
     if (!st.mine.Step()) throw DbError("sqlite: the player's best row is missing");
     const int64_t score = st.mine.Int(0), when = st.mine.Int(1), id = st.mine.Int(2);
     st.mine.Reset();
-    st.ahead.Reset().Bind(1, score).Bind(2, when).Bind(3, id);
+    const ScoreBands b = BandsOf(score);
+    st.coarse.Reset().Bind(1, b.coarse);
+    st.coarse.Step();
+    int64_t ahead = st.coarse.Int(0);
+    st.coarse.Reset();
+    st.fine.Reset().Bind(1, b.fine).Bind(2, b.fine_end);
+    st.fine.Step();
+    ahead += st.fine.Int(0);
+    st.fine.Reset();
+    st.ahead.Reset().Bind(1, score).Bind(2, when).Bind(3, id).Bind(4, b.low).Bind(5, b.high);
     st.ahead.Step();
-    out.rank = st.ahead.Int(0) + 1;
-    out.best = static_cast<int32_t>(score);
+    ahead += st.ahead.Int(0);
     st.ahead.Reset();
+    out.rank = ahead + 1;
+    out.best = static_cast<int32_t>(score);
+  }
+
+  // One best score more (+1) or less (-1) in its bands.
+  void Count(Statements& st, int64_t score, int delta) {
+    const ScoreBands b = BandsOf(score);
+    st.count.Reset().Bind(1, 1).Bind(2, b.coarse).Bind(3, delta).Run();
+    st.count.Reset().Bind(1, 2).Bind(2, b.fine).Bind(3, delta).Run();
   }
 
   int ReadVersion() {
@@ -267,9 +336,18 @@ class SqliteDb final : public ScoreDb {
 }  // namespace
 
 std::unique_ptr<ScoreDb> OpenSqliteDb(const std::string& path) {
-  std::error_code ec;
+  // The folders made for it and the file itself are the server's alone
+  // (SQLite gives its journal files the database file's mode).
   const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-  if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+  std::filesystem::path made;
+  for (const auto& part : parent) {
+    made /= part;
+    if (mkdir(made.c_str(), 0700) != 0 && errno != EEXIST)
+      throw DbError("sqlite: cannot make the folder " + made.string() + ": " +
+                    std::strerror(errno));
+  }
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0) close(fd);
   return std::make_unique<SqliteDb>(path);
 }
 

@@ -82,7 +82,7 @@ constexpr std::string_view kStyle =
     "body{font-family:sans-serif;margin:2em auto;max-width:40em;color:#222}"
     "table{border-collapse:collapse;width:100%}"
     "th,td{padding:.3em .6em;border-bottom:1px solid #ccc;text-align:left}"
-    "td.score,th.score,td.rank{text-align:right;font-variant-numeric:tabular-nums}";
+    "td.score,th.score,td.rank,th.rank{text-align:right;font-variant-numeric:tabular-nums}";
 
 std::string Page(std::string_view title, std::string_view body) {
   std::string s = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">";
@@ -108,7 +108,8 @@ std::optional<QueryParams> ParseQuery(std::string_view query) {
     if (!part.empty()) {
       const size_t eq = part.find('=');
       auto key = Unescape(part.substr(0, eq));
-      auto value = Unescape(eq == std::string_view::npos ? std::string_view() : part.substr(eq + 1));
+      auto value =
+          Unescape(eq == std::string_view::npos ? std::string_view() : part.substr(eq + 1));
       if (!key || !value) return std::nullopt;
       out.emplace_back(std::move(*key), std::move(*value));
     }
@@ -177,12 +178,23 @@ std::string EscapeHtml(std::string_view s) {
   out.reserve(s.size());
   for (char c : s) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -254,8 +266,8 @@ std::string ScoresJson(const std::vector<BoardEntry>& entries) {
 
 std::string ReceivedPage(const Receipt& r) {
   std::string body = "<h1>Score received</h1>\n<p>Thank you, <span id=\"name\">" +
-                     EscapeHtml(r.name) + "</span>: <span id=\"score\">" +
-                     WithThousands(r.score) + "</span> points.</p>\n";
+                     EscapeHtml(r.name) + "</span>: <span id=\"score\">" + WithThousands(r.score) +
+                     "</span> points.</p>\n";
   if (!r.owner.empty()) {
     body += "<p>Sent by <span id=\"owner\">" + EscapeHtml(r.owner) + "</span>.</p>\n";
   }
@@ -272,14 +284,29 @@ std::string ReceivedPage(const Receipt& r) {
 std::string ErrorPage(int status, std::string_view reason) {
   std::string title;
   switch (status) {
-    case 400: title = "Report refused"; break;
-    case 404: title = "Not found"; break;
-    case 409: title = "Report already received"; break;
-    case 413: title = "Request too large"; break;
-    case 414: title = "Address too long"; break;
-    case 429: title = "Too many reports"; break;
-    case 503: title = "Scores unavailable"; break;
-    default: title = "Error " + std::to_string(status);
+    case 400:
+      title = "Report refused";
+      break;
+    case 404:
+      title = "Not found";
+      break;
+    case 409:
+      title = "Report already received";
+      break;
+    case 413:
+      title = "Request too large";
+      break;
+    case 414:
+      title = "Address too long";
+      break;
+    case 429:
+      title = "Too many reports";
+      break;
+    case 503:
+      title = "Scores unavailable";
+      break;
+    default:
+      title = "Error " + std::to_string(status);
   }
   const std::string body = "<h1>" + EscapeHtml(title) + "</h1>\n<p id=\"reason\">" +
                            EscapeHtml(reason) + "</p>\n<p><a href=\"/\">The best scores</a></p>\n";

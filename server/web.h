@@ -58,8 +58,8 @@ struct Receipt {
   std::string name;
   std::string owner;
   int32_t score = 0;
-  int64_t rank = 0;       // the player's place on the leaderboard
-  int32_t best = 0;       // the player's best score (may be above this one)
+  int64_t rank = 0;  // the player's place on the leaderboard
+  int32_t best = 0;  // the player's best score (may be above this one)
 };
 std::string ReceivedPage(const Receipt& r);
 

@@ -12,6 +12,7 @@
 #include "input/key_names.h"
 #include "platform/os/process.h"
 #include "replay/kept_games.h"
+#include "store/build_urls.h"
 #include "store/high_score_entry.h"
 #include "store/score_report.h"
 
@@ -332,7 +333,7 @@ void FrontEndHost::AboutDialog() {
   screen_.OpenBackdrop();
   forms_.About([this] {
     screen_.Minimise();
-    screen_.OpenUrl(kWebPage);
+    screen_.OpenUrl(store::BuildHomeUrl());
     screen_.MarkRedraw();
   });
   screen_.CloseBackdrop();

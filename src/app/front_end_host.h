@@ -57,8 +57,6 @@ struct FrontEndInput {
   input::EventKeyboard* keyboard = nullptr;
 };
 
-inline constexpr const char* kWebPage = "https://kestrune.example/glimmerfall";
-
 class ReplayHook;
 
 // The kept recording of each high-score row (its player and score), empty

@@ -142,7 +142,7 @@ std::optional<DecodedReport> DecodeReport(std::string_view text) {
 
 std::string ScoreServerFrom(const char* env_value) {
   if (env_value && *env_value && IsWebAddress(env_value)) return env_value;
-  return std::string(kDefaultScoreServer);
+  return BuildScoreServerUrl();
 }
 
 std::string ScoreServer() { return ScoreServerFrom(std::getenv("GFALL_SCORE_SERVER")); }

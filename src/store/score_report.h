@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/build_urls.h"
+
 namespace store {
 
 inline constexpr size_t kReportSize = 104;
@@ -35,7 +37,6 @@ inline constexpr std::string_view kLowNibbleDigits = "K7WD2MHT9AVJRL4Y";
 inline constexpr std::string_view kHighNibbleDigits = "Q8ENB5XZC1FPUS6G";
 
 inline constexpr std::string_view kReportPath = "/hico.php?tt=gf&sc=";
-inline constexpr std::string_view kDefaultScoreServer = "http://127.0.0.1:8087";
 
 struct ScoreReport {
   int32_t score = 0;
@@ -99,7 +100,7 @@ class UrlOpener {
 
 // Who submits, and where to.
 struct ReportSender {
-  std::string server{kDefaultScoreServer};
+  std::string server{BuildScoreServerUrl()};
   uint32_t user = 0;  // the player identity number
   std::string owner;  // may be empty
 };

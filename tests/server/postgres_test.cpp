@@ -16,6 +16,7 @@
 
 #include "pg_cluster.h"
 #include "process.h"
+#include "rank_check.h"
 #include "report_fixture.h"
 #include "server_fixture.h"
 
@@ -105,10 +106,34 @@ TEST(Postgres, TwoServersOverOneDatabaseSeeEveryReportOnce) {
     EXPECT_EQ(boards[0], boards[1]);
     EXPECT_NE(boards[0].find("{\"rank\":1,\"name\":\"P199\",\"score\":1199,\"user\":199,"),
               std::string::npos);
-    // With the database gone the servers say so, and keep running.
-    pg.Stop();
+    // A database that answers but cannot store (read-only, as after a
+    // fail-over to a standby) fails the health check; the board still shows.
+    const std::string psql =
+        "psql -X -q \"host=" + dir.string() + " user=gfall dbname=postgres\" -c ";
+    ASSERT_EQ(Shell(psql + "'ALTER SYSTEM SET default_transaction_read_only = on'").status, 0);
+    ASSERT_EQ(Shell(psql + "'SELECT pg_reload_conf()'").status, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     httplib::Client cl("127.0.0.1", a.port());
     auto res = cl.Get("/healthz");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 503) << res->body;
+    EXPECT_EQ(cl.Get("/api/scores")->status, 200);
+    ASSERT_EQ(Shell(psql + "'ALTER SYSTEM RESET default_transaction_read_only'").status, 0);
+    ASSERT_EQ(Shell(psql + "'SELECT pg_reload_conf()'").status, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(cl.Get("/healthz")->status, 200);
+
+    // Ranks on a board of its own in the same cluster.
+    ASSERT_EQ(Shell(psql + "'CREATE DATABASE ranks'").status, 0);
+    {
+      auto ranks = server::OpenScoreDb("postgresql:///ranks?host=" + dir.string() + "&user=gfall");
+      ranks->Migrate();
+      CheckRanks(*ranks);
+    }
+
+    // With the database gone the servers say so, and keep running.
+    pg.Stop();
+    res = cl.Get("/healthz");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 503);
     res = cl.Get(("/hico.php?tt=gf&sc=" + Report(1, "Late", 5000, 5000)).c_str());

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +44,7 @@ class ServerProcess {
     argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlives a test that crashed
       const int fd = open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       if (fd >= 0) dup2(fd, 2);
       execv(argv[0], argv.data());
@@ -65,6 +67,7 @@ class ServerProcess {
   ~ServerProcess() { Stop(); }
 
   int port() const { return port_; }
+  pid_t pid() const { return pid_; }
   std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
   std::string log() const { return ReadFile(log_); }
 

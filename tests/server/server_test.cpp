@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <map>
 #include <regex>
 
+#include "rank_check.h"
 #include "report_fixture.h"
 #include "server_fixture.h"
 #include "web.h"
@@ -226,15 +229,25 @@ TEST(Server, ClientsBehindATrustedProxyAreToldApart) {
   EXPECT_EQ(send("198.51.100.1", 3), 429);
 }
 
+TEST(Server, RanksFromBandCountsMatchCountingEveryScoreAbove) {
+  const auto dir = MakeTempDir("gfall_rank");
+  auto db = server::OpenScoreDb("sqlite:" + (dir / "s.sqlite").string());
+  db->Migrate();
+  CheckRanks(*db);
+  db.reset();
+  std::filesystem::remove_all(dir);
+}
+
 TEST(Server, SchemaIsVersionedAndMigratedOnce) {
   const auto dir = MakeTempDir("gfall_schema");
-  const std::string path = (dir / "s.sqlite").string();
+  // The folders made for the database and the file are the server's alone.
+  const std::string path = (dir / "new" / "sub" / "s.sqlite").string();
   {
     auto db = server::OpenScoreDb("sqlite:" + path);
     db->Migrate();
     db->Migrate();  // a second server start changes nothing
     EXPECT_EQ(db->SchemaVersion(), server::kSchemaVersion);
-    db->Add({5, "A", "", 1, 1, 1, "127.0.0.1"});
+    db->Add({5, "A", "", 1, 1, 1});
   }
   sqlite3* raw = nullptr;
   ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
@@ -246,6 +259,15 @@ TEST(Server, SchemaIsVersionedAndMigratedOnce) {
     return n;
   };
   EXPECT_EQ(count("SELECT COUNT(*) FROM schema_version"), 1);
+  // The client's address served the rate limit and is not kept.
+  EXPECT_EQ(count("SELECT COUNT(*) FROM reports WHERE client <> ''"), 0);
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ASSERT_EQ(stat((dir / "new").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  ASSERT_EQ(stat((dir / "new" / "sub").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
   EXPECT_EQ(count("SELECT COUNT(*) FROM reports"), 1);
   EXPECT_EQ(count("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name = 'best_rank'"),
             1);

@@ -123,8 +123,8 @@ TEST(ScoreReport, DecodingNoticesDamage) {
 }
 
 TEST(ScoreReport, AddressAndServer) {
-  EXPECT_EQ(ScoreServerFrom(nullptr), "http://127.0.0.1:8087");
-  EXPECT_EQ(ScoreServerFrom(""), "http://127.0.0.1:8087");
+  EXPECT_EQ(ScoreServerFrom(nullptr), BuildScoreServerUrl());
+  EXPECT_EQ(ScoreServerFrom(""), BuildScoreServerUrl());
   EXPECT_EQ(ScoreServerFrom("http://localhost:8080"), "http://localhost:8080");
   EXPECT_EQ(ReportAddress("http://h", "TEXT"), "http://h/hico.php?tt=gf&sc=TEXT");
   EXPECT_EQ(ReportAddress("http://h/", "TEXT"), "http://h/hico.php?tt=gf&sc=TEXT");

@@ -31,7 +31,7 @@ TEST(WebAddress, OnlyHttpAndHttpsAddressesServeScores) {
     SCOPED_TRACE(c.env);
     EXPECT_EQ(IsWebAddress(c.env), c.used);
     EXPECT_EQ(ScoreServerFrom(c.env),
-              c.used ? std::string(c.env) : std::string(kDefaultScoreServer));
+              c.used ? std::string(c.env) : std::string(store::BuildScoreServerUrl()));
     EXPECT_EQ(ScoreServerProblem(c.env).empty(), c.used);
   }
   EXPECT_EQ(ScoreServerProblem(nullptr), "");
