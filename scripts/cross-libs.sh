@@ -219,6 +219,8 @@ log imgui
   mkdir -p "$prefix/include/imgui" "$prefix/share/imgui/backends"
   cp ./*.h "$prefix/include/imgui/"
   cp backends/imgui_impl_sdl.* backends/imgui_impl_sdlrenderer.* "$prefix/share/imgui/backends/"
+  mkdir -p "$prefix/include/imgui/backends"
+  cp backends/imgui_impl_sdl.h backends/imgui_impl_sdlrenderer.h "$prefix/include/imgui/backends/"
 )
 cat >"$prefix/lib/pkgconfig/imgui.pc" <<EOF
 prefix=$prefix
@@ -250,9 +252,12 @@ for pc in "$prefix"/lib/pkgconfig/*.pc; do
     /^Libs:/ { libs = $0; next }
     /^Libs.private:/ { sub(/^Libs.private:/, ""); priv = priv $0; next }
     { print }
-    END { gsub(/ -mwindows/, "", libs); gsub(/ -lSDL2main/, "", libs); print libs priv }
+    END { print libs priv }
   ' "$pc" >"$pc.new" && mv "$pc.new" "$pc"
 done
+# SDL's own main() wrapper is not used: the game's main() is the entry
+# (SDL_MAIN_HANDLED), so neither -Dmain=SDL_main nor SDL2main nor -mwindows.
+sed -i -e 's/ -mwindows//g' -e 's/ -lSDL2main//g' -e 's/ -Dmain=SDL_main//g' "$prefix/lib/pkgconfig/sdl2.pc"
 
 rm -rf "$work"
 echo "$key_text" | tr ';' '\n' >"$prefix/VERSIONS"
