@@ -19,6 +19,9 @@ packages=(
   dpkg-dev desktop-file-utils appstream man-db lintian
   # tests in a real X window (xwd: the X server's picture of the screen), fuzzing runtime
   xvfb x11-apps libclang-rt-14-dev
+  # a person at the window (tests/person): a window manager, XTEST keys and
+  # clicks (xdotool), and xprop to see the window manager in charge
+  openbox xdotool x11-utils
 )
 
 missing=()
