@@ -415,7 +415,9 @@ bool LoadInWindowWithMenus(Run& r, std::FILE* err) {
   r.audio = std::make_unique<platform::SdlAudioDevice>();
   r.own_engine = std::make_unique<sound::SoundEngine>();
   r.engine = r.own_engine.get();
-  r.engine->Open(r.audio.get());
+  if (!r.engine->Open(r.audio.get())) {
+    std::fprintf(err, "gfall: no sound device could be opened; the game plays silently\n");
+  }
   loading_screen.Show(false);
   if (!r.engine->LoadSounds(sound::PackSoundFiles(r.layer))) {
     std::fprintf(err, "gfall: some sounds did not load\n");

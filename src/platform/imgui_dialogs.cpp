@@ -83,7 +83,9 @@ float FormScale(int window_width, int window_height) {
   if (window_width <= 0 || window_height <= 0) return 1.0f;
   const float s = std::min(static_cast<float>(window_width) / 1024.0f,
                            static_cast<float>(window_height) / 768.0f);
-  return std::clamp(s, 1.0f, 4.0f);
+  // Smaller windows get smaller forms, so that every form fits whole in
+  // 640 x 480 (its face then 13 pixels high).
+  return std::clamp(s, 0.75f, 4.0f);
 }
 
 void StyleForms(float scale) {
@@ -484,7 +486,12 @@ void ImGuiDialogs::Frame(const std::function<void(const Event&)>& pass_on) {
     ImGui::SetNextWindowPos(
         ImVec2(vp->WorkPos.x + vp->WorkSize.x * 0.5f, vp->WorkPos.y + vp->WorkSize.y * 0.5f),
         ImGuiCond_Always, ImVec2(0.5f, 0.5f));
-    if (!front) ImGui::BeginDisabled();
+    // A form behind the one in front stays whole (the game's picture does
+    // not show through it) but answers nothing.
+    if (!front) {
+      ImGui::PushStyleVar(ImGuiStyleVar_DisabledAlpha, 1.0f);
+      ImGui::BeginDisabled();
+    }
     ImGui::Begin(f.title.c_str(), nullptr,
                  ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
                      ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_AlwaysAutoResize);
@@ -518,7 +525,10 @@ void ImGuiDialogs::Frame(const std::function<void(const Event&)>& pass_on) {
       }
     }
     ImGui::End();
-    if (!front) ImGui::EndDisabled();
+    if (!front) {
+      ImGui::EndDisabled();
+      ImGui::PopStyleVar();
+    }
   }
   ImGui::Render();
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);

@@ -30,8 +30,9 @@ namespace platform {
 
 class FormInput;
 
-// The forms' scale for a window of that size: 1 at 1024 x 768 and below,
-// growing with the smaller of the two ratios (1.41 at 1920 x 1080), at most 4.
+// The forms' scale for a window of that size: the smaller of the two ratios
+// to 1024 x 768 (1 there, 1.41 at 1920 x 1080), at least 0.75 (640 x 480)
+// and at most 4.
 float FormScale(int window_width, int window_height);
 // Dear ImGui's style in the menus' colours, rounding and spacing, at `scale`.
 void StyleForms(float scale);

@@ -253,8 +253,9 @@ TEST(FormScale, FollowsTheSmallerRatioFromTheGamesOwnSize) {
   struct Case {
     int w, h;
     float want;
-  } cases[] = {{1024, 768, 1.0f},      {640, 480, 1.0f}, {1920, 1080, 1.40625f}, {2048, 1536, 2.0f},
-               {3840, 1080, 1.40625f}, {0, 0, 1.0f},     {20000, 20000, 4.0f}};
+  } cases[] = {{1024, 768, 1.0f},      {640, 480, 0.75f},   {800, 600, 0.78125f},
+               {1920, 1080, 1.40625f}, {2048, 1536, 2.0f},  {3840, 1080, 1.40625f},
+               {0, 0, 1.0f},           {20000, 20000, 4.0f}};
   for (const Case& c : cases) EXPECT_FLOAT_EQ(FormScale(c.w, c.h), c.want) << c.w << "x" << c.h;
 }
 
@@ -264,7 +265,7 @@ TEST_F(DialogTest, TheFaceGrowsWithTheWindow) {
   dialogs.About(nullptr, {});
   RunFrames(dialogs, 2);
   dialogs.CancelAll();
-  EXPECT_FLOAT_EQ(pixels, 17.0f);  // DejaVu Sans at 1024 x 768 and below
+  EXPECT_FLOAT_EQ(pixels, 13.0f);  // DejaVu Sans at 800 x 600 (0.78 of 1024 x 768)
   SDL_SetWindowSize(window, 1920, 1080);
   dialogs.About(nullptr, {});
   RunFrames(dialogs, 2);
