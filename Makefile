@@ -71,7 +71,10 @@ fuzz: deps $(FUZZ)/build.ninja
 	@mkdir -p fuzz-corpus
 	@for f in $(FUZZ)/fuzz/*/fuzz_*; do [ -x "$$f" ] || continue; n=$$(basename $$f); \
 	  mkdir -p fuzz-corpus/$$n; echo "== $$n ($(FUZZ_SECONDS) s)"; \
-	  "$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 fuzz-corpus/$$n || exit 1; done
+	  seeds=fuzz/seeds/$${n#fuzz_}; extra=; \
+	  if [ -d $$seeds ]; then extra="-max_len=65536 $$seeds"; fi; \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 "$$f" -max_total_time=$(FUZZ_SECONDS) \
+	    -print_final_stats=1 fuzz-corpus/$$n $$extra || exit 1; done
 
 # Records the regression corpus tests/replays/*.gfrec again from its input
 # scripts in the real window (under Xvfb without a display); commit the new

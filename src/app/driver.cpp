@@ -28,6 +28,7 @@
 #include "app/scoreboard_view.h"
 #include "app/table_view.h"
 #include "app/window_parts.h"
+#include "core/file_io.h"
 #include "input/controls.h"
 #include "input/event_keyboard.h"
 #include "platform/imgui_dialogs.h"
@@ -271,10 +272,11 @@ void ReadStoredSettings(const std::string& config_dir, store::GameData& data) {
   store::ApplyDefaults(data, {});
   const std::filesystem::path folder = store::GameDataFolder(config_dir);
   if (folder.empty()) return;
-  std::ifstream in(store::GameDataPath(folder), std::ios::binary);
-  if (!in) return;
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes;
+  std::string why;
+  if (!core::ReadRegularFile(store::GameDataPath(folder), core::kMaxSettingsBytes, bytes, why)) {
+    return;
+  }
   store::GameData read;
   if (store::ParseGameData(bytes, read, {})) data = std::move(read);
 }

@@ -16,7 +16,13 @@ namespace app {
 
 namespace {
 
-uint32_t Whole(double ms) { return ms <= 0.0 ? 0u : static_cast<uint32_t>(ms + 0.5); }
+// Rounded to whole milliseconds; a time beyond the counter's range (which no
+// clock reaches in a session) holds at its end.
+uint32_t Whole(double ms) {
+  if (!(ms > 0.0)) return 0u;
+  if (ms >= 4294967295.0) return 4294967295u;
+  return static_cast<uint32_t>(ms + 0.5);
+}
 
 // Reads the clock and updates frame time and step debt, both capped at 33 ms
 // by holding the previous frame time and the next step time back.
@@ -25,6 +31,11 @@ void ReadTiming(Game& g) {
   f.now = g.clock->Now();
   f.now_whole = Whole(f.now);
   f.frame_time = f.now - f.previous_frame_time;
+  // A clock behind the last frame (it never runs backward) gives no time.
+  if (!(f.frame_time >= 0.0)) {
+    f.previous_frame_time = f.now;
+    f.frame_time = 0.0;
+  }
   if (f.frame_time > kLagCapMs) {
     f.previous_frame_time = f.now - kLagCapMs;
     f.frame_time = kLagCapMs;
@@ -131,8 +142,10 @@ void RunFrame(Game& g) {
     if (p.BallLifecycleCheck(g, i)) p.BallFollowUp(g, i);
   }
 
-  int n = static_cast<int>(std::trunc((f.now - f.next_step_time) / kStepMs));
-  n = std::clamp(n, 0, kMaxExtraSteps);
+  // Clamped before it becomes a count: a step time far behind or ahead of
+  // the clock must not overflow it.
+  const double due = std::trunc((f.now - f.next_step_time) / kStepMs);
+  int n = due >= kMaxExtraSteps ? kMaxExtraSteps : (due > 0.0 ? static_cast<int>(due) : 0);
   double w = 1.0 - ((n + 1) * kStepMs + f.next_step_time - f.now) / kStepMs;
   w = std::clamp(w, 0.0, 1.0);
   if (!f.present_succeeded) {
@@ -251,13 +264,8 @@ void GamePasses::ShowPlayfield(Game& g, bool dark) {
 }
 
 void GamePasses::ForcePlayfield(bool dark) {
-  if (view_ == nullptr) return;
-  const render::Picture& p =
-      dark && !view_->dark_picture.pixels.empty() ? view_->dark_picture : view_->lit_picture;
-  if (p.pixels.empty() || !render::SetBackground(p, view_->display)) return;
+  if (view_ == nullptr || !ShowTablePicture(*view_, dark)) return;
   shown_ = dark ? 1 : 0;
-  // The flippers were drawn into the old picture.
-  view_->flipper_image_drawn = {-1, -1};
 }
 
 void GamePasses::Draw(Game& g, bool) {

@@ -7,6 +7,7 @@
 
 #include "app/game.h"
 #include "app/window_proc.h"
+#include "core/file_io.h"
 #include "input/event_keyboard.h"
 #include "ui/dialog_answers.h"
 #include "ui/window_message.h"
@@ -157,15 +158,13 @@ std::optional<std::vector<ScriptEvent>> ParseInputScript(std::string_view text,
 
 std::optional<std::vector<ScriptEvent>> ReadInputScript(const std::string& path,
                                                         std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot read " + path;
+  std::string text, why;
+  if (!core::ReadRegularTextFile(path, core::kMaxScriptBytes, text, why)) {
+    error = "cannot read " + path + ": " + why;
     return std::nullopt;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
   std::string line_error;
-  auto parsed = ParseInputScript(text.str(), line_error);
+  auto parsed = ParseInputScript(text, line_error);
   if (!parsed) error = path + ": " + line_error;
   return parsed;
 }

@@ -2,7 +2,9 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cmath>
 #include <memory>
+#include <string_view>
 
 namespace app {
 
@@ -163,6 +165,24 @@ bool ParseSeedRange(const std::string& text, uint32_t& first, uint32_t& last) {
          first <= last;
 }
 
+// "/0", "/R", or both in one word ("/0R", "/0/R"), as ScanSwitches reads them.
+bool KnownSwitchWord(std::string_view w) {
+  size_t i = 0;
+  while (i < w.size()) {
+    if (w[i] != '/' || i + 1 >= w.size()) return false;
+    ++i;
+    if (w[i] == '0') {
+      ++i;
+      if (i < w.size() && w[i] == 'R') ++i;
+    } else if (w[i] == 'R') {
+      ++i;
+    } else {
+      return false;
+    }
+  }
+  return !w.empty();
+}
+
 bool Given(const Options& o, const char* name) {
   return std::find(o.given.begin(), o.given.end(), name) != o.given.end();
 }
@@ -212,10 +232,25 @@ ParseResult ParseOptions(int argc, const char* const* argv, Options& o, std::FIL
                  o.seeds.c_str());
     return ParseResult::kBadUsage;
   }
+  if (!o.seeds.empty() && uint64_t{o.seeds_last} - o.seeds_first + 1 > kMaxSeedGames) {
+    std::fprintf(err, "gfall: --seeds plays at most %llu games in one run (%s is %llu)\n",
+                 static_cast<unsigned long long>(kMaxSeedGames), o.seeds.c_str(),
+                 static_cast<unsigned long long>(uint64_t{o.seeds_last} - o.seeds_first + 1));
+    return ParseResult::kBadUsage;
+  }
+  // The range check lets a NaN through (it compares false both ways).
+  if (!std::isfinite(o.frame_ms)) {
+    std::fprintf(err, "gfall: --frame-ms takes a number from 0.1 to 1000 (not %g)\n", o.frame_ms);
+    return ParseResult::kBadUsage;
+  }
   for (const std::string& word : words) {
     if (word.empty() || word[0] != '/') {
       std::fprintf(err, "gfall: unknown option %s\nRun gfall --help for the options.\n",
                    word.c_str());
+      return ParseResult::kBadUsage;
+    }
+    if (!KnownSwitchWord(word)) {
+      std::fprintf(err, "gfall: unknown switch %s (the switches are /0 and /R)\n", word.c_str());
       return ParseResult::kBadUsage;
     }
     o.switches += word + " ";

@@ -9,6 +9,9 @@
 
 namespace app {
 
+// The most games one --seeds run plays.
+inline constexpr uint64_t kMaxSeedGames = 1000000;
+
 struct Options {
   // How the game is shown.
   bool headless = false;       // --headless: no window, no sound, a virtual clock
@@ -28,7 +31,8 @@ struct Options {
   bool demo = false;
   int players = 1;
   uint32_t seed = 1;
-  // --seeds A-B: headless, one game per seed from A to B, in one process.
+  // --seeds A-B: headless, one game per seed from A to B, in one process
+  // (at most kMaxSeedGames).
   std::string seeds;
   uint32_t seeds_first = 0, seeds_last = 0;
   double frame_ms = 1000.0 / 60.0;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "app/frame_loop.h"
 #include "app/game_passes.h"
 #include "physics/tuning_file.h"
 
@@ -173,6 +174,22 @@ replay::GameStateView StateView(const Game& g) {
   return {g.world, g.rules, g.flow.state, g.random, &g.nudge};
 }
 
+replay::Limits RecordingLimits() {
+  replay::Limits l;
+  l.max_readings_per_frame = static_cast<uint32_t>(kEarlyWaitLimit) + 16;
+  l.loop_inputs.assign(kLoopInputs, {0, 1});
+  // Counts down through idle frames from the pause menu's 10.
+  l.loop_inputs[kLoopPauseHold] = {-(1 << 30), 10};
+  const double max = l.max_clock_ms;
+  l.loop_times.resize(kLoopTimes);
+  l.loop_times[kTimeNow] = {0.0, max};
+  l.loop_times[kTimePrevious] = {-kLagCapMs, max};
+  l.loop_times[kTimeNextStep] = {-kLagCapMs, max + kLagCapMs};
+  l.loop_times[kTimeFrame] = {0.0, kLagCapMs};
+  l.loop_times[kTimeStepDebt] = {-(max + kLagCapMs), kLagCapMs};
+  return l;
+}
+
 bool PackHash(const std::string& pack_path, uint64_t& hash, std::string& error) {
   hash = 0;
   if (pack_path.empty()) return true;
@@ -216,6 +233,10 @@ bool ReplayHook::StartRecording(Game& g, const RecordingSetup& s, const std::str
 
 bool ReplayHook::StartReplay(Game& g, const replay::Recording& rec, const std::string& pack_path,
                              std::string& error, std::unique_ptr<Clock> pace) {
+  if (const auto problem = replay::Validate(rec, RecordingLimits())) {
+    error = "refused: " + problem->Line();
+    return false;
+  }
   uint64_t pack = 0;
   if (!PackHash(pack_path, pack, error)) return false;
   if (auto why = replay::Incompatibility(rec.header, pack, replay::TuningHash(g.world))) {

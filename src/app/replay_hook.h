@@ -14,6 +14,7 @@
 #include "app/clock.h"
 #include "app/game.h"
 #include "replay/session.h"
+#include "replay/validate.h"
 
 namespace app {
 
@@ -51,6 +52,10 @@ struct LoopInputs {
 LoopInputs LoopInputsOf(const Game& g);
 
 replay::GameStateView StateView(const Game& g);
+
+// The bounds of a recording this program could have written, with the frame
+// loop's inputs and times as it numbers them.
+replay::Limits RecordingLimits();
 
 // What the header says about a game at the start of recording.
 struct RecordingSetup {

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/file_io.h"
 #include "replay/kept_games.h"
 #include "replay/reader.h"
 
@@ -33,6 +34,10 @@ int SetUpReplay(const Options& o, RunSetup& s, std::FILE* err) {
   if (!read.playable() || (!read.complete() && !o.replay_partial)) {
     std::fprintf(err, "gfall: %s: %s%s\n", o.replay_file.c_str(), read.error.c_str(),
                  read.playable() ? " (--replay-partial plays what was readable)" : "");
+    return 1;
+  }
+  if (const auto problem = replay::Validate(read.recording, RecordingLimits())) {
+    std::fprintf(err, "gfall: %s: refused: %s\n", o.replay_file.c_str(), problem->Line().c_str());
     return 1;
   }
   const replay::Header& h = read.recording.header;
@@ -86,9 +91,8 @@ std::string KeptRecordingPath(const RunSetup& s) {
   const std::filesystem::path data = store::GameDataFolder(s.config_dir);
   if (data.empty()) return {};
   const std::filesystem::path folder = data / "replays";
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec) return {};
+  std::string error;
+  if (!core::CreatePrivateFolders(folder, error)) return {};
   return (folder / ("recording-" + std::to_string(::getpid()) + ".part")).string();
 }
 
@@ -145,41 +149,27 @@ std::filesystem::path DemoSettingsPath(const RunSetup& s) {
 bool DemoPlaysKeptGame(const RunSetup& s) {
   const std::filesystem::path file = DemoSettingsPath(s);
   if (file.empty()) return false;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return false;
-  std::string text(4096, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(in.gcount()));
+  std::string text, why;
+  if (!core::ReadRegularTextFile(file, 4096, text, why)) return false;
   return ParseDemoPlaysKeptGame(text);
 }
 
 bool WriteDemoSettings(const std::filesystem::path& file, bool kept, std::string& error) {
-  namespace fs = std::filesystem;
   if (file.empty()) {
     error = "there is no settings folder (no home folder)";
     return false;
   }
-  std::error_code ec;
-  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
-  const fs::path part = file.string() + ".part";
-  {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out << "kept=" << (kept ? 1 : 0) << "\n";
-    out.flush();
-    if (!out) {
-      error = "cannot write " + part.string();
-      out.close();
-      fs::remove(part, ec);
-      return false;
-    }
-  }
-  fs::rename(part, file, ec);
-  if (ec) {
-    error = "cannot write " + file.string() + ": " + ec.message();
-    fs::remove(part, ec);
+  if (file.has_parent_path() && !core::CreatePrivateFolders(file.parent_path(), error)) {
     return false;
   }
-  return true;
+  const std::string text = std::string("kept=") + (kept ? "1" : "0") + "\n";
+  std::string why;
+  if (core::WriteFileSafely(
+          file, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), why)) {
+    return true;
+  }
+  error = "cannot write " + file.string() + ": " + why;
+  return false;
 }
 
 std::vector<EndedGame> EndedGames(const replay::Recording& r) {

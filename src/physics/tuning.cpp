@@ -322,9 +322,46 @@ std::string FormatNumber(double v) {
   return buf;
 }
 
+// A decimal number as a person writes it ("-13", "0.55", ".5", "1e-3") that
+// is finite as a float; "nan", "inf", "0x10", "0.55junk" and "1e400" are not.
+bool ParseDecimal(std::string_view w, float& v) {
+  size_t i = 0;
+  if (i < w.size() && (w[i] == '+' || w[i] == '-')) ++i;
+  size_t digits = 0;
+  while (i < w.size() && std::isdigit(static_cast<unsigned char>(w[i]))) ++i, ++digits;
+  if (i < w.size() && w[i] == '.') {
+    ++i;
+    while (i < w.size() && std::isdigit(static_cast<unsigned char>(w[i]))) ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < w.size() && (w[i] == 'e' || w[i] == 'E')) {
+    ++i;
+    if (i < w.size() && (w[i] == '+' || w[i] == '-')) ++i;
+    size_t exp_digits = 0;
+    while (i < w.size() && std::isdigit(static_cast<unsigned char>(w[i]))) ++i, ++exp_digits;
+    if (exp_digits == 0) return false;
+  }
+  if (i != w.size()) return false;
+  const std::string text(w);
+  v = std::strtof(text.c_str(), nullptr);
+  return std::isfinite(v);
+}
+
+// A key the file may set (a single key, or a surface key with its code).
+bool KnownKey(std::string_view key) {
+  for (const SingleKey& k : kSingleKeys) {
+    if (k.name == key) return true;
+  }
+  for (const SurfaceKey& sk : kSurfaceKeys) {
+    if (key.starts_with(sk.base) && SurfaceCode(key.substr(sk.base.size())) >= 0) return true;
+  }
+  return false;
+}
+
 struct LineState {
   int comment_depth = 0;
-  int line = 0;  // 1-based number of the line being read
+  int comment_line = 0;  // where the outermost open comment block began
+  int line = 0;          // 1-based number of the line being read
   std::vector<std::string>* refused = nullptr;
   bool any_refused = false;
 };
@@ -359,7 +396,7 @@ void ApplyLine(const TuningTargets& to, std::string_view line, LineState& state)
   std::string_view key(key_begin, static_cast<size_t>(p - key_begin));
   if (key.empty() || key[0] == '/') return;
   if (key == "COMMENTBEGIN") {
-    ++state.comment_depth;
+    if (state.comment_depth++ == 0) state.comment_line = state.line;
     return;
   }
   if (key == "COMMENTEND") {
@@ -368,9 +405,23 @@ void ApplyLine(const TuningTargets& to, std::string_view line, LineState& state)
   }
   if (state.comment_depth > 0) return;
 
-  char* end = nullptr;
-  float v = std::strtof(p, &end);
-  if (end == p || !std::isfinite(v)) return;
+  while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
+  char* word_end = p;
+  while (*word_end && !std::isspace(static_cast<unsigned char>(*word_end))) ++word_end;
+  const std::string_view word(p, static_cast<size_t>(word_end - p));
+  float v = 0.0f;
+  // A key alone (its value cut off by the line limit, most often) is passed over.
+  if (word.empty()) return;
+  if (!ParseDecimal(word, v)) {
+    if (!KnownKey(key)) return;
+    state.any_refused = true;
+    if (state.refused) {
+      state.refused->push_back("line " + std::to_string(state.line) + ": " + std::string(key) +
+                               " \"" + std::string(word.substr(0, 40)) +
+                               "\" is not a finite decimal number");
+    }
+    return;
+  }
 
   for (const SingleKey& k : kSingleKeys) {
     if (k.name == key) {
@@ -451,6 +502,14 @@ bool LoadTuningText(const TuningTargets& targets, std::span<const uint8_t> text,
                 state);
     }
     if (ends > 1) state.line += ends - 1;
+  }
+  if (state.comment_depth > 0) {
+    // Everything after it was passed over; the author would want to know.
+    state.any_refused = true;
+    if (state.refused) {
+      state.refused->push_back("line " + std::to_string(state.comment_line) +
+                               ": COMMENTBEGIN is never closed by COMMENTEND");
+    }
   }
   return !state.any_refused;
 }

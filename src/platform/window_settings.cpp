@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/file_io.h"
 #include "store/durable_file.h"
 
 namespace platform {
@@ -104,14 +105,9 @@ std::string FormatWindowSettings(const WindowSettings& s) {
 
 WindowSettings ReadWindowSettings(const std::filesystem::path& file) {
   if (file.empty()) return {};
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return {};
   constexpr size_t kMost = 1 << 16;  // a settings file is a few lines: larger is not ours
-  std::string text(kMost + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  const auto got = static_cast<size_t>(in.gcount());
-  if (got > kMost) return {};
-  text.resize(got);
+  std::string text, why;
+  if (!core::ReadRegularTextFile(file, kMost, text, why)) return {};
   return ParseWindowSettings(text);
 }
 
@@ -121,10 +117,9 @@ bool WriteWindowSettings(const std::filesystem::path& file, const WindowSettings
     if (error) *error = "no folder for the window settings";
     return false;
   }
-  std::error_code ec;
-  std::filesystem::create_directories(file.parent_path(), ec);
-  if (ec) {
-    if (error) *error = file.parent_path().string() + ": " + ec.message();
+  std::string why;
+  if (!core::CreatePrivateFolders(file.parent_path(), why)) {
+    if (error) *error = why;
     return false;
   }
   const std::string text = FormatWindowSettings(s);

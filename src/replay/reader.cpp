@@ -1,14 +1,11 @@
 #include "replay/reader.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <iterator>
 #include <vector>
 
 #include "core/crc32.h"
+#include "core/file_io.h"
 #include "replay/codec.h"
 
 namespace replay {
@@ -256,16 +253,11 @@ ReadResult ReadRecording(std::span<const uint8_t> bytes) {
 }
 
 ReadResult ReadRecordingFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) {
+  std::vector<uint8_t> bytes;
+  std::string why;
+  if (!core::ReadRegularFile(path, core::kMaxRecordingBytes, bytes, why)) {
     ReadResult out;
-    out.error = "cannot read " + path + ": " + std::strerror(errno);
-    return out;
-  }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  if (f.bad()) {
-    ReadResult out;
-    out.error = "cannot read " + path;
+    out.error = "cannot read " + path + ": " + why;
     return out;
   }
   return ReadRecording(bytes);

@@ -1,9 +1,7 @@
 #include "replay/writer.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "core/crc32.h"
+#include "core/file_io.h"
 
 namespace replay {
 
@@ -13,9 +11,10 @@ using codec::PutString;
 using codec::PutVarint;
 
 bool FileSink::Open(const std::string& path, std::string& error) {
-  file_ = std::fopen(path.c_str(), "wb");
+  std::string why;
+  file_ = core::OpenPrivateFileForWriting(path, why);
   if (!file_) {
-    error = "cannot create " + path + ": " + std::strerror(errno);
+    error = "cannot create " + path + ": " + why;
     return false;
   }
   return true;

@@ -1,6 +1,8 @@
 #include "res/loose_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <optional>
@@ -16,11 +18,27 @@ namespace fs = std::filesystem;
 
 // Opens `path` when it is a regular file; a folder opened for reading would
 // only fail later, on the first read.
+// A file to read is opened without waiting (a pipe would otherwise block
+// until someone writes to it) and checked on its descriptor.
 FilePtr OpenRegular(const fs::path& path, const char* mode) {
-  FilePtr f(std::fopen(path.c_str(), mode));
-  if (!f) return nullptr;
+  if (std::string_view(mode) != "rb" && std::string_view(mode) != "r") {
+    FilePtr f(std::fopen(path.c_str(), mode));
+    if (!f) return nullptr;
+    struct stat st {};
+    if (fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    return f;
+  }
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return nullptr;
   struct stat st {};
-  if (fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  FilePtr f(::fdopen(fd, mode));
+  if (!f) ::close(fd);
   return f;
 }
 

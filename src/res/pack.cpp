@@ -1,6 +1,8 @@
 #include "res/pack.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -70,8 +72,23 @@ bool PackOpen(ResourceLayer& layer, const std::string& path, std::string* error)
     SetError(error, "is not a regular file");
     return false;
   }
-  FilePtr stream(std::fopen(path.c_str(), "rb"));
+  // Opened without waiting and checked again on the descriptor: the name
+  // may have been swapped for a pipe since it was looked at.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    SetError(error, (std::string("cannot open the file: ") + std::strerror(errno)).c_str());
+    return false;
+  }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    SetError(error, "is not a regular file");
+    return false;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  FilePtr stream(::fdopen(fd, "rb"));
   if (!stream) {
+    ::close(fd);
     SetError(error, (std::string("cannot open the file: ") + std::strerror(errno)).c_str());
     return false;
   }

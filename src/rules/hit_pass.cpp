@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <iterator>
@@ -445,18 +446,26 @@ void MoveSpinner(Rules& r) {
     }
   } else if (s.settling) {
     s.settle += t * 20.0f;
-    const int k = static_cast<int>(std::floor(s.settle)) + 1;
-    if (k >= 13) {
+    // The wobble runs through its table and ends; a settle time outside it
+    // (a frame time the clock cannot give) ends it as well.
+    GFALL_ASSERT(s.settle >= 0.0f, "the spinner settles forward in time");
+    if (!(s.settle >= 0.0f && s.settle < 12.0f)) {
       s.settling = 0;
       s.angle = 0.0f;
       s.speed = 0.0f;
     } else {
-      s.frame = kWobble[k];
+      const int k = static_cast<int>(std::floor(s.settle)) + 1;
+      s.frame = kWobble[std::clamp(k, 0, 12)];
     }
   }
+  if (!std::isfinite(s.angle) || !std::isfinite(s.speed)) {
+    GFALL_ASSERT(false, "the spinner's angle and speed stay finite");
+    s.angle = 0.0f;
+    s.speed = 0.0f;
+  }
   if (!s.settling) {
-    const int f = static_cast<int>(s.angle * 16.0f / kTwoPi);
-    s.frame = f < 0 ? 0 : (f > 15 ? 15 : f);
+    const float f = s.angle * 16.0f / kTwoPi;
+    s.frame = f < 1.0f ? 0 : (f >= 15.0f ? 15 : static_cast<int>(f));
   }
   r.table.objects[kRowSpinner].frame = s.frame;
   DrawObject(r.table, kRowSpinner, false);

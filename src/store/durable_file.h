@@ -9,8 +9,9 @@
 
 namespace store {
 
-// Writes the bytes to a new temporary file in the same folder, flushes it to
-// disk, renames it over `file` and flushes the folder. The folder must exist.
+// Writes the bytes to a new private temporary file in the same folder (never
+// through a link), flushes it to disk, renames it over `file` and flushes the
+// folder (core::WriteFileSafely). The folder must exist.
 // False when any step before the rename fails; the old file is then untouched
 // and the temporary file removed, and `error` (when given) says why.
 bool WriteFileDurably(const std::filesystem::path& file, std::span<const uint8_t> bytes,

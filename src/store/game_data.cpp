@@ -81,6 +81,8 @@ std::string GameDataCheckResult::Describe() const {
       return "number of players outside 1-4";
     case GameDataCheck::kHighScoreRow:
       return "high-score row " + std::to_string(row + 1) + " fails its check values";
+    case GameDataCheck::kHighScoreGap:
+      return "high-score row " + std::to_string(row + 1) + " is empty above a score (wiped)";
   }
   return "unknown check";
 }
@@ -126,6 +128,15 @@ GameDataCheckResult CheckGameData(std::span<const uint8_t> bytes) {
     if (!EntryIsValid(d.high_scores[i])) {
       result.row = i;
       return fail(GameDataCheck::kHighScoreRow);
+    }
+  }
+  for (int i = 0; i + 1 < kHighScoreRows; ++i) {
+    if (d.high_scores[i].score != 0) continue;
+    for (int k = i + 1; k < kHighScoreRows; ++k) {
+      if (d.high_scores[k].score > 0) {
+        result.row = i;
+        return fail(GameDataCheck::kHighScoreGap);
+      }
     }
   }
   return result;
@@ -276,7 +287,12 @@ std::string CleanName(std::string_view name, size_t max_chars) {
 std::string GameDataSalvage::Kept() const {
   std::string text;
   const int rows = rows_kept + rows_lost;
-  if (rows == 0) {
+  if (rows_cut) {
+    // What stood after the cut is unknown: no total is claimed.
+    text = std::to_string(rows_kept) + " of at least " +
+           Plural(std::max(rows, 1), "high score", "high scores") +
+           " (the file ends inside the table)";
+  } else if (rows == 0) {
     text = "no high scores";
   } else if (rows_lost == 0) {
     text = "all " + Plural(rows_kept, "high score", "high scores");
@@ -349,13 +365,30 @@ GameDataSalvage SalvageGameData(std::span<const uint8_t> bytes, GameData& d,
   }
   d.current_name = d.player_names[0];
 
-  // High scores: every row whose own check values hold, best first.
+  // High scores: every row whose own check values hold, best first. The
+  // table is kept best first, so an empty row above a score was wiped.
+  int last_scored = -1;
+  for (int i = 0; i < kHighScoreRows; ++i) {
+    const HighScoreEntry& row = stored.high_scores[static_cast<size_t>(i)];
+    if (present(kOffsetHighScores + static_cast<size_t>(i) * kHighScoreEntrySize,
+                kHighScoreEntrySize) &&
+        row.score > 0 && EntryIsValid(row)) {
+      last_scored = i;
+    }
+  }
   int kept = 0;
   for (int i = 0; i < kHighScoreRows; ++i) {
     const HighScoreEntry& row = stored.high_scores[static_cast<size_t>(i)];
     const bool whole = present(kOffsetHighScores + static_cast<size_t>(i) * kHighScoreEntrySize,
                                kHighScoreEntrySize);
-    if (whole && row.score == 0 && EntryIsValid(row)) continue;  // an empty row
+    if (!whole) out.rows_cut = true;
+    if (whole && row.score == 0 && EntryIsValid(row)) {
+      if (i < last_scored) {
+        ++out.rows_lost;
+        out.damage.push_back(Describe(GameDataCheck::kHighScoreGap, i));
+      }
+      continue;  // an empty row
+    }
     if (whole && EntryIsValid(row)) {
       d.high_scores[static_cast<size_t>(kept++)] = row;
       continue;

@@ -102,11 +102,12 @@ enum class GameDataCheck {
   kMusicVolume,   // outside 0-10
   kPlayers,       // players minus one above 3
   kHighScoreRow,  // a row whose score is negative or whose check values fail
+  kHighScoreGap,  // an empty row above a score (the table is kept best first): a row wiped
 };
 
 struct GameDataCheckResult {
   GameDataCheck failed = GameDataCheck::kOk;
-  int row = -1;  // the first bad row for kHighScoreRow
+  int row = -1;  // the first bad row for kHighScoreRow and kHighScoreGap
   bool ok() const { return failed == GameDataCheck::kOk; }
   std::string Describe() const;
 };
@@ -132,6 +133,7 @@ struct GameDataSalvage {
   std::vector<std::string> damage;  // each fault found, as GameDataCheckResult::Describe says it
   int rows_kept = 0;                // non-empty high-score rows kept
   int rows_lost = 0;                // rows dropped (bad check values or cut off)
+  bool rows_cut = false;            // the file ends inside the high-score table
   int settings_lost = 0;            // settings values replaced by their defaults
   bool settings_kept = false;       // the settings block was readable at all
   // "kept 4 of 5 high scores and all settings" and the like.

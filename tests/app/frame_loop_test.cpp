@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -324,6 +325,28 @@ TEST(FrameLoopDeterminism, SameSeedSameBalls) {
   auto b = run();
   EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
   EXPECT_NE(a[0].x, 761.0f);
+}
+
+// Readings no clock gives (a forged recording's, were it not refused) keep
+// the frame's times and step count within their bounds, with no overflow on
+// the way (the sanitizer build checks the conversions).
+TEST_F(FrameLoop, ClockReadingsOutOfRangeKeepTheFrameInBounds) {
+  const double nan = std::nan("");
+  for (double reading : {1000.0, 1e12, 1e30, 1e300, -1e12, 500.0, nan, 2000.0}) {
+    SCOPED_TRACE(reading);
+    clock->Set(reading);
+    RunFrame(*game);
+    const FrameState& f = game->frame;
+    EXPECT_GE(f.steps_run, 0);
+    EXPECT_LE(f.steps_run, kMaxExtraSteps + 1);
+    EXPECT_GE(f.frame_time, 0.0);
+    EXPECT_LE(f.frame_time, kLagCapMs);
+    EXPECT_LE(f.frame_time_whole, 33u);
+    // Whole ms hold at the counter's end.
+    if (reading >= 1e12) {
+      EXPECT_EQ(f.now_whole, 4294967295u);
+    }
+  }
 }
 
 }  // namespace

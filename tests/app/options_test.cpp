@@ -47,9 +47,21 @@ TEST(Options, BadInputIsAUsageError) {
                                        {"--depth", "5"},
                                        {"--players", "1.5"},
                                        {"stray"},
-                                       {"--linger", "-1"}}) {
-    EXPECT_EQ(Parse(bad).result, ParseResult::kBadUsage) << bad[0];
+                                       {"--linger", "-1"},
+                                       {"--frame-ms", "nan"},
+                                       {"--frame-ms", "inf"},
+                                       {"/X"},
+                                       {"/0X"},
+                                       {"/r"},
+                                       {"/"},
+                                       {"--headless", "--seeds", "0-99999999"},
+                                       {"--headless", "--seeds", "5-1000005"}}) {
+    EXPECT_EQ(Parse(bad).result, ParseResult::kBadUsage) << bad[0] << " " << bad.back();
   }
+  // The largest --seeds run and the switch words ScanSwitches reads are taken.
+  EXPECT_EQ(Parse({"--headless", "--seeds", "5-1000004"}).result, ParseResult::kRun);
+  EXPECT_EQ(Parse({"/0R"}).result, ParseResult::kRun);
+  EXPECT_EQ(Parse({"/0/R"}).result, ParseResult::kRun);
   EXPECT_EQ(Parse({"--help"}).result, ParseResult::kDone);
   EXPECT_EQ(Parse({"--version"}).result, ParseResult::kDone);
   EXPECT_NE(UsageText().find("usage: gfall"), std::string::npos);

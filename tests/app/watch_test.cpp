@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -274,6 +275,37 @@ TEST(Watch, TheDemonstrationSettingIsReadFromItsOwnFile) {
 std::string ReadFile(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Links planted in the settings folder (at the old temporary's name and at
+// the file's own) are never written through; under an open umask the new
+// folder is 0700 and the file 0600. A pipe at its name is not waited on.
+TEST(Watch, TheDemonstrationSettingIsWrittenPrivatelyAndNeverThroughALink) {
+  const mode_t old_umask = ::umask(0);
+  Folder dir;
+  const fs::path cfg = dir.path() / "cfg";
+  const fs::path file = cfg / "demo.ini";
+  std::string error;
+  ASSERT_TRUE(WriteDemoSettings(file, true, error)) << error;
+  EXPECT_EQ(fs::status(cfg).permissions(), fs::perms::owner_all);
+  EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+
+  std::ofstream(dir.path() / "victim") << "precious";
+  fs::create_symlink(dir.path() / "victim", cfg / "demo.ini.part");
+  ASSERT_TRUE(WriteDemoSettings(file, false, error)) << error;
+  fs::remove(file);
+  fs::create_symlink(dir.path() / "victim", file);
+  ASSERT_TRUE(WriteDemoSettings(file, true, error)) << error;
+  EXPECT_EQ(ReadFile(dir.path() / "victim"), "precious");
+  EXPECT_FALSE(fs::is_symlink(file));
+  EXPECT_EQ(ReadFile(file), "kept=1\n");
+
+  fs::remove(file);
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+  RunSetup s;
+  s.config_dir = cfg.string();
+  EXPECT_FALSE(DemoPlaysKeptGame(s));
+  ::umask(old_umask);
 }
 
 TEST(Watch, TheOptionsFormsOkWritesTheDemonstrationSettingAndCancelDoesNot) {

@@ -1,6 +1,7 @@
 #include "physics/tuning_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -73,6 +74,22 @@ TEST_F(TuningFileTest, DamagedOrMissingFilesChangeNothing) {
   OpenPackWith(bad);
   EXPECT_FALSE(LoadTuning(layer_, world_.tuning_targets()));
   EXPECT_FLOAT_EQ(world_.balls[0].plane_gravity, 0.03f);
+}
+
+// A planted override that is not a file, or is far too large, never makes the
+// game wait or read it whole: a pipe is passed over, a huge file refused.
+TEST_F(TuningFileTest, APipeOrAHugeOverrideIsNeitherWaitedOnNorRead) {
+  OpenPackWith(Container("PLANEG 0.05\n"));
+  ASSERT_EQ(::mkfifo((dir_ / "GFALL.CDC").c_str(), 0600), 0);
+  EXPECT_TRUE(LoadTuning(layer_, world_.tuning_targets()));
+  EXPECT_FLOAT_EQ(world_.balls[0].plane_gravity, 0.05f);
+
+  fs::remove(dir_ / "GFALL.CDC");
+  std::ofstream(dir_ / "GFALL.CDC").close();
+  fs::resize_file(dir_ / "GFALL.CDC", 3ull << 30);  // sparse: no disk used
+  const TuningFileLoad load = LoadTuningFile(layer_, world_.tuning_targets());
+  EXPECT_EQ(load.status, TuningFileStatus::kDamaged);
+  EXPECT_EQ(load.error, "GFALL.CDC: is larger than 1 MB");
 }
 
 }  // namespace

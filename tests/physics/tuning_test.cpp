@@ -46,17 +46,18 @@ TEST_F(TuningTest, CommentLinesAndNestedBlocks) {
   struct Case {
     const char* text;
     float plane_gravity;
+    bool closed;  // false: a block is left open, which is reported
   } cases[] = {
-      {"COMMENTBEGIN\nCOMMENTBEGIN\nCOMMENTEND\nPLANEG 0.4\n", 0.03f},
-      {"COMMENTBEGIN\nCOMMENTBEGIN\nCOMMENTEND\nCOMMENTEND\nPLANEG 0.4\n", 0.4f},
-      {"commentend\nPLANEG 0.4\n", 0.4f},  // no open block: depth stays at zero
-      {"commentend\ncommentbegin\nPLANEG 0.4\n", 0.03f},
-      {"//PLANEG 0.4\n/PLANEG 0.4\n", 0.03f},
-      {"COMMENTBEGIN 1\nMUWALL3 0.5\nCOMMENTEND 1\nPLANEG 0.4", 0.4f},
+      {"COMMENTBEGIN\nCOMMENTBEGIN\nCOMMENTEND\nPLANEG 0.4\n", 0.03f, false},
+      {"COMMENTBEGIN\nCOMMENTBEGIN\nCOMMENTEND\nCOMMENTEND\nPLANEG 0.4\n", 0.4f, true},
+      {"commentend\nPLANEG 0.4\n", 0.4f, true},  // no open block: depth stays at zero
+      {"commentend\ncommentbegin\nPLANEG 0.4\n", 0.03f, false},
+      {"//PLANEG 0.4\n/PLANEG 0.4\n", 0.03f, true},
+      {"COMMENTBEGIN 1\nMUWALL3 0.5\nCOMMENTEND 1\nPLANEG 0.4", 0.4f, true},
   };
   for (const Case& c : cases) {
     World w;
-    EXPECT_TRUE(LoadTuningText(w.tuning_targets(), c.text)) << c.text;
+    EXPECT_EQ(LoadTuningText(w.tuning_targets(), c.text), c.closed) << c.text;
     EXPECT_FLOAT_EQ(w.balls[0].plane_gravity, c.plane_gravity) << c.text;
     EXPECT_FLOAT_EQ(w.surfaces.wall_friction[3], -0.1f) << c.text;
   }
@@ -159,6 +160,14 @@ TEST_F(TuningTest, ValuesOutOfRangeAreRefusedAndNamed) {
       {"AIPRESSTIME 1e12", "line 2: AIPRESSTIME 1e+12 is outside -600000 to 600000"},
       {"RANDOMANGLE 1000", "line 2: RANDOMANGLE 1000 is outside -360 to 360"},
       {"BUMPERSPEED 1e20", "line 2: BUMPERSPEED 1e+20 is outside -10000 to 10000"},
+      // Values that are not finite decimal numbers.
+      {"KREFLECTION10 abc", "line 2: KREFLECTION10 \"abc\" is not a finite decimal number"},
+      {"PLANEMU nan", "line 2: PLANEMU \"nan\" is not a finite decimal number"},
+      {"BUMPERSPEED inf", "line 2: BUMPERSPEED \"inf\" is not a finite decimal number"},
+      {"BUMPERSPEED -1e400", "line 2: BUMPERSPEED \"-1e400\" is not a finite decimal number"},
+      {"KREFLECTION10 0.55junk",
+       "line 2: KREFLECTION10 \"0.55junk\" is not a finite decimal number"},
+      {"MAXTILTCOUNTER 0x10", "line 2: MAXTILTCOUNTER \"0x10\" is not a finite decimal number"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
@@ -176,6 +185,25 @@ TEST_F(TuningTest, ValuesOutOfRangeAreRefusedAndNamed) {
     EXPECT_EQ(w.tuning.max_tilt_counter, before.tuning.max_tilt_counter);
     EXPECT_FLOAT_EQ(w.tuning.add_g_down, 0.2f);
     EXPECT_FLOAT_EQ(w.tuning.nudge_multi, 3.0f);
+  }
+  // Written as people write numbers, values are read.
+  {
+    World w;
+    std::vector<std::string> refused;
+    EXPECT_TRUE(LoadTuningText(w.tuning_targets(), "ADDGDOWN .25\nNUDGEMULTI +2E0\n", &refused));
+    EXPECT_TRUE(refused.empty());
+    EXPECT_FLOAT_EQ(w.tuning.add_g_down, 0.25f);
+    EXPECT_FLOAT_EQ(w.tuning.nudge_multi, 2.0f);
+  }
+  // A comment block never closed hides the rest of the file: said, with its line.
+  {
+    World w;
+    std::vector<std::string> refused;
+    EXPECT_FALSE(
+        LoadTuningText(w.tuning_targets(), "ADDGDOWN 0.2\nCOMMENTBEGIN\nNUDGEMULTI 3\n", &refused));
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0], "line 2: COMMENTBEGIN is never closed by COMMENTEND");
+    EXPECT_FLOAT_EQ(w.tuning.add_g_down, 0.2f);
   }
   // Line numbers count blank lines too.
   World w;

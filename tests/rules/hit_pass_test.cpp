@@ -494,5 +494,36 @@ TEST(Multiball, EveryAwardCountsDouble) {
   EXPECT_EQ(h.Score(), 300);
 }
 
+// A frame time no clock gives (backward, not a number, far too long) never
+// steers the wobble's table: the wobble ends and the frame stays one of the
+// sixteen. Debug builds stop at the broken promise instead.
+TEST(Spinner, AFrameTimeOutsideTheClocksRangeEndsTheWobble) {
+  struct Case {
+    double ms;
+    bool promise_broken;  // the frame loop never gives it
+  };
+  const Case cases[] = {{-26900.0, true}, {std::nan(""), true}, {1e30, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ms);
+    RulesHarness h;
+    h.rules.state.spinner.settling = 1;
+    h.rules.state.spinner.settle = 0.5f;
+    rules::SetClock(h.rules, 1000, 0, c.ms);
+#ifdef NDEBUG
+    rules::MoveSpinner(h.rules);
+    EXPECT_EQ(h.rules.state.spinner.settling, 0);
+    EXPECT_GE(h.rules.state.spinner.frame, 0);
+    EXPECT_LE(h.rules.state.spinner.frame, 15);
+#else
+    if (c.promise_broken) {
+      EXPECT_DEATH(rules::MoveSpinner(h.rules), "settles forward");
+    } else {
+      rules::MoveSpinner(h.rules);
+      EXPECT_EQ(h.rules.state.spinner.settling, 0);
+    }
+#endif
+  }
+}
+
 }  // namespace
 }  // namespace rules

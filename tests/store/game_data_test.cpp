@@ -239,7 +239,15 @@ TEST(GameData, DamagedFileIsKeptAsideAndWhatIsValidIsSalvaged) {
        {"Brook", "Ada", "Cy"},
        3,
        1,
-       "kept 3 of 4 high scores"},
+       "kept 3 of at least 4 high scores (the file ends inside the table)"},
+      {"row 2 zeroed",
+       [](auto& b) {
+         std::fill_n(b.begin() + kOffsetHighScores + kHighScoreEntrySize, kHighScoreEntrySize, 0);
+       },
+       {"Brook", "Cy", "Dee", "Eve"},
+       3,
+       1,
+       "high-score row 2 is empty above a score (wiped)); kept 4 of 5 high scores"},
       {"cut inside the settings",
        [](auto& b) { b.resize(60); },
        {},

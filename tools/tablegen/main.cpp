@@ -7,6 +7,7 @@
 //   tablegen --table DIR --plan OUT.png
 //   tablegen --table DIR --art OUT.png      (the painted artwork alone, flat)
 //   tablegen --icon SIZE OUT.png            (the game's icon, SIZE × SIZE, RGBA)
+//   tablegen --game-shots PACK DIR          (the pack as the game draws it, see game_shots.h)
 
 #include <algorithm>
 #include <chrono>
@@ -20,6 +21,7 @@
 #include "art.h"
 #include "build.h"
 #include "check.h"
+#include "game_shots.h"
 #include "icon_art.h"
 #include "layout.h"
 #include "plan.h"
@@ -35,6 +37,7 @@ int Usage() {
                "usage: tablegen --table DIR [--out PACK] [--threads N] [--plan OUT.png] "
                "[--screenshots DIR] [--art OUT.png]\n"
                "       tablegen --icon SIZE OUT.png\n"
+               "       tablegen --game-shots PACK DIR\n"
                "       tablegen --check PACK [--table DIR] [--trap-sweep [--sweep-grid PX]\n"
                "                               [--sweep-seeds N]"
                " [--sweep-step PERCENT] [--sweep-seconds S]]\n");
@@ -66,6 +69,7 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 int main(int argc, char** argv) {
   std::string table_dir, out_path, plan_path, shots_dir, check_path, art_path;
+  std::string game_pack, game_dir;
   int threads = 2;
   bool sweep = false;
   tablegen::SweepOptions sweep_options;
@@ -83,6 +87,7 @@ int main(int argc, char** argv) {
     if (a == "--art" && next(art_path)) continue;
     if (a == "--screenshots" && next(shots_dir)) continue;
     if (a == "--check" && next(check_path)) continue;
+    if (a == "--game-shots" && next(game_pack) && next(game_dir)) continue;
     if (a == "--icon" && i + 2 < argc) {
       // The icon alone: nothing else is built.
       std::string error;
@@ -118,6 +123,14 @@ int main(int argc, char** argv) {
       continue;
     }
     return Usage();
+  }
+  if (!game_pack.empty()) {
+    std::string error;
+    if (!tablegen::WriteGameShots(game_pack, game_dir, error)) {
+      std::fprintf(stderr, "tablegen: %s\n", error.c_str());
+      return 1;
+    }
+    return 0;
   }
   if (!check_path.empty()) {
     int failures = 0;
