@@ -25,6 +25,9 @@ packages=(
   # kernel runs no 32-bit programs, so not wine32), NSIS for the installer, and
   # what scripts/cross-libs.sh needs to unpack and build Debian's sources
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 nsis patch xz-utils bzip2
+  # a person at the window (tests/person): a window manager, XTEST keys and
+  # clicks (xdotool), and xprop to see the window manager in charge
+  openbox xdotool x11-utils
 )
 
 missing=()

@@ -7,8 +7,8 @@
 
 namespace app {
 
-bool ScriptedForms::Options(ui::OptionsForm& form, const render::ModeTable& modes,
-                            const OptionsFormHooks& hooks) {
+bool ScriptedForms::OptionsAnswer(ui::OptionsForm& form, const render::ModeTable& modes,
+                                  const OptionsFormHooks& hooks) {
   ui::DialogAnswer a = answers_.Take("options", "cancel");
   // The word "controls" presses "Change Controls..." (its form takes its own answer).
   std::string text = a.text;
@@ -21,19 +21,42 @@ bool ScriptedForms::Options(ui::OptionsForm& form, const render::ModeTable& mode
   return true;
 }
 
-bool ScriptedForms::NewVideoMode() { return answers_.Take("newmode", "cancel").result == "ok"; }
+void ScriptedForms::Options(const ui::OptionsForm& form, const render::ModeTable& modes,
+                            const OptionsFormHooks& hooks,
+                            std::function<void(bool, const ui::OptionsForm&)> done) {
+  ui::OptionsForm f = form;
+  const bool ok = OptionsAnswer(f, modes, hooks);
+  if (done) done(ok, f);
+}
 
-void ScriptedForms::About(const std::function<void()>&) { answers_.Take("about", "ok"); }
+bool ScriptedForms::Take(const char* dialog, const char* fallback, const char* ok_word) {
+  return answers_.Take(dialog, fallback).result == ok_word;
+}
 
-bool ScriptedForms::SubmitOffer() { return answers_.Take("submit", "no").result == "yes"; }
+void ScriptedForms::NewVideoMode(Answer done) {
+  const bool ok = Take("newmode", "cancel", "ok");
+  if (done) done(ok);
+}
 
-bool ScriptedForms::HighScores(const store::HighScoreTable&, int entry_row, int32_t,
-                               std::string& name, const std::function<void(std::string_view)>&,
-                               const std::function<void()>& reset, const HighScoreWatch& watch) {
+void ScriptedForms::About(const std::function<void()>&, std::function<void()> done) {
+  answers_.Take("about", "ok");
+  if (done) done();
+}
+
+void ScriptedForms::SubmitOffer(Answer done) {
+  const bool ok = Take("submit", "no", "yes");
+  if (done) done(ok);
+}
+
+bool ScriptedForms::HighScoresAnswer(int entry_row, std::string& name,
+                                     const std::function<void()>& reset,
+                                     const HighScoreWatch& watch, DialogForms& confirm_with) {
   const bool entering = entry_row >= 0;
   ui::DialogAnswer a = answers_.Take("highscore", entering ? "cancel" : "ok");
   if (a.result == "reset" && !entering) {
-    if (ResetScoresConfirm() && reset) reset();
+    confirm_with.ResetScoresConfirm([reset](bool ok) {
+      if (ok && reset) reset();
+    });
     return true;
   }
   if (a.result == "watch" && !entering) {
@@ -54,26 +77,42 @@ bool ScriptedForms::HighScores(const store::HighScoreTable&, int entry_row, int3
   return true;
 }
 
-bool ScriptedForms::ResetScoresConfirm() {
-  return answers_.Take("resetscores", "no").result == "yes";
+void ScriptedForms::HighScores(const store::HighScoreTable&, int entry_row, int32_t,
+                               const std::string& name,
+                               const std::function<void(std::string_view)>&,
+                               const std::function<void()>& reset, const HighScoreWatch& watch,
+                               std::function<void(bool, const std::string&)> done) {
+  std::string typed = name;
+  const bool ok = HighScoresAnswer(entry_row, typed, reset, watch, *this);
+  if (done) done(ok, typed);
 }
 
-bool ScriptedForms::Controls(const ControlsFormHooks& hooks) {
+void ScriptedForms::ResetScoresConfirm(Answer done) {
+  const bool ok = Take("resetscores", "no", "yes");
+  if (done) done(ok);
+}
+
+void ScriptedForms::Controls(const ControlsFormHooks& hooks, Answer done) {
   ui::DialogAnswer a = answers_.Take("controls", "cancel");
   if (!RunControlsSteps(a.text, hooks, answers_)) errors.push_back("controls: " + a.text);
-  return a.result == "ok";
+  if (done) done(a.result == "ok");
 }
 
-bool ScriptedForms::RestoreDefaultsConfirm() {
-  return answers_.Take("restorekeys", "cancel").result == "ok";
+void ScriptedForms::RestoreDefaultsConfirm(Answer done) {
+  const bool ok = Take("restorekeys", "cancel", "ok");
+  if (done) done(ok);
 }
 
-bool ScriptedForms::Capture(std::string_view, const std::function<int()>& tick) {
+void ScriptedForms::Capture(std::string_view, std::function<int()> tick, Answer done) {
+  bool bound = false;
   for (int frame = 0; frame < kScriptedCaptureFrames; ++frame) {
-    if (int r = tick(); r != 0) return r == 1;
+    if (int r = tick(); r != 0) {
+      bound = r == 1;
+      break;
+    }
     if (!pump_ || !pump_()) break;
   }
-  return false;
+  if (done) done(bound);
 }
 
 void ScriptedForms::Notice(std::string_view) { answers_.log.push_back("notice ok"); }

@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -120,6 +121,10 @@ struct Run {
   std::unique_ptr<DialogForms> forms;
   std::unique_ptr<FrontEndHost> host;
   std::unique_ptr<Window> window;
+  std::chrono::steady_clock::time_point forms_shown;  // the forms' last frame
+  // $GFALL_UI_LOG: where the window says what it shows (see LogScreen).
+  std::FILE* ui_log = nullptr;
+  std::string ui_logged;  // what it last said it shows
   std::unique_ptr<WindowEvents> events;
   double script_origin = 0.0;  // script times count from the start of the loop
 
@@ -412,7 +417,9 @@ bool LoadInWindowWithMenus(Run& r, std::FILE* err) {
   r.audio = std::make_unique<platform::SdlAudioDevice>();
   r.own_engine = std::make_unique<sound::SoundEngine>();
   r.engine = r.own_engine.get();
-  r.engine->Open(r.audio.get());
+  if (!r.engine->Open(r.audio.get())) {
+    std::fprintf(err, "gfall: no sound device could be opened; the game plays silently\n");
+  }
   loading_screen.Show(false);
   if (!r.engine->LoadSounds(sound::PackSoundFiles(r.layer))) {
     std::fprintf(err, "gfall: some sounds did not load\n");
@@ -459,6 +466,10 @@ bool LoadInWindowWithMenus(Run& r, std::FILE* err) {
   platform::SdlDisplayDevice* device = r.device;
   r.dialogs->SetBackdropPainter([device] { device->DrawBackdrop(); });
   r.dialogs->SetKeyboard(&r.keyboard);
+  if (const char* log = std::getenv("GFALL_UI_LOG"); log != nullptr && *log != '\0') {
+    r.ui_log = std::fopen(log, "a");
+    r.dialogs->SetLog(r.ui_log);
+  }
   return true;
 }
 
@@ -492,7 +503,6 @@ void OpenMenus(Run& r, std::FILE* err) {
     return true;
   };
   if (r.dialogs) {
-    r.dialogs->SetFrameHook([pump](int) { pump(); });
     r.forms = std::make_unique<ScreenForms>(*r.dialogs, r.answers, pump, !s.input_file.empty(),
                                             s.shots_dir, *r.device);
   } else {
@@ -765,6 +775,8 @@ bool AdvanceVirtualClock(Run& r, int64_t frame) {
 // then every message in the queue. False once the window quits.
 bool RunWindowMessages(Run& r, double& next_tick) {
   Window& w = *r.window;
+  // Messages wait while a form is open, as they wait for the form a message opened.
+  auto forms_open = [&r] { return r.dialogs && r.dialogs->Active(); };
   const double now = r.game->clock->Now();
   while (next_tick <= now) {
     ui::Message t;
@@ -775,7 +787,9 @@ bool RunWindowMessages(Run& r, double& next_tick) {
     // After a long stall (a dialog) the ticks do not pile up.
     if (next_tick < now - 500.0) next_tick = now + 50.0;
   }
-  while (auto m = w.queue.Take()) {
+  while (!forms_open()) {
+    auto m = w.queue.Take();
+    if (!m) break;
     if (!WindowProc(w, *m)) return false;
   }
   return true;
@@ -788,7 +802,82 @@ struct LoopState {
   bool game_started = false;  // with the menus: a game has left the main menu
 };
 
-enum class InputResult { kFrame, kNoFrame, kQuit, kStop };
+enum class InputResult { kFrame, kNoFrame, kForms, kQuit, kStop };
+
+// The forms keep the loop's pace: at rest (nothing read, nothing moving)
+// the loop waits for the window's next event; else one frame a refresh at
+// most. On a virtual clock they run as fast as the script.
+void PaceForms(Run& r) {
+  if (r.virtual_clock != nullptr) return;
+  if (!r.dialogs->Active()) return;
+  if (r.dialogs->AtRest()) {
+    platform::WaitForEvent(250);
+    return;
+  }
+  constexpr std::chrono::microseconds kRefresh(16667);
+  const auto next = r.forms_shown + kRefresh;
+  if (std::chrono::steady_clock::now() < next) std::this_thread::sleep_until(next);
+  r.forms_shown = std::chrono::steady_clock::now();
+}
+
+// With $GFALL_UI_LOG: a line each time the window shows something else
+// ("state loading|title|main|pause|play|forms"), and with a menu the places
+// of its items in picture pixels ("menu COMMAND X0 Y0 X1 Y1", after
+// "picture W H"). Tests drive the window by it; the forms log their own.
+void LogScreen(Run& r) {
+  if (r.ui_log == nullptr || !r.window) return;
+  const AppFlags& f = r.game->flags;
+  const char* state = f.loading_phase                    ? "loading"
+                      : r.dialogs && r.dialogs->Active() ? "forms"
+                      : f.title_shown                    ? "title"
+                      : f.main_menu_shown                ? "main"
+                      : f.pause_menu_shown               ? "pause"
+                                                         : "play";
+  if (r.ui_logged == state) return;
+  r.ui_logged = state;
+  const ui::MenuScreen* menu = r.ui_logged == "main"    ? &r.window->menus.main_menu
+                               : r.ui_logged == "pause" ? &r.window->menus.pause_menu
+                                                        : nullptr;
+  if (menu != nullptr && r.view) {
+    std::fprintf(r.ui_log, "picture %d %d\n", r.view->display.format.width,
+                 r.view->display.format.height);
+    for (int32_t i = menu->first_selectable; i < menu->count; ++i) {
+      const ui::MenuItem& item = menu->items[static_cast<size_t>(i)];
+      if (item.sprite < 0 || item.sprite > 255 || item.command <= 0) continue;
+      const render::TrueColourSprite& sprite =
+          r.window->slots.slots[static_cast<size_t>(item.sprite)];
+      if (sprite.frame_count <= 0) continue;
+      const render::SpriteRectangle box = render::SpriteRect(sprite);
+      std::fprintf(r.ui_log, "menu %d %d %d %d %d\n", item.command, box.x0, box.y0, box.x1, box.y1);
+    }
+  }
+  std::fprintf(r.ui_log, "state %s\n", state);
+  std::fflush(r.ui_log);
+}
+
+// A frame of the open forms in place of play: the script's lines that are due
+// still come (the window's messages wait in its queue), the forms read the
+// window's events and draw; the program's end and the full-screen keys go on
+// to the window.
+InputResult RunFormsFrame(Run& r) {
+  Game& g = *r.game;
+  r.feed.Deliver(g.clock->Now() - r.script_origin, g, &r.window->queue, &r.answers,
+                 r.input.keyboard);
+  r.dialogs->Frame([&r](const platform::Event& e) {
+    if (platform::IsFullscreenToggle(e)) {
+      r.device->ToggleFullscreen();
+    } else if (e.kind == platform::EventKind::kTerminate) {
+      // Ending the program saves and leaves, as the menus' Quit does.
+      r.window->queue.Post(ui::CommandMessage(core::kCommandQuit));
+    }
+  });
+  KeepWindowSettings(r, false);
+  if (!r.dialogs->Active()) {
+    // The game goes on from now, not from when the form opened.
+    r.host->SettleClock();
+  }
+  return InputResult::kForms;
+}
 
 // Everything that reaches the game before a frame: the script's lines that are
 // due, the window's events (keys set the keyboard), with the menus the window
@@ -801,13 +890,17 @@ InputResult ReadFrameInput(Run& r, LoopState& loop) {
   const RunSetup& s = r.setup;
   Game& g = *r.game;
   InputResult result = InputResult::kFrame;
+  LogScreen(r);
+  if (r.window && r.dialogs && r.dialogs->Active()) return RunFormsFrame(r);
   if (r.window) {
     r.feed.Deliver(g.clock->Now() - r.script_origin, g, &r.window->queue, &r.answers,
                    r.input.keyboard);
     if (r.events) r.events->Poll(r.window->queue);
     KeepWindowSettings(r, false);
     if (!RunWindowMessages(r, loop.next_tick)) return InputResult::kQuit;
-    if (s.until_game_over && loop.game_started && g.flow.state.game_ended) {
+    // A form the game's end opened (the high-score entry) is answered first.
+    const bool forms_open = r.dialogs && r.dialogs->Active();
+    if (s.until_game_over && loop.game_started && g.flow.state.game_ended && !forms_open) {
       return InputResult::kStop;
     }
     if (!g.flags.main_menu_shown) loop.game_started = true;
@@ -816,6 +909,7 @@ InputResult ReadFrameInput(Run& r, LoopState& loop) {
       loop.first_idle_done = true;
       for (const std::string& text : r.data_start.notices) r.host->Say(text);
     }
+    if (r.dialogs && r.dialogs->Active()) return InputResult::kForms;  // opened just now
     if (!FramesRun(*r.window) || g.flags.loading_phase) return InputResult::kNoFrame;
   } else {
     r.feed.Deliver(g.clock->Now(), g, nullptr, nullptr, nullptr);
@@ -899,6 +993,11 @@ Outcome RunFrames(Run& r) {
       out.quit = true;
       if (r.window) break;  // straight into play, the frame of the quit still runs
     }
+    if (input == InputResult::kForms) {
+      PaceForms(r);
+      ++out.frames;
+      continue;
+    }
     if (r.replay_hook.paused()) {
       platform::WaitForEvent(50);  // a paused replay: the window answers, no frame runs
       continue;
@@ -963,6 +1062,11 @@ int FinishRun(Run& r, const Outcome& outcome, std::FILE* out, std::FILE* err) {
   KeepWindowSettings(r, true);
   if (r.engine) r.engine->Close();
   if (r.dialogs) r.dialogs->Close();
+  if (r.ui_log != nullptr) {
+    std::fprintf(r.ui_log, "end\n");
+    std::fclose(r.ui_log);
+    r.ui_log = nullptr;
+  }
   DetachSound(g);
   render::CloseDisplay(r.view->display, *r.device);
   r.display_open = false;

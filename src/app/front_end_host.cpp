@@ -78,33 +78,6 @@ class ScreenOpener final : public store::UrlOpener {
   FrontEndScreen& screen_;
 };
 
-class FormsHighScoreUi final : public store::HighScoreUi {
- public:
-  FormsHighScoreUi(DialogForms& forms, FrontEndScreen& screen, const store::GameData& data,
-                   std::function<void(std::string_view)> help)
-      : forms_(forms), screen_(screen), data_(data), help_(std::move(help)) {}
-  void EnterHighScore(const store::HighScoreTable& table, int row, int32_t score,
-                      std::string& name) override {
-    std::string typed = name;
-    if (forms_.HighScores(table, row, score, typed, help_, {}, {})) name = typed;
-  }
-  bool AskSendScore() override { return forms_.SubmitOffer(); }
-  void SendScore(int32_t score, const std::string& name) override {
-    ScreenOpener opener(screen_);
-    screen_.Minimise();
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
-    store::SubmitScore(store::SenderFor(data_), score, name, static_cast<uint32_t>(ms.count()),
-                       opener);
-  }
-
- private:
-  DialogForms& forms_;
-  FrontEndScreen& screen_;
-  const store::GameData& data_;
-  std::function<void(std::string_view)> help_;
-};
-
 }  // namespace
 
 void FrontEndHost::ApplySoundSettings() {
@@ -154,8 +127,11 @@ void FrontEndHost::SaveGameData() {
 
 bool FrontEndHost::OptionsFromPause() const { return g_.flags.pause_menu_shown != 0; }
 
-bool FrontEndHost::OptionsDialog() {
-  if (options_open_) return false;  // one options form at a time
+void FrontEndHost::OptionsDialog(std::function<void(bool restart)> closed) {
+  if (options_open_) {  // one options form at a time
+    if (closed) closed(false);
+    return;
+  }
   options_open_ = true;
   screen_.OpenBackdrop();
   ui::OptionsValues opened = ValuesOf(data_.settings);
@@ -186,127 +162,177 @@ bool FrontEndHost::OptionsDialog() {
     }
   };
   hooks.change_controls = [this] {
-    const core::BindingTable before = data_.bindings;
-    if (!ControlsDialog()) data_.bindings = before;
+    auto before = std::make_shared<core::BindingTable>(data_.bindings);
+    ControlsDialog([this, before](bool ok) {
+      if (!ok) data_.bindings = *before;
+    });
   };
   hooks.help = [this](std::string_view topic) {
     screen_.Minimise();
     OpenHelp(topic);
   };
-  const bool ok = forms_.Options(form, modes_, hooks);
-  bool restart = false;
-  if (ok) {
+  auto finish = [this, closed](bool restart) {
+    screen_.CloseBackdrop();
+    options_open_ = false;
+    if (closed) closed(restart);
+  };
+  forms_.Options(form, modes_, hooks, [this, opened, finish](bool ok, const ui::OptionsForm& f) {
+    if (!ok) {
+      finish(false);
+      return;
+    }
     ui::OptionsValues current = ValuesOf(data_.settings);
-    ui::OptionsResult r = ui::FinishOptionsForm(form, current, modes_);
-    if (r.mode_changed) {
-      if (forms_.NewVideoMode()) {
-        restart = true;
-      } else {
-        r.values.resolution = data_.settings.resolution;
-        r.values.depth = data_.settings.colour_depth;
+    auto r = std::make_shared<ui::OptionsResult>(ui::FinishOptionsForm(f, current, modes_));
+    auto keep = [this, opened, r, finish](bool restart) {
+      StoreValues(data_.settings, r->values);
+      if (set_sharp_scaling && r->values.sharp_scaling != opened.sharp_scaling) {
+        set_sharp_scaling(r->values.sharp_scaling != 0);
       }
-    }
-    StoreValues(data_.settings, r.values);
-    if (set_sharp_scaling && r.values.sharp_scaling != opened.sharp_scaling) {
-      set_sharp_scaling(r.values.sharp_scaling != 0);
-    }
-    if (r.values.demo_kept_game != opened.demo_kept_game) {
-      // In force at once; a file that cannot be written costs only the next start.
-      demo_kept_game = r.values.demo_kept_game != 0;
-      std::string error;
-      if (!demo_settings_file.empty() &&
-          !WriteDemoSettings(demo_settings_file, demo_kept_game, error)) {
-        Say("The demonstration setting could not be saved: " + error + ".");
+      if (r->values.demo_kept_game != opened.demo_kept_game) {
+        // In force at once; a file that cannot be written costs only the next start.
+        demo_kept_game = r->values.demo_kept_game != 0;
+        std::string error;
+        if (!demo_settings_file.empty() &&
+            !WriteDemoSettings(demo_settings_file, demo_kept_game, error)) {
+          Say("The demonstration setting could not be saved: " + error + ".");
+        }
       }
+      ApplySoundSettings();
+      SaveGameData();
+      finish(restart);
+    };
+    if (!r->mode_changed) {
+      keep(false);
+      return;
     }
-    ApplySoundSettings();
-    SaveGameData();
-  }
-  screen_.CloseBackdrop();
-  options_open_ = false;
-  return restart;
+    forms_.NewVideoMode([this, r, keep](bool accept) {
+      if (!accept) {
+        r->values.resolution = data_.settings.resolution;
+        r->values.depth = data_.settings.colour_depth;
+      }
+      keep(accept);
+    });
+  });
 }
 
-bool FrontEndHost::ControlsDialog() {
-  if (controls_open_) return false;
+void FrontEndHost::ControlsDialog(std::function<void(bool ok)> closed) {
+  if (controls_open_) {
+    if (closed) closed(false);
+    return;
+  }
   controls_open_ = true;
   ControlsFormHooks hooks;
   hooks.binding_text = [this](int32_t action) {
     const core::ControlBinding& b = data_.bindings.sets[0][static_cast<size_t>(action)];
     return input::BindingText(b.device, b.code);
   };
-  hooks.capture = [this](int32_t action) { return CaptureBinding(action); };
+  hooks.capture = [this](int32_t action) { CaptureBinding(action); };
   hooks.restore_defaults = [this] {
-    if (forms_.RestoreDefaultsConfirm()) data_.bindings = core::DefaultBindingTable();
+    forms_.RestoreDefaultsConfirm([this](bool ok) {
+      if (ok) data_.bindings = core::DefaultBindingTable();
+    });
   };
   hooks.help = [this](std::string_view topic) {
     screen_.Minimise();
     OpenHelp(topic);
   };
-  const bool ok = forms_.Controls(hooks);
-  controls_open_ = false;
-  return ok;
-}
-
-bool FrontEndHost::CaptureBinding(int32_t action) {
-  if (action < 0 || action >= core::kActionCount) return false;
-  input::Capture capture;
-  input::CaptureStart(capture, 0, action);
-  double next_tick = g_.clock->Now() + 50.0;
-  input::KeyboardAcquire(input_.devices, true);
-  return forms_.Capture(kCapturePrompts[static_cast<size_t>(action)], [&]() -> int {
-    // One capture step per 50 ms, as the window's timer would run it.
-    if (g_.clock->Now() < next_tick) return 0;
-    next_tick = g_.clock->Now() + 50.0;
-    if (input_.devices.keyboard == nullptr) return 0;
-    switch (input::CaptureTick(capture, input_.controls, input_.devices, data_.bindings, false)) {
-      case input::CaptureResult::kBound:
-        return 1;
-      case input::CaptureResult::kCancelled:
-        return 2;
-      default:
-        return 0;
-    }
+  forms_.Controls(hooks, [this, closed](bool ok) {
+    controls_open_ = false;
+    if (closed) closed(ok);
   });
 }
 
-void FrontEndHost::HighScoreDialog(bool entry, int32_t player) {
+void FrontEndHost::CaptureBinding(int32_t action) {
+  if (action < 0 || action >= core::kActionCount) return;
+  auto capture = std::make_shared<input::Capture>();
+  input::CaptureStart(*capture, 0, action);
+  auto next_tick = std::make_shared<double>(g_.clock->Now() + 50.0);
+  input::KeyboardAcquire(input_.devices, true);
+  forms_.Capture(kCapturePrompts[static_cast<size_t>(action)],
+                 [this, capture, next_tick]() -> int {
+                   // One capture step per 50 ms, as the window's timer would run it.
+                   if (g_.clock->Now() < *next_tick) return 0;
+                   *next_tick = g_.clock->Now() + 50.0;
+                   if (input_.devices.keyboard == nullptr) return 0;
+                   switch (input::CaptureTick(*capture, input_.controls, input_.devices,
+                                              data_.bindings, false)) {
+                     case input::CaptureResult::kBound:
+                       return 1;
+                     case input::CaptureResult::kCancelled:
+                       return 2;
+                     default:
+                       return 0;
+                   }
+                 },
+                 {});
+}
+
+void FrontEndHost::HighScoreDialog(bool entry, int32_t player, std::function<void()> closed) {
   auto help = [this](std::string_view topic) {
     screen_.Minimise();
     OpenHelp(topic);
   };
   screen_.OpenBackdrop();
+  auto finish = [this, closed] {
+    screen_.CloseBackdrop();
+    if (closed) closed();
+  };
   if (!entry) {
-    std::string unused;
     HighScoreWatch watch;
-    std::array<std::string, store::kHighScoreRows> files;
     if (!kept_games_folder.empty() && !watch_command.empty()) {
-      files = WatchableRows(data_.high_scores, kept_games_folder);
-      for (size_t row = 0; row < files.size(); ++row) watch.rows[row] = !files[row].empty();
-      watch.start = [this, &files](int row) {
-        log.push_back("watch " + files[static_cast<size_t>(row)]);
-        StartReplayWindow(files[static_cast<size_t>(row)]);
+      auto files = std::make_shared<std::array<std::string, store::kHighScoreRows>>(
+          WatchableRows(data_.high_scores, kept_games_folder));
+      for (size_t row = 0; row < files->size(); ++row) watch.rows[row] = !(*files)[row].empty();
+      watch.start = [this, files](int row) {
+        log.push_back("watch " + (*files)[static_cast<size_t>(row)]);
+        StartReplayWindow((*files)[static_cast<size_t>(row)]);
       };
     }
     forms_.HighScores(
-        data_.high_scores, -1, 0, unused, help,
+        data_.high_scores, -1, 0, std::string(), help,
         [this] {
           store::ClearHighScores(data_.high_scores);
           SaveGameData();
         },
-        watch);
-  } else if (player >= 0 && player < rules::kPlayerCount) {
-    FormsHighScoreUi ui(forms_, screen_, data_, help);
-    const int32_t score = g_.rules.players.records[static_cast<size_t>(player)].score;
-    const store::HighScoreEntryResult r = store::RunHighScoreEntry(
-        data_, player, score, saving ? file_ : std::filesystem::path(), ui);
-    if (r.saved) ++saves;
-    if (r.place >= 0 && saving && !r.saved) {
-      Say("The new high score could not be saved to " + file_.string() + ": " + r.save_error +
-          ". The game goes on; it is kept until the game is closed.");
-    }
+        watch, [finish](bool, const std::string&) { finish(); });
+    return;
   }
-  screen_.CloseBackdrop();
+  std::string proposed;
+  const int32_t score = player >= 0 && player < rules::kPlayerCount
+                            ? g_.rules.players.records[static_cast<size_t>(player)].score
+                            : 0;
+  const int place = store::OfferHighScore(data_, player, score, proposed);
+  if (place < 0) {
+    finish();
+    return;
+  }
+  forms_.HighScores(
+      data_.high_scores, place, score, proposed, help, {}, {},
+      [this, player, score, place, proposed, finish](bool ok, const std::string& typed) {
+        const store::HighScoreEntryResult r =
+            store::KeepHighScore(data_, player, score, place, ok ? typed : proposed,
+                                 saving ? file_ : std::filesystem::path());
+        if (r.saved) ++saves;
+        if (r.place >= 0 && saving && !r.saved) {
+          Say("The new high score could not be saved to " + file_.string() + ": " + r.save_error +
+              ". The game goes on; it is kept until the game is closed.");
+        }
+        if (r.place != 0) {
+          finish();
+          return;
+        }
+        forms_.SubmitOffer([this, score, finish](bool yes) {
+          if (yes) {
+            ScreenOpener opener(screen_);
+            screen_.Minimise();
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now().time_since_epoch());
+            store::SubmitScore(store::SenderFor(data_), score, data_.current_name,
+                               static_cast<uint32_t>(ms.count()), opener);
+          }
+          finish();
+        });
+      });
 }
 
 int FrontEndHost::StartReplayWindow(const std::string& file) {
@@ -329,14 +355,18 @@ bool FrontEndHost::KeptDemonstration() {
   return shown.started;
 }
 
-void FrontEndHost::AboutDialog() {
+void FrontEndHost::AboutDialog(std::function<void()> closed) {
   screen_.OpenBackdrop();
-  forms_.About([this] {
-    screen_.Minimise();
-    screen_.OpenUrl(store::BuildHomeUrl());
-    screen_.MarkRedraw();
-  });
-  screen_.CloseBackdrop();
+  forms_.About(
+      [this] {
+        screen_.Minimise();
+        screen_.OpenUrl(store::BuildHomeUrl());
+        screen_.MarkRedraw();
+      },
+      [this, closed] {
+        screen_.CloseBackdrop();
+        if (closed) closed();
+      });
 }
 
 void FrontEndHost::OpenHelp(std::string_view topic) {

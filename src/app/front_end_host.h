@@ -126,9 +126,9 @@ class FrontEndHost final : public WindowHost {
   void KeepLooping(int32_t sound) override;
   void GameCommand(int32_t command, int32_t arg) override;
   void SaveGameData() override;
-  bool OptionsDialog() override;
-  void HighScoreDialog(bool entry, int32_t player) override;
-  void AboutDialog() override;
+  void OptionsDialog(std::function<void(bool restart)> closed) override;
+  void HighScoreDialog(bool entry, int32_t player, std::function<void()> closed) override;
+  void AboutDialog(std::function<void()> closed) override;
   bool KeptDemonstration() override;
   void OpenHelp(std::string_view topic) override;
   void Minimise() override { screen_.Minimise(); }
@@ -136,8 +136,8 @@ class FrontEndHost final : public WindowHost {
   void MarkRedraw() override { screen_.MarkRedraw(); }
   void EnterIdleState() override { screen_.EnterIdleState(); }
   void ShowTitle() override { screen_.ShowTitle(); }
-  // The capture form runs its own loop (see ControlsDialog); the window's
-  // tick never finds it open.
+  // The capture form is one of the forms (see ControlsDialog), which run
+  // while the window's messages wait: the window's tick never finds it open.
   bool CaptureOpen() override { return false; }
   void CaptureTick() override {}
   void CancelCapture() override {}
@@ -147,12 +147,12 @@ class FrontEndHost final : public WindowHost {
   void ResetViewOffset() override { screen_.ResetViewOffset(); }
   void WarpMouseInPlace() override { screen_.WarpMouseInPlace(); }
 
-  // The controls form over the options form. One at a time; true for OK.
-  bool ControlsDialog();
+  // The controls form over the options form. One at a time; `closed` gets true for OK.
+  void ControlsDialog(std::function<void(bool ok)> closed);
 
  private:
   bool OptionsFromPause() const;
-  bool CaptureBinding(int32_t action);
+  void CaptureBinding(int32_t action);
   // Shows `file` in a window of its own; its process id, or −1 (said to the player).
   int StartReplayWindow(const std::string& file);
 

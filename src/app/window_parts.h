@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -135,7 +136,9 @@ class MenuOverlay final : public render::ScreenOverlay {
 };
 
 // The forms on screen. Runs with an input script never wait for a person:
-// each form shows for a few frames and takes the script's answer.
+// each form shows for a few frames in front and then takes the script's
+// answer, pressing the buttons the answer names (a form they open shows
+// over it, as a person's would).
 class ScreenForms final : public DialogForms {
  public:
   ScreenForms(platform::ImGuiDialogs& dialogs, ui::ScriptedAnswers& answers,
@@ -154,111 +157,161 @@ class ScreenForms final : public DialogForms {
     });
   }
 
-  bool Options(ui::OptionsForm& form, const render::ModeTable& modes,
-               const OptionsFormHooks& hooks) override {
+  void Options(const ui::OptionsForm& form, const render::ModeTable& modes,
+               const OptionsFormHooks& hooks,
+               std::function<void(bool, const ui::OptionsForm&)> done) override {
     platform::OptionsHooks h{hooks.music_volume_changed, hooks.sound_volume_changed,
                              hooks.change_controls, hooks.help};
+    auto answer = std::make_shared<std::optional<std::pair<bool, ui::OptionsForm>>>();
     if (Show("options")) {
-      ui::OptionsForm shown = form;
-      d_.Options(shown, modes, {});
-      return script_.Options(form, modes, hooks);
+      Answer([this, answer, form, &modes, hooks] {
+        if (!*answer) {
+          ui::OptionsForm f = form;
+          const bool ok = script_.OptionsAnswer(f, modes, hooks);
+          *answer = std::make_pair(ok, f);
+        }
+        return (*answer)->first ? platform::kDialogOk : platform::kDialogCancel;
+      });
     }
-    return d_.Options(form, modes, h) == platform::kDialogOk;
+    d_.Options(form, modes, h,
+               [answer, done = std::move(done)](int r, const ui::OptionsForm& shown) {
+                 if (!done) return;
+                 if (*answer) {
+                   done((*answer)->first, (*answer)->second);
+                 } else {
+                   done(r == platform::kDialogOk, shown);
+                 }
+               });
   }
-  bool NewVideoMode() override {
-    if (Show("newmode")) {
-      d_.NewVideoMode();
-      return script_.NewVideoMode();
-    }
-    return d_.NewVideoMode() == platform::kDialogOk;
+  void NewVideoMode(Answer done) override {
+    Simple("newmode", "cancel", "ok");
+    d_.NewVideoMode(OkOf(std::move(done)));
   }
-  void About(const std::function<void()>& open_link) override {
-    if (Show("about")) {
-      d_.About({});
-      script_.About(open_link);
-      return;
-    }
-    d_.About(open_link);
+  void About(const std::function<void()>& open_link, std::function<void()> done) override {
+    Simple("about", "ok", "ok");
+    d_.About(open_link, [done = std::move(done)](int) {
+      if (done) done();
+    });
   }
-  bool SubmitOffer() override {
-    if (Show("submit")) {
-      d_.SubmitOffer();
-      return script_.SubmitOffer();
-    }
-    return d_.SubmitOffer() == platform::kDialogOk;
+  void SubmitOffer(Answer done) override {
+    Simple("submit", "no", "yes");
+    d_.SubmitOffer(OkOf(std::move(done)));
   }
-  bool HighScores(const store::HighScoreTable& table, int entry_row, int32_t score,
-                  std::string& name, const std::function<void(std::string_view)>& help,
-                  const std::function<void()>& reset, const HighScoreWatch& watch) override {
+  void HighScores(const store::HighScoreTable& table, int entry_row, int32_t score,
+                  const std::string& name, const std::function<void(std::string_view)>& help,
+                  const std::function<void()>& reset, const HighScoreWatch& watch,
+                  std::function<void(bool, const std::string&)> done) override {
     platform::HighScoreHooks h{reset, help,
-                               [&watch](int row) {
+                               [watch](int row) {
                                  return row >= 0 && row < store::kHighScoreRows &&
                                         watch.rows[static_cast<size_t>(row)];
                                },
                                watch.start};
+    auto answer = std::make_shared<std::optional<std::pair<bool, std::string>>>();
     if (Show("highscore")) {
-      std::string shown = name;
-      d_.HighScores(table, entry_row, score, shown, {{}, {}, h.can_watch, {}});
-      return script_.HighScores(table, entry_row, score, name, help, reset, watch);
+      Answer([this, answer, entry_row, name, reset, watch] {
+        if (!*answer) {
+          std::string typed = name;
+          const bool ok = script_.HighScoresAnswer(entry_row, typed, reset, watch, *this);
+          *answer = std::make_pair(ok, typed);
+        }
+        return (*answer)->first ? platform::kDialogOk : platform::kDialogCancel;
+      });
     }
-    // The on-screen table asks for the confirmation itself, then resets.
-    std::string typed = name;
-    if (d_.HighScores(table, entry_row, score, typed, h) != platform::kDialogOk) return false;
-    name = typed;
-    return true;
+    d_.HighScores(table, entry_row, score, name, h,
+                  [answer, done = std::move(done)](int r, const std::string& typed) {
+                    if (!done) return;
+                    if (*answer) {
+                      done((*answer)->first, (*answer)->second);
+                    } else {
+                      done(r == platform::kDialogOk, typed);
+                    }
+                  });
   }
-  bool ResetScoresConfirm() override {
-    if (Show("resetscores")) {
-      d_.ResetScoresConfirm();
-      return script_.ResetScoresConfirm();
-    }
-    return d_.ResetScoresConfirm() == platform::kDialogOk;
+  void ResetScoresConfirm(Answer done) override {
+    Simple("resetscores", "no", "yes");
+    d_.ResetScoresConfirm(OkOf(std::move(done)));
   }
-  bool Controls(const ControlsFormHooks& hooks) override {
+  void Controls(const ControlsFormHooks& hooks, Answer done) override {
     platform::ControlsHooks h{hooks.binding_text,
-                              [&hooks](int32_t a) {
+                              [hooks](int32_t a) {
                                 if (hooks.capture) hooks.capture(a);
                               },
                               hooks.restore_defaults, hooks.help};
     if (Show("controls")) {
-      d_.Controls({hooks.binding_text, {}, {}, {}});
-      return script_.Controls(hooks);
+      // The answer's steps one at a time: each may open a form over this one.
+      struct Steps {
+        bool taken = false, ok = false;
+        std::vector<std::string> words;
+        size_t next = 0;
+      };
+      auto st = std::make_shared<Steps>();
+      Answer([this, st, hooks] {
+        if (!st->taken) {
+          st->taken = true;
+          ui::DialogAnswer a = script_.answers().Take("controls", "cancel");
+          st->ok = a.result == "ok";
+          std::string_view t = a.text;
+          while (!t.empty()) {
+            const size_t space = t.find(' ');
+            if (space != 0) st->words.emplace_back(t.substr(0, space));
+            t = space == std::string_view::npos ? std::string_view() : t.substr(space + 1);
+          }
+        }
+        const int depth = d_.Depth();
+        while (st->next < st->words.size() && d_.Depth() == depth) {
+          if (!ScriptedForms::RunControlsSteps(st->words[st->next++], hooks, script_.answers())) {
+            script_.errors.push_back("controls: " + st->words[st->next - 1]);
+          }
+        }
+        if (d_.Depth() != depth) return 0;
+        return st->ok ? platform::kDialogOk : platform::kDialogCancel;
+      });
     }
-    return d_.Controls(h) == platform::kDialogOk;
+    d_.Controls(h, OkOf(std::move(done)));
   }
-  bool RestoreDefaultsConfirm() override {
-    if (Show("restorekeys")) {
-      d_.RestoreDefaultsConfirm();
-      return script_.RestoreDefaultsConfirm();
-    }
-    return d_.RestoreDefaultsConfirm() == platform::kDialogOk;
+  void RestoreDefaultsConfirm(Answer done) override {
+    Simple("restorekeys", "cancel", "ok");
+    d_.RestoreDefaultsConfirm(OkOf(std::move(done)));
   }
   void Notice(std::string_view text) override {
     if (Show("notice")) {
-      d_.Notice(text);
-      script_.Notice(text);
+      d_.CloseNextAfter(kShownFrames, platform::kDialogOk);
+      d_.Notice(text, [this](int) { script_.Notice(""); });
       return;
     }
     d_.Notice(text);
   }
-  bool Capture(std::string_view prompt, const std::function<int()>& tick) override {
+  void Capture(std::string_view prompt, std::function<int()> tick, Answer done) override {
     // The capture form waits for a key in every run; a script gives it a limit.
     shot_name_ = shots_dir_.empty() ? "" : "capture";
-    if (scripted_) d_.SetFrameLimit(kScriptedCaptureFrames);
-    const int r = d_.Capture(prompt, tick);
-    d_.SetFrameLimit(-1);
-    return r == platform::kDialogOk;
+    if (scripted_) d_.LimitNextTo(kScriptedCaptureFrames);
+    d_.Capture(prompt, std::move(tick), OkOf(std::move(done)));
   }
+
+  std::vector<std::string>& errors() { return script_.errors; }
 
  private:
   static constexpr int kShownFrames = 3;
 
+  static platform::ImGuiDialogs::Done OkOf(Answer done) {
+    return [done = std::move(done)](int r) {
+      if (done) done(r == platform::kDialogOk);
+    };
+  }
   // True when the script answers this form: it then shows for a few frames.
   bool Show(const char* name) {
     if (!scripted_) return false;
     shot_name_ = shots_dir_.empty() ? "" : name;
-    d_.CloseNextAfter(kShownFrames, platform::kDialogCancel);
     return true;
+  }
+  void Answer(std::function<int()> answer) { d_.AnswerNextWith(kShownFrames, std::move(answer)); }
+  // A form whose answer is one word: OK for `ok_word`.
+  void Simple(const char* name, const char* fallback, const char* ok_word) {
+    if (!Show(name)) return;
+    Answer([this, name, fallback, ok_word] {
+      return script_.Take(name, fallback, ok_word) ? platform::kDialogOk : platform::kDialogCancel;
+    });
   }
 
   platform::ImGuiDialogs& d_;

@@ -67,12 +67,19 @@ void StartGame(Window& w, int32_t command) {
 
 void Options(Window& w) {
   ++w.flags.dialog_depth;
-  bool restart = w.host.OptionsDialog();
-  --w.flags.dialog_depth;
-  if (restart) {
-    w.flags.restart_requested = 1;
-    SaveAndDestroy(w);
-  }
+  w.host.OptionsDialog([&w](bool restart) {
+    --w.flags.dialog_depth;
+    if (restart) {
+      w.flags.restart_requested = 1;
+      SaveAndDestroy(w);
+    }
+  });
+}
+
+// The depth counts the dialog until it closes.
+std::function<void()> DialogClosed(Window& w) {
+  ++w.flags.dialog_depth;
+  return [&w] { --w.flags.dialog_depth; };
 }
 
 void Command(Window& w, int32_t command, int32_t arg) {
@@ -93,9 +100,7 @@ void Command(Window& w, int32_t command, int32_t arg) {
       Options(w);
       break;
     case core::kCommandHighScores:
-      ++w.flags.dialog_depth;
-      w.host.HighScoreDialog(false, 0);
-      --w.flags.dialog_depth;
+      w.host.HighScoreDialog(false, 0, DialogClosed(w));
       break;
     case core::kCommandHelp:
       w.host.Minimise();
@@ -108,15 +113,11 @@ void Command(Window& w, int32_t command, int32_t arg) {
       break;
     case core::kCommandHighScoreEntry:
       if (arg < 0 || arg > 3) break;  // a player index from elsewhere is not trusted
-      ++w.flags.dialog_depth;
-      w.host.HighScoreDialog(true, arg);
-      --w.flags.dialog_depth;
+      w.host.HighScoreDialog(true, arg, DialogClosed(w));
       break;
     case core::kCommandAbout:
       w.host.PlaySound(core::kSoundPrize);
-      ++w.flags.dialog_depth;
-      w.host.AboutDialog();
-      --w.flags.dialog_depth;
+      w.host.AboutDialog(DialogClosed(w));
       break;
     case core::kCommandResume:
       ClosePauseMenu(w);

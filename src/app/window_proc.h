@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -54,10 +55,12 @@ class WindowHost {
   // The game's own commands (101, 102, 112, 116).
   virtual void GameCommand(int32_t command, int32_t arg) = 0;
   virtual void SaveGameData() = 0;
-  // Returns true when the player accepted a new video mode.
-  virtual bool OptionsDialog() = 0;
-  virtual void HighScoreDialog(bool entry, int32_t player) = 0;
-  virtual void AboutDialog() = 0;
+  // The dialogs open over the game; `closed` runs when they close (at once
+  // for scripted answers, frames later for a person). Options: true when the
+  // player accepted a new video mode.
+  virtual void OptionsDialog(std::function<void(bool restart)> closed) = 0;
+  virtual void HighScoreDialog(bool entry, int32_t player, std::function<void()> closed) = 0;
+  virtual void AboutDialog(std::function<void()> closed) = 0;
   // The idle demonstration: true when the host shows something of its own
   // (a kept game) instead of the computer playing.
   virtual bool KeptDemonstration() { return false; }

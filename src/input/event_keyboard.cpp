@@ -26,12 +26,17 @@ void EventKeyboard::Release() {
 KeyboardResult EventKeyboard::Read(std::span<uint8_t, 256> keys) {
   if (!open_) return KeyboardResult::kFailed;
   if (!acquired_) return KeyboardResult::kNotAcquired;
-  std::copy(keys_.begin(), keys_.end(), keys.begin());
+  // A key tapped since the last read (down and up between two reads) reads
+  // as held this once: a tap is a press, however short.
+  for (size_t k = 0; k < keys_.size(); ++k) keys[k] = keys_[k] | pressed_[k];
+  pressed_.fill(0);
   return KeyboardResult::kOk;
 }
 
 void EventKeyboard::KeyEvent(uint8_t code, bool down) {
-  if (code != 0) keys_[code] = down ? kHeld : 0;
+  if (code == 0) return;
+  keys_[code] = down ? kHeld : 0;
+  if (down) pressed_[code] = kHeld;
 }
 
 }  // namespace input

@@ -21,11 +21,15 @@ class EventKeyboard final : public KeyboardDevice {
   // A key went down or up (a DirectInput code; 0 is ignored).
   void KeyEvent(uint8_t code, bool down);
   // Forgets every held key: the window lost the focus and will not hear the releases.
-  void ReleaseAll() { keys_.fill(0); }
+  void ReleaseAll() {
+    keys_.fill(0);
+    pressed_.fill(0);
+  }
   bool held(uint8_t code) const { return keys_[code] != 0; }
 
  private:
   std::array<uint8_t, 256> keys_{};
+  std::array<uint8_t, 256> pressed_{};  // went down since the last read
   bool open_ = false;
   bool acquired_ = false;
 };

@@ -2,10 +2,47 @@
 
 #include <SDL.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace platform {
+
+namespace {
+
+// Keeps what the sound libraries under SDL print (ALSA's lines about a
+// missing card) off the console while it lives: the game says it once.
+class QuietStderr {
+ public:
+  QuietStderr() {
+#ifndef _WIN32
+    saved_ = ::dup(2);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) ::dup2(null, 2);
+    if (null >= 0) ::close(null);
+#endif
+  }
+  ~QuietStderr() {
+#ifndef _WIN32
+    if (saved_ >= 0) {
+      ::dup2(saved_, 2);
+      ::close(saved_);
+    }
+#endif
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+}  // namespace
 
 bool SdlAudioDevice::Open(int rate, sound::AudioSource& source) {
   Close();
+  QuietStderr quiet;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   subsystem_ = true;
   rate_ = rate;
@@ -32,6 +69,7 @@ bool SdlAudioDevice::OpenStream() {
   want.userdata = this;
   SDL_AudioSpec have{};
   // No changes allowed: SDL converts our format to the hardware's.
+  QuietStderr quiet;
   SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (id == 0) return false;
   device_ = id;

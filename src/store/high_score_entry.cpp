@@ -23,24 +23,36 @@ ReportSender SenderFor(const GameData& d) {
   return s;
 }
 
-HighScoreEntryResult RunHighScoreEntry(GameData& d, int player, int32_t score,
-                                       const std::filesystem::path& file, HighScoreUi& ui) {
-  HighScoreEntryResult result;
-  if (player < 0 || player >= kPlayerCount || score <= 0) return result;
+int OfferHighScore(GameData& d, int player, int32_t score, std::string& proposed) {
+  if (player < 0 || player >= kPlayerCount || score <= 0) return -1;
   const int place = PlaceOfScore(d.high_scores, score);
-  if (place < 0) return result;
-
+  if (place < 0) return -1;
   d.current_name = d.player_names[player];
-  std::string name = d.current_name;
-  ui.EnterHighScore(d.high_scores, place, score, name);
+  proposed = d.current_name;
+  return place;
+}
+
+HighScoreEntryResult KeepHighScore(GameData& d, int player, int32_t score, int place,
+                                   const std::string& name, const std::filesystem::path& file) {
+  HighScoreEntryResult result;
+  if (place < 0 || player < 0 || player >= kPlayerCount) return result;
   if (name != d.current_name) d.current_name = CleanName(name, kEnteredNameMax);
   d.player_names[player] = d.current_name;
-
   const int inserted = InsertScore(d.high_scores, score, d.current_name);
   if (inserted == kInsertNone) return result;
   result.place = place;
   if (!file.empty()) result.saved = SaveGameData(file, d, &result.save_error);
-  if (place == 0 && ui.AskSendScore()) {
+  return result;
+}
+
+HighScoreEntryResult RunHighScoreEntry(GameData& d, int player, int32_t score,
+                                       const std::filesystem::path& file, HighScoreUi& ui) {
+  std::string name;
+  const int place = OfferHighScore(d, player, score, name);
+  if (place < 0) return {};
+  ui.EnterHighScore(d.high_scores, place, score, name);
+  HighScoreEntryResult result = KeepHighScore(d, player, score, place, name, file);
+  if (result.place == 0 && ui.AskSendScore()) {
     ui.SendScore(score, d.current_name);
     result.sent = true;
   }

@@ -41,6 +41,15 @@ struct HighScoreEntryResult {
 HighScoreEntryResult RunHighScoreEntry(GameData& d, int player, int32_t score,
                                        const std::filesystem::path& file, HighScoreUi& ui);
 
+// The two halves of RunHighScoreEntry for a front end whose dialog answers
+// later. Offer: the row `player`'s score would take (−1: none, nothing to
+// ask) and the name to propose. Keep: with the name the dialog gave back
+// (the proposed one when cancelled), the name is kept, the score inserted
+// and the file saved; sending a first place is then the front end's.
+int OfferHighScore(GameData& d, int player, int32_t score, std::string& proposed);
+HighScoreEntryResult KeepHighScore(GameData& d, int player, int32_t score, int place,
+                                   const std::string& name, const std::filesystem::path& file);
+
 // The first `max_chars` characters of a UTF-8 text (never splitting a character).
 std::string CutToCharacters(std::string_view text, size_t max_chars);
 

@@ -87,7 +87,7 @@ TEST(Saving, AFailedSaveIsSaidInTheWindowAndOnStderrAndTheGameGoesOn) {
 
   // A new high score that cannot be saved is said too, and stays in the table.
   h.g.rules.players.records[0].score = 5000;
-  h.host.HighScoreDialog(true, 0);
+  h.host.HighScoreDialog(true, 0, {});
   ASSERT_EQ(h.host.notices.size(), 2u);
   EXPECT_NE(h.host.notices[1].find("new high score could not be saved"), std::string::npos);
   EXPECT_EQ(h.data.high_scores[0].score, 5000);
@@ -100,7 +100,7 @@ TEST(Saving, WithSavingOffNothingIsWrittenAndNothingMoreIsSaid) {
   h.host.saving = false;
   h.host.SaveGameData();
   h.g.rules.players.records[0].score = 5000;
-  h.host.HighScoreDialog(true, 0);
+  h.host.HighScoreDialog(true, 0, {});
   EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_TRUE(h.host.notices.empty());
   EXPECT_EQ(h.data.high_scores[0].score, 5000);

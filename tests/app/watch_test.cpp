@@ -134,7 +134,7 @@ TEST(Watch, TheWatchAnswerStartsTheReplayOfThatRowInAWindow) {
   h.data.high_scores = Table();
   const std::string anna = Keep(dir.path(), 1000, "Anna", 900000);
   h.answers.pending.push_back({"highscore", "watch", "1"});
-  h.host.HighScoreDialog(false, 0);
+  h.host.HighScoreDialog(false, 0, {});
   ASSERT_EQ(h.started.size(), 1u);
   EXPECT_EQ(h.started[0],
             (std::vector<std::string>{"/bin/gfall", "--data", "/d", "--replay", anna, "--window"}));
@@ -150,7 +150,7 @@ TEST(Watch, RowsWithoutAGameAndBadRowsStartNothing) {
   Keep(dir.path(), 1000, "Anna", 900000);
   for (const char* row : {"3", "0", "11", "x", ""}) {
     h.answers.pending.push_back({"highscore", "watch", row});
-    h.host.HighScoreDialog(false, 0);
+    h.host.HighScoreDialog(false, 0, {});
   }
   EXPECT_TRUE(h.started.empty());
   EXPECT_EQ(h.forms.errors.size(), 5u);
@@ -159,7 +159,7 @@ TEST(Watch, RowsWithoutAGameAndBadRowsStartNothing) {
   h.host.kept_games_folder.clear();
   h.forms.errors.clear();
   h.answers.pending.push_back({"highscore", "watch", "1"});
-  h.host.HighScoreDialog(false, 0);
+  h.host.HighScoreDialog(false, 0, {});
   EXPECT_TRUE(h.started.empty());
   EXPECT_EQ(h.forms.errors.size(), 1u);
 }
@@ -171,7 +171,7 @@ TEST(Watch, AReplayThatCannotStartIsSaid) {
   Keep(dir.path(), 1000, "Anna", 900000);
   h.start_ok = false;
   h.answers.pending.push_back({"highscore", "watch", "1"});
-  h.host.HighScoreDialog(false, 0);
+  h.host.HighScoreDialog(false, 0, {});
   ASSERT_EQ(h.host.notices.size(), 1u);
   EXPECT_NE(h.host.notices[0].find("refused"), std::string::npos) << h.host.notices[0];
 }
@@ -327,7 +327,7 @@ TEST(Watch, TheOptionsFormsOkWritesTheDemonstrationSettingAndCancelDoesNot) {
   };
   for (const Step& s : steps) {
     h.answers.pending.push_back({"options", s.result, s.text});
-    h.host.OptionsDialog();
+    h.host.OptionsDialog({});
     EXPECT_EQ(h.host.demo_kept_game, s.kept) << s.result << " " << s.text;
     EXPECT_EQ(fs::exists(file) ? ReadFile(file) : "", s.saved) << s.result << " " << s.text;
     // What was written reads back as the same setting at the next start.
@@ -341,7 +341,7 @@ TEST(Watch, TheOptionsFormsOkWritesTheDemonstrationSettingAndCancelDoesNot) {
   h.host.demo_settings_file = dir.path() / "game.dat" / "demo.ini";
   std::ofstream(dir.path() / "game.dat") << "x";  // a file where the folder would be
   h.answers.pending.push_back({"options", "ok", "demo=1"});
-  h.host.OptionsDialog();
+  h.host.OptionsDialog({});
   EXPECT_TRUE(h.host.demo_kept_game);
   ASSERT_EQ(h.host.notices.size(), 1u);
   EXPECT_NE(h.host.notices[0].find("demonstration setting"), std::string::npos);

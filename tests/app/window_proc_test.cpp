@@ -25,14 +25,18 @@ struct FakeWindowHost : WindowHost {
   void KeepLooping(int32_t s) override { looping.push_back(s); }
   void GameCommand(int32_t c, int32_t) override { game_commands.push_back(c); }
   void SaveGameData() override { ++saves; }
-  bool OptionsDialog() override {
+  void OptionsDialog(std::function<void(bool)> closed) override {
     log.push_back("options");
-    return accept_new_mode;
+    closed(accept_new_mode);
   }
-  void HighScoreDialog(bool entry, int32_t p) override {
+  void HighScoreDialog(bool entry, int32_t p, std::function<void()> closed) override {
     log.push_back(std::string(entry ? "enter " : "view ") + std::to_string(p));
+    closed();
   }
-  void AboutDialog() override { log.push_back("about"); }
+  void AboutDialog(std::function<void()> closed) override {
+    log.push_back("about");
+    closed();
+  }
   bool KeptDemonstration() override {
     ++kept_demonstrations;
     return kept_demonstration;
