@@ -264,8 +264,13 @@ void GamePasses::ShowPlayfield(Game& g, bool dark) {
 }
 
 void GamePasses::ForcePlayfield(bool dark) {
-  if (view_ == nullptr || !ShowTablePicture(*view_, dark)) return;
+  if (view_ == nullptr) return;
+  const render::Picture& p =
+      dark && !view_->dark_picture.pixels.empty() ? view_->dark_picture : view_->lit_picture;
+  if (p.pixels.empty() || !render::SetBackground(p, view_->display)) return;
   shown_ = dark ? 1 : 0;
+  // The flippers were drawn into the old picture.
+  view_->flipper_image_drawn = {-1, -1};
 }
 
 void GamePasses::Draw(Game& g, bool) {

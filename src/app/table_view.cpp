@@ -24,6 +24,9 @@ constexpr const char* kBallFile = "RES\\ANIM\\BALL.IMG";
 constexpr const char* kShadowFile = "RES\\ANIM\\SHAD.IMG";
 constexpr const char* kLaneBallFile = "RES\\ANIM\\BALL_PL.IMG";
 constexpr const char* kReflectionFile = "RES\\TGA\\BALLMAP.LSC";
+// Screen pixels at 1024 wide around a flipper's frames that its other frames
+// repaint where the resting flipper's edge and shadow lie in the table picture.
+constexpr double kFlipperRestRim = 6.0;
 
 void Note(std::string& error, const std::string& what) {
   if (!error.empty()) error += "; ";
@@ -99,10 +102,9 @@ bool LoadTableDrawing(TableView& v, res::ResourceLayer& layer, std::string& erro
   }
   render::Picture& picture = v.lit_picture;
   picture = {};
-  v.dark = false;
   if (!render::LoadJpegPicture(picture, layer, kTablePicture) ||
       !render::ConvertPicture(picture, f, *v.colours) ||
-      !render::SetTablePicture(c, v.display, picture)) {
+      !render::SetBackground(picture, v.display)) {
     error = std::string("cannot load ") + kTablePicture;
     return false;
   }
@@ -121,13 +123,14 @@ bool LoadTableDrawing(TableView& v, res::ResourceLayer& layer, std::string& erro
   for (size_t k = 0; k < 2; ++k) {
     render::TrueColourSprite& s = v.slots->slots[static_cast<size_t>(kFlipperSlots[k])];
     render::FreeTrueColourSprite(s);
-    // The table picture has no flippers: they lie on top of it and of the
-    // lamps under them, their frames holding only their own pixels.
+    // The resting flippers are part of the table picture; the rim covers
+    // their edge and shadow there once they move.
+    const int32_t rim = std::max(2, static_cast<int32_t>(std::lround(kFlipperRestRim * f.scale)));
     if (!render::LoadTrueColourSprite(s, tc, flippers[k].picture_file, flippers[k].image_mask_file,
-                                      0, 0)) {
+                                      0, 0, rim)) {
       Note(error, std::string("no ") + flippers[k].picture_file);
     }
-    render::SetTopPart(c, kFlipperSlots[k], &s);
+    render::CoverRestRim(s, v.lit_picture);
     if (!render::LoadPartDepth(layer, flippers[k].depth_file, f, v.flipper_depth[k])) {
       Note(error, std::string("no ") + flippers[k].depth_file);
     }
@@ -150,16 +153,6 @@ void CompositorCanvas::DrawPartDepth(int row, int frame) {
                          view_.parts->records[static_cast<size_t>(row)].depth, frame);
 }
 
-bool ShowTablePicture(TableView& v, bool dark) {
-  const render::Picture& p =
-      dark && !v.dark_picture.pixels.empty() ? v.dark_picture : v.lit_picture;
-  if (p.pixels.empty() || !render::SetTablePicture(*v.compositor, v.display, p)) return false;
-  v.dark = &p == &v.dark_picture;
-  // The flippers were drawn into the old picture.
-  v.flipper_image_drawn = {-1, -1};
-  return true;
-}
-
 void DrawTable(TableView& v, const physics::World& world) {
   render::Compositor& c = *v.compositor;
   for (size_t k = 0; k < 2; ++k) {
@@ -167,9 +160,7 @@ void DrawTable(TableView& v, const physics::World& world) {
     if (image == v.flipper_image_drawn[k]) continue;
     const int32_t slot = kFlipperSlots[k];
     render::TrueColourSprite& s = v.slots->slots[static_cast<size_t>(slot)];
-    // The dark table has its own flipper pictures after the lit ones.
-    render::SetFrame(
-        s, v.dark && s.frame_count >= 2 * kFlipperImages ? image + kFlipperImages : image);
+    render::SetFrame(s, image);
     render::DrawIntoBackground(c, v.display.format, s, slot);
     render::StampPartDepth(c.scene_depth, v.flipper_depth[k], image);
     v.flipper_image_drawn[k] = image;

@@ -24,8 +24,6 @@ namespace app {
 
 // Sprite slots of the flipper pictures (the table parts use 30..94).
 inline constexpr std::array<int32_t, 2> kFlipperSlots = {20, 21};
-// Pictures of each flipper for the lit table (the dark table's follow them).
-inline constexpr int32_t kFlipperImages = 9;
 
 struct TableView {
   TableView();
@@ -45,7 +43,6 @@ struct TableView {
   // The table pictures in the screen's format, lit and dark (the dark one may
   // be empty), kept to put back behind the table.
   render::Picture lit_picture, dark_picture;
-  bool dark = false;  // the dark table is shown
 };
 
 // Loads the drawing side of the playfield for display.format (width, height and
@@ -70,10 +67,6 @@ class CompositorCanvas final : public rules::ObjectCanvas {
  private:
   TableView& view_;
 };
-
-// Puts the lit or the dark table picture (the lit one when there is no dark
-// one) behind everything; the flippers are drawn again on the next frame.
-bool ShowTablePicture(TableView& view, bool dark);
 
 // Draws what changed since the last frame: each flipper whose drawn image
 // changed (picture into the background, its depth frame into the scene

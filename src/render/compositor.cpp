@@ -436,8 +436,6 @@ void InitCompositor(Compositor& c, Display& display) {
                        static_cast<size_t>(std::max(f.bytes_per_pixel, 0));
   c.background.assign(bytes, 0);
   c.scene.assign(bytes, 0);
-  c.underlay.assign(bytes, 0);
-  c.top_parts.fill(nullptr);
   f.background = c.background.data();
   f.scene = c.scene.data();
   ResetInstances(c, f);
@@ -596,94 +594,27 @@ void RollReflection(physics::ReflectionBlock& b, const ReflectionTables& tables,
   wrap();
 }
 
-namespace {
-
-// The current frame's pixels, or null when there is none to draw.
-const uint8_t* FramePixels(const DisplayFormat& f, const TrueColourSprite& sprite) {
+void DrawIntoBackground(Compositor& c, const DisplayFormat& f, const TrueColourSprite& sprite,
+                        int32_t slot) {
   if (sprite.current_frame < 0 || sprite.current_frame >= sprite.frame_count ||
       static_cast<size_t>(sprite.current_frame) >= sprite.frames.size()) {
-    return nullptr;
+    return;
   }
   const std::vector<uint8_t>& px = sprite.frames[static_cast<size_t>(sprite.current_frame)];
   const size_t need = static_cast<size_t>(std::max(sprite.width, 0)) *
                       static_cast<size_t>(std::max(sprite.height, 0)) *
                       static_cast<size_t>(f.bytes_per_pixel == 3 ? 4 : f.bytes_per_pixel);
-  return px.size() < need ? nullptr : px.data();
-}
-
-bool HasBuffers(const Compositor& c, const DisplayFormat& f) {
-  const size_t bytes = static_cast<size_t>(std::max(f.width, 0)) *
-                       static_cast<size_t>(std::max(f.height, 0)) *
-                       static_cast<size_t>(std::max(f.bytes_per_pixel, 0));
-  return bytes > 0 && c.background.size() == bytes && c.scene.size() == bytes &&
-         c.underlay.size() == bytes;
-}
-
-void Blit(const DisplayFormat& f, std::vector<uint8_t>& to, const TrueColourSprite& sprite,
-          const uint8_t* px) {
-  BlitTrueColour(f, {to.data(), f.width * f.bytes_per_pixel}, px, sprite.width, sprite.height,
-                 sprite.x, sprite.y, FullClip(f), SpriteKey(f, sprite));
-}
-
-// The sprite's rectangle, clipped to the screen, copied exactly (no word
-// rounding: the pixels beside it may belong to another part).
-void CopySpriteRect(const DisplayFormat& f, std::vector<uint8_t>& to,
-                    const std::vector<uint8_t>& from, const TrueColourSprite& sprite) {
-  const int64_t x0 = std::max<int64_t>(sprite.x, 0), y0 = std::max<int64_t>(sprite.y, 0);
-  const int64_t x1 = std::min<int64_t>(int64_t{sprite.x} + sprite.width, f.width);
-  const int64_t y1 = std::min<int64_t>(int64_t{sprite.y} + sprite.height, f.height);
-  if (x1 <= x0 || y1 <= y0) return;
-  const size_t bpp = static_cast<size_t>(f.bytes_per_pixel);
-  const size_t row = static_cast<size_t>(f.width) * bpp;
-  for (int64_t y = y0; y < y1; ++y) {
-    const size_t at = static_cast<size_t>(y) * row + static_cast<size_t>(x0) * bpp;
-    std::memcpy(to.data() + at, from.data() + at, static_cast<size_t>(x1 - x0) * bpp);
-  }
-}
-
-bool Overlap(const TrueColourSprite& a, const TrueColourSprite& b) {
-  return int64_t{a.x} < int64_t{b.x} + b.width && int64_t{b.x} < int64_t{a.x} + a.width &&
-         int64_t{a.y} < int64_t{b.y} + b.height && int64_t{b.y} < int64_t{a.y} + a.height;
-}
-
-}  // namespace
-
-bool SetTablePicture(Compositor& c, Display& display, const Picture& picture) {
-  if (!HasBuffers(c, display.format) || !SetBackground(picture, display)) return false;
-  std::memcpy(c.underlay.data(), picture.pixels.data(), c.underlay.size());
-  return true;
-}
-
-void SetTopPart(Compositor& c, int32_t slot, const TrueColourSprite* sprite) {
+  if (px.size() < need || c.background.empty()) return;
+  const int32_t pitch = f.width * f.bytes_per_pixel;
+  const ClipRect clip = FullClip(f);
+  const uint32_t key = SpriteKey(f, sprite);
+  BlitTrueColour(f, {c.background.data(), pitch}, px.data(), sprite.width, sprite.height, sprite.x,
+                 sprite.y, clip, key);
+  BlitTrueColour(f, {c.scene.data(), pitch}, px.data(), sprite.width, sprite.height, sprite.x,
+                 sprite.y, clip, key);
   if (slot >= 0 && static_cast<size_t>(slot) < kSpriteSlotCount) {
-    c.top_parts[static_cast<size_t>(slot)] = sprite;
+    c.part_repaint_count[static_cast<size_t>(slot)] = c.buffer_count;
   }
-}
-
-void DrawIntoBackground(Compositor& c, const DisplayFormat& f, const TrueColourSprite& sprite,
-                        int32_t slot) {
-  const uint8_t* px = FramePixels(f, sprite);
-  if (px == nullptr || !HasBuffers(c, f)) return;
-  const bool in_slots = slot >= 0 && static_cast<size_t>(slot) < kSpriteSlotCount;
-  if (in_slots && c.top_parts[static_cast<size_t>(slot)] == &sprite) {
-    // Whatever the part's last frame covered comes back from under it.
-    CopySpriteRect(f, c.background, c.underlay, sprite);
-    CopySpriteRect(f, c.scene, c.underlay, sprite);
-  } else {
-    Blit(f, c.underlay, sprite, px);
-  }
-  Blit(f, c.background, sprite, px);
-  Blit(f, c.scene, sprite, px);
-  if (!in_slots || c.top_parts[static_cast<size_t>(slot)] != &sprite) {
-    for (const TrueColourSprite* top : c.top_parts) {
-      if (top == nullptr || top == &sprite || !Overlap(*top, sprite)) continue;
-      if (const uint8_t* tp = FramePixels(f, *top)) {
-        Blit(f, c.background, *top, tp);
-        Blit(f, c.scene, *top, tp);
-      }
-    }
-  }
-  if (in_slots) c.part_repaint_count[static_cast<size_t>(slot)] = c.buffer_count;
 }
 
 void DrawOnScreen(Compositor& c, Display& display, const TrueColourSprite& sprite) {

@@ -91,11 +91,6 @@ struct Compositor {
   // The table picture without moving things, and the same with this frame's shadows.
   std::vector<uint8_t> background;
   std::vector<uint8_t> scene;
-  // The background without the parts that lie on top of the others (the
-  // flippers): what shows where such a part moves away.
-  std::vector<uint8_t> underlay;
-  // Per sprite slot: the sprite drawn on top of the others, or none.
-  std::array<const TrueColourSprite*, kSpriteSlotCount> top_parts{};
   DepthMap scene_depth;  // rendered with the table picture; parts stamp theirs into it
 
   ShadowTables shadows;
@@ -144,20 +139,9 @@ void ParkBalls(Compositor& c, const DisplayFormat& f);
 void RollReflection(physics::ReflectionBlock& block, const ReflectionTables& tables, float forward,
                     float sideways, float spin);
 
-// Puts a table picture (in the screen's format and size) behind everything:
-// background, scene and underlay. False, with nothing changed, when it does
-// not fit the screen.
-bool SetTablePicture(Compositor& c, Display& display, const Picture& picture);
-// Marks the sprite of a slot as lying on top of the other parts (none: no
-// longer). Its frames hold only its own pixels; the places it leaves show
-// the underlay, and parts drawn under it do not cover it.
-void SetTopPart(Compositor& c, int32_t slot, const TrueColourSprite* sprite);
-
 // Draws the sprite's current frame into the background and scene buffers; a
 // sprite of the slot table (slot 0..255) gets its rectangle repainted on the
-// next presents. A top part first takes its rectangle back from the
-// underlay; any other part also goes into the underlay, and the top parts
-// it overlaps are drawn over it again.
+// next presents.
 void DrawIntoBackground(Compositor& c, const DisplayFormat& f, const TrueColourSprite& sprite,
                         int32_t slot = -1);
 // Draws the sprite's current frame onto the locked back buffer and records its

@@ -184,8 +184,71 @@ void Steady(std::vector<uint8_t>& frame, const std::vector<uint8_t>& first) {
   }
 }
 
+int ColourDistance(const uint8_t* a, const uint8_t* b) {
+  return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
+}
+
+// A moving part (a flipper) stands in the background picture in its frame 0,
+// with a soft edge and a shadow that reach a little beyond the mask its frames
+// share. So that no outline of it stays when another frame is drawn, every
+// other frame also paints the transparent pixels within `rim` of its mask
+// where the part has moved away: each takes the colour of the nearest masked
+// pixel when that pixel differs from frame 0 and shows the floor (the colour
+// most frames have there). Pixels beside the part in its new place stay
+// transparent; frame 0 gets the background's own pixels there (CoverRestRim).
+void FillRestRim(std::vector<std::vector<uint8_t>>& frames, int32_t w, int32_t h,
+                 const uint8_t key[3], int32_t rim) {
+  constexpr int kSame = 24;  // summed |ΔR| + |ΔG| + |ΔB| of one colour
+  const size_t n = frames.size();
+  if (n < 2 || w <= 0 || h <= 0) return;
+  const size_t count = static_cast<size_t>(w) * static_cast<size_t>(h);
+  const auto keyed = [&](size_t k, size_t i) {
+    const uint8_t* c = &frames[k][i * 3];
+    return c[0] == key[0] && c[1] == key[1] && c[2] == key[2];
+  };
+  std::vector<uint8_t> inside(count, 1);
+  for (size_t i = 0; i < count; ++i) {
+    for (size_t k = 0; k < n && inside[i]; ++k) inside[i] = keyed(k, i) ? 0 : 1;
+  }
+  // Per frame: the masked pixels the part has left, which show the floor (the
+  // colour most frames have there) and differ from frame 0.
+  std::vector<uint8_t> vacated(count);
+  for (size_t k = 1; k < n; ++k) {
+    std::vector<uint8_t>& f = frames[k];
+    for (size_t i = 0; i < count; ++i) {
+      vacated[i] = 0;
+      if (!inside[i] || ColourDistance(&f[i * 3], &frames[0][i * 3]) <= kSame) continue;
+      size_t agree = 0;
+      for (size_t j = 0; j < n; ++j) agree += ColourDistance(&f[i * 3], &frames[j][i * 3]) <= kSame;
+      vacated[i] = 2 * agree > n ? 1 : 0;
+    }
+    for (int32_t y = 0; y < h; ++y) {
+      for (int32_t x = 0; x < w; ++x) {
+        const size_t q = static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x);
+        if (inside[q] || !keyed(k, q)) continue;
+        int best = rim * rim * 2 + 1;
+        size_t nearest = count;
+        for (int32_t yy = std::max(0, y - rim); yy <= std::min(h - 1, y + rim); ++yy) {
+          for (int32_t xx = std::max(0, x - rim); xx <= std::min(w - 1, x + rim); ++xx) {
+            const size_t p =
+                static_cast<size_t>(yy) * static_cast<size_t>(w) + static_cast<size_t>(xx);
+            const int d = (xx - x) * (xx - x) + (yy - y) * (yy - y);
+            if (inside[p] && d < best) {
+              best = d;
+              nearest = p;
+            }
+          }
+        }
+        if (nearest < count && best <= rim * rim && vacated[nearest]) {
+          std::memcpy(&f[q * 3], &f[nearest * 3], 3);
+        }
+      }
+    }
+  }
+}
+
 bool LoadInto(TrueColourSprite& s, TrueColourContext& ctx, std::string_view name,
-              std::string_view mask_name, int32_t dx, int32_t dy) {
+              std::string_view mask_name, int32_t dx, int32_t dy, int32_t rest_rim) {
   const DisplayFormat& f = ctx.format;
   MaskImage external;
   if (!mask_name.empty() && !LoadMask(external, ctx.layer, mask_name)) return false;
@@ -260,6 +323,7 @@ bool LoadInto(TrueColourSprite& s, TrueColourContext& ctx, std::string_view name
   TrueColourSprite out;
   out.frames.resize(static_cast<size_t>(h.frame_count));
   std::vector<uint8_t> raw(frame_pixels * 3), first, work;
+  std::vector<std::vector<uint8_t>> screen_rgb;
   const size_t strip_row = static_cast<size_t>(S) * static_cast<size_t>(h.frame_count) * 3;
   for (int32_t k = 0; k < h.frame_count; ++k) {
     if (h.encoding == kSpr24Raw) {
@@ -291,7 +355,17 @@ bool LoadInto(TrueColourSprite& s, TrueColourContext& ctx, std::string_view name
     } else if (mask.bytes) {
       ApplyMask(raw, h.width, h.height, mask, key);
     }
-    Convert(*pixels, p, f, ctx.colours.cube, key, out.frames[static_cast<size_t>(k)]);
+    if (rest_rim > 0) {
+      screen_rgb.push_back(*pixels);  // converted once every frame is known
+    } else {
+      Convert(*pixels, p, f, ctx.colours.cube, key, out.frames[static_cast<size_t>(k)]);
+    }
+  }
+  if (rest_rim > 0) {
+    FillRestRim(screen_rgb, p.width, p.height, key, rest_rim);
+    for (size_t k = 0; k < screen_rgb.size(); ++k) {
+      Convert(screen_rgb[k], p, f, ctx.colours.cube, key, out.frames[k]);
+    }
   }
 
   out.value_a = h.value_a;
@@ -325,10 +399,52 @@ bool LoadInto(TrueColourSprite& s, TrueColourContext& ctx, std::string_view name
 
 }  // namespace
 
+void CoverRestRim(TrueColourSprite& s, const Picture& background) {
+  if (s.frame_count < 2 || s.frames.size() < static_cast<size_t>(s.frame_count)) return;
+  const size_t sb = static_cast<size_t>(s.bytes_per_pixel);
+  const size_t count =
+      static_cast<size_t>(std::max(s.width, 0)) * static_cast<size_t>(std::max(s.height, 0));
+  if (background.width <= 0 || background.height <= 0) return;
+  const size_t pixels =
+      static_cast<size_t>(background.width) * static_cast<size_t>(background.height);
+  const size_t pb = background.pixels.size() / pixels;
+  if (pb == 0 || pb > sb) return;
+  for (const std::vector<uint8_t>& f : s.frames) {
+    if (f.size() < count * sb) return;
+  }
+  const uint32_t key = TransparentKey(background.format);
+  const auto value = [sb](const std::vector<uint8_t>& f, size_t i) {
+    uint32_t v = 0;
+    for (size_t b = 0; b < sb; ++b) v |= static_cast<uint32_t>(f[i * sb + b]) << (8 * b);
+    return v;
+  };
+  std::vector<uint8_t>& rest = s.frames[0];
+  for (int32_t y = 0; y < s.height; ++y) {
+    const int64_t by = int64_t{s.y} + y;
+    if (by < 0 || by >= background.height) continue;
+    for (int32_t x = 0; x < s.width; ++x) {
+      const int64_t bx = int64_t{s.x} + x;
+      if (bx < 0 || bx >= background.width) continue;
+      const size_t i =
+          static_cast<size_t>(y) * static_cast<size_t>(s.width) + static_cast<size_t>(x);
+      if (value(rest, i) != key) continue;
+      bool painted = false;
+      for (size_t k = 1; k < static_cast<size_t>(s.frame_count) && !painted; ++k) {
+        painted = value(s.frames[k], i) != key;
+      }
+      if (!painted) continue;
+      const size_t from = (static_cast<size_t>(by) * static_cast<size_t>(background.width) +
+                           static_cast<size_t>(bx)) *
+                          pb;
+      for (size_t b = 0; b < sb; ++b) rest[i * sb + b] = b < pb ? background.pixels[from + b] : 0;
+    }
+  }
+}
+
 bool LoadTrueColourSprite(TrueColourSprite& sprite, TrueColourContext& ctx, std::string_view name,
-                          std::string_view mask_name, int32_t dx, int32_t dy) {
+                          std::string_view mask_name, int32_t dx, int32_t dy, int32_t rest_rim) {
   sprite = TrueColourSprite{};
-  if (LoadInto(sprite, ctx, name, mask_name, dx, dy)) return true;
+  if (LoadInto(sprite, ctx, name, mask_name, dx, dy, rest_rim)) return true;
   sprite = TrueColourSprite{};
   return false;
 }

@@ -50,10 +50,17 @@ struct TrueColourContext {
 // Reads and converts one "SPR24" file. `mask_name` (may be empty) names an
 // "IMMASK" file used when the file carries no mask of its own. dx, dy (table
 // pixels) are added to the header's position. On failure the record is left
-// zeroed.
+// zeroed. `rest_rim` (screen pixels, 0 for none) is for a moving part whose
+// frame 0 is part of the background picture: the other frames also cover the
+// pixels within that distance of the frames' mask that the part left, so
+// that its resting edge and shadow do not stay behind when it moves.
 bool LoadTrueColourSprite(TrueColourSprite& sprite, TrueColourContext& ctx, std::string_view name,
-                          std::string_view mask_name, int32_t dx, int32_t dy);
+                          std::string_view mask_name, int32_t dx, int32_t dy, int32_t rest_rim = 0);
 void FreeTrueColourSprite(TrueColourSprite& sprite);
+// For a sprite loaded with a rest rim: frame 0 takes the background picture's
+// pixels (same format, screen-sized) wherever another frame paints and frame 0
+// is transparent, so coming back to rest restores the resting edge exactly.
+void CoverRestRim(TrueColourSprite& sprite, const Picture& background);
 
 // Current frame + 1, wrapping to 0 after the last.
 void NextFrame(TrueColourSprite& sprite);

@@ -236,6 +236,69 @@ TEST_F(TrueColour, MasksEmbeddedAndExternal) {
   EXPECT_EQ(PixelOf(sprite_, 1, 2, 0), 0xFF00FEu);
 }
 
+// A part that moves from left to right across five frames sharing one mask
+// (columns 3..10). The background holds frame 0, whose edge lies just outside
+// the mask: the other frames cover the two columns left of the mask that the
+// part has left, never the columns beside its new place, and frame 0 takes
+// the background's pixels there so that coming back restores the picture.
+TEST_F(TrueColour, ARestRimCoversWhereTheRestingPartWas) {
+  constexpr int32_t kW = 14, kH = 3;
+  const int32_t part_at[5] = {3, 5, 7, 9, 9};  // first of its two columns
+  std::vector<std::vector<uint8_t>> frames;
+  for (int32_t k = 0; k < 5; ++k) {
+    auto f = Solid(kW, kH, 20, 40, 200);  // the floor
+    for (int32_t y = 0; y < kH; ++y) {
+      for (int32_t x = part_at[k]; x < part_at[k] + 2; ++x) SetPixel(f, kW, x, y, 220, 30, 30);
+    }
+    frames.push_back(f);
+  }
+  std::vector<uint8_t> mask(static_cast<size_t>(kW * kH), 0);
+  for (int32_t y = 0; y < kH; ++y) {
+    for (int32_t x = 3; x <= 10; ++x) mask[static_cast<size_t>(y * kW + x)] = 255;
+  }
+  std::vector<uint8_t> ims;
+  ASSERT_TRUE(WriteMaskFile(kW, kH, mask, kMaskPlain, ims));
+  pack_.Add("RES\\IMMASK\\T.IMS", ims);
+  pack_.Add("RES\\ANIM\\T.J24", Write(Desc(kW, kH, frames)));
+  format_ = Format(PixelFormatId::RGB32);
+  TrueColourContext ctx{pack_.Open(), format_, SharedColours()};
+  const uint32_t key = 0xFF00FEu, floor = 0x1428C8u;
+
+  ASSERT_TRUE(LoadTrueColourSprite(sprite_, ctx, "RES\\ANIM\\T.J24", "RES\\IMMASK\\T.IMS", 0, 0));
+  for (int32_t k = 0; k < 5; ++k) EXPECT_EQ(PixelOf(sprite_, k, 2, 1), key) << k;  // no rim asked
+
+  ASSERT_TRUE(
+      LoadTrueColourSprite(sprite_, ctx, "RES\\ANIM\\T.J24", "RES\\IMMASK\\T.IMS", 0, 0, 2));
+  for (int32_t k = 1; k < 5; ++k) {
+    for (int32_t y = 0; y < kH; ++y) {
+      EXPECT_EQ(PixelOf(sprite_, k, 0, y), key) << k;  // three columns away
+      EXPECT_EQ(PixelOf(sprite_, k, 1, y), floor) << k;
+      EXPECT_EQ(PixelOf(sprite_, k, 2, y), floor) << k;
+      EXPECT_EQ(PixelOf(sprite_, k, 11, y), key) << k;  // beside the part's new place
+      EXPECT_EQ(PixelOf(sprite_, k, 12, y), key) << k;
+    }
+  }
+  EXPECT_EQ(PixelOf(sprite_, 0, 1, 1), key);
+  EXPECT_EQ(PixelOf(sprite_, 0, 4, 1), 0xDC1E1Eu);  // inside the mask nothing changes
+  EXPECT_EQ(PixelOf(sprite_, 3, 9, 1), 0xDC1E1Eu);
+
+  Picture background;
+  background.width = 1024;
+  background.height = 768;
+  background.format = PixelFormatId::RGB32;
+  background.pixels.assign(1024 * 768 * 4, 0);
+  const size_t at = (static_cast<size_t>(61) * 1024 + 101) * 4;  // sprite at (100, 60)
+  background.pixels[at] = 0x56;
+  background.pixels[at + 1] = 0x34;
+  background.pixels[at + 2] = 0x12;
+  CoverRestRim(sprite_, background);
+  EXPECT_EQ(PixelOf(sprite_, 0, 1, 1), 0x123456u);
+  EXPECT_EQ(PixelOf(sprite_, 0, 2, 1), 0u);
+  EXPECT_EQ(PixelOf(sprite_, 0, 0, 1), key);  // no frame paints these
+  EXPECT_EQ(PixelOf(sprite_, 0, 11, 1), key);
+  EXPECT_EQ(PixelOf(sprite_, 1, 1, 1), floor);  // the other frames keep their rim
+}
+
 TEST_F(TrueColour, JpegStripFromThePack) {
   // W = 50, border 3, N = 4: S = 56, the strip must be 224 wide.
   std::vector<std::vector<uint8_t>> frames;

@@ -211,60 +211,6 @@ TEST(Music, LoopingPieceIsExactlyItsBarsAndWrapsItsTails) {
   EXPECT_NE(error.find("loop_start"), std::string::npos) << error;
 }
 
-// Two pieces in turn: the suite is both pieces' bars end to end, each piece
-// as it sounds alone (its tail ringing into the next), and the second's ring
-// carries over the loop's seam into the first.
-TEST(Music, SuitePlaysItsPiecesInTurnAndLoopsRound) {
-  std::string error;
-  MusicRecipe first = SmallPiece(false), second = SmallPiece(false);
-  second.tempo = 240;  // one second a bar
-  second.tracks[0].notes = "A4:1 r:3";
-  first.tail = second.tail = 2.0;  // each rings out in full
-  MusicRecipe suite;
-  suite.file = "S";
-  suite.format = first.format;
-  suite.loop = true;
-  suite.pieces = {first, second};
-  Pcm alone, played;
-  ASSERT_TRUE(RenderMusic(suite, played, &error)) << error;
-  ASSERT_EQ(played.frames(), 48000u) << "two bars of two seconds and of one";
-  EXPECT_GT(Rms(played.samples, 0, 1600), 1e-3) << "the second piece rings on round the seam";
-  EXPECT_LT(Rms(played.samples, 16000, 20000), 1e-6) << "the first piece rests for three beats";
-  EXPECT_GT(Rms(played.samples, 32000, 34000), 0.05) << "the second piece starts on its first beat";
-  // The first piece's last note rings on into the second piece.
-  EXPECT_GT(Rms(played.samples, 32000 + 4000, 32000 + 6000), 0.0);
-  const double seam = std::fabs(played.samples[0] - played.samples[47999]);
-  double steps = 0;
-  for (size_t i = 1; i < 200; ++i)
-    steps = std::max<double>(steps, std::fabs(played.samples[i] - played.samples[i - 1]));
-  EXPECT_LE(seam, steps * 1.01);
-}
-
-// A melody placed later and moved up: the same notes a bar later and a fifth
-// higher.
-TEST(Music, MelodyCanBePlacedAtABarAndTransposed) {
-  std::string error;
-  MusicRecipe m = SmallPiece(false);
-  m.chords = "C:4 C:4";
-  m.tracks[0].notes = "A4:1 r:3";
-  Pcm plain, moved;
-  ASSERT_TRUE(RenderMusic(m, plain, &error)) << error;
-  m.tracks[0].at_bar = 1;
-  m.tracks[0].transpose = 7;
-  ASSERT_TRUE(RenderMusic(m, moved, &error)) << error;
-  EXPECT_LT(Rms(moved.samples, 0, 32000), 1e-6) << "nothing in the first bar";
-  // Count zero crossings over a quarter second of the note: 440 Hz, then 659 Hz.
-  const auto crossings = [](const std::vector<float>& s, size_t from) {
-    int n = 0;
-    for (size_t i = from + 1; i < from + 4000; ++i) n += (s[i - 1] < 0) != (s[i] < 0);
-    return n;
-  };
-  EXPECT_NEAR(crossings(plain.samples, 1000), 220, 4);
-  EXPECT_NEAR(crossings(moved.samples, 32000 + 1000), 330, 4);
-  m.tracks[0].at_bar = 2;  // runs past the chords
-  EXPECT_FALSE(RenderMusic(m, moved, &error));
-}
-
 TEST(Music, ReportsWhatCannotBeRead) {
   struct Case {
     std::string chords, notes, expect;

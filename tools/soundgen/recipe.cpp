@@ -207,7 +207,7 @@ EffectRecipe ParseEffect(const json& j, const Format& base, const std::string& w
 Track ParseTrack(const json& j, const std::string& where) {
   CheckKeys(j, where,
             {"about", "play", "instrument", "octave", "pattern", "notes", "steps", "step", "gate",
-             "gain", "pan", "from_bar", "to_bar", "note", "at_bar", "transpose"});
+             "gain", "pan", "from_bar", "to_bar", "note"});
   Track t;
   std::string play = Str(j, "play", "", where);
   if (play == "chords") {
@@ -236,11 +236,6 @@ Track ParseTrack(const json& j, const std::string& where) {
   t.from_bar = Int(j, "from_bar", 0, where, 0, 10000);
   t.to_bar = Int(j, "to_bar", 0, where, 0, 10000);
   t.note = Str(j, "note", "C4", where);
-  t.at_bar = Int(j, "at_bar", 0, where, 0, 10000);
-  t.transpose = Int(j, "transpose", 0, where, -24, 24);
-  if ((t.at_bar != 0 || t.transpose != 0) && t.kind != TrackKind::kNotes) {
-    Fail(where, "\"at_bar\" and \"transpose\" are for a melody (notes)");
-  }
   if ((t.kind == TrackKind::kBass || t.kind == TrackKind::kArp) && t.pattern.empty()) {
     Fail(where, "\"pattern\" is missing");
   }
@@ -249,27 +244,23 @@ Track ParseTrack(const json& j, const std::string& where) {
   return t;
 }
 
-// Instruments by name, added to `into`.
-void ParseInstruments(const json& j, const std::string& where,
-                      std::map<std::string, Instrument>& into) {
-  if (!j.is_object()) Fail(where, "\"instruments\" must be an object of named instruments");
-  for (const auto& item : j.items()) {
-    std::string w = where + "." + item.key();
-    CheckKeys(item.value(), w, {"about", "layers"});
-    Instrument ins;
-    if (!item.value().contains("layers")) Fail(w, "\"layers\" is missing");
-    ins.layers = ParseLayers(item.value().at("layers"), w);
-    into[item.key()] = std::move(ins);
-  }
-}
-
-// What makes one piece: tempo, bars, reverb, chords, its own instruments
-// (besides `shared`) and tracks.
-void ParseBody(const json& j, const std::string& where,
-               const std::map<std::string, Instrument>& shared, MusicRecipe& m) {
+MusicRecipe ParseMusic(const json& j, const Format& base, const std::string& where0) {
+  std::string file = j.is_object() ? Str(j, "file", "", where0) : "";
+  std::string where = where0 + (file.empty() ? "" : " (" + file + ")");
+  CheckKeys(j, where,
+            {"file", "about", "format", "loop", "loop_start", "tempo", "beats_per_bar", "tail",
+             "peak", "reverb", "chords", "instruments", "tracks"});
+  MusicRecipe m;
+  m.file = file;
+  if (m.file.empty()) Fail(where, "\"file\" is missing");
+  m.format = j.contains("format") ? ParseFormat(j.at("format"), base, where + ".format") : base;
+  m.loop = Bool(j, "loop", false, where);
   m.tempo = Num(j, "tempo", m.tempo, where, 20, 400);
   m.beats_per_bar = Int(j, "beats_per_bar", 4, where, 1, 16);
   m.tail = Num(j, "tail", m.tail, where, 0, 30);
+  m.loop_start = Num(j, "loop_start", 0, where, 0, 4096);
+  if (m.loop_start > 0 && !m.loop) Fail(where, "\"loop_start\" is for a looping piece");
+  m.peak = Num(j, "peak", m.peak, where, 0.01, 0.95);
   if (j.contains("reverb")) {
     const json& r = j.at("reverb");
     CheckKeys(r, where + ".reverb", {"mix", "room", "damp"});
@@ -279,11 +270,16 @@ void ParseBody(const json& j, const std::string& where,
   }
   m.chords = Str(j, "chords", "", where);
   if (m.chords.empty()) Fail(where, "\"chords\" is missing");
-  m.instruments = shared;
-  if (j.contains("instruments")) {
-    ParseInstruments(j.at("instruments"), where + ".instruments", m.instruments);
-  } else if (shared.empty()) {
+  if (!j.contains("instruments") || !j.at("instruments").is_object()) {
     Fail(where, "\"instruments\" must be an object of named instruments");
+  }
+  for (const auto& item : j.at("instruments").items()) {
+    std::string w = where + ".instruments." + item.key();
+    CheckKeys(item.value(), w, {"about", "layers"});
+    Instrument ins;
+    if (!item.value().contains("layers")) Fail(w, "\"layers\" is missing");
+    ins.layers = ParseLayers(item.value().at("layers"), w);
+    m.instruments[item.key()] = std::move(ins);
   }
   if (!j.contains("tracks") || !j.at("tracks").is_array()) Fail(where, "\"tracks\" must be a list");
   const json& ts = j.at("tracks");
@@ -292,47 +288,6 @@ void ParseBody(const json& j, const std::string& where,
     Track t = ParseTrack(ts[i], w);
     if (!m.instruments.count(t.instrument)) Fail(w, "no instrument \"" + t.instrument + "\"");
     m.tracks.push_back(std::move(t));
-  }
-}
-
-MusicRecipe ParseMusic(const json& j, const Format& base, const std::string& where0) {
-  std::string file = j.is_object() ? Str(j, "file", "", where0) : "";
-  std::string where = where0 + (file.empty() ? "" : " (" + file + ")");
-  const bool suite = j.is_object() && j.contains("pieces");
-  if (suite) {
-    CheckKeys(j, where,
-              {"file", "about", "format", "loop", "loop_start", "peak", "instruments", "pieces"});
-  } else {
-    CheckKeys(j, where,
-              {"file", "about", "format", "loop", "loop_start", "tempo", "beats_per_bar", "tail",
-               "peak", "reverb", "chords", "instruments", "tracks"});
-  }
-  MusicRecipe m;
-  m.file = file;
-  if (m.file.empty()) Fail(where, "\"file\" is missing");
-  m.format = j.contains("format") ? ParseFormat(j.at("format"), base, where + ".format") : base;
-  m.loop = Bool(j, "loop", false, where);
-  m.peak = Num(j, "peak", m.peak, where, 0.01, 0.95);
-  // A suite's loop_start counts beats into its last piece.
-  m.loop_start = Num(j, "loop_start", 0, where, 0, 4096);
-  if (m.loop_start > 0 && !m.loop) Fail(where, "\"loop_start\" is for a looping piece");
-  if (!suite) {
-    ParseBody(j, where, {}, m);
-    return m;
-  }
-  std::map<std::string, Instrument> shared;
-  if (j.contains("instruments"))
-    ParseInstruments(j.at("instruments"), where + ".instruments", shared);
-  const json& ps = j.at("pieces");
-  if (!ps.is_array() || ps.empty()) Fail(where, "\"pieces\" must be a list of pieces");
-  for (size_t i = 0; i < ps.size(); ++i) {
-    std::string w = where + ".pieces[" + std::to_string(i) + "]";
-    CheckKeys(
-        ps[i], w,
-        {"about", "tempo", "beats_per_bar", "tail", "reverb", "chords", "instruments", "tracks"});
-    MusicRecipe piece;
-    ParseBody(ps[i], w, shared, piece);
-    m.pieces.push_back(std::move(piece));
   }
   return m;
 }

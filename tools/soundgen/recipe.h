@@ -95,10 +95,8 @@ struct Track {
   double step = 0.25;   // beats per step or per arp note
   double gate = 0.9;    // fraction of a note's length it is held
   double gain = 0.5;
-  int at_bar = 0;     // notes: the bar the melody begins in
-  int transpose = 0;  // notes: semitones the melody is moved by
-  double pan = 0;     // −1 left … 1 right
-  int from_bar = 0;   // bars [from_bar, to_bar) only; to_bar 0 = to the end
+  double pan = 0;    // −1 left … 1 right
+  int from_bar = 0;  // bars [from_bar, to_bar) only; to_bar 0 = to the end
   int to_bar = 0;
   std::string note = "C4";  // steps: the pitch the drum is played at
 };
@@ -124,11 +122,6 @@ struct MusicRecipe {
   std::string chords;  // one chord per bar, or "Am:2 G:2" with beats
   std::map<std::string, Instrument> instruments;
   std::vector<Track> tracks;
-  // A suite: these pieces (each with its own tempo, chords, tracks and
-  // reverb) played one after the other in one file; the fields above then
-  // hold only what they share (file, format, loop, peak, instruments), and
-  // loop_start counts beats into the last piece.
-  std::vector<MusicRecipe> pieces;
 };
 
 struct RecipeBook {

@@ -445,7 +445,7 @@ bool TrackEvents(const Track& t, const std::vector<ChordSpan>& chords, double to
       return true;
     }
     case TrackKind::kNotes: {
-      double b = static_cast<double>(t.at_bar) * beats_per_bar;
+      double b = 0;
       for (const std::string& tok : Tokens(t.notes)) {
         std::string head;
         double beats = 0;
@@ -468,7 +468,7 @@ bool TrackEvents(const Track& t, const std::vector<ChordSpan>& chords, double to
             why = "bad note name \"" + head + "\"";
             return false;
           }
-          events.push_back({b, beats, midi + t.transpose, velocity});
+          events.push_back({b, beats, midi, velocity});
         }
         b += beats;
       }
@@ -508,6 +508,7 @@ bool TrackEvents(const Track& t, const std::vector<ChordSpan>& chords, double to
       return true;
     }
   }
+  (void)beats_per_bar;
   return true;
 }
 
@@ -572,13 +573,7 @@ class ReverbUnit {
 
 }  // namespace
 
-namespace {
-
-// One piece. `raw`: as rendered, its tail ringing on after its bars, neither
-// faded nor brought to its peak (a piece of a suite); `bars_frames` gets the
-// length of its bars.
-bool RenderPiece(const MusicRecipe& m, bool raw, Pcm& out, size_t& bars_frames,
-                 std::string* error) {
+bool RenderMusic(const MusicRecipe& m, Pcm& out, std::string* error) {
   auto fail = [&](const std::string& why) {
     if (error) *error = m.file + ": " + why;
     return false;
@@ -673,17 +668,6 @@ bool RenderPiece(const MusicRecipe& m, bool raw, Pcm& out, size_t& bars_frames,
       out.samples[i] = 0.5f * (left[from + i] + right[from + i]);
     }
   }
-  bars_frames = piece;
-  if (raw) {
-    // The last tenth of the tail fades, so whatever rings longer ends softly.
-    const size_t fade = (frames - std::min(frames, piece)) / 10;
-    for (size_t i = 0; i < fade; ++i) {
-      for (int c = 0; c < out.channels; ++c) {
-        out.samples[(frames - 1 - i) * out.channels + c] *= static_cast<float>(i) / fade;
-      }
-    }
-    return true;
-  }
   if (!m.loop) {
     const size_t fade = std::min<size_t>(frames, static_cast<size_t>(rate / 20));
     for (size_t i = 0; i < fade; ++i) {
@@ -691,70 +675,6 @@ bool RenderPiece(const MusicRecipe& m, bool raw, Pcm& out, size_t& bars_frames,
         out.samples[(frames - 1 - i) * out.channels + c] *= static_cast<float>(i) / fade;
       }
     }
-  }
-  Normalise(out.samples, m.peak);
-  return true;
-}
-
-}  // namespace
-
-bool RenderMusic(const MusicRecipe& m, Pcm& out, std::string* error) {
-  size_t bars = 0;
-  if (m.pieces.empty()) return RenderPiece(m, false, out, bars, error);
-  // A suite: the pieces one after the other, each ringing on into the next;
-  // a looping suite's last piece rings on into the first.
-  const int channels = m.format.stereo ? 2 : 1;
-  std::vector<Pcm> rendered(m.pieces.size());
-  std::vector<size_t> starts;
-  size_t total = 0;
-  for (size_t i = 0; i < m.pieces.size(); ++i) {
-    MusicRecipe piece = m.pieces[i];
-    piece.file = m.file + " piece " + std::to_string(i + 1);
-    piece.format = m.format;
-    piece.loop = false;
-    piece.loop_start = 0;
-    if (!RenderPiece(piece, true, rendered[i], bars, error)) return false;
-    starts.push_back(total);
-    total += bars;
-  }
-  size_t len = total;
-  if (!m.loop) {
-    for (size_t i = 0; i < rendered.size(); ++i) {
-      len = std::max(len, starts[i] + rendered[i].samples.size() / static_cast<size_t>(channels));
-    }
-  }
-  out = Pcm{};
-  out.rate = m.format.rate;
-  out.channels = channels;
-  out.samples.assign(len * static_cast<size_t>(channels), 0.0f);
-  for (size_t i = 0; i < rendered.size(); ++i) {
-    const std::vector<float>& s = rendered[i].samples;
-    for (size_t k = 0; k < s.size(); ++k) {
-      const size_t at = (starts[i] * static_cast<size_t>(channels) + k) % out.samples.size();
-      out.samples[at] += s[k];
-    }
-  }
-  if (!m.loop) {
-    const size_t fade = std::min<size_t>(len, static_cast<size_t>(out.rate / 20));
-    for (size_t i = 0; i < fade; ++i) {
-      for (int c = 0; c < channels; ++c) {
-        out.samples[(len - 1 - i) * channels + c] *= static_cast<float>(i) / fade;
-      }
-    }
-  }
-  if (m.loop && m.loop_start > 0) {
-    // The file begins that far into the last piece, where its close rings
-    // softly, rather than on the first piece's downbeat.
-    const MusicRecipe& last = m.pieces.back();
-    const size_t at =
-        starts.back() +
-        static_cast<size_t>(std::llround(m.loop_start * 60.0 / last.tempo * out.rate));
-    if (at >= total) {
-      if (error) *error = m.file + ": loop_start is not inside the last piece";
-      return false;
-    }
-    std::rotate(out.samples.begin(), out.samples.begin() + static_cast<ptrdiff_t>(at * channels),
-                out.samples.end());
   }
   Normalise(out.samples, m.peak);
   return true;

@@ -64,48 +64,8 @@ struct PartImages {
   int x = 0, y = 0, w = 0, h = 0;
   std::vector<std::vector<uint8_t>> frames;  // raw rgb
   std::vector<uint8_t> union_mask;
-  std::vector<std::vector<uint8_t>> own_masks;  // per frame: the part's own silhouette
-  std::vector<std::vector<int16_t>> depth;      // logical frames
+  std::vector<std::vector<int16_t>> depth;  // logical frames
 };
-
-// A flipper is drawn over the table picture (rendered without flippers) and
-// over whatever the lamps under it show, so each frame keeps only the pixels
-// the flipper changes: its own silhouette and the shadow and soft edge it
-// throws on the floor, against the same box rendered without it (lit frames
-// against the lit floor, dark frames against the dark one). Everything else
-// is transparent, and the part is left out of the scene again afterwards.
-void OwnPixelsOnly(Scene& scene, size_t index, const render::DepthCamera& cam, int threads,
-                   PartImages& img) {
-  constexpr int kVisible = 3;  // summed |ΔR| + |ΔG| + |ΔB| the eye can tell apart
-  const PartDef p = scene.parts[index];
-  SetPartFrame(scene, index, -1);
-  std::array<RenderOut, 2> floor;  // lit, dark
-  for (int d = 0; d < 2; ++d) {
-    RenderOptions opt;
-    opt.dark = d == 1;
-    opt.threads = threads;
-    RenderRegion(scene, cam, opt, img.x, img.y, img.w, img.h, floor[static_cast<size_t>(d)]);
-  }
-  std::fill(img.union_mask.begin(), img.union_mask.end(), uint8_t{0});
-  for (size_t f = 0; f < img.frames.size(); ++f) {
-    const bool dark = p.dark_offset > 0 && static_cast<int>(f) >= p.dark_offset;
-    const std::vector<uint8_t>& under = floor[dark ? 1 : 0].rgb;
-    std::vector<uint8_t>& fr = img.frames[f];
-    for (size_t k = 0; k < img.union_mask.size(); ++k) {
-      uint8_t* px = &fr[k * 3];
-      const uint8_t* u = &under[k * 3];
-      const int diff = std::abs(px[0] - u[0]) + std::abs(px[1] - u[1]) + std::abs(px[2] - u[2]);
-      if (img.own_masks[f][k] || diff > kVisible) {
-        AvoidKey(px);
-        img.union_mask[k] = 1;
-      } else {
-        px[0] = 255;
-        px[1] = 0;
-        px[2] = 255;
-      }
-    }
-  }
-}
 
 PartImages RenderPart(Scene& scene, size_t index, const render::DepthCamera& cam, int threads,
                       int depth_frames) {
@@ -125,13 +85,8 @@ PartImages RenderPart(Scene& scene, size_t index, const render::DepthCamera& cam
     RenderRegion(scene, cam, opt, img.x, img.y, img.w, img.h, r);
     for (size_t k = 0; k < r.mask.size(); ++k) img.union_mask[k] |= r.mask[k];
     img.frames.push_back(std::move(r.rgb));
-    img.own_masks.push_back(std::move(r.mask));
     if (!dark && logical < depth_frames && static_cast<int>(img.depth.size()) == logical)
       img.depth.push_back(std::move(r.depth));
-  }
-  if (p.kind == PartKind::kFlipper) {
-    OwnPixelsOnly(scene, index, cam, threads, img);
-    return img;
   }
   SetPartFrame(scene, index, 0);
   for (auto& fr : img.frames)
@@ -298,10 +253,6 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
   // The scene: playfield pictures and depth map.
   Scene scene;
   BuildScene(layout, scene);
-  // The flippers move, so they are no part of the table picture nor of any
-  // other part's frames: the game draws them over both.
-  for (size_t i = 0; i < scene.parts.size(); ++i)
-    if (scene.parts[i].kind == PartKind::kFlipper) SetPartFrame(scene, i, -1);
   RenderOptions opt;
   opt.threads = threads;
   RenderOut normal, dark;
@@ -345,23 +296,6 @@ bool BuildTable(const Layout& layout, const std::string& tuning_text, int thread
             lit.rgb[o + static_cast<size_t>(c)] =
                 img.frames[static_cast<size_t>(lit_frame)][k * 3 + static_cast<size_t>(c)];
         }
-    if (p.kind == PartKind::kFlipper) {
-      // The pictures made from the table (documentation, title, scoreboard)
-      // show the flippers at rest, as the game draws them.
-      const auto paste = [&](std::vector<uint8_t>& to, size_t frame) {
-        const std::vector<uint8_t>& fr = img.frames[frame];
-        for (int y = 0; y < img.h; ++y)
-          for (int x = 0; x < img.w; ++x) {
-            const size_t k = static_cast<size_t>(y * img.w + x);
-            if (fr[k * 3] == 255 && fr[k * 3 + 1] == 0 && fr[k * 3 + 2] == 255) continue;
-            const size_t o = static_cast<size_t>(((img.y + y) * kScreenW + img.x + x) * 3);
-            for (size_t c = 0; c < 3; ++c) to[o + c] = fr[k * 3 + c];
-          }
-      };
-      paste(lit.rgb, 0);
-      paste(out.playfield_rgb, 0);
-      paste(out.dark_rgb, static_cast<size_t>(p.dark_offset));
-    }
     if (!WritePartSprite(img, bytes)) return error = "sprite " + p.name, false;
     Add(out, "RES\\ANIM\\" + p.name + ".J24", bytes);
     if (p.kind == PartKind::kKicker) {

@@ -543,9 +543,7 @@ int CheckPack(const std::string& path) {
     int x, y, w, h;
   };
   std::map<std::string, render::Spr24Header> headers;
-  // `own_pixels`: each frame holds only the part's own pixels (the flippers,
-  // drawn on top of the table), so frames may key different pixels.
-  auto check_j24 = [&](const std::string& name, int frames, bool own_pixels = false) {
+  auto check_j24 = [&](const std::string& name, int frames) {
     const std::string file = "RES\\ANIM\\" + name + ".J24";
     const auto bytes = load(file);
     if (bytes.empty()) return;
@@ -582,7 +580,7 @@ int CheckPack(const std::string& path) {
           const bool keyed = v == hd.key_colour;
           if (f == 0)
             keyed0 = keyed;
-          else if (keyed != keyed0 && !own_pixels) {
+          else if (keyed != keyed0) {
             c.Fail("%s: pixel %zu is keyed in some frames only", file.c_str(), k);
             return;
           }
@@ -592,24 +590,6 @@ int CheckPack(const std::string& path) {
         visible += keyed0 ? 0 : 1;
       }
       if (visible == 0) c.Fail("%s has no visible pixel", file.c_str());
-      if (own_pixels) {
-        // Every frame shows the part; the dark frames (the second half) are darker.
-        std::vector<double> light(static_cast<size_t>(hd.frame_count), 0.0);
-        for (int f = 0; f < hd.frame_count; ++f) {
-          size_t shown = 0;
-          for (size_t k = 0; k < n; ++k) {
-            const uint8_t* p = px + (static_cast<size_t>(f) * n + k) * 3;
-            if (static_cast<uint32_t>(p[0] << 16 | p[1] << 8 | p[2]) == hd.key_colour) continue;
-            ++shown;
-            light[static_cast<size_t>(f)] += p[0] + p[1] + p[2];
-          }
-          if (shown == 0) c.Fail("%s: frame %d shows nothing", file.c_str(), f);
-        }
-        const int half = hd.frame_count / 2;
-        for (int f = 0; f < half; ++f)
-          if (light[static_cast<size_t>(f + half)] >= 0.6 * light[static_cast<size_t>(f)])
-            c.Fail("%s: dark frame %d is not darker than lit frame %d", file.c_str(), f + half, f);
-      }
     }
   };
   {
@@ -621,9 +601,8 @@ int CheckPack(const std::string& path) {
                std::string(render::PartName(static_cast<int32_t>(row))).c_str());
     }
   }
-  // Nine pictures of each flipper for the lit table, nine for the dark one.
-  check_j24("FL", 18, true);
-  check_j24("FR", 18, true);
+  check_j24("FL", 9);
+  check_j24("FR", 9);
   if (headers.count("FL") && headers.count("FR")) {
     const auto &a = headers["FL"], &b = headers["FR"];
     if (a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height)
@@ -780,7 +759,7 @@ int CheckPack(const std::string& path) {
         const std::string ims = std::string("RES\\IMMASK\\") + name + ".IMS";
         if (!render::LoadTrueColourSprite(spr, tctx, j24, ims, 0, 0))
           c.Fail("%s: %s does not load", mode, j24.c_str());
-        else if (spr.frame_count != 18)
+        else if (spr.frame_count != 9)
           c.Fail("%s: %s has %d frames", mode, j24.c_str(), spr.frame_count);
       }
       for (const char* name : {"RES\\TGA\\PF_0002.JPG", "RES\\TGA\\PF_0000.JPG"}) {

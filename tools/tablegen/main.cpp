@@ -8,7 +8,6 @@
 //   tablegen --table DIR --art OUT.png      (the painted artwork alone, flat)
 //   tablegen --icon SIZE OUT.png            (the game's icon, SIZE × SIZE, RGBA)
 //   tablegen --ico OUT.ico                  (the icon at every size, for Windows)
-//   tablegen --game-shots PACK DIR          (the pack as the game draws it, see game_shots.h)
 
 #include <algorithm>
 #include <chrono>
@@ -22,7 +21,6 @@
 #include "art.h"
 #include "build.h"
 #include "check.h"
-#include "game_shots.h"
 #include "icon_art.h"
 #include "layout.h"
 #include "plan.h"
@@ -39,7 +37,6 @@ int Usage() {
                "[--screenshots DIR] [--art OUT.png]\n"
                "       tablegen --icon SIZE OUT.png\n"
                "       tablegen --ico OUT.ico\n"
-               "       tablegen --game-shots PACK DIR\n"
                "       tablegen --check PACK [--table DIR] [--trap-sweep [--sweep-grid PX]\n"
                "                               [--sweep-seeds N]"
                " [--sweep-step PERCENT] [--sweep-seconds S]]\n");
@@ -71,7 +68,6 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 int main(int argc, char** argv) {
   std::string table_dir, out_path, plan_path, shots_dir, check_path, art_path;
-  std::string game_pack, game_dir;
   int threads = 2;
   bool sweep = false;
   tablegen::SweepOptions sweep_options;
@@ -97,7 +93,6 @@ int main(int argc, char** argv) {
       }
       return 0;
     }
-    if (a == "--game-shots" && next(game_pack) && next(game_dir)) continue;
     if (a == "--icon" && i + 2 < argc) {
       // The icon alone: nothing else is built.
       std::string error;
@@ -133,14 +128,6 @@ int main(int argc, char** argv) {
       continue;
     }
     return Usage();
-  }
-  if (!game_pack.empty()) {
-    std::string error;
-    if (!tablegen::WriteGameShots(game_pack, game_dir, error)) {
-      std::fprintf(stderr, "tablegen: %s\n", error.c_str());
-      return 1;
-    }
-    return 0;
   }
   if (!check_path.empty()) {
     int failures = 0;

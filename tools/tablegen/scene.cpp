@@ -136,7 +136,6 @@ constexpr std::array<float, 10> kBumperLevels = {0.0f,  0.35f, 0.7f, 1.0f, 1.3f,
 
 void PaintPart(Scene& s, size_t pi, int frame) {
   const PartDef& p = s.parts[pi];
-  if (frame < 0) return;  // the part is left out of the scene
   const Layout& l = *s.layout;
   const int16_t id = static_cast<int16_t>(p.row);
   const int logical = p.dark_offset > 0 ? frame % p.dark_offset : frame;
@@ -338,7 +337,7 @@ void PaintPart(Scene& s, size_t pi, int frame) {
     }
     case PartKind::kFlipper: {
       const Flipper& f = l.flippers[static_cast<size_t>(p.index)];
-      const int phys = kFlipperImageFrames[static_cast<size_t>(logical)];
+      const int phys = kFlipperImageFrames[static_cast<size_t>(frame)];
       ForBox(s, p.x0, p.y0, p.x1, p.y1, [&](int, int, Cell& c, float x, float y) {
         const float d = FlipperDistance(f, phys, x, y);
         if (d <= -3.0f) {
@@ -462,8 +461,7 @@ std::vector<PartDef> TableParts(const Layout& l) {
   }
   for (size_t i = 0; i < 2; ++i) {
     const Flipper& f = l.flippers[i];
-    // Nine positions, lit then dark.
-    PartDef p{kFlipperPartBase + static_cast<int>(i), f.name, PartKind::kFlipper, 18, 9};
+    PartDef p{kFlipperPartBase + static_cast<int>(i), f.name, PartKind::kFlipper, 9, 0};
     const float reach = f.length + f.r_tip + 2.0f;
     p.x0 = f.pivot.x - (f.mirror ? reach : f.r_pivot + 2.0f);
     p.x1 = f.pivot.x + (f.mirror ? f.r_pivot + 2.0f : reach);

@@ -90,8 +90,7 @@ std::vector<PartDef> TableParts(const Layout& layout);
 
 // Builds the scene with every part at frame 0.
 void BuildScene(const Layout& layout, Scene& scene);
-// Sets part `i` (index into scene.parts) to `frame` and repaints its box; a
-// frame of −1 leaves the part out.
+// Sets part `i` (index into scene.parts) to `frame` and repaints its box.
 void SetPartFrame(Scene& scene, size_t i, int frame);
 
 struct RenderOptions {
